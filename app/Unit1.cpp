@@ -1,0 +1,275 @@
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <cstring>
+
+#include "TListView.h"
+#include "Unit1Text.h"
+#include "Unit2.h"
+#include "cp932validator.h"
+#include "interfaces.h"
+#include "netresources.h"
+#include "pclist.h"
+
+namespace {
+
+// The window's own icon: a small monitor on a network line, drawn here so the
+// program carries no image files.
+QIcon MakeWindowIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(QColor(0, 0, 128));
+  p.drawRect(4, 3, 23, 17);
+  p.setBrush(QColor(0, 255, 255));
+  p.drawRect(7, 6, 17, 11);
+  p.setBrush(QColor(192, 192, 192));
+  p.drawRect(12, 21, 7, 3);
+  p.setPen(QPen(QColor(255, 0, 0), 2));
+  p.drawLine(2, 28, 29, 28);
+  p.drawLine(15, 24, 15, 28);
+  return QIcon(pixmap);
+}
+
+QIcon Scaled(QStyle::StandardPixmap which, const QWidget* w) { return QIcon(w->style()->standardIcon(which).pixmap(16, 16)); }
+
+QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, QRect geometry) {
+  auto* box = new QGroupBox(title, parent);
+  box->setObjectName(name);
+  box->setGeometry(geometry);
+  return box;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setGeometry(geometry);
+  return label;
+}
+
+QLineEdit* Field(QWidget* parent, const char* name, QRect geometry) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setGeometry(geometry);
+  edit->setValidator(new Cp932Validator(edit));
+  return edit;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      deps_(deps),
+      library_(*deps.dynlib) {
+  CreateControls();
+  WireEvents();
+  FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::CreateControls() {
+  setObjectName("Form1");
+  setWindowTitle(QStringLiteral("Mirelka β1"));
+  setWindowIcon(MakeWindowIcon());
+  setFixedSize(508, 372);
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(12);
+  setFont(font);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  GroupBox6 = Frame(this, "GroupBox6", QStringLiteral("ネットワーク情報"), {8, 8, 497, 97});
+  Label4 = Label(GroupBox6, "Label4", QStringLiteral("コンピュータ名"), {336, 10, 73, 12});
+  Label5 = Label(GroupBox6, "Label5", QStringLiteral("ワークグループ名"), {336, 48, 91, 12});
+  ListView1 = new TListView({QStringLiteral("IPアドレス"), QStringLiteral("サブネットマスク"), QStringLiteral("種類")},
+                            GroupBox6);
+  ListView1->setObjectName("ListView1");
+  ListView1->setGeometry(8, 16, 321, 73);
+  Edit14 = Field(GroupBox6, "Edit14", {336, 24, 153, 20});
+  workgroupname = Field(GroupBox6, "workgroupname", {336, 64, 153, 20});
+
+  GroupBox7 = Frame(this, "GroupBox7", QStringLiteral("ワークグループ所属PC"), {8, 112, 497, 233});
+  SpeedButton1 = new QToolButton(GroupBox7);
+  SpeedButton1->setObjectName("SpeedButton1");
+  SpeedButton1->setText(QStringLiteral("接続確認"));
+  SpeedButton1->setCheckable(true);
+  SpeedButton1->setAutoExclusive(false);  // group 1 with all-up allowed: a lone toggle
+  SpeedButton1->setFocusPolicy(Qt::NoFocus);
+  SpeedButton1->setGeometry(72, 16, 81, 22);
+  Button5 = Button(GroupBox7, "Button5", QStringLiteral("実行"), {8, 16, 57, 25});
+  ListView3 = new TListView({QStringLiteral("コンピュータ名"), QStringLiteral("IPアドレス")}, GroupBox7);
+  ListView3->setObjectName("ListView3");
+  ListView3->setGeometry(8, 48, 241, 177);
+  Edit15 = Field(GroupBox7, "Edit15", {168, 16, 89, 20});
+  Button11 = Button(GroupBox7, "Button11", QStringLiteral("追加"), {256, 16, 41, 25});
+  Button1 = Button(GroupBox7, "Button1", QStringLiteral("リソース展開"), {304, 16, 75, 25});
+  TreeView1 = new QTreeWidget(GroupBox7);
+  TreeView1->setObjectName("TreeView1");
+  TreeView1->setGeometry(256, 48, 233, 177);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setColumnCount(1);
+  TreeView1->setIndentation(19);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView1->setIconSize(QSize(16, 16));
+  ImageList1 = {Scaled(QStyle::SP_ComputerIcon, this), Scaled(QStyle::SP_DirIcon, this)};
+
+  inimemo = new QPlainTextEdit(this);
+  inimemo->setObjectName("inimemo");
+  inimemo->setGeometry(512, 16, 137, 201);
+
+  GroupBox8 = Frame(this, "GroupBox8", QStringLiteral("名前<->IP変換"), {8, 352, 225, 105});
+  Label6 = Label(GroupBox8, "Label6", QStringLiteral("名前"), {8, 24, 24, 12});
+  Label7 = Label(GroupBox8, "Label7", QStringLiteral("IP"), {8, 72, 10, 12});
+  Edit16 = Field(GroupBox8, "Edit16", {40, 24, 177, 20});
+  Edit17 = Field(GroupBox8, "Edit17", {32, 72, 185, 20});
+  Button9 = Button(GroupBox8, "Button9", QStringLiteral("↑↓"), {56, 48, 65, 25});
+  QFont big = font;
+  big.setPixelSize(21);
+  Button9->setFont(big);
+  Button10 = Button(GroupBox8, "Button10", QStringLiteral("clear"), {152, 48, 57, 25});
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setGeometry(0, 349, 508, 23);
+  StatusPanel0 = new QLabel(StatusBar1);
+  StatusPanel0->setObjectName("StatusPanel0");
+  StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
+
+  repeatping = new QTimer(this);
+  repeatping->setObjectName("repeatping");
+  repeatping->setInterval(5000);
+
+  // Tab order inside the window, then inside each frame.
+  const QList<QWidget*> order = {ListView1, Edit14, workgroupname, Button5, ListView3, Edit15, Button11,
+                                 Button1,   TreeView1, inimemo, Edit16, Edit17, Button9, Button10};
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void TForm1::WireEvents() {
+  connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+  connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+  connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
+  // clicked, not toggled: setting the button up from code runs no handler.
+  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+  connect(repeatping, &QTimer::timeout, this, &TForm1::repeatpingTimer);
+  // Single expand: the selected node opens, the one that lost the selection closes.
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this, [](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+    if (previous && previous != current) previous->setExpanded(false);
+    if (current) current->setExpanded(true);
+  });
+  connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
+  TreeView1->viewport()->installEventFilter(this);
+  Edit15->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit15 && event->type() == QEvent::KeyPress)
+    return Edit15KeyPress(static_cast<QKeyEvent*>(event));
+  if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    // The tree handles the click first (selection, expansion), then the handler runs.
+    QTimer::singleShot(0, this, &TForm1::TreeView1DblClick);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::SetStatus(const QString& text) { StatusPanel0->setText(text); }
+
+QString TForm1::Status() const { return StatusPanel0->text(); }
+
+void TForm1::ShowFailure(const std::exception& e) { deps_.ui->ErrorBox(Text(e.what()) + QStringLiteral(".")); }
+
+void TForm1::FormCreate() {
+  Form2 = new TForm2(this);
+  Form2->show();
+  Form2->repaint();
+
+  if (!library_.Load(deps_.libraryName.c_str())) {
+    deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));
+    terminateRequested_ = true;
+    return;
+  }
+  for (const std::string& name : library_.BindEntryPoints()) {
+    deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
+    terminateRequested_ = true;
+  }
+
+  ListInterfaces();
+  ShowHostName();
+
+  // A list that cannot be read is reported; start-up goes on, so the
+  // workgroup name is still fetched and the splash window still released.
+  listLoadAttempted_ = true;
+  try {
+    LoadPcList();
+  } catch (const pclist::Failure& e) {
+    listLoadFailed_ = true;
+    ShowFailure(e);
+  }
+
+  workgroupname->setText(QStringLiteral("取得中..."));
+  char name[256] = {};
+  netinfo::FindWorkgroupName(*deps_.provider, name, 255);
+  workgroupname->setText(Text(std::string(name, strnlen(name, sizeof name))));
+
+  Form2->deleteLater();
+  Form2 = nullptr;
+}
+
+void TForm1::FormDestroy() {
+  repeatping->stop();
+  // A list that was never read is not replaced; one that failed to load is
+  // kept under a backup name before the rows replace it.
+  if (listLoadAttempted_) {
+    try {
+      if (listLoadFailed_ && !pclist::KeepBackup(deps_.listFilePath)) {
+        throw pclist::Failure(cp932::text("ファイル ") + cp932::encodeLossy(QString::fromLocal8Bit(
+                                  pclist::BackupPath(deps_.listFilePath).c_str())) + cp932::text(" を作成できません"));
+      }
+      SavePcList();
+    } catch (const pclist::Failure& e) {
+      ShowFailure(e);
+    }
+  }
+  library_.FreeLibrary();
+}
+
+void TForm1::ListInterfaces() {
+  QList<QStringList> rows;
+  for (const netinfo::InterfaceRow& row : netinfo::ListInterfaceRows(*deps_.sockets))
+    rows.append({Text(row.address), Text(row.mask), Text(row.label)});
+  ListView1->AddRows(rows);
+}
+
+void TForm1::ShowHostName() { Edit14->setText(Text(netinfo::HostName(*deps_.sockets))); }

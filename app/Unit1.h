@@ -1,0 +1,123 @@
+#pragma once
+// The main window: its controls under their fixed names, start-up and
+// shutdown, and one handler per user action. Handlers read their controls,
+// call plain logic and write their controls.
+#include <QIcon>
+#include <QList>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "companion.h"
+#include "netprovider.h"
+#include "sockets.h"
+#include "uiservices.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TForm2;
+class TListView;
+
+// What the window is given: the platform seams, or fakes in tests.
+struct TForm1Deps {
+  UiServices* ui = nullptr;
+  netinfo::NetProvider* provider = nullptr;
+  netinfo::SocketsInfo* sockets = nullptr;
+  netlib::DynamicLibrary* dynlib = nullptr;
+  std::string libraryName;   // bare file name of the companion library
+  std::string listFilePath;  // the computer list file
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the controls and runs FormCreate.
+  explicit TForm1(const TForm1Deps& deps, QWidget* parent = nullptr);
+  // Runs FormDestroy.
+  ~TForm1() override;
+
+  // A termination request made during start-up; the event loop then ends at
+  // its first turn.
+  bool TerminateRequested() const { return terminateRequested_; }
+
+  // Controls, under the names of the window's layout.
+  QGroupBox* GroupBox6 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  TListView* ListView1 = nullptr;
+  QLineEdit* Edit14 = nullptr;
+  QLineEdit* workgroupname = nullptr;
+  QGroupBox* GroupBox7 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QPushButton* Button5 = nullptr;
+  TListView* ListView3 = nullptr;
+  QLineEdit* Edit15 = nullptr;
+  QPushButton* Button11 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QTreeWidget* TreeView1 = nullptr;
+  QPlainTextEdit* inimemo = nullptr;
+  QGroupBox* GroupBox8 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLineEdit* Edit16 = nullptr;
+  QLineEdit* Edit17 = nullptr;
+  QPushButton* Button9 = nullptr;
+  QPushButton* Button10 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusPanel0 = nullptr;  // panel 0 of StatusBar1
+  QTimer* repeatping = nullptr;
+  QList<QIcon> ImageList1;  // 0 a computer, 1 a folder
+
+  netlib::CompanionLibrary& Library() { return library_; }
+  TForm2* Splash() const { return Form2; }
+
+  // Handlers.
+  void FormCreate();
+  void FormDestroy();
+  void Button5Click();
+  void Button11Click();
+  void Button1Click();
+  void Button9Click();
+  void Button10Click();
+  void SpeedButton1Click();
+  void repeatpingTimer();
+  void TreeView1DblClick();
+  void TreeView1Click() {}
+
+  // Plain routines that fill controls.
+  void ListInterfaces();
+  void ShowHostName();
+  void LoadPcList();
+  void SavePcList();
+
+  // Status text of panel 0.
+  void SetStatus(const QString& text);
+  QString Status() const;
+
+ private:
+  void CreateControls();
+  void WireEvents();
+  // Edit15's key filter: a-z typed become A-Z; true when the key was replaced.
+  bool Edit15KeyPress(class QKeyEvent* event);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void ShowFailure(const std::exception& e);
+
+  TForm1Deps deps_;
+  netlib::CompanionLibrary library_;
+  TForm2* Form2 = nullptr;
+  bool terminateRequested_ = false;
+  bool listLoadAttempted_ = false;  // start-up reached the list file
+  bool listLoadFailed_ = false;     // a list file exists that could not be read
+  bool buildingTree_ = false;   // Button1Click is running
+  bool tickRunning_ = false;    // repeatpingTimer is running
+  bool listingWorkgroup_ = false;  // Button5Click is running
+};

@@ -1,0 +1,103 @@
+// The computer list: its file, the workgroup listing and the manual add.
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "TListView.h"
+#include "Unit1.h"
+#include "Unit1Text.h"
+#include "netresources.h"
+#include "pclist.h"
+
+namespace {
+
+// RAII flag: set while a handler runs, so the same handler delivered inside
+// its own pump is ignored.
+class Running {
+ public:
+  explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
+  ~Running() { flag_ = false; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+void TForm1::LoadPcList() {
+  inimemo->clear();
+  const std::optional<std::string> file = pclist::ReadListFile(deps_.listFilePath);
+  if (!file) return;
+  const std::vector<std::string> lines = pclist::SplitLines(*file);
+  QString memo;
+  for (const std::string& line : lines) {
+    memo += Text(line);
+    memo += QLatin1Char('\n');
+  }
+  inimemo->setPlainText(memo);
+
+  const pclist::ParseResult parsed = pclist::Parse(*file);
+  QList<QStringList> rows;
+  rows.reserve(static_cast<qsizetype>(parsed.names.size()));
+  for (const std::string& name : parsed.names) rows.append({Text(name), QString()});
+  ListView3->AddRows(rows);
+  if (parsed.failure) throw pclist::Failure(*parsed.failure);
+}
+
+void TForm1::SavePcList() {
+  inimemo->clear();
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(ListView3->RowCount()));
+  for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
+  const std::string text = pclist::Format(names);
+  inimemo->setPlainText(Text(text));
+  pclist::WriteListFile(deps_.listFilePath, text);
+}
+
+void TForm1::Button5Click() {
+  // Ignored while the tree is built (its run reads the rows) and while a
+  // listing is already running inside whose pump this click arrived.
+  if (buildingTree_ || listingWorkgroup_) return;
+  Running running(listingWorkgroup_);
+
+  SetStatus(QStringLiteral("処理中"));
+  ListView3->clear();
+  deps_.ui->ProcessMessages();
+
+  netinfo::ResourceList list;
+  if (netinfo::EnumNetResources(*deps_.provider, Bytes(workgroupname->text()), netinfo::kWindowsNetwork, list)) {
+    QList<QStringList> rows;
+    rows.reserve(static_cast<qsizetype>(list.size()));
+    for (const std::string& entry : list) rows.append({Text(cp932::removeBackslashes(entry)), QString()});
+    ListView3->AddRows(rows);
+  } else {
+    deps_.ui->MessageBox(QStringLiteral("異常終了"));
+  }
+  SetStatus(QStringLiteral("終了"));
+}
+
+void TForm1::Button11Click() {
+  const std::string name = Bytes(Edit15->text());
+  for (int row = 0; row < ListView3->RowCount(); ++row) {
+    if (Bytes(ListView3->Caption(row)) == name) {
+      deps_.ui->MessageBox(QStringLiteral("同名のコンピュータ名が登録されています"));
+      return;
+    }
+  }
+  netlib::ConvBuffer<256> buffer;
+  buffer.SetInput(name);
+  if (netlib::Call(library_.connectpc, buffer) != 0) return;
+  netlib::Call(library_.nametoip, buffer);  // fills the address; its result is not needed
+  ListView3->AddRow(Edit15->text(), {Text(buffer.Output())});
+}
+
+bool TForm1::Edit15KeyPress(QKeyEvent* event) {
+  // Typed a-z become A-Z; pasted text does not pass here.
+  const QString typed = event->text();
+  if (typed.size() != 1 || typed[0] < QLatin1Char('a') || typed[0] > QLatin1Char('z')) return false;
+  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  Edit15->insert(typed.toUpper());
+  return true;
+}

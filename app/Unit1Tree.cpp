@@ -1,0 +1,71 @@
+// The share tree and opening a computer or share in the file manager.
+#include <QTreeWidget>
+
+#include "TListView.h"
+#include "Unit1.h"
+#include "Unit1Text.h"
+#include "launcher.h"
+#include "netresources.h"
+
+namespace {
+
+// The last (entry length - node text length - 3) bytes of the entry: for
+// "\\" + node + "\" + share exactly the share name.
+std::string ShareText(const std::string& entry, const std::string& nodeText) {
+  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(nodeText.size()) - 3;
+  if (count <= 0) return {};
+  if (count >= static_cast<long long>(entry.size())) return entry;
+  return entry.substr(entry.size() - static_cast<size_t>(count));
+}
+
+}  // namespace
+
+void TForm1::Button1Click() {
+  // While the tree is built, Button1 and Button5 are ignored: a nested run
+  // would rebuild the tree under this one or remove the rows it reads.
+  if (buildingTree_) return;
+  buildingTree_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{buildingTree_};
+
+  TreeView1->clear();
+  SetStatus(QStringLiteral("処理中"));
+  const int rows = ListView3->RowCount();
+  for (int row = 0; row < rows; ++row) {
+    netinfo::ResourceList list;  // this row's own list
+    const std::string caption = Bytes(ListView3->Caption(row));
+    netlib::ConvBuffer<512> buffer;
+    buffer.SetInput(caption);
+    const uint16_t resolved = netlib::Call(library_.nametoip, buffer);
+    if (ListView3->SubItem(row).isEmpty()) ListView3->SetSubItem(row, Text(buffer.Output()));
+
+    const std::string unc = "\\\\" + caption;
+    const bool opened = netinfo::EnumNetResources(*deps_.provider, unc, std::string(), list);
+    if (opened && resolved == 0) {
+      const std::string nodeText = cp932::removeBackslashes(unc);
+      auto* computer = new QTreeWidgetItem(TreeView1, {Text(nodeText)});
+      computer->setIcon(0, ImageList1.value(0));
+      for (const std::string& entry : list) {
+        auto* share = new QTreeWidgetItem(computer, {Text(ShareText(entry, nodeText))});
+        share->setIcon(0, ImageList1.value(1));
+      }
+      deps_.ui->ProcessMessages();
+    } else {
+      deps_.ui->MessageBox(Text(caption) + QStringLiteral("のリソースを取得できません"));
+    }
+  }
+  SetStatus(QStringLiteral("終了"));
+  TreeView1->expandAll();
+}
+
+void TForm1::TreeView1DblClick() {
+  const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+  if (selected.isEmpty()) return;
+  const QTreeWidgetItem* node = selected.first();
+  std::string path = "\\\\";
+  if (const QTreeWidgetItem* parent = node->parent()) path += Bytes(parent->text(0)) + "\\";
+  path += Bytes(node->text(0));
+  deps_.ui->Launch(ExplorerCommandLine(path));
+}

@@ -1,0 +1,11 @@
+#include <QProcess>
+
+#include "launcher.h"
+
+// The desktop's own handler opens the share's URL; the URL travels as one
+// argument of an argument vector, never through a shell.
+void StartFileManager(const std::string& commandLine) {
+  const QByteArray url = SmbUrlForCommandLine(commandLine);
+  if (url.isEmpty()) return;
+  QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLatin1(url)});
+}

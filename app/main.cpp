@@ -1,0 +1,43 @@
+#include <QApplication>
+#include <QFont>
+#include <QTimer>
+
+#include "Unit1.h"
+#include "companion.h"
+#include "netprovider.h"
+#include "pclist.h"
+#include "sockets.h"
+#include "uiservices.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Mirelka"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Mirelka"));
+  // The window's font family, or a Japanese Gothic where it is absent.
+  QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                             {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
+
+  auto ui = MakeDesktopUiServices(nullptr);
+  auto provider = netinfo::MakePlatformNetProvider();
+  auto sockets = netinfo::MakePlatformSockets();
+  auto dynlib = netlib::MakePlatformDynamicLibrary();
+
+  TForm1Deps deps;
+  deps.ui = ui.get();
+  deps.provider = provider.get();
+  deps.sockets = sockets.get();
+  deps.dynlib = dynlib.get();
+  deps.libraryName = netlib::LibraryFileName();
+  deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
+
+  int result = 0;
+  {
+    TForm1 Form1(deps);
+    Form1.show();
+    // A termination request made during start-up ends the loop at its first turn.
+    if (Form1.TerminateRequested()) QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    result = QApplication::exec();
+  }  // FormDestroy runs here
+  return result;
+}

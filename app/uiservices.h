@@ -1,0 +1,24 @@
+#pragma once
+// What the window asks of the desktop: modal boxes, the message pump and the
+// file manager. Tests replace it, so nothing blocks on a dialog.
+#include <QString>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+class UiServices {
+ public:
+  virtual ~UiServices() = default;
+  // Modal box with the text and an OK button, captioned "Mirelka".
+  virtual void MessageBox(const QString& text) = 0;
+  // Modal box with an error icon and an OK button, captioned "Mirelka";
+  // the text is shown as given.
+  virtual void ErrorBox(const QString& text) = 0;
+  // Processes all pending window messages.
+  virtual void ProcessMessages() = 0;
+  // Starts the file manager with the command line (code page 932 bytes).
+  virtual void Launch(const std::string& commandLine) = 0;
+};
+
+std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner);

@@ -1,0 +1,33 @@
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+#include "launcher.h"
+#include "uiservices.h"
+
+namespace {
+
+class DesktopUiServices final : public UiServices {
+ public:
+  explicit DesktopUiServices(QWidget* owner) : owner_(owner) {}
+
+  void MessageBox(const QString& text) override { Show(QMessageBox::NoIcon, text); }
+  void ErrorBox(const QString& text) override { Show(QMessageBox::Critical, text); }
+  void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+  void Launch(const std::string& commandLine) override { StartFileManager(commandLine); }
+
+ private:
+  void Show(QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QStringLiteral("Mirelka"), text, QMessageBox::Ok, owner_.data());
+    box.exec();
+  }
+
+  QPointer<QWidget> owner_;
+};
+
+}  // namespace
+
+std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner) {
+  return std::make_unique<DesktopUiServices>(owner);
+}

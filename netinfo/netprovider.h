@@ -1,0 +1,74 @@
+#pragma once
+// The network provider seam: open a container, hand back its children one
+// record at a time into the caller's buffer, close. One backend per platform
+// (libsmbclient on Linux, mpr on Windows) and an in-memory fake for tests.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace netinfo {
+
+// Result codes, as the platform's provider layer gives them.
+constexpr uint32_t kNoError = 0;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorBadNetPath = 53;  // the host does not answer
+constexpr uint32_t kErrorBadNetName = 67;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorMoreData = 234;  // the next record does not fit the buffer
+constexpr uint32_t kErrorNoMoreItems = 259;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorNoNetwork = 1222;
+constexpr uint32_t kErrorExtendedError = 1208;
+constexpr uint32_t kErrorBadProvider = 1204;
+
+// Container request values used by both enumeration routines.
+constexpr uint32_t kResourceGlobalNet = 2;
+constexpr uint32_t kResourceTypeAny = 0;
+constexpr uint32_t kResourceDisplayTypeDomain = 1;
+constexpr uint32_t kResourceDisplayTypeServer = 2;
+constexpr uint32_t kResourceDisplayTypeShare = 3;
+constexpr uint32_t kResourceUsageConnectable = 1;
+constexpr uint32_t kResourceUsageContainer = 2;
+constexpr uint32_t kResourceTypeDisk = 1;
+constexpr uint32_t kResourceTypePrint = 2;
+
+constexpr const char* kWindowsNetwork = "Microsoft Windows Network";
+
+// One record as the provider writes it: the shape of the platform's
+// NETRESOURCEA, the texts pointing into the same buffer after the record.
+struct NetResource {
+  uint32_t dwScope = 0;
+  uint32_t dwType = 0;
+  uint32_t dwDisplayType = 0;
+  uint32_t dwUsage = 0;
+  char* lpLocalName = nullptr;
+  char* lpRemoteName = nullptr;
+  char* lpComment = nullptr;
+  char* lpProvider = nullptr;
+};
+
+class NetProvider {
+ public:
+  using Handle = void*;
+  virtual ~NetProvider() = default;
+
+  // On kNoError *handle is open and must be closed with CloseEnum.
+  virtual uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
+                            Handle* handle) = 0;
+  // Writes up to *count records into buffer (of *bufferSize bytes). Both are
+  // in/out: the provider writes back the count written and, on
+  // kErrorMoreData, the size it would need.
+  virtual uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) = 0;
+  virtual uint32_t CloseEnum(Handle handle) = 0;
+};
+
+// The platform's provider (libsmbclient on Linux, mpr on Windows).
+std::unique_ptr<NetProvider> MakePlatformNetProvider();
+
+// Packs one record and its texts into buffer. Returns kErrorMoreData and sets
+// *bufferSize to the size needed when they do not fit; never writes past
+// *bufferSize bytes. Null texts stay null pointers.
+uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName,
+                     const char* comment, const char* provider, void* buffer, uint32_t* bufferSize);
+
+}  // namespace netinfo

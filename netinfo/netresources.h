@@ -1,0 +1,27 @@
+#pragma once
+// Enumeration of network containers through the provider seam.
+#include <string>
+#include <vector>
+
+#include "netprovider.h"
+
+namespace netinfo {
+
+constexpr uint32_t kResultBufferSize = 1600;
+
+// Remote names in the provider's order, duplicates kept. Each caller owns its
+// own list, so a handler that runs inside another's message pump cannot read
+// or free a list that is not its own.
+using ResourceList = std::vector<std::string>;
+
+// Appends the remote name of every child of the container to list. True when
+// the container could be opened, whatever ended the enumeration.
+bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+                      ResourceList& list);
+
+// Writes the last top-level container of the Windows network provider, with
+// backslashes removed and cut to capacity bytes, followed by a NUL, into
+// nameBuffer. True when the open succeeded; the buffer is untouched otherwise.
+bool FindWorkgroupName(NetProvider& provider, char* nameBuffer, int capacity);
+
+}  // namespace netinfo

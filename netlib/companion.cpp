@@ -1,0 +1,35 @@
+#include "companion.h"
+
+namespace netlib {
+
+bool CompanionLibrary::Load(const char* bareName) {
+  FreeLibrary();
+  handle_ = dl_.Load(bareName);
+  return handle_ != nullptr;
+}
+
+std::vector<std::string> CompanionLibrary::BindEntryPoints() {
+  std::vector<std::string> missing;
+  void* found[kEntryPoints.size()] = {};
+  for (size_t i = 0; i < kEntryPoints.size(); ++i) {
+    found[i] = handle_ ? dl_.Find(handle_, kEntryPoints[i]) : nullptr;
+    if (!found[i]) missing.emplace_back(kEntryPoints[i]);
+  }
+  pingresult = reinterpret_cast<PingResultFn>(found[0]);
+  nametoip = reinterpret_cast<ConvFn>(found[1]);
+  iptoname = reinterpret_cast<ConvFn>(found[2]);
+  init = reinterpret_cast<InitFn>(found[3]);
+  connectpc = reinterpret_cast<ConvFn>(found[4]);
+  return missing;
+}
+
+void CompanionLibrary::FreeLibrary() {
+  if (!handle_) return;
+  pingresult = nullptr;
+  nametoip = iptoname = connectpc = nullptr;
+  init = nullptr;
+  dl_.Free(handle_);
+  handle_ = nullptr;
+}
+
+}  // namespace netlib

@@ -1,0 +1,94 @@
+#pragma once
+// Binding of the companion network library, loaded at run time by its bare
+// file name, and the buffer that carries texts to and from it.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mirelka.h"
+
+namespace netlib {
+
+// The library's file name on this platform.
+const char* LibraryFileName();
+
+// Load by bare name / find symbol / free: one backend per platform.
+class DynamicLibrary {
+ public:
+  virtual ~DynamicLibrary() = default;
+  virtual void* Load(const char* bareName) = 0;  // null on failure
+  virtual void* Find(void* handle, const char* symbol) = 0;
+  virtual void Free(void* handle) = 0;
+};
+std::unique_ptr<DynamicLibrary> MakePlatformDynamicLibrary();
+
+using ConvFn = uint16_t(MIRELKA_CALL*)(char*, int32_t);
+using InitFn = int32_t(MIRELKA_CALL*)();
+using PingResultFn = int32_t(MIRELKA_CALL*)();
+
+// The five entry points, looked up in this order at start-up.
+constexpr std::array<const char*, 5> kEntryPoints = {"pingresult", "nametoip", "iptoname", "init", "connectpc"};
+
+class CompanionLibrary {
+ public:
+  explicit CompanionLibrary(DynamicLibrary& dl) : dl_(dl) {}
+  ~CompanionLibrary() { FreeLibrary(); }
+  CompanionLibrary(const CompanionLibrary&) = delete;
+  CompanionLibrary& operator=(const CompanionLibrary&) = delete;
+
+  // Loads the library; false when it cannot be loaded (LibHandle stays null).
+  bool Load(const char* bareName);
+  // Looks up the entry points; returns the names not found, in check order.
+  std::vector<std::string> BindEntryPoints();
+  void FreeLibrary();
+
+  void* LibHandle() const { return handle_; }
+
+  PingResultFn pingresult = nullptr;
+  ConvFn nametoip = nullptr;
+  ConvFn iptoname = nullptr;
+  InitFn init = nullptr;
+  ConvFn connectpc = nullptr;
+
+ private:
+  DynamicLibrary& dl_;
+  void* handle_ = nullptr;
+};
+
+// A zero-filled buffer of N bytes that carries an input text to an entry
+// point and brings its output back. Input is cut to N - 1 bytes, so a NUL
+// always follows it; output is read up to the first NUL, never past the end.
+template <size_t N>
+class ConvBuffer {
+ public:
+  static constexpr int32_t kSizeArg = static_cast<int32_t>(N - 1);
+
+  ConvBuffer() { bytes_.fill(0); }
+  void Clear() { bytes_.fill(0); }
+  void SetInput(std::string_view text) {
+    bytes_.fill(0);
+    std::memcpy(bytes_.data(), text.data(), std::min(text.size(), N - 1));
+  }
+  std::string Output() const {
+    const void* nul = std::memchr(bytes_.data(), 0, N);
+    const size_t len = nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes_.data()) : N;
+    return std::string(bytes_.data(), len);
+  }
+  char* data() { return bytes_.data(); }
+
+ private:
+  std::array<char, N> bytes_;
+};
+
+// Calls a conversion entry point with the buffer and its size argument; a
+// missing entry point reports failure without output.
+template <size_t N>
+uint16_t Call(ConvFn fn, ConvBuffer<N>& buffer) {
+  return fn ? fn(buffer.data(), ConvBuffer<N>::kSizeArg) : uint16_t{1};
+}
+
+}  // namespace netlib

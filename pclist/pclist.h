@@ -1,0 +1,59 @@
+#pragma once
+// The computer list file: its path, its reading and writing. No widgets; all
+// texts are code page 932 bytes.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pclist {
+
+// A section whose count runs past the end of the file yields its missing
+// names as empty rows, but never more than this many per load.
+constexpr int32_t kMaxMissingRows = 10000;
+
+// A failure that ends a load or a save. what() is the user's text in code
+// page 932, without the final "." that the error box adds.
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The executable's path with the extension of its file name replaced by
+// ".ini" (appended when the file name has none).
+std::string ListFilePath(const std::string& executablePath);
+
+// Lines of a text; CR LF, LF or CR end a line, and a line end at the very end
+// of the text starts no further line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The count rule: leading blanks, then a signed decimal or a "$", "x", "X",
+// "0x" or "0X" hexadecimal number read as signed 32-bit, nothing after it.
+std::optional<int32_t> ParseCount(std::string_view line);
+
+struct ParseResult {
+  std::vector<std::string> names;      // every section's names in file order
+  std::optional<std::string> failure;  // set when a count line failed; names read before it stay
+};
+ParseResult Parse(std::string_view text);
+
+// The file text for these names: "[WGPCLIST]", the count, the names, each
+// line ended by CR LF.
+std::string Format(const std::vector<std::string>& names);
+
+// The whole file, or nothing when no file exists at path. Throws Failure
+// "ファイル %s は開けません" when it exists but cannot be read.
+std::optional<std::string> ReadListFile(const std::string& path);
+
+// Replaces the file atomically (a temporary file beside it, then a rename).
+// Throws Failure "ファイル %s を作成できません"; the old file is then intact.
+void WriteListFile(const std::string& path, std::string_view text);
+
+// Where an unreadable or unparsable list is kept before the window's rows
+// replace it, and the copy itself (false when it could not be made).
+std::string BackupPath(const std::string& path);
+bool KeepBackup(const std::string& path);
+
+}  // namespace pclist

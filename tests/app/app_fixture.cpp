@@ -1,0 +1,139 @@
+#include "app_fixture.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstring>
+
+#include "TListView.h"
+#include "cp932.h"
+
+namespace {
+
+FakeCompanion* current = nullptr;
+
+std::string Input(const char* buffer, int32_t size) {
+  return std::string(buffer, strnlen(buffer, static_cast<size_t>(size) + 1));
+}
+
+uint16_t Dispatch(const char* name, FakeCompanion::Conv& fn, char* buffer, int32_t size) {
+  current->calls.push_back(std::string(name) + ":" + Input(buffer, size));
+  current->sizes.push_back(size);
+  return fn ? fn(buffer, size) : uint16_t{1};
+}
+
+uint16_t FakeNametoip(char* b, int32_t s) { return Dispatch("nametoip", current->nametoip, b, s); }
+uint16_t FakeIptoname(char* b, int32_t s) { return Dispatch("iptoname", current->iptoname, b, s); }
+uint16_t FakeConnectpc(char* b, int32_t s) { return Dispatch("connectpc", current->connectpc, b, s); }
+int32_t FakeInit() {
+  ++current->initCalls;
+  if (current->events) current->events->push_back("init");
+  return 0;
+}
+int32_t FakePingresult() { return -1; }
+
+}  // namespace
+
+void RecordingUi::MessageBox(const QString& text) {
+  boxes.append(text);
+  if (onMessage) onMessage();
+}
+
+void RecordingUi::ErrorBox(const QString& text) { errorBoxes.append(text); }
+
+void RecordingUi::ProcessMessages() {
+  ++pumps;
+  QCoreApplication::processEvents();
+  if (onPump) onPump();
+}
+
+FakeCompanion::Conv FakeCompanion::Answer(uint16_t result, std::string text) {
+  return [result, text](char* buffer, int32_t size) {
+    const size_t n = std::min(text.size(), static_cast<size_t>(size));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = 0;
+    return result;
+  };
+}
+
+void* FakeDynamicLibrary::Load(const char* bareName) {
+  loadedName = bareName;
+  return loadable ? this : nullptr;
+}
+
+void* FakeDynamicLibrary::Find(void*, const char* symbol) {
+  const std::string name(symbol);
+  if (missing.count(name)) return nullptr;
+  if (name == "nametoip") return reinterpret_cast<void*>(&FakeNametoip);
+  if (name == "iptoname") return reinterpret_cast<void*>(&FakeIptoname);
+  if (name == "connectpc") return reinterpret_cast<void*>(&FakeConnectpc);
+  if (name == "init") return reinterpret_cast<void*>(&FakeInit);
+  if (name == "pingresult") return reinterpret_cast<void*>(&FakePingresult);
+  return nullptr;
+}
+
+void FakeDynamicLibrary::Free(void*) {
+  ++freed;
+  if (onFree) onFree();
+  if (events) events->push_back("free");
+}
+
+AppFixture::AppFixture() {
+  current = &companion;
+  companion.events = &events;
+  dynlib.events = &events;
+  sockets.SetHostName("testhost");
+}
+
+AppFixture::~AppFixture() {
+  form_.reset();
+  current = nullptr;
+}
+
+TForm1& AppFixture::Open() {
+  TForm1Deps deps;
+  deps.ui = &ui;
+  deps.provider = &provider;
+  deps.sockets = &sockets;
+  deps.dynlib = &dynlib;
+  deps.libraryName = "libfake.so";
+  deps.listFilePath = ListPath();
+  form_ = std::make_unique<TForm1>(deps);
+  return *form_;
+}
+
+void AppFixture::Close() {
+  // Shutdown writes the list, then frees the library: note whether the file
+  // is there when the library goes.
+  dynlib.events = &events;
+  form_.reset();
+}
+
+std::string AppFixture::ListPath() const { return dir_.filePath("mirelka.ini").toStdString(); }
+
+void AppFixture::WriteListFile(const std::string& bytes) const {
+  QFile f(QString::fromStdString(ListPath()));
+  f.open(QIODevice::WriteOnly);
+  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string AppFixture::ReadListFile() const {
+  QFile f(QString::fromStdString(ListPath()));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll().toStdString();
+}
+
+bool AppFixture::ListFileExists() const { return QFile::exists(QString::fromStdString(ListPath())); }
+
+QStringList Captions(const TForm1& form) {
+  QStringList out;
+  for (int i = 0; i < form.ListView3->RowCount(); ++i) out.append(form.ListView3->Caption(i));
+  return out;
+}
+
+QStringList Addresses(const TForm1& form) {
+  QStringList out;
+  for (int i = 0; i < form.ListView3->RowCount(); ++i) out.append(form.ListView3->SubItem(i));
+  return out;
+}
+
+std::string Cp932(const char* utf8) { return cp932::text(utf8); }

@@ -1,0 +1,91 @@
+#pragma once
+// A main window built on fakes: recorded boxes, a scripted companion library,
+// the in-memory provider and sockets, and a list file in a temporary folder.
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Unit1.h"
+#include "fake_provider.h"
+#include "fake_sockets.h"
+
+// Boxes are recorded, never shown; the pump processes events and then runs
+// the hook, so a test can deliver a click inside a handler's pump.
+class RecordingUi final : public UiServices {
+ public:
+  void MessageBox(const QString& text) override;
+  void ErrorBox(const QString& text) override;
+  void ProcessMessages() override;
+  void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
+
+  QStringList boxes;       // message boxes in order
+  QStringList errorBoxes;  // error boxes in order
+  std::vector<std::string> launched;
+  int pumps = 0;
+  std::function<void()> onPump;     // runs inside every pump
+  std::function<void()> onMessage;  // runs while a message box is "open"
+};
+
+// The companion library's entry points, scripted per test. Calls are logged
+// with the input text the library saw.
+struct FakeCompanion {
+  using Conv = std::function<uint16_t(char*, int32_t)>;
+  Conv nametoip, iptoname, connectpc;
+  int initCalls = 0;
+  std::vector<std::string> calls;  // "name:input"
+  std::vector<int32_t> sizes;      // size argument of each conversion call
+  std::vector<std::string>* events = nullptr;
+
+  // Writes text into the buffer (at most size bytes and a NUL) and returns result.
+  static Conv Answer(uint16_t result, std::string text);
+};
+
+class FakeDynamicLibrary final : public netlib::DynamicLibrary {
+ public:
+  void* Load(const char* bareName) override;
+  void* Find(void* handle, const char* symbol) override;
+  void Free(void* handle) override;
+
+  bool loadable = true;
+  std::set<std::string> missing;  // entry points not exported
+  std::string loadedName;
+  int freed = 0;
+  std::function<void()> onFree;
+  std::vector<std::string>* events = nullptr;
+};
+
+class AppFixture {
+ public:
+  AppFixture();
+  ~AppFixture();
+
+  // Creates the window, which runs start-up.
+  TForm1& Open();
+  // Destroys the window, which runs shutdown.
+  void Close();
+  TForm1& form() { return *form_; }
+
+  std::string ListPath() const;
+  void WriteListFile(const std::string& bytes) const;
+  std::string ReadListFile() const;
+  bool ListFileExists() const;
+
+  RecordingUi ui;
+  FakeCompanion companion;
+  FakeDynamicLibrary dynlib;
+  fakes::FakeProvider provider;
+  fakes::FakeSockets sockets;
+  std::vector<std::string> events;  // "save" / "free" in the order they happened
+
+ private:
+  QTemporaryDir dir_;
+  std::unique_ptr<TForm1> form_;
+};
+
+// Helpers for reading the window.
+QStringList Captions(const TForm1& form);
+QStringList Addresses(const TForm1& form);
+std::string Cp932(const char* utf8);

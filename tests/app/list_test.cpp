@@ -1,0 +1,233 @@
+// The computer list in the window: file round trips, the workgroup listing,
+// the manual add and the key filter.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TListView.h"
+#include "app_fixture.h"
+#include "cp932.h"
+
+namespace {
+
+// Opens the in-place editor on a row's caption; earlier editors are gone first.
+QLineEdit* OpenEditor(TListView* list, int row) {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  list->editItem(list->topLevelItem(row), 0);
+  return list->findChild<QLineEdit*>();
+}
+
+TEST(ListFile, NamesSurviveLoadAndSaveByteForByte) {
+  // Double-byte names, a 0x5C trail byte, and bytes that are no valid CP932.
+  const std::string file = "[WGPCLIST]\r\n4\r\n" + Cp932("経理ソ") + "\r\nPC01\r\n\x80\xff\xa0X\r\n\x81\r\n";
+  AppFixture app;
+  app.WriteListFile(file);
+  TForm1& form = app.Open();
+  ASSERT_EQ(form.ListView3->RowCount(), 4);
+  EXPECT_EQ(Addresses(form), (QStringList{{}, {}, {}, {}}));
+  EXPECT_TRUE(app.ui.errorBoxes.isEmpty());
+  EXPECT_FALSE(form.inimemo->toPlainText().isEmpty());
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(), file);
+}
+
+TEST(ListFile, TwoSectionsAreSavedAsOne) {
+  AppFixture app;
+  app.WriteListFile("[WGPCLIST]\n1\nA\njunk\n[WGPCLIST]\n2\nB\nC\n");
+  TForm1& form = app.Open();
+  EXPECT_EQ(Captions(form), (QStringList{"A", "B", "C"}));
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n3\r\nA\r\nB\r\nC\r\n");
+}
+
+TEST(ListFile, BadCountShowsTheErrorBoxKeepsEarlierRowsAndBacksUpTheFile) {
+  const std::string file = "[WGPCLIST]\r\n1\r\nA\r\n[WGPCLIST]\r\n2 \r\nB\r\n";
+  AppFixture app;
+  app.provider.Add("", {"WG"});
+  app.WriteListFile(file);
+  TForm1& form = app.Open();
+  EXPECT_EQ(app.ui.errorBoxes, QStringList{QStringLiteral("'2 ' は整数ではありません.")});
+  EXPECT_EQ(Captions(form), QStringList{"A"});
+  EXPECT_EQ(form.workgroupname->text(), QStringLiteral("WG"));  // start-up went on
+  app.Close();
+  QFile backup(QString::fromStdString(app.ListPath() + ".bak"));
+  ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+  EXPECT_EQ(backup.readAll().toStdString(), file);
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nA\r\n");
+}
+
+TEST(ListFile, UnwritableListShowsTheErrorBoxAtShutdown) {
+  AppFixture app;
+  app.Open();
+  // A directory where the file should be: it can be neither read nor replaced.
+  QDir().mkpath(QString::fromStdString(app.ListPath()) + "/sub");
+  app.Close();
+  ASSERT_EQ(app.ui.errorBoxes.size(), 1);
+  EXPECT_TRUE(app.ui.errorBoxes[0].endsWith(QStringLiteral(" を作成できません.")));
+  EXPECT_TRUE(app.ui.errorBoxes[0].contains(QString::fromStdString(app.ListPath())));
+}
+
+TEST(ListFile, CaptionEditedInPlaceAndBackKeepsTheBytes) {
+  const std::string odd = "\x80\xfd" + Cp932("名");
+  AppFixture app;
+  app.WriteListFile("[WGPCLIST]\r\n1\r\n" + odd + "\r\n");
+  TForm1& form = app.Open();
+  QTreeWidgetItem* item = form.ListView3->topLevelItem(0);
+  const QString original = item->text(0);
+  EXPECT_TRUE(item->flags() & Qt::ItemIsEditable);
+  form.show();
+  QLineEdit* editor = OpenEditor(form.ListView3, 0);
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QStringLiteral("TEMP"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();  // the delegate commits through a queued call
+  EXPECT_EQ(item->text(0), QStringLiteral("TEMP"));
+  editor = OpenEditor(form.ListView3, 0);
+  ASSERT_NE(editor, nullptr);
+  editor->setText(original);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();  // the delegate commits through a queued call
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\n" + odd + "\r\n");
+}
+
+TEST(ListFile, TextCodePage932CannotHoldIsRefused) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  form.show();
+  // Typed or pasted, a character without CP932 bytes never reaches the field.
+  form.Edit15->setFocus();
+  QTest::keyClicks(form.Edit15, QStringLiteral("AB"));
+  form.Edit15->insert(QStringLiteral("한"));
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
+  QApplication::clipboard()->setText(QStringLiteral("X😀"));
+  form.Edit15->paste();
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
+  // The in-place editor of the list refuses it too.
+  form.ListView3->AddRow(QStringLiteral("PC"), {QString()});
+  QLineEdit* editor = OpenEditor(form.ListView3, 0);
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  editor->insert(QStringLiteral("😀"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();  // the delegate commits through a queued call
+  EXPECT_EQ(form.ListView3->Caption(0), QStringLiteral("PC"));
+}
+
+TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {
+  AppFixture app;
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01", "\\\\PC02"});
+  app.WriteListFile("[WGPCLIST]\r\n1\r\nOLD\r\n");
+  TForm1& form = app.Open();
+  int pumpsBefore = app.ui.pumps;
+  QStringList statusAtPump;
+  app.ui.onPump = [&] { statusAtPump.append(form.Status()); };
+  form.Button5->click();
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02"}));
+  EXPECT_EQ(Addresses(form), (QStringList{{}, {}}));
+  EXPECT_EQ(form.Status(), QStringLiteral("終了"));
+  EXPECT_EQ(app.ui.pumps, pumpsBefore + 1);
+  EXPECT_EQ(statusAtPump, QStringList{QStringLiteral("処理中")});
+  const auto& request = app.provider.requests().back();
+  EXPECT_EQ(request.remoteName, "WG");
+  EXPECT_EQ(request.provider, "Microsoft Windows Network");
+
+  form.Button5->click();  // a second listing does not double the rows
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02"}));
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+}
+
+TEST(WorkgroupListing, FailureEmptiesTheListAndShowsTheBox) {
+  AppFixture app;
+  app.provider.Add("", {"WG"}).FailOpen("WG", 1222);
+  app.WriteListFile("[WGPCLIST]\r\n1\r\nOLD\r\n");
+  TForm1& form = app.Open();
+  form.Button5->click();
+  EXPECT_EQ(form.ListView3->RowCount(), 0);
+  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("異常終了")});
+  EXPECT_EQ(form.Status(), QStringLiteral("終了"));
+}
+
+TEST(WorkgroupListing, NamesLoseSingleByteBackslashesOnly) {
+  AppFixture app;
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\" + Cp932("ソフト"), "\\\\A\\B"});
+  TForm1& form = app.Open();
+  form.Button5->click();
+  EXPECT_EQ(Captions(form), (QStringList{QStringLiteral("ソフト"), QStringLiteral("AB")}));
+}
+
+class ManualAdd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = &app.Open();
+    app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.9");
+    app.companion.nametoip = [this](char* b, int32_t s) {
+      seenByNametoip = std::string(b);
+      return FakeCompanion::Answer(0, "10.0.0.9")(b, s);
+    };
+  }
+  AppFixture app;
+  TForm1* form = nullptr;
+  std::string seenByNametoip;
+};
+
+TEST_F(ManualAdd, ReachableComputerIsAddedWithTheLibrarysText) {
+  form->Edit15->setText(QStringLiteral("PC01"));
+  form->Button11->click();
+  EXPECT_EQ(Captions(*form), QStringList{"PC01"});
+  EXPECT_EQ(Addresses(*form), QStringList{"10.0.0.9"});
+  EXPECT_EQ(app.companion.calls, (std::vector<std::string>{"connectpc:PC01", "nametoip:10.0.0.9"}));
+  EXPECT_EQ(app.companion.sizes, (std::vector<int32_t>{255, 255}));
+  EXPECT_EQ(seenByNametoip, "10.0.0.9");  // the buffer as connectpc left it
+  EXPECT_EQ(form->Edit15->text(), QStringLiteral("PC01"));
+  EXPECT_EQ(form->ListView3->SelectedRow(), -1);
+}
+
+TEST_F(ManualAdd, DuplicateIsRefusedByteForByteWithoutCallingTheLibrary) {
+  form->ListView3->AddRow(QStringLiteral("PC01"), {QString()});
+  form->Edit15->setText(QStringLiteral("PC01"));
+  form->Button11->click();
+  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("同名のコンピュータ名が登録されています")});
+  EXPECT_TRUE(app.companion.calls.empty());
+  form->Edit15->setText(QStringLiteral("pc01"));  // pasted lower case is another name
+  form->Button11->click();
+  EXPECT_EQ(Captions(*form), (QStringList{"PC01", "pc01"}));
+}
+
+TEST_F(ManualAdd, UnreachableComputerChangesNothing) {
+  app.companion.connectpc = FakeCompanion::Answer(1, "no answer");
+  form->Edit15->setText(QStringLiteral("GHOST"));
+  form->Button11->click();
+  EXPECT_EQ(form->ListView3->RowCount(), 0);
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+  EXPECT_EQ(app.companion.calls, std::vector<std::string>{"connectpc:GHOST"});
+}
+
+TEST_F(ManualAdd, LongNameReachesTheLibraryCutAndTheRowWhole) {
+  const QString name(300, QLatin1Char('N'));
+  form->Edit15->setMaxLength(1000);
+  form->Edit15->setText(name);
+  form->Button11->click();
+  ASSERT_FALSE(app.companion.calls.empty());
+  EXPECT_EQ(app.companion.calls[0], "connectpc:" + std::string(255, 'N'));
+  EXPECT_EQ(Captions(*form), QStringList{name});
+}
+
+TEST(KeyFilter, TypedLettersBecomeUpperCasePastedTextStays) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  form.show();
+  QTest::keyClicks(form.Edit15, QStringLiteral("pc-01z"));
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("PC-01Z"));
+  form.Edit15->clear();
+  QApplication::clipboard()->setText(QStringLiteral("abc"));
+  form.Edit15->paste();
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("abc"));
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// The share tree and the file-manager command line.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "TListView.h"
+#include "app_fixture.h"
+#include "launcher.h"
+
+namespace {
+
+QStringList Tree(const QTreeWidget* tree) {
+  QStringList out;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* computer = tree->topLevelItem(i);
+    out.append(computer->text(0));
+    for (int j = 0; j < computer->childCount(); ++j) out.append("  " + computer->child(j)->text(0));
+  }
+  return out;
+}
+
+class ShareTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = &app.Open();
+    app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.1");
+  }
+  void Rows(const QStringList& captions) {
+    for (const QString& c : captions) form->ListView3->AddRow(c, {QString()});
+  }
+  AppFixture app;
+  TForm1* form = nullptr;
+};
+
+TEST_F(ShareTree, ComputersWithTheirSharesInRowOrderAllExpanded) {
+  app.provider.Add("\\\\PC01", {"\\\\PC01\\DATA", "\\\\PC01\\my docs"}).Add("\\\\PC02", {});
+  Rows({"PC01", "PC02"});
+  QStringList statusAtPump;
+  app.ui.onPump = [&] { statusAtPump.append(form->Status()); };
+  form->Button1->click();
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01", "  DATA", "  my docs", "PC02"}));
+  EXPECT_EQ(statusAtPump, (QStringList{"処理中", "処理中"}));  // one pump per computer added
+  EXPECT_EQ(form->Status(), QStringLiteral("終了"));
+  EXPECT_TRUE(form->TreeView1->topLevelItem(0)->isExpanded());
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+  EXPECT_EQ(Addresses(*form), (QStringList{"10.0.0.1", "10.0.0.1"}));
+  EXPECT_EQ(app.provider.requests().back().remoteName, "\\\\PC02");
+  EXPECT_TRUE(app.provider.requests().back().providerNonNull);
+  EXPECT_EQ(app.provider.requests().back().provider, "");
+  EXPECT_EQ(app.companion.sizes, (std::vector<int32_t>{511, 511}));
+  EXPECT_EQ(app.provider.openHandles(), 0);
+}
+
+TEST_F(ShareTree, NodeOnlyWhenBothCallsSucceedOneBoxPerFailingRow) {
+  app.provider.Add("\\\\GOOD", {"\\\\GOOD\\S"}).Add("\\\\NONAME", {"\\\\NONAME\\S"});
+  app.provider.FailOpen("\\\\CLOSED", 53);
+  app.companion.nametoip = [](char* b, int32_t s) {
+    const bool unknown = std::string(b) == "NONAME";
+    return FakeCompanion::Answer(unknown ? 1 : 0, unknown ? "unknown" : "10.0.0.2")(b, s);
+  };
+  Rows({"CLOSED", "GOOD", "NONAME"});
+  form->ListView3->SetSubItem(1, QStringLiteral("192.168.9.9"));
+  form->Button1->click();
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"GOOD", "  S"}));
+  EXPECT_EQ(app.ui.boxes, (QStringList{QStringLiteral("CLOSEDのリソースを取得できません"),
+                                       QStringLiteral("NONAMEのリソースを取得できません")}));
+  // A failed lookup still fills an empty column; a filled column is left alone.
+  EXPECT_EQ(Addresses(*form), (QStringList{"10.0.0.2", "192.168.9.9", "unknown"}));
+}
+
+TEST_F(ShareTree, ShareTextsAreCutByLength) {
+  const std::string so = Cp932("ソ");  // 0x83 0x5C
+  app.provider.Add("\\\\A\\B", {"\\\\AB\\SHARE", "\\\\A"});
+  app.provider.Add("\\\\" + so + "PC", {"\\\\" + so + "PC\\X"});
+  form->ListView3->AddRow(QStringLiteral("A\\B"), {QString()});
+  form->ListView3->AddRow(QStringLiteral("ソPC"), {QString()});
+  form->Button1->click();
+  // "A\B" gives node "AB"; the cut counts from the shorter node text; a remote
+  // name too short for a share gives an empty text.
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"AB", "  SHARE", "  ", QStringLiteral("ソPC"), "  X"}));
+}
+
+TEST_F(ShareTree, EmptyListMakesNoCalls) {
+  form->TreeView1->addTopLevelItem(new QTreeWidgetItem(QStringList{"stale"}));
+  form->Button1->click();
+  EXPECT_EQ(form->TreeView1->topLevelItemCount(), 0);
+  EXPECT_TRUE(app.companion.calls.empty());
+  EXPECT_EQ(form->Status(), QStringLiteral("終了"));
+}
+
+TEST_F(ShareTree, ClicksInsideThePumpCannotPullTheRowsAway) {
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\Z1"});
+  app.provider.Add("\\\\PC01", {"\\\\PC01\\A"}).Add("\\\\PC02", {"\\\\PC02\\B"});
+  Rows({"PC01", "PC02"});
+  int nested = 0;
+  app.ui.onPump = [&] {
+    if (nested++ == 0) {
+      QTest::mouseClick(form->Button5, Qt::LeftButton);
+      QTest::mouseClick(form->Button1, Qt::LeftButton);
+    }
+  };
+  form->show();
+  form->Button1->click();
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01", "  A", "PC02", "  B"}));
+  EXPECT_EQ(Captions(*form), (QStringList{"PC01", "PC02"}));
+  app.ui.onPump = nullptr;
+  form->workgroupname->setText(QStringLiteral("WG"));
+  form->Button5->click();  // once the tree is built, the listing works again
+  EXPECT_EQ(Captions(*form), QStringList{"Z1"});
+}
+
+TEST_F(ShareTree, DoubleClickHandsTheExactCommandLineToTheLauncher) {
+  app.provider.Add("\\\\PC01", {"\\\\PC01\\DATA", "\\\\PC01\\my docs"});
+  Rows({"PC01"});
+  form->show();
+  form->TreeView1DblClick();  // nothing selected: nothing happens
+  EXPECT_TRUE(app.ui.launched.empty());
+
+  form->Button1->click();
+  QTreeWidgetItem* pc = form->TreeView1->topLevelItem(0);
+  form->TreeView1->setCurrentItem(pc->child(1));
+  // A real double click; the handler runs once the tree has taken the click.
+  const QRect rect = form->TreeView1->visualItemRect(pc->child(1));
+  QTest::mouseDClick(form->TreeView1->viewport(), Qt::LeftButton, {}, rect.center());
+  QTest::qWait(20);
+  form->TreeView1->setCurrentItem(pc);
+  form->TreeView1DblClick();
+  EXPECT_EQ(app.ui.launched, (std::vector<std::string>{"explorer.exe /root, /e,\\\\PC01\\my docs",
+                                                       "explorer.exe /root, /e,\\\\PC01"}));
+}
+
+TEST(Launcher, HostileNamesStayOneUrlOfData) {
+  EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01\\DATA")), QByteArray("smb://PC01/DATA"));
+  EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01")), QByteArray("smb://PC01"));
+  const std::string hostile = "a b\"c';d|e$(rm -rf ~)`x`\nf&g>h";
+  const QByteArray url = SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01\\" + hostile));
+  EXPECT_EQ(url, QByteArray("smb://PC01/a%20b%22c%27%3Bd%7Ce%24%28rm%20-rf%20~%29%60x%60%0Af%26g%3Eh"));
+  for (char c : std::string(" \"';|$()`\n&>")) EXPECT_FALSE(url.contains(c)) << c;
+  // A 250-byte name and a double-byte name whose second byte is 0x5C.
+  const QByteArray longUrl = SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC\\" + std::string(250, 'x')));
+  EXPECT_EQ(longUrl.size(), 9 + 250);
+  EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC\\" + Cp932("ソ"))),
+            QByteArray("smb://PC/%E3%82%BD"));
+  EXPECT_TRUE(SmbUrlForCommandLine("rm -rf /").isEmpty());
+}
+
+}  // namespace

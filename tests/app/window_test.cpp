@@ -1,0 +1,216 @@
+// The window's controls as the widgets report them, and start-up/shutdown.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "TListView.h"
+#include "Unit2.h"
+#include "app_fixture.h"
+
+namespace {
+
+struct ControlRow {
+  const char* name;
+  const char* parent;
+  QRect geometry;
+  const char* caption;  // nullptr: not checked
+};
+
+QString CaptionOf(const QWidget* w) {
+  if (auto* box = qobject_cast<const QGroupBox*>(w)) return box->title();
+  if (auto* label = qobject_cast<const QLabel*>(w)) return label->text();
+  if (auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
+  return {};
+}
+
+TEST(Window, ControlsStandWhereTheLayoutPutsThem) {
+  const ControlRow table[] = {
+      {"GroupBox6", "Form1", {8, 8, 497, 97}, "ネットワーク情報"},
+      {"Label4", "GroupBox6", {336, 10, 73, 12}, "コンピュータ名"},
+      {"Label5", "GroupBox6", {336, 48, 91, 12}, "ワークグループ名"},
+      {"ListView1", "GroupBox6", {8, 16, 321, 73}, nullptr},
+      {"Edit14", "GroupBox6", {336, 24, 153, 20}, nullptr},
+      {"workgroupname", "GroupBox6", {336, 64, 153, 20}, nullptr},
+      {"GroupBox7", "Form1", {8, 112, 497, 233}, "ワークグループ所属PC"},
+      {"SpeedButton1", "GroupBox7", {72, 16, 81, 22}, "接続確認"},
+      {"Button5", "GroupBox7", {8, 16, 57, 25}, "実行"},
+      {"ListView3", "GroupBox7", {8, 48, 241, 177}, nullptr},
+      {"Edit15", "GroupBox7", {168, 16, 89, 20}, nullptr},
+      {"Button11", "GroupBox7", {256, 16, 41, 25}, "追加"},
+      {"Button1", "GroupBox7", {304, 16, 75, 25}, "リソース展開"},
+      {"TreeView1", "GroupBox7", {256, 48, 233, 177}, nullptr},
+      {"inimemo", "Form1", {512, 16, 137, 201}, nullptr},
+      {"GroupBox8", "Form1", {8, 352, 225, 105}, "名前<->IP変換"},
+      {"Label6", "GroupBox8", {8, 24, 24, 12}, "名前"},
+      {"Label7", "GroupBox8", {8, 72, 10, 12}, "IP"},
+      {"Edit16", "GroupBox8", {40, 24, 177, 20}, nullptr},
+      {"Edit17", "GroupBox8", {32, 72, 185, 20}, nullptr},
+      {"Button9", "GroupBox8", {56, 48, 65, 25}, "↑↓"},
+      {"Button10", "GroupBox8", {152, 48, 57, 25}, "clear"},
+      {"StatusBar1", "Form1", {0, 349, 508, 23}, nullptr},
+  };
+  AppFixture app;
+  TForm1& form = app.Open();
+  for (const ControlRow& row : table) {
+    SCOPED_TRACE(row.name);
+    auto* w = form.findChild<QWidget*>(QString::fromLatin1(row.name));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->parentWidget()->objectName(), QString::fromLatin1(row.parent));
+    EXPECT_EQ(w->geometry(), row.geometry);
+    if (row.caption) {
+      EXPECT_EQ(CaptionOf(w), QString::fromUtf8(row.caption));
+    }
+  }
+}
+
+TEST(Window, FixedClientAreaTitleFontAndTimer) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Mirelka β1"));
+  EXPECT_EQ(form.size(), QSize(508, 372));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(form.font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(form.font().pixelSize(), 12);
+  EXPECT_EQ(form.Button9->font().pixelSize(), 21);
+  EXPECT_FALSE(form.windowIcon().isNull());
+  EXPECT_EQ(form.windowIcon().availableSizes().value(0), QSize(32, 32));
+
+  EXPECT_FALSE(form.repeatping->isActive());
+  EXPECT_EQ(form.repeatping->interval(), 5000);
+  EXPECT_TRUE(form.SpeedButton1->isCheckable());
+  EXPECT_FALSE(form.SpeedButton1->isChecked());
+
+  EXPECT_EQ(form.TreeView1->indentation(), 19);
+  EXPECT_EQ(form.TreeView1->editTriggers(), QAbstractItemView::NoEditTriggers);
+  ASSERT_EQ(form.ImageList1.size(), 2);
+  EXPECT_FALSE(form.ImageList1[0].isNull());
+  EXPECT_FALSE(form.ImageList1[1].isNull());
+
+  // One panel, spanning the bar: a long text is shown across its width.
+  form.SetStatus(QString(80, QLatin1Char('x')));
+  form.show();
+  QApplication::processEvents();
+  EXPECT_GE(form.StatusPanel0->width(), 480);
+}
+
+TEST(Window, ListViewsHaveTheirColumnsAndShareTheWidth) {
+  EXPECT_EQ(TListView::ColumnWidths(320, 3), (QList<int>{108, 106, 106}));
+  EXPECT_EQ(TListView::ColumnWidths(241, 2), (QList<int>{121, 120}));
+  EXPECT_EQ(TListView::ColumnWidths(2, 3), (QList<int>{2, 0, 0}));
+
+  AppFixture app;
+  TForm1& form = app.Open();
+  EXPECT_EQ(form.ListView1->headerItem()->text(0), QStringLiteral("IPアドレス"));
+  EXPECT_EQ(form.ListView1->headerItem()->text(1), QStringLiteral("サブネットマスク"));
+  EXPECT_EQ(form.ListView1->headerItem()->text(2), QStringLiteral("種類"));
+  EXPECT_EQ(form.ListView3->headerItem()->text(0), QStringLiteral("コンピュータ名"));
+  EXPECT_EQ(form.ListView3->headerItem()->text(1), QStringLiteral("IPアドレス"));
+  form.show();
+  QApplication::processEvents();
+  const int client = form.ListView1->viewport()->width();
+  const QList<int> expected = TListView::ColumnWidths(client, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(form.ListView1->columnWidth(i), expected[i]);
+  EXPECT_EQ(form.ListView3->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST(Window, TabOrderRunsThroughTheFrames) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  const QList<QWidget*> order = {form.ListView1, form.Edit14,   form.workgroupname, form.Button5, form.ListView3,
+                                 form.Edit15,    form.Button11, form.Button1,       form.TreeView1, form.inimemo,
+                                 form.Edit16,    form.Edit17,   form.Button9,       form.Button10};
+  // Walking the focus chain, the next listed control reached is the next in order.
+  for (int i = 1; i < order.size(); ++i) {
+    SCOPED_TRACE(order[i - 1]->objectName().toStdString());
+    QWidget* w = order[i - 1]->nextInFocusChain();
+    while (w != order[i] && !order.contains(w) && w != &form) w = w->nextInFocusChain();
+    EXPECT_EQ(w, order[i]);
+  }
+  EXPECT_EQ(form.SpeedButton1->focusPolicy(), Qt::NoFocus);
+}
+
+TEST(Startup, EverythingPresentFillsTheWindowAndReleasesTheSplash) {
+  AppFixture app;
+  app.sockets.AddInterface({192, 168, 0, 1}, {255, 255, 255, 0}).AddInterface({127, 0, 0, 1}, {255, 0, 0, 0});
+  app.provider.Add("", {"WG1", "\\\\HOME"});
+  TForm1& form = app.Open();
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+  EXPECT_FALSE(form.TerminateRequested());
+  EXPECT_EQ(app.dynlib.loadedName, "libfake.so");
+  ASSERT_EQ(form.ListView1->RowCount(), 2);
+  EXPECT_EQ(form.ListView1->Caption(0), QStringLiteral("192.168.0.1"));
+  EXPECT_EQ(form.ListView1->topLevelItem(0)->text(1), QStringLiteral("255.255.255.0"));
+  EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), QStringLiteral("class C"));
+  EXPECT_EQ(form.ListView1->topLevelItem(1)->text(2), QStringLiteral("loopback"));
+  EXPECT_EQ(form.Edit14->text(), QStringLiteral("testhost"));
+  EXPECT_EQ(form.workgroupname->text(), QStringLiteral("HOME"));  // the last container, backslashes gone
+
+  QPointer<TForm2> splash = form.findChild<TForm2*>();
+  ASSERT_FALSE(splash.isNull());
+  EXPECT_EQ(splash->size(), QSize(259, 50));
+  EXPECT_EQ(splash->Label1->text(), QStringLiteral("Mirelkaを起動しています"));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(splash.isNull());
+}
+
+TEST(Startup, NoWorkgroupLeavesTheFieldEmpty) {
+  AppFixture app;
+  app.provider.FailOpen("", 1222);
+  TForm1& form = app.Open();
+  EXPECT_EQ(form.workgroupname->text(), QString());
+}
+
+TEST(Startup, MissingLibraryShowsOneBoxReadsNoListAndKeepsIt) {
+  AppFixture app;
+  app.dynlib.loadable = false;
+  app.WriteListFile("[WGPCLIST]\r\n1\r\nPC01\r\n");
+  TForm1& form = app.Open();
+  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("libfake.soがありません")});
+  EXPECT_TRUE(form.TerminateRequested());
+  EXPECT_EQ(form.ListView3->RowCount(), 0);
+  EXPECT_EQ(form.ListView1->RowCount(), 0);
+  EXPECT_TRUE(app.provider.requests().empty());
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nPC01\r\n");  // the stored list survives
+  EXPECT_EQ(app.dynlib.freed, 0);
+}
+
+TEST(Startup, MissingEntryPointsAreReportedInOrderAndStartupCompletes) {
+  AppFixture app;
+  app.dynlib.missing = {"connectpc", "init"};
+  app.provider.Add("", {"WG"});
+  app.sockets.AddInterface({10, 0, 0, 5}, {255, 0, 0, 0});
+  app.WriteListFile("[WGPCLIST]\r\n1\r\nPC01\r\n");
+  TForm1& form = app.Open();
+  EXPECT_EQ(app.ui.boxes, (QStringList{QStringLiteral("init関数がない"), QStringLiteral("connectpc関数がない")}));
+  EXPECT_TRUE(form.TerminateRequested());
+  EXPECT_EQ(form.ListView1->RowCount(), 1);
+  EXPECT_EQ(Captions(form), QStringList{QStringLiteral("PC01")});
+  EXPECT_EQ(form.workgroupname->text(), QStringLiteral("WG"));
+}
+
+TEST(Shutdown, SavesTheListThenFreesTheLibrary) {
+  AppFixture app;
+  app.Open();
+  bool fileThereAtFree = false;
+  app.dynlib.onFree = [&] { fileThereAtFree = app.ListFileExists(); };
+  app.Close();
+  EXPECT_TRUE(fileThereAtFree);
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n0\r\n");
+  EXPECT_EQ(app.dynlib.freed, 1);
+}
+
+}  // namespace
