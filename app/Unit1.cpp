@@ -161,6 +161,7 @@ void TForm1::CreateControls() {
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
   StatusBar1->setGeometry(0, 349, 508, 23);
+  StatusBar1->setAutoFillBackground(true);  // covers what lies below its top edge
   StatusPanel0 = new QLabel(StatusBar1);
   StatusPanel0->setObjectName("StatusPanel0");
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
