@@ -81,6 +81,8 @@ TEST(ListFile, CaptionEditedInPlaceAndBackKeepsTheBytes) {
   const QString original = item->text(0);
   EXPECT_TRUE(item->flags() & Qt::ItemIsEditable);
   form.show();
+  form.ListView3->editItem(item, 1);  // the address column cannot be edited
+  EXPECT_EQ(form.ListView3->findChild<QLineEdit*>(), nullptr);
   QLineEdit* editor = OpenEditor(form.ListView3, 0);
   ASSERT_NE(editor, nullptr);
   editor->setText(QStringLiteral("TEMP"));
