@@ -132,6 +132,22 @@ TEST_F(ShareTree, DoubleClickHandsTheExactCommandLineToTheLauncher) {
                                                        "explorer.exe /root, /e,\\\\PC01"}));
 }
 
+TEST_F(ShareTree, SecondClickRebuildsFromTheCurrentRowsAndSelectionExpandsOneNode) {
+  app.provider.Add("\\\\PC01", {"\\\\PC01\\A"}).Add("\\\\PC02", {"\\\\PC02\\B"});
+  Rows({"PC01", "PC02"});
+  form->show();
+  form->Button1->click();
+  QTreeWidgetItem* first = form->TreeView1->topLevelItem(0);
+  QTreeWidgetItem* second = form->TreeView1->topLevelItem(1);
+  form->TreeView1->setCurrentItem(first->child(0));
+  form->TreeView1->setCurrentItem(second);  // single expand: the node that lost the selection closes
+  EXPECT_TRUE(second->isExpanded());
+  form->ListView3->clear();
+  Rows({"PC02"});
+  form->Button1->click();  // with a selected node in the old tree
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC02", "  B"}));
+}
+
 TEST(Launcher, HostileNamesStayOneUrlOfData) {
   EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01\\DATA")), QByteArray("smb://PC01/DATA"));
   EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01")), QByteArray("smb://PC01"));
