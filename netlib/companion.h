@@ -1,6 +1,7 @@
 #pragma once
 // Binding of the companion network library, loaded at run time by its bare
 // file name, and the buffer that carries texts to and from it.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>

@@ -7,6 +7,11 @@
  * a byte beyond. Result 0 is success; any other value is failure, and the
  * output is then a short reason text in code page 932.
  *
+ * Failure results: 1 no buffer, negative size, empty or malformed input;
+ * 2 name or address unknown; 3 the computer did not answer; 4 the answer does
+ * not fit in size bytes; 5 sockets unusable. A reason cut to fit the buffer
+ * is cut at a character boundary.
+ *
  * All functions are called from one thread; none throws or keeps a pointer to
  * buf after it returns. Every call is bounded in time. */
 #ifndef MIRELKA_H

@@ -1,0 +1,24 @@
+#pragma once
+// What the three conversion entry points do, on input already taken from the
+// caller's buffer.
+#include <cstdint>
+#include <string_view>
+
+#include "text.h"
+
+namespace mirelka {
+
+// Name to dotted address: a dotted address as it is, else the platform
+// resolver, else (names of up to 15 bytes) a NetBIOS broadcast query.
+Outcome NameToIp(std::string_view name);
+
+// Dotted address to name: reverse lookup by the resolver, else the name the
+// computer itself reports by NetBIOS node status.
+Outcome IpToName(std::string_view dotted);
+
+// Resolves as NameToIp and checks the computer answers on TCP 445, then 139;
+// a refused connection proves it is up as well as an accepted one. On success
+// roundTripMs receives the time the answer took.
+Outcome ConnectPc(std::string_view name, int32_t& roundTripMs);
+
+}  // namespace mirelka

@@ -1,0 +1,61 @@
+#pragma once
+// The platform's sockets and resolver, behind one small interface; one
+// backend file per platform (sock_posix.cpp, sock_win.cpp).
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "address.h"
+
+namespace mirelka::sock {
+
+// Holds the sockets interface open for one call (winsock start-up and clean-up;
+// nothing on POSIX).
+class Session {
+ public:
+  Session();
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+};
+
+// A non-blocking UDP socket on an ephemeral port.
+class Udp {
+ public:
+  explicit Udp(bool broadcast);
+  ~Udp();
+  Udp(const Udp&) = delete;
+  Udp& operator=(const Udp&) = delete;
+  bool ok() const;
+
+  bool SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t port);
+  // Waits up to timeoutMs for a datagram; false on timeout or error.
+  bool WaitReadable(int timeoutMs);
+  // Takes the next waiting datagram into buffer; false when none is waiting.
+  bool Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from);
+
+ private:
+  intptr_t handle_;
+};
+
+enum class Probe { kAccepted, kRefused, kNoAnswer };
+
+// One TCP connection attempt, bounded by timeoutMs; a connection that is made
+// is closed at once.
+Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs);
+
+// Broadcast addresses of the IPv4 interfaces that are up, loopback excluded.
+std::vector<Ipv4> BroadcastAddresses();
+
+// The resolver's first IPv4 address for name.
+std::optional<Ipv4> LookupHost(const std::string& name);
+// The resolver's name for address; nothing when it has none.
+std::optional<std::string> LookupAddress(const Ipv4& address);
+
+}  // namespace mirelka::sock

@@ -1,0 +1,154 @@
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "sock.h"
+
+namespace mirelka::sock {
+namespace {
+
+constexpr intptr_t kNoSocket = -1;
+
+sockaddr_in MakeSockaddr(const Ipv4& address, uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  std::memcpy(&sa.sin_addr, address.data(), address.size());
+  return sa;
+}
+
+Ipv4 FromSockaddr(const sockaddr_in& sa) {
+  Ipv4 address{};
+  std::memcpy(address.data(), &sa.sin_addr, address.size());
+  return address;
+}
+
+int OpenSocket(int type) { return socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
+
+}  // namespace
+
+Session::Session() : ok_(true) {}
+Session::~Session() = default;
+
+Udp::Udp(bool broadcast) : handle_(OpenSocket(SOCK_DGRAM)) {
+  if (handle_ != kNoSocket && broadcast) {
+    const int on = 1;
+    setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  }
+}
+
+Udp::~Udp() {
+  if (handle_ != kNoSocket) close(static_cast<int>(handle_));
+}
+
+bool Udp::ok() const { return handle_ != kNoSocket; }
+
+bool Udp::SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t port) {
+  const sockaddr_in sa = MakeSockaddr(to, port);
+  return sendto(static_cast<int>(handle_), packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
+                sizeof sa) == static_cast<ssize_t>(packet.size());
+}
+
+bool Udp::WaitReadable(int timeoutMs) {
+  pollfd pfd{static_cast<int>(handle_), POLLIN, 0};
+  // A pending error counts too, so that Receive takes it off the socket.
+  return poll(&pfd, 1, std::max(timeoutMs, 0)) > 0 && (pfd.revents & (POLLIN | POLLERR)) != 0;
+}
+
+bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
+  for (;;) {
+    sockaddr_in sa{};
+    socklen_t saLength = sizeof sa;
+    const ssize_t got = recvfrom(static_cast<int>(handle_), buffer.data(), buffer.size(), MSG_TRUNC,
+                                 reinterpret_cast<sockaddr*>(&sa), &saLength);
+    if (got < 0) {
+      // An ICMP error from an earlier send surfaces here; it is not a datagram.
+      if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH || errno == EINTR) continue;
+      return false;
+    }
+    if (static_cast<size_t>(got) > buffer.size() || sa.sin_family != AF_INET) continue;  // cut short: unreadable
+    length = static_cast<size_t>(got);
+    from = FromSockaddr(sa);
+    return true;
+  }
+}
+
+Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
+  const int fd = OpenSocket(SOCK_STREAM);
+  if (fd < 0) return Probe::kNoAnswer;
+  const sockaddr_in sa = MakeSockaddr(address, port);
+  int error = 0;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    error = errno;
+    if (error == EINPROGRESS) {
+      pollfd pfd{fd, POLLOUT, 0};
+      if (poll(&pfd, 1, std::max(timeoutMs, 0)) > 0) {
+        socklen_t errorLength = sizeof error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
+      } else {
+        error = ETIMEDOUT;
+      }
+    }
+  }
+  close(fd);
+  if (error == 0) return Probe::kAccepted;
+  return error == ECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
+}
+
+std::vector<Ipv4> BroadcastAddresses() {
+  std::vector<Ipv4> addresses;
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return addresses;
+  for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
+    const unsigned flags = ifa->ifa_flags;
+    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET || (flags & IFF_UP) == 0 ||
+        (flags & IFF_LOOPBACK) != 0 || (flags & IFF_BROADCAST) == 0 || ifa->ifa_broadaddr == nullptr ||
+        ifa->ifa_broadaddr->sa_family != AF_INET) {
+      continue;
+    }
+    sockaddr_in sa{};
+    std::memcpy(&sa, ifa->ifa_broadaddr, sizeof sa);
+    const Ipv4 address = FromSockaddr(sa);
+    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+  }
+  freeifaddrs(list);
+  return addresses;
+}
+
+std::optional<Ipv4> LookupHost(const std::string& name) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0) return std::nullopt;
+  std::optional<Ipv4> address;
+  for (const addrinfo* ai = result; ai != nullptr && !address; ai = ai->ai_next) {
+    if (ai->ai_family != AF_INET || ai->ai_addr == nullptr || ai->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in sa{};
+    std::memcpy(&sa, ai->ai_addr, sizeof sa);
+    address = FromSockaddr(sa);
+  }
+  freeaddrinfo(result);
+  return address;
+}
+
+std::optional<std::string> LookupAddress(const Ipv4& address) {
+  const sockaddr_in sa = MakeSockaddr(address, 0);
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
+    return std::nullopt;
+  }
+  return std::string(host, strnlen(host, sizeof host));
+}
+
+}  // namespace mirelka::sock

@@ -1,0 +1,171 @@
+// Windows backend: winsock, with the interface list from the IP helper.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "sock.h"
+
+namespace mirelka::sock {
+namespace {
+
+constexpr intptr_t kNoSocket = static_cast<intptr_t>(INVALID_SOCKET);
+
+SOCKET AsSocket(intptr_t handle) { return static_cast<SOCKET>(handle); }
+
+sockaddr_in MakeSockaddr(const Ipv4& address, uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  std::memcpy(&sa.sin_addr, address.data(), address.size());
+  return sa;
+}
+
+Ipv4 FromSockaddr(const sockaddr_in& sa) {
+  Ipv4 address{};
+  std::memcpy(address.data(), &sa.sin_addr, address.size());
+  return address;
+}
+
+SOCKET OpenSocket(int type, int protocol) {
+  const SOCKET s = socket(AF_INET, type, protocol);
+  if (s != INVALID_SOCKET) {
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+  }
+  return s;
+}
+
+}  // namespace
+
+Session::Session() {
+  WSADATA data;
+  ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+Session::~Session() {
+  if (ok_) WSACleanup();
+}
+
+Udp::Udp(bool broadcast) : handle_(static_cast<intptr_t>(OpenSocket(SOCK_DGRAM, IPPROTO_UDP))) {
+  if (handle_ != kNoSocket && broadcast) {
+    const BOOL on = TRUE;
+    setsockopt(AsSocket(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+  }
+}
+
+Udp::~Udp() {
+  if (handle_ != kNoSocket) closesocket(AsSocket(handle_));
+}
+
+bool Udp::ok() const { return handle_ != kNoSocket; }
+
+bool Udp::SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t port) {
+  const sockaddr_in sa = MakeSockaddr(to, port);
+  return sendto(AsSocket(handle_), reinterpret_cast<const char*>(packet.data()), static_cast<int>(packet.size()), 0,
+                reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == static_cast<int>(packet.size());
+}
+
+bool Udp::WaitReadable(int timeoutMs) {
+  WSAPOLLFD pfd{AsSocket(handle_), POLLRDNORM, 0};
+  return WSAPoll(&pfd, 1, std::max(timeoutMs, 0)) > 0 && (pfd.revents & (POLLRDNORM | POLLERR)) != 0;
+}
+
+bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
+  for (;;) {
+    sockaddr_in sa{};
+    int saLength = sizeof sa;
+    const int got = recvfrom(AsSocket(handle_), reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()),
+                             0, reinterpret_cast<sockaddr*>(&sa), &saLength);
+    if (got == SOCKET_ERROR) {
+      const int error = WSAGetLastError();
+      // ICMP errors of earlier sends and oversized datagrams are no answer.
+      if (error == WSAECONNRESET || error == WSAEMSGSIZE || error == WSAENETRESET) continue;
+      return false;
+    }
+    if (sa.sin_family != AF_INET) continue;
+    length = static_cast<size_t>(got);
+    from = FromSockaddr(sa);
+    return true;
+  }
+}
+
+Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
+  const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return Probe::kNoAnswer;
+  const sockaddr_in sa = MakeSockaddr(address, port);
+  int error = 0;
+  if (connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+    error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {
+      WSAPOLLFD pfd{s, POLLWRNORM, 0};
+      if (WSAPoll(&pfd, 1, std::max(timeoutMs, 0)) > 0) {
+        int errorLength = sizeof error;
+        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength);
+      } else {
+        error = WSAETIMEDOUT;
+      }
+    }
+  }
+  closesocket(s);
+  if (error == 0) return Probe::kAccepted;
+  return error == WSAECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
+}
+
+std::vector<Ipv4> BroadcastAddresses() {
+  std::vector<Ipv4> addresses;
+  ULONG size = 16 * 1024;
+  std::vector<unsigned char> storage;
+  ULONG status = ERROR_BUFFER_OVERFLOW;
+  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    storage.resize(size);
+    status = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                  nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
+  }
+  if (status != NO_ERROR) return addresses;
+  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter; adapter = adapter->Next) {
+    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+      const SOCKADDR* sa = unicast->Address.lpSockaddr;
+      if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 30) continue;
+      sockaddr_in in{};
+      std::memcpy(&in, sa, sizeof in);
+      const uint32_t host = ntohl(in.sin_addr.s_addr);
+      const uint32_t mask = unicast->OnLinkPrefixLength == 0 ? 0u : ~0u << (32 - unicast->OnLinkPrefixLength);
+      in.sin_addr.s_addr = htonl(host | ~mask);
+      const Ipv4 address = FromSockaddr(in);
+      if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+    }
+  }
+  return addresses;
+}
+
+std::optional<Ipv4> LookupHost(const std::string& name) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0) return std::nullopt;
+  std::optional<Ipv4> address;
+  for (const addrinfo* ai = result; ai != nullptr && !address; ai = ai->ai_next) {
+    if (ai->ai_family != AF_INET || ai->ai_addr == nullptr || ai->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in sa{};
+    std::memcpy(&sa, ai->ai_addr, sizeof sa);
+    address = FromSockaddr(sa);
+  }
+  freeaddrinfo(result);
+  return address;
+}
+
+std::optional<std::string> LookupAddress(const Ipv4& address) {
+  const sockaddr_in sa = MakeSockaddr(address, 0);
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
+    return std::nullopt;
+  }
+  return std::string(host, strnlen(host, sizeof host));
+}
+
+}  // namespace mirelka::sock

@@ -1,0 +1,82 @@
+// netlib's binding of the companion library against real shared libraries:
+// the built libmirelka.so, one lacking entry points, one that never ends its
+// output, and one that does not exist.
+#include "companion.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace netlib {
+namespace {
+
+class Binding : public ::testing::Test {
+ protected:
+  std::unique_ptr<DynamicLibrary> dl_ = MakePlatformDynamicLibrary();
+};
+
+TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
+  CompanionLibrary lib(*dl_);
+  ASSERT_TRUE(lib.Load(LibraryFileName())) << LibraryFileName();
+  EXPECT_NE(lib.LibHandle(), nullptr);
+  EXPECT_TRUE(lib.BindEntryPoints().empty());
+  ASSERT_NE(lib.nametoip, nullptr);
+  ASSERT_NE(lib.init, nullptr);
+  ASSERT_NE(lib.pingresult, nullptr);
+  EXPECT_NE(lib.iptoname, nullptr);
+  EXPECT_NE(lib.connectpc, nullptr);
+
+  ConvBuffer<256> buffer;
+  buffer.SetInput("127.0.0.1");
+  EXPECT_EQ(Call(lib.nametoip, buffer), 0);
+  EXPECT_EQ(buffer.Output(), "127.0.0.1");
+  lib.init();
+  EXPECT_EQ(lib.pingresult(), -1);
+}
+
+TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
+  CompanionLibrary lib(*dl_);
+  ASSERT_TRUE(lib.Load("libmirelka_partial.so"));
+  EXPECT_EQ(lib.BindEntryPoints(), (std::vector<std::string>{"init", "connectpc"}));
+  EXPECT_EQ(lib.init, nullptr);
+  EXPECT_EQ(lib.connectpc, nullptr);
+  EXPECT_NE(lib.nametoip, nullptr);
+  ConvBuffer<16> buffer;
+  EXPECT_NE(Call(lib.connectpc, buffer), 0);  // an unbound entry point is a failure, not a crash
+}
+
+TEST_F(Binding, MissingLibraryDoesNotLoad) {
+  CompanionLibrary lib(*dl_);
+  EXPECT_FALSE(lib.Load("libmirelka_not_there.so"));
+  EXPECT_EQ(lib.LibHandle(), nullptr);
+  EXPECT_EQ(lib.BindEntryPoints().size(), kEntryPoints.size());
+}
+
+TEST_F(Binding, UnterminatedOutputIsReadToTheBufferEndOnly) {
+  CompanionLibrary lib(*dl_);
+  ASSERT_TRUE(lib.Load("libmirelka_nonul.so"));
+  ASSERT_TRUE(lib.BindEntryPoints().empty());
+  ConvBuffer<256> small;
+  small.SetInput("PC01");
+  EXPECT_EQ(Call(lib.nametoip, small), 0);
+  EXPECT_EQ(small.Output(), std::string(256, 'A'));
+  ConvBuffer<512> large;
+  EXPECT_EQ(Call(lib.connectpc, large), 0);
+  EXPECT_EQ(large.Output(), std::string(512, 'A'));
+}
+
+TEST(ConvBufferBounds, InputIsCutToLeaveANul) {
+  ConvBuffer<8> buffer;
+  buffer.SetInput("ABCDEFGHIJKL");
+  EXPECT_EQ(buffer.Output(), "ABCDEFG");
+  EXPECT_EQ(buffer.data()[7], '\0');
+  buffer.SetInput("XY");  // a shorter input leaves no remains of the longer one
+  EXPECT_EQ(buffer.Output(), "XY");
+  for (int i = 2; i < 8; ++i) EXPECT_EQ(buffer.data()[i], '\0') << i;
+  EXPECT_EQ(ConvBuffer<8>::kSizeArg, 7);
+}
+
+}  // namespace
+}  // namespace netlib

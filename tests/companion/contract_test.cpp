@@ -1,0 +1,277 @@
+// The five exports of libmirelka.so on loopback: the buffer contract on every
+// entry point, resolution, the connection check and its round trip.
+#include <arpa/inet.h>
+#include <iconv.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loopback_only.h"
+#include "mirelka.h"
+
+namespace {
+
+using ConvFn = uint16_t (*)(char*, int32_t);
+
+struct EntryPoint {
+  const char* name;
+  ConvFn fn;
+};
+const EntryPoint kConversions[] = {{"nametoip", nametoip}, {"iptoname", iptoname}, {"connectpc", connectpc}};
+
+struct Call {
+  uint16_t code;
+  std::string text;
+};
+
+// Calls fn on text in a buffer of exactly the size argument plus one byte.
+Call Convert(ConvFn fn, const std::string& text, int32_t size = 255) {
+  std::vector<char> buf(static_cast<size_t>(size) + 1, '\0');
+  std::memcpy(buf.data(), text.data(), std::min(text.size(), static_cast<size_t>(size)));
+  const uint16_t code = fn(buf.data(), size);
+  return {code, std::string(buf.data(), strnlen(buf.data(), buf.size()))};
+}
+
+std::string Utf8FromCp932(const std::string& text) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return "<no CP932 codec>";
+  std::string in = text;
+  std::string out(text.size() * 4 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  size_t inLeft = in.size();
+  size_t outLeft = out.size();
+  const size_t converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (converted == static_cast<size_t>(-1)) return "<not CP932>";
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// The resolver's own name for a host-order address, empty when it has none.
+std::string ReverseName(uint32_t address) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(address);
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
+    return {};
+  }
+  return host;
+}
+bool HasReverseName(uint32_t address) { return !ReverseName(address).empty(); }
+
+TEST(CompanionContract, GuardBytesAfterBufSizeStayUntouched) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  const std::string inputs[] = {std::string(600, 'x'), "127.0.0.1" + std::string(300, 'Q'),
+                                "localhost" + std::string(300, 'z'), std::string(300, '\x83')};
+  const int32_t sizes[] = {0, 1, 3, 9, 15, 16};
+  constexpr char kGuard = '\x5A';
+  for (const EntryPoint& entry : kConversions) {
+    for (const std::string& input : inputs) {
+      for (int32_t size : sizes) {
+        // Input fills buf[0..size] with no NUL, buf[size] included; guards follow.
+        std::vector<char> buf(static_cast<size_t>(size) + 1 + 64, kGuard);
+        std::memcpy(buf.data(), input.data(), static_cast<size_t>(size) + 1);
+        entry.fn(buf.data(), size);
+        const std::string where = std::string(entry.name) + " size " + std::to_string(size) + " input " +
+                                  input.substr(0, 12);
+        for (size_t i = static_cast<size_t>(size) + 1; i < buf.size(); ++i) {
+          ASSERT_EQ(buf[i], kGuard) << where << " byte " << i;
+        }
+        EXPECT_NE(std::memchr(buf.data(), 0, static_cast<size_t>(size) + 1), nullptr) << where;
+      }
+    }
+  }
+}
+
+TEST(CompanionContract, NoBufferOrNegativeSizeFailsWithoutWriting) {
+  for (const EntryPoint& entry : kConversions) {
+    EXPECT_NE(entry.fn(nullptr, 255), 0) << entry.name;
+    char buf[16];
+    std::memcpy(buf, "127.0.0.1\0guards", sizeof buf);
+    char before[16];
+    std::memcpy(before, buf, sizeof buf);
+    EXPECT_NE(entry.fn(buf, -1), 0) << entry.name;
+    EXPECT_NE(entry.fn(buf, INT32_MIN), 0) << entry.name;
+    EXPECT_EQ(std::memcmp(buf, before, sizeof buf), 0) << entry.name;
+  }
+}
+
+TEST(CompanionContract, InputIsOnlyTheFirstSizeBytes) {
+  // "127.0.0.1" followed by more digits: only the first 9 bytes are the input.
+  const std::string text = "127.0.0.1999";
+  std::vector<char> buf(text.begin(), text.end());
+  buf.push_back('\0');
+  EXPECT_EQ(nametoip(buf.data(), 9), 0);
+  EXPECT_STREQ(buf.data(), "127.0.0.1");
+}
+
+TEST(CompanionResolve, DottedTextPassesThrough) {
+  for (const char* dotted : {"127.0.0.1", "10.77.0.2", "0.0.0.0", "255.255.255.255", "192.168.100.200"}) {
+    const Call call = Convert(nametoip, dotted);
+    EXPECT_EQ(call.code, 0) << dotted;
+    EXPECT_EQ(call.text, dotted);
+  }
+}
+
+TEST(CompanionResolve, LocalhostIsLoopback) {
+  const Call call = Convert(nametoip, "localhost");
+  EXPECT_EQ(call.code, 0);
+  EXPECT_EQ(call.text, "127.0.0.1");
+}
+
+TEST(CompanionResolve, ReverseOfLoopbackIsTheResolversName) {
+  const std::string host = ReverseName(INADDR_LOOPBACK);
+  if (host.empty()) GTEST_SKIP() << "this machine has no name for 127.0.0.1";
+  const Call call = Convert(iptoname, "127.0.0.1");
+  EXPECT_EQ(call.code, 0);
+  EXPECT_EQ(call.text, host);
+}
+
+TEST(CompanionResolve, FailuresCarryCp932Reasons) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  const struct {
+    ConvFn fn;
+    std::string input;
+    int32_t size;
+    const char* reason;  // UTF-8
+  } cases[] = {
+      {nametoip, "", 255, "入力が空です"},
+      {iptoname, "", 255, "入力が空です"},
+      {connectpc, "", 255, "入力が空です"},
+      {iptoname, "PC01", 255, "IPアドレスではありません"},
+      {iptoname, "127.0.0.01", 255, "IPアドレスではありません"},
+      {nametoip, "mlk-no-such-computer-anywhere", 255, "名前が見つかりません"},
+      {connectpc, "mlk-no-such-computer-anywhere", 255, "名前が見つかりません"},
+      // "127.1" is 127.0.0.1 to the resolver, 9 bytes: no room in 5, and the reason is cut to fit.
+      {nametoip, "127.1", 5, "バッ"},
+  };
+  for (const auto& c : cases) {
+    const Call call = Convert(c.fn, c.input, c.size);
+    EXPECT_NE(call.code, 0) << c.input;
+    EXPECT_EQ(Utf8FromCp932(call.text), c.reason) << c.input;
+  }
+}
+
+TEST(CompanionCheck, ClosedLoopbackPortsProveTheHostIsUp) {
+  init();
+  EXPECT_EQ(pingresult(), -1);
+  // Nothing listens on 445 or 139 here: the refusal is the answer.
+  const Call call = Convert(connectpc, "127.0.0.1");
+  EXPECT_EQ(call.code, 0);
+  EXPECT_EQ(call.text, "127.0.0.1");
+  EXPECT_GE(pingresult(), 0);
+  const Call byName = Convert(connectpc, "localhost");
+  EXPECT_EQ(byName.code, 0);
+  EXPECT_EQ(byName.text, "127.0.0.1");
+}
+
+TEST(CompanionCheck, InitClearsAndFailuresKeepTheLastRoundTrip) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  ASSERT_EQ(Convert(connectpc, "127.0.0.1").code, 0);
+  const int32_t last = pingresult();
+  ASSERT_GE(last, 0);
+  EXPECT_NE(Convert(connectpc, "mlk-no-such-computer-anywhere").code, 0);
+  EXPECT_EQ(pingresult(), last);
+  init();
+  EXPECT_EQ(pingresult(), -1);
+}
+
+TEST(CompanionCheck, UnroutableAddressHasNoAnswer) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  init();
+  const Call call = Convert(connectpc, "10.255.0.1");  // no route inside the namespace
+  EXPECT_NE(call.code, 0);
+  EXPECT_EQ(Utf8FromCp932(call.text), "応答がありません");
+  EXPECT_EQ(pingresult(), -1);
+}
+
+// A stand-in computer on 127.0.0.77:137 that answers a node status request
+// with a stale reply, a negative one and a reply cut short before the good one.
+class FakeStatusResponder {
+ public:
+  bool Start() {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa = Address();
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return false;
+    timeval timeout{5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    thread_ = std::thread([this] { Serve(); });
+    return true;
+  }
+  ~FakeStatusResponder() {
+    if (thread_.joinable()) thread_.join();
+    if (fd_ >= 0) close(fd_);
+  }
+  static sockaddr_in Address() {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(137);
+    sa.sin_addr.s_addr = htonl(0x7F00004D);  // 127.0.0.77
+    return sa;
+  }
+
+ private:
+  static std::vector<uint8_t> Reply(uint16_t id, uint16_t flags, const std::string& name, uint8_t suffix) {
+    std::vector<uint8_t> r = {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(flags >> 8),
+                              static_cast<uint8_t>(flags), 0, 0, 0, 1, 0, 0, 0, 0, 32, 'C', 'K'};
+    for (int i = 0; i < 30; ++i) r.push_back('A');
+    const uint8_t tail[] = {0, 0x00, 0x21, 0x00, 0x01, 0, 0, 0, 0, 0, 19, 1};
+    r.insert(r.end(), std::begin(tail), std::end(tail));
+    std::string padded = name;
+    padded.resize(15, ' ');
+    r.insert(r.end(), padded.begin(), padded.end());
+    r.push_back(suffix);
+    r.push_back(0x04);
+    r.push_back(0x00);
+    return r;
+  }
+  void Serve() {
+    uint8_t query[576];
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t got = recvfrom(fd_, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (got < 12) return;
+    const auto id = static_cast<uint16_t>(query[0] << 8 | query[1]);
+    std::vector<uint8_t> cut = Reply(id, 0x8400, "CUTSHORT", 0x00);
+    cut.resize(cut.size() - 3);
+    const std::vector<uint8_t> replies[] = {Reply(static_cast<uint16_t>(id + 1), 0x8400, "STALE", 0x00),
+                                            Reply(id, 0x8403, "NEGATIVE", 0x00), cut,
+                                            Reply(id, 0x8400, "MLKFAKE", 0x00)};
+    for (const auto& reply : replies) {
+      sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+    }
+  }
+  int fd_ = -1;
+  std::thread thread_;
+};
+
+TEST(CompanionResolve, NodeStatusSkipsBadRepliesUntilAGoodOne) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  if (HasReverseName(0x7F00004D)) GTEST_SKIP() << "127.0.0.77 has a name on this machine";
+  FakeStatusResponder responder;
+  if (!responder.Start()) GTEST_SKIP() << "cannot bind 127.0.0.77:137: " << std::strerror(errno);
+  const Call call = Convert(iptoname, "127.0.0.77");
+  EXPECT_EQ(call.code, 0);
+  EXPECT_EQ(call.text, "MLKFAKE");
+}
+
+TEST(CompanionResolve, NodeStatusWithoutAnAnswerFails) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  if (HasReverseName(0x7F00004E)) GTEST_SKIP() << "127.0.0.78 has a name on this machine";
+  const Call call = Convert(iptoname, "127.0.0.78");  // nobody listens on 137 there
+  EXPECT_NE(call.code, 0);
+  EXPECT_EQ(Utf8FromCp932(call.text), "名前を取得できません");
+}
+
+}  // namespace
