@@ -1,0 +1,171 @@
+// The list file's text: its path, its lines, the count rule, reading and
+// writing the sections. Pure functions over bytes; the file I/O is elsewhere.
+#include "pclist.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace pclist {
+namespace {
+
+constexpr std::string_view kSection = "[WGPCLIST]";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// " は整数ではありません" in code page 932; a fixed text needs no codec here.
+constexpr std::string_view kNotIntegerTail =
+    "\x20\x82\xcd\x90\xae\x90\x94\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+
+#ifdef _WIN32
+constexpr std::string_view kPathSeparators = "\\/:";
+#else
+constexpr std::string_view kPathSeparators = "/";
+#endif
+
+// Lines as views into text, so a large file is not copied twice on load.
+std::vector<std::string_view> SplitViews(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// One or more hexadecimal digits and nothing else, at most 0xFFFFFFFF in
+// value (leading zeros do not count), taken as the bits of a signed value.
+std::optional<int32_t> ParseHex(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : digits) {
+    const int d = HexDigit(c);
+    if (d < 0) return std::nullopt;
+    value = value * 16 + static_cast<uint64_t>(d);
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+// One or more decimal digits and nothing else, within the signed 32-bit range.
+std::optional<int32_t> ParseDecimal(std::string_view digits, bool negative) {
+  if (digits.empty()) return std::nullopt;
+  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > limit) return std::nullopt;
+  }
+  return static_cast<int32_t>(negative ? -value : value);
+}
+
+std::string NotAnInteger(std::string_view line) {
+  std::string text;
+  text.reserve(line.size() + 2 + kNotIntegerTail.size());
+  text.append("'").append(line).append("'").append(kNotIntegerTail);
+  return text;
+}
+
+}  // namespace
+
+std::string ListFilePath(const std::string& executablePath) {
+  const size_t sep = executablePath.find_last_of(kPathSeparators);
+  const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+  const std::string_view name = std::string_view(executablePath).substr(nameStart);
+  // A dot that begins the name (".hidden") marks a hidden file, not an
+  // extension, and "." or ".." are no file names at all: ".ini" is appended.
+  const size_t firstOther = name.find_first_not_of('.');
+  const size_t dot = name.rfind('.');
+  if (firstOther == std::string_view::npos || dot == std::string_view::npos || dot < firstOther) {
+    return executablePath + ".ini";
+  }
+  return executablePath.substr(0, nameStart + dot) + ".ini";
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  const std::vector<std::string_view> views = SplitViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::optional<int32_t> ParseCount(std::string_view line) {
+  const size_t start = line.find_first_not_of(' ');
+  if (start == std::string_view::npos) return std::nullopt;
+  std::string_view rest = line.substr(start);
+  switch (rest.front()) {
+    case '+':
+      return ParseDecimal(rest.substr(1), false);
+    case '-':
+      return ParseDecimal(rest.substr(1), true);
+    case '$':
+    case 'x':
+    case 'X':
+      return ParseHex(rest.substr(1));
+    default:
+      break;
+  }
+  if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+    return ParseHex(rest.substr(2));
+  }
+  return ParseDecimal(rest, false);
+}
+
+ParseResult Parse(std::string_view text) {
+  ParseResult result;
+  const std::vector<std::string_view> lines = SplitViews(text);
+  const size_t lineCount = lines.size();
+  size_t i = 0;
+  while (i < lineCount) {
+    if (lines[i] == kSection) {
+      ++i;
+      const std::string_view countLine = i < lineCount ? lines[i] : std::string_view();
+      const std::optional<int32_t> count = ParseCount(countLine);
+      if (!count) {
+        result.failure = NotAnInteger(countLine);
+        return result;
+      }
+      if (*count > 0) {
+        const size_t wanted = static_cast<size_t>(*count);
+        const size_t present = std::min(wanted, lineCount - std::min(lineCount, i + 1));
+        for (size_t k = 1; k <= present; ++k) result.names.emplace_back(lines[i + k]);
+        if (present < wanted) {
+          // The names missing at the end of the file read as empty. A count
+          // such as 2147483647 would ask for billions of them, so at most
+          // kMaxMissingRows are added and the rest dropped. Only the last
+          // section can run past the end, so this bounds the whole load.
+          const size_t missing = std::min(wanted - present, static_cast<size_t>(kMaxMissingRows));
+          result.names.resize(result.names.size() + missing);
+          return result;
+        }
+        i += wanted;
+      }
+    }
+    ++i;
+  }
+  return result;
+}
+
+std::string Format(const std::vector<std::string>& names) {
+  const std::string count = std::to_string(names.size());
+  size_t size = kSection.size() + count.size() + 2 * kLineEnd.size();
+  for (const std::string& name : names) size += name.size() + kLineEnd.size();
+  std::string text;
+  text.reserve(size);
+  text.append(kSection).append(kLineEnd).append(count).append(kLineEnd);
+  for (const std::string& name : names) text.append(name).append(kLineEnd);
+  return text;
+}
+
+}  // namespace pclist

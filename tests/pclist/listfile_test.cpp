@@ -1,0 +1,256 @@
+// Reading and replacing the list file on a real file system, including a
+// read-only and a full one (small tmpfs mounts in a private mount namespace).
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cp932.h"
+#include "pclist.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string CannotOpen(const std::string& path) {
+  return cp932::text("ファイル ") + path + cp932::text(" は開けません");
+}
+std::string CannotCreate(const std::string& path) {
+  return cp932::text("ファイル ") + path + cp932::text(" を作成できません");
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// Mounts made after this stay inside this test process. Needs CAP_SYS_ADMIN.
+bool InPrivateMountNamespace() {
+  static const bool entered =
+      ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+  return entered;
+}
+
+std::string ListOf(int count) {
+  std::vector<std::string> names;
+  for (int k = 0; k < count; ++k) names.push_back("COMPUTER-" + std::to_string(k));
+  return pclist::Format(names);
+}
+
+class ListFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/pclist-test.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    path_ = dir_ + "/mirelka.ini";
+  }
+  void TearDown() override {
+    if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
+    ::chmod(dir_.c_str(), 0700);
+    fs::remove_all(dir_);
+  }
+  // Puts an empty tmpfs of the given size over dir_; false when not allowed.
+  bool MountTmpfs(const char* options) {
+    if (!InPrivateMountNamespace()) return false;
+    mounted_ = ::mount("tmpfs", dir_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options) == 0;
+    return mounted_;
+  }
+  bool RemountReadOnly() {
+    const unsigned long flags = MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV;
+    return ::mount(nullptr, dir_.c_str(), nullptr, flags, nullptr) == 0;
+  }
+
+  std::string dir_;
+  std::string path_;
+  bool mounted_ = false;
+};
+
+TEST_F(ListFileTest, NothingAtThePathReadsAsNoFile) {
+  EXPECT_EQ(pclist::ReadListFile(path_), std::nullopt);
+  EXPECT_EQ(pclist::ReadListFile(dir_ + "/missing/mirelka.ini"), std::nullopt);
+  WriteBytes(dir_ + "/plain", "x");
+  EXPECT_EQ(pclist::ReadListFile(dir_ + "/plain/mirelka.ini"), std::nullopt);
+}
+
+TEST_F(ListFileTest, ReadsTheWholeFileByteForByte) {
+  std::string bytes = "[WGPCLIST]\r\n1\r\n\x83\x65\x83\x58\x83\x67\xff\x80";
+  bytes.push_back('\0');
+  bytes += std::string(200000, 'Z');
+  WriteBytes(path_, bytes);
+  EXPECT_EQ(pclist::ReadListFile(path_), bytes);
+  WriteBytes(path_, "");
+  EXPECT_EQ(pclist::ReadListFile(path_), std::string());
+}
+
+TEST_F(ListFileTest, SomethingUnreadableAtThePathFailsWithThePath) {
+  fs::create_directory(path_);
+  try {
+    pclist::ReadListFile(path_);
+    FAIL() << "a directory was read as a list";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotOpen(path_));
+  }
+  // A FIFO must not block the load waiting for a writer; should it, the
+  // alarm ends the test process instead of letting it hang.
+  const std::string fifo = dir_ + "/fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ::alarm(20);
+  EXPECT_THROW(pclist::ReadListFile(fifo), pclist::Failure);
+  ::alarm(0);
+}
+
+TEST_F(ListFileTest, UnreadableFileFailsWhenPermissionsApply) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their mode";
+  WriteBytes(path_, "[WGPCLIST]\r\n0\r\n");
+  ::chmod(path_.c_str(), 0);
+  EXPECT_THROW(pclist::ReadListFile(path_), pclist::Failure);
+}
+
+TEST_F(ListFileTest, MessagesShowANonAsciiPathInCodePage932) {
+  const std::string folder = dir_ + "/\xe4\xb8\x80\xe8\xa6\xa7";  // 一覧 in UTF-8
+  fs::create_directory(folder);
+  const std::string path = folder + "/\xe2\x98\x83.ini";  // a snowman, which code page 932 cannot hold
+  fs::create_directory(path);
+  try {
+    pclist::ReadListFile(path);
+    FAIL() << "a directory was read as a list";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotOpen(dir_ + "/\x88\xea\x97\x97/?.ini"));
+  }
+}
+
+TEST_F(ListFileTest, WriteCreatesTheFileWithItsBytesAndAnOrdinaryMode) {
+  const mode_t oldMask = ::umask(022);
+  pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n");
+  ::umask(oldMask);
+  EXPECT_EQ(ReadBytes(path_), "[WGPCLIST]\r\n0\r\n");
+  EXPECT_EQ(ModeOf(path_), 0644u);
+  EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
+}
+
+TEST_F(ListFileTest, WriteReplacesTheWholeFileAndKeepsItsMode) {
+  WriteBytes(path_, ListOf(1000));
+  ::chmod(path_.c_str(), 0640);
+  pclist::WriteListFile(path_, "[WGPCLIST]\r\n1\r\nA\r\n");
+  EXPECT_EQ(ReadBytes(path_), "[WGPCLIST]\r\n1\r\nA\r\n");
+  EXPECT_EQ(ModeOf(path_), 0640u);
+  EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
+}
+
+TEST_F(ListFileTest, WriteFailsWhereNoFileCanBeMade) {
+  const std::string nowhere = dir_ + "/missing/mirelka.ini";
+  try {
+    pclist::WriteListFile(nowhere, "[WGPCLIST]\r\n0\r\n");
+    FAIL() << "wrote into a folder that does not exist";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotCreate(nowhere));
+  }
+
+  fs::create_directory(path_);
+  WriteBytes(path_ + "/inside", "kept");
+  EXPECT_THROW(pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n"), pclist::Failure);
+  EXPECT_TRUE(fs::is_directory(path_));
+  EXPECT_EQ(ReadBytes(path_ + "/inside"), "kept");
+  EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
+}
+
+TEST_F(ListFileTest, WriteToAReadOnlyFolderFailsAndKeepsTheOldFile) {
+  // Root ignores a folder's mode bits, so the folder is a read-only mount.
+  if (!MountTmpfs("size=64k,mode=0755")) GTEST_SKIP() << "cannot mount tmpfs here (needs root)";
+  const std::string old = ListOf(3);
+  WriteBytes(path_, old);
+  ASSERT_TRUE(RemountReadOnly());
+  try {
+    pclist::WriteListFile(path_, ListOf(5));
+    FAIL() << "wrote into a read-only folder";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotCreate(path_));
+  }
+  EXPECT_EQ(ReadBytes(path_), old);
+  EXPECT_FALSE(pclist::KeepBackup(path_));
+}
+
+TEST_F(ListFileTest, WriteToAFullDiskFailsAndKeepsTheOldFile) {
+  if (!MountTmpfs("size=64k,mode=0755")) GTEST_SKIP() << "cannot mount tmpfs here (needs root)";
+  const std::string old = ListOf(100);
+  WriteBytes(path_, old);
+  const std::string bigger = ListOf(20000);  // about 330 KiB
+  ASSERT_GT(bigger.size(), 64u * 1024u);
+  try {
+    pclist::WriteListFile(path_, bigger);
+    FAIL() << "a list larger than the disk was written";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotCreate(path_));
+  }
+  EXPECT_EQ(ReadBytes(path_), old);
+  EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
+  // The space of the failed attempt is given back: a small save still works.
+  pclist::WriteListFile(path_, ListOf(2));
+  EXPECT_EQ(ReadBytes(path_), ListOf(2));
+}
+
+TEST_F(ListFileTest, SavedListLoadsBackUnchanged) {
+  const std::vector<std::string> names = {"PC01", "\x83\x65\x83\x58\x83\x67", "\x80\xff", "LEAD\x82", ""};
+  pclist::WriteListFile(path_, pclist::Format(names));
+  const std::optional<std::string> text = pclist::ReadListFile(path_);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(pclist::Parse(*text).names, names);
+}
+
+TEST_F(ListFileTest, KeepBackupCopiesTheOriginalBesideIt) {
+  EXPECT_EQ(pclist::BackupPath(path_), path_ + ".bak");
+  EXPECT_FALSE(pclist::KeepBackup(path_)) << "no original to keep";
+  EXPECT_FALSE(fs::exists(pclist::BackupPath(path_)));
+
+  WriteBytes(path_, "first\r\n");
+  ::chmod(path_.c_str(), 0640);
+  ASSERT_TRUE(pclist::KeepBackup(path_));
+  EXPECT_EQ(ReadBytes(path_), "first\r\n");
+  EXPECT_EQ(ReadBytes(pclist::BackupPath(path_)), "first\r\n");
+  EXPECT_EQ(ModeOf(pclist::BackupPath(path_)), 0640u);
+
+  WriteBytes(path_, "second\xff");
+  ASSERT_TRUE(pclist::KeepBackup(path_));
+  EXPECT_EQ(ReadBytes(pclist::BackupPath(path_)), "second\xff");
+  EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"mirelka.ini", "mirelka.ini.bak"}));
+}
+
+TEST_F(ListFileTest, KeepBackupReportsAFailedCopy) {
+  WriteBytes(path_, "list");
+  fs::create_directory(pclist::BackupPath(path_));
+  EXPECT_FALSE(pclist::KeepBackup(path_));
+  EXPECT_EQ(ReadBytes(path_), "list");
+  fs::remove(pclist::BackupPath(path_));
+
+  fs::remove(path_);
+  fs::create_directory(path_);
+  EXPECT_FALSE(pclist::KeepBackup(path_)) << "a folder is no list to keep";
+}
+
+}  // namespace
