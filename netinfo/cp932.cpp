@@ -4,8 +4,9 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
-#include <vector>
 
 namespace cp932 {
 namespace {
@@ -13,79 +14,113 @@ namespace {
 constexpr char32_t kNone = 0xFFFFFFFF;
 constexpr char32_t kEscapeBase = 0xF700;  // U+F700..U+F7FF: raw bytes
 
-// Decode and encode tables made once from the platform codec. Only byte
-// sequences whose character encodes back to the very same bytes are kept;
-// the rest (undefined codes, duplicate mappings) are carried as escapes.
-struct Tables {
-  std::array<char32_t, 256> single;
-  std::vector<char32_t> pair;  // index (lead << 8) | trail
-  std::unordered_map<char32_t, uint16_t> encode;  // value: 1 byte, or lead << 8 | trail
-
-  Tables() : pair(65536, kNone) {
-    single.fill(kNone);
-    iconv_t dec = iconv_open("UTF-32LE", "CP932");
-    iconv_t enc = iconv_open("CP932", "UTF-32LE");
-    if (dec == reinterpret_cast<iconv_t>(-1) || enc == reinterpret_cast<iconv_t>(-1)) {
-      // No codec: ASCII still round-trips, everything else is escaped.
-      for (char32_t b = 0; b < 0x80; ++b) {
-        single[b] = b;
-        encode[b] = static_cast<uint16_t>(b);
-      }
-      return;
-    }
+// Decode and encode tables filled from the platform codec as they are needed:
+// one row of 256 trail bytes per lead byte, and one cached answer per encoded
+// character. Only byte sequences whose character encodes back to the very
+// same bytes are kept; the rest (undefined codes, duplicate mappings) are
+// carried as escapes.
+class Codec {
+ public:
+  Codec() : dec_(iconv_open("UTF-32LE", "CP932")), enc_(iconv_open("CP932", "UTF-32LE")) {
+    ok_ = dec_ != kBad && enc_ != kBad;
+    single_.fill(kNone);
     for (unsigned b = 0; b < 256; ++b) {
       if (isLeadByte(static_cast<unsigned char>(b))) continue;
+      if (!ok_) {
+        if (b < 0x80) single_[b] = b;  // no codec: ASCII still round-trips
+        continue;
+      }
       const unsigned char in[1] = {static_cast<unsigned char>(b)};
-      char32_t cp = roundTrip(dec, enc, in, 1);
-      if (cp != kNone) {
-        single[b] = cp;
-        encode[cp] = static_cast<uint16_t>(b);
-      }
+      single_[b] = RoundTrip(in, 1);
     }
-    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-      if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
-      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-        const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
-        char32_t cp = roundTrip(dec, enc, in, 2);
-        if (cp != kNone) {
-          const auto code = static_cast<uint16_t>(lead << 8 | trail);
-          pair[code] = cp;
-          encode.emplace(cp, code);
-        }
-      }
-    }
-    iconv_close(dec);
-    iconv_close(enc);
+  }
+  ~Codec() {
+    if (dec_ != kBad) iconv_close(dec_);
+    if (enc_ != kBad) iconv_close(enc_);
+  }
+  Codec(const Codec&) = delete;
+  Codec& operator=(const Codec&) = delete;
+
+  char32_t Single(unsigned char b) const { return single_[b]; }
+
+  char32_t Pair(unsigned char lead, unsigned char trail) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Row(lead)[trail];
   }
 
-  static char32_t roundTrip(iconv_t dec, iconv_t enc, const unsigned char* in, size_t n) {
-    char32_t cp = 0;
-    {
-      iconv(dec, nullptr, nullptr, nullptr, nullptr);
-      char* src = const_cast<char*>(reinterpret_cast<const char*>(in));
-      size_t srcLeft = n;
-      char* dst = reinterpret_cast<char*>(&cp);
-      size_t dstLeft = sizeof cp;
-      if (iconv(dec, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0 ||
-          dstLeft != 0)
-        return kNone;
+  // Appends the bytes of cp; false when code page 932 has none for it.
+  bool Encode(char32_t cp, std::string& out) {
+    if (cp < 0x80 && single_[cp] == cp) {
+      out.push_back(static_cast<char>(cp));
+      return true;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = encoded_.find(cp);
+    if (it == encoded_.end()) it = encoded_.emplace(cp, Lookup(cp)).first;
+    if (it->second < 0) return false;
+    if (it->second > 0xFF) out.push_back(static_cast<char>(it->second >> 8));
+    out.push_back(static_cast<char>(it->second & 0xFF));
+    return true;
+  }
+
+ private:
+  static inline const iconv_t kBad = reinterpret_cast<iconv_t>(-1);
+
+  const std::array<char32_t, 256>& Row(unsigned char lead) {
+    auto& row = rows_[lead];
+    if (!row) {
+      row = std::make_unique<std::array<char32_t, 256>>();
+      row->fill(kNone);
+      for (unsigned trail = 0x40; ok_ && trail <= 0xFC; ++trail) {
+        const unsigned char in[2] = {lead, static_cast<unsigned char>(trail)};
+        (*row)[trail] = RoundTrip(in, 2);
+      }
+    }
+    return *row;
+  }
+
+  // The code of cp's bytes (1 byte, or lead << 8 | trail), or -1.
+  int32_t Lookup(char32_t cp) {
+    unsigned char bytes[8] = {};
+    const size_t n = ok_ ? Convert(enc_, &cp, sizeof cp, bytes, sizeof bytes) : 0;
+    if (n == 1 && single_[bytes[0]] == cp) return bytes[0];
+    if (n == 2 && isLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
+    return -1;
+  }
+
+  // The character of these bytes if it encodes back to the same bytes.
+  char32_t RoundTrip(const unsigned char* in, size_t n) {
+    char32_t cp = 0;
+    if (Convert(dec_, in, n, &cp, sizeof cp) != sizeof cp) return kNone;
     if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return kNone;
     unsigned char back[8] = {};
-    iconv(enc, nullptr, nullptr, nullptr, nullptr);
-    char* src = reinterpret_cast<char*>(&cp);
-    size_t srcLeft = sizeof cp;
-    char* dst = reinterpret_cast<char*>(back);
-    size_t dstLeft = sizeof back;
-    if (iconv(enc, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0) return kNone;
-    if (sizeof back - dstLeft != n || std::memcmp(back, in, n) != 0) return kNone;
+    if (Convert(enc_, &cp, sizeof cp, back, sizeof back) != n || std::memcmp(back, in, n) != 0) return kNone;
     return cp;
   }
+
+  // Converts the whole input; the output length, or 0 on any failure.
+  static size_t Convert(iconv_t cd, const void* in, size_t inLength, void* out, size_t outLength) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(static_cast<const char*>(in));
+    char* dst = static_cast<char*>(out);
+    size_t srcLeft = inLength;
+    size_t dstLeft = outLength;
+    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0) return 0;
+    return outLength - dstLeft;
+  }
+
+  iconv_t dec_;
+  iconv_t enc_;
+  bool ok_ = false;
+  std::array<char32_t, 256> single_;
+  std::array<std::unique_ptr<std::array<char32_t, 256>>, 256> rows_;
+  std::unordered_map<char32_t, int32_t> encoded_;
+  std::mutex mutex_;
 };
 
-const Tables& tables() {
-  static const Tables t;
-  return t;
+Codec& codec() {
+  static Codec c;
+  return c;
 }
 
 void appendCodePoint(QString& s, char32_t cp) {
@@ -98,21 +133,16 @@ void appendCodePoint(QString& s, char32_t cp) {
 }
 
 // Encodes one code point; false when code page 932 has no bytes for it.
-bool encodeOne(const Tables& t, char32_t cp, std::string& out) {
+bool encodeOne(char32_t cp, std::string& out) {
   if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) {
     out.push_back(static_cast<char>(cp - kEscapeBase));
     return true;
   }
-  auto it = t.encode.find(cp);
-  if (it == t.encode.end()) return false;
-  if (it->second > 0xFF) out.push_back(static_cast<char>(it->second >> 8));
-  out.push_back(static_cast<char>(it->second & 0xFF));
-  return true;
+  return codec().Encode(cp, out);
 }
 
 template <typename OnMissing>
 bool encodeWith(const QString& text, std::string& out, OnMissing onMissing) {
-  const Tables& t = tables();
   out.clear();
   out.reserve(static_cast<size_t>(text.size()));
   for (qsizetype i = 0; i < text.size(); ++i) {
@@ -121,7 +151,7 @@ bool encodeWith(const QString& text, std::string& out, OnMissing onMissing) {
       cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
       ++i;
     }
-    if (!encodeOne(t, cp, out) && !onMissing(out)) return false;
+    if (!encodeOne(cp, out) && !onMissing(out)) return false;
   }
   return true;
 }
@@ -146,20 +176,21 @@ std::string removeBackslashes(std::string_view text) {
 }
 
 QString decode(std::string_view bytes) {
-  const Tables& t = tables();
+  Codec& c = codec();
   QString s;
   s.reserve(static_cast<qsizetype>(bytes.size()));
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (isLeadByte(b) && i + 1 < bytes.size()) {
-      const auto code = static_cast<uint16_t>(b << 8 | static_cast<unsigned char>(bytes[i + 1]));
-      if (t.pair[code] != kNone) {
-        appendCodePoint(s, t.pair[code]);
+      const char32_t cp = c.Pair(b, static_cast<unsigned char>(bytes[i + 1]));
+      if (cp != kNone) {
+        appendCodePoint(s, cp);
         ++i;
         continue;
       }
     }
-    appendCodePoint(s, t.single[b] != kNone ? t.single[b] : kEscapeBase + b);
+    const char32_t single = c.Single(b);
+    appendCodePoint(s, single != kNone ? single : kEscapeBase + b);
   }
   return s;
 }

@@ -1,0 +1,43 @@
+#include <cstring>
+
+#include "netprovider.h"
+
+namespace netinfo {
+namespace {
+
+size_t TextSize(const char* text) { return text ? std::strlen(text) + 1 : 0; }
+
+// Copies text to cursor and returns where it now lives, or null for no text.
+char* PlaceText(const char* text, char*& cursor) {
+  if (!text) return nullptr;
+  const size_t size = std::strlen(text) + 1;
+  std::memcpy(cursor, text, size);
+  char* placed = cursor;
+  cursor += size;
+  return placed;
+}
+
+}  // namespace
+
+uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName,
+                     const char* comment, const char* provider, void* buffer, uint32_t* bufferSize) {
+  if (!bufferSize) return kErrorInvalidParameter;
+  const size_t needed = sizeof(NetResource) + TextSize(localName) + TextSize(remoteName) + TextSize(comment) +
+                        TextSize(provider);
+  if (!buffer || needed > *bufferSize) {
+    *bufferSize = static_cast<uint32_t>(needed);
+    return kErrorMoreData;
+  }
+  auto* bytes = static_cast<char*>(buffer);
+  char* cursor = bytes + sizeof(NetResource);
+  NetResource record = fields;
+  record.lpLocalName = PlaceText(localName, cursor);
+  record.lpRemoteName = PlaceText(remoteName, cursor);
+  record.lpComment = PlaceText(comment, cursor);
+  record.lpProvider = PlaceText(provider, cursor);
+  // memcpy rather than a cast: the caller's buffer need not be aligned.
+  std::memcpy(bytes, &record, sizeof record);
+  return kNoError;
+}
+
+}  // namespace netinfo

@@ -1,0 +1,267 @@
+// The network provider over libsmbclient. The whole child list of a container
+// is fetched when it is opened and handed out one record per call.
+//
+//   ""           (provider "Microsoft Windows Network" or "")  -> workgroups, bare names
+//   "WORKGROUP"  -> its computers as "\\NAME"
+//   "\\NAME"     -> its disk and print shares as "\\NAME\SHARE", hidden "$" shares left out
+//
+// Browsing a workgroup needs SMB1 on both ends, so it gets a context that
+// allows NT1; over SMB2 the browse list comes back empty and claims success.
+// Share listing uses the library's default protocols.
+#include <libsmbclient.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cp932.h"
+#include "netprovider.h"
+
+namespace netinfo {
+namespace {
+
+// Each request to a server may take this long; with the connect it stays
+// within the 5 s that an unanswering host may cost.
+constexpr int kTimeoutMs = 4000;
+
+enum class Level { kNetwork, kWorkgroup, kServer, kNone };
+
+struct Target {
+  Level level = Level::kNone;
+  std::string name;  // code page 932, no backslashes
+};
+
+Target Classify(const char* remote) {
+  const std::string text = remote ? remote : "";
+  if (text.empty()) return {Level::kNetwork, {}};
+  if (text.size() > 2 && text.compare(0, 2, "\\\\") == 0) {
+    const std::string server = text.substr(2);
+    if (cp932::removeBackslashes(server) == server) return {Level::kServer, server};
+    return {};
+  }
+  if (cp932::removeBackslashes(text) == text) return {Level::kWorkgroup, text};
+  return {};
+}
+
+std::string PercentEncode(const std::string& utf8) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(utf8.size() * 3);
+  for (unsigned char c : utf8) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '~') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+  return out;
+}
+
+uint32_t ErrorFromErrno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return kErrorAccessDenied;
+    case ENETUNREACH:
+    case ENETDOWN:
+      return kErrorNoNetwork;
+    case ENOENT:
+    case ENODEV:
+    case EINVAL:
+    case ENOTDIR:
+      return kErrorBadNetName;
+    case ECONNREFUSED:
+    case ETIMEDOUT:
+    default:
+      return kErrorBadNetPath;
+  }
+}
+
+bool HasKerberosTicketCache() {
+  if (const char* name = std::getenv("KRB5CCNAME"); name && *name) return true;
+  const std::string defaultCache = "/tmp/krb5cc_" + std::to_string(getuid());
+  return access(defaultCache.c_str(), R_OK) == 0;
+}
+
+// Anonymous first: no user, no password. The library falls back to a guest
+// login by itself when anonymous is refused.
+void AnonymousAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLength, char* password,
+                   int passwordLength) {
+  if (!HasKerberosTicketCache() && userLength > 0) user[0] = '\0';
+  if (passwordLength > 0) password[0] = '\0';
+}
+
+void DiscardLog(void*, int, const char*) {}
+
+class Context {
+ public:
+  // port 0: the library's choice (445, then 139 after a timeout).
+  Context(bool browse, uint16_t port) : ctx_(smbc_new_context()) {
+    if (!ctx_) return;
+    smbc_setPort(ctx_, port);
+    smbc_setDebug(ctx_, 0);
+    smbc_setLogCallback(ctx_, nullptr, DiscardLog);
+    smbc_setTimeout(ctx_, kTimeoutMs);
+    smbc_setFunctionAuthDataWithContext(ctx_, AnonymousAuth);
+    smbc_setOptionNoAutoAnonymousLogin(ctx_, false);
+    const bool kerberos = HasKerberosTicketCache();
+    smbc_setOptionUseKerberos(ctx_, kerberos);
+    smbc_setOptionFallbackAfterKerberos(ctx_, kerberos);
+    smbc_setOptionUseCCache(ctx_, kerberos);
+    // The protocol range is process-wide in the library, so every context
+    // sets its own; share listing keeps the library's default range. The
+    // bound that widens the range goes first: a minimum above the current
+    // maximum makes the context fail to start.
+    if (browse) {
+      smbc_setOptionProtocols(ctx_, "NT1", nullptr);
+      smbc_setOptionProtocols(ctx_, nullptr, "NT1");
+    } else {
+      smbc_setOptionProtocols(ctx_, nullptr, "SMB3");
+      smbc_setOptionProtocols(ctx_, "SMB2_02", nullptr);
+    }
+    if (!smbc_init_context(ctx_)) {
+      smbc_free_context(ctx_, 1);
+      ctx_ = nullptr;
+    }
+  }
+  ~Context() {
+    if (ctx_) smbc_free_context(ctx_, 1);
+  }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  SMBCCTX* get() const { return ctx_; }
+
+ private:
+  SMBCCTX* ctx_;
+};
+
+struct Entry {
+  NetResource fields;
+  std::string remoteName;  // code page 932
+};
+
+struct Enumeration {
+  std::vector<Entry> entries;
+  size_t next = 0;
+};
+
+bool Hidden(const std::string& share) { return share.empty() || share.back() == '$'; }
+
+// Turns one directory entry of the container into a child record, or false
+// when the platform would not report it.
+bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
+  const std::string name = cp932::fromUtf8Lossy(dirent.name);
+  NetResource& f = entry->fields;
+  f.dwScope = kResourceGlobalNet;
+  switch (target.level) {
+    case Level::kNetwork:
+      if (dirent.smbc_type != SMBC_WORKGROUP || name.empty()) return false;
+      f.dwType = kResourceTypeAny;
+      f.dwDisplayType = kResourceDisplayTypeDomain;
+      f.dwUsage = kResourceUsageContainer;
+      entry->remoteName = name;
+      return true;
+    case Level::kWorkgroup:
+      if (dirent.smbc_type != SMBC_SERVER || name.empty()) return false;
+      f.dwType = kResourceTypeAny;
+      f.dwDisplayType = kResourceDisplayTypeServer;
+      f.dwUsage = kResourceUsageContainer;
+      entry->remoteName = "\\\\" + name;
+      return true;
+    case Level::kServer:
+      if (dirent.smbc_type != SMBC_FILE_SHARE && dirent.smbc_type != SMBC_PRINTER_SHARE) return false;
+      if (Hidden(name)) return false;
+      f.dwType = dirent.smbc_type == SMBC_PRINTER_SHARE ? kResourceTypePrint : kResourceTypeDisk;
+      f.dwDisplayType = kResourceDisplayTypeShare;
+      f.dwUsage = kResourceUsageConnectable;
+      entry->remoteName = "\\\\" + target.name + "\\" + name;
+      return true;
+    case Level::kNone:
+      break;
+  }
+  return false;
+}
+
+// Lists the container through one context; the errno of a failed open in *error.
+bool ListWith(const Target& target, bool browse, uint16_t port, Enumeration* out, int* error) {
+  Context context(browse, port);
+  SMBCCTX* ctx = context.get();
+  if (!ctx) {
+    *error = ENOMEM;
+    return false;
+  }
+  const std::string url = "smb://" + PercentEncode(cp932::toUtf8(target.name));
+  SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
+  if (!dir) {
+    *error = errno;
+    return false;
+  }
+  const auto readdir = smbc_getFunctionReaddir(ctx);
+  while (const smbc_dirent* dirent = readdir(ctx, dir)) {
+    Entry entry;
+    if (ChildOf(target, *dirent, &entry)) out->entries.push_back(std::move(entry));
+  }
+  smbc_getFunctionClosedir(ctx)(ctx, dir);
+  return true;
+}
+
+uint32_t ReadContainer(const Target& target, Enumeration* out) {
+  int error = 0;
+  if (target.level != Level::kServer) {
+    return ListWith(target, true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
+  }
+  // Port 445 alone: the library would wait about 5 s on each of 445 and 139
+  // for a silent host. A host that refuses 445 is alive and may speak on 139.
+  if (ListWith(target, false, 445, out, &error)) return kNoError;
+  if (error == ECONNREFUSED && ListWith(target, false, 139, out, &error)) return kNoError;
+  return ErrorFromErrno(error);
+}
+
+class SmbProvider final : public NetProvider {
+ public:
+  uint32_t OpenEnum(uint32_t, uint32_t, uint32_t, const NetResource& container, Handle* handle) override {
+    if (!handle) return kErrorInvalidParameter;
+    *handle = nullptr;
+    const std::string provider = container.lpProvider ? container.lpProvider : "";
+    if (!provider.empty() && provider != kWindowsNetwork) return kErrorBadProvider;
+    const Target target = Classify(container.lpRemoteName);
+    if (target.level == Level::kNone) return kErrorBadNetName;
+    auto enumeration = std::make_unique<Enumeration>();
+    if (const uint32_t result = ReadContainer(target, enumeration.get()); result != kNoError) return result;
+    *handle = enumeration.release();
+    return kNoError;
+  }
+
+  uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) override {
+    if (!handle) return kErrorInvalidHandle;
+    if (!count || !bufferSize) return kErrorInvalidParameter;
+    auto* enumeration = static_cast<Enumeration*>(handle);
+    if (enumeration->next >= enumeration->entries.size()) return kErrorNoMoreItems;
+    const Entry& entry = enumeration->entries[enumeration->next];
+    const uint32_t result = WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork,
+                                        buffer, bufferSize);
+    if (result != kNoError) return result;
+    *count = 1;
+    ++enumeration->next;
+    return kNoError;
+  }
+
+  uint32_t CloseEnum(Handle handle) override {
+    if (!handle) return kErrorInvalidHandle;
+    delete static_cast<Enumeration*>(handle);
+    return kNoError;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<NetProvider> MakePlatformNetProvider() { return std::make_unique<SmbProvider>(); }
+
+}  // namespace netinfo

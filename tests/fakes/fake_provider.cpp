@@ -1,0 +1,89 @@
+#include "fake_provider.h"
+
+namespace fakes {
+
+using netinfo::NetResource;
+
+FakeProvider& FakeProvider::Add(const std::string& container, std::vector<std::string> children) {
+  nodes_[container].children = std::move(children);
+  return *this;
+}
+
+FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code) {
+  nodes_[container].openCode = code;
+  return *this;
+}
+
+FakeProvider& FakeProvider::FailAfter(const std::string& container, size_t k, uint32_t code) {
+  Node& node = nodes_[container];
+  node.failAfter = k;
+  node.failCode = code;
+  return *this;
+}
+
+FakeProvider& FakeProvider::AddCustom(const std::string& container, std::vector<RecordWriter> writers) {
+  nodes_[container].writers = std::move(writers);
+  return *this;
+}
+
+FakeProvider& FakeProvider::UnknownContainerCode(uint32_t code) {
+  unknownCode_ = code;
+  return *this;
+}
+
+FakeProvider& FakeProvider::RecordRequests(bool on) {
+  record_ = on;
+  return *this;
+}
+
+uint32_t FakeProvider::OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
+                                Handle* handle) {
+  if (record_) {
+    OpenRequest r;
+    r.scope = scope;
+    r.type = type;
+    r.usage = usage;
+    r.container = container;
+    r.remoteNameNonNull = container.lpRemoteName != nullptr;
+    r.providerNonNull = container.lpProvider != nullptr;
+    r.remoteName = container.lpRemoteName ? container.lpRemoteName : "";
+    r.provider = container.lpProvider ? container.lpProvider : "";
+    requests_.push_back(std::move(r));
+  }
+  const auto it = nodes_.find(container.lpRemoteName ? container.lpRemoteName : "");
+  if (it == nodes_.end()) return unknownCode_;
+  if (it->second.openCode != netinfo::kNoError) return it->second.openCode;
+  *handle = new Cursor{&it->second};
+  ++openHandles_;
+  return netinfo::kNoError;
+}
+
+uint32_t FakeProvider::EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) {
+  ++enumCalls_;
+  if (record_) enumInputs_.emplace_back(*count, *bufferSize);
+  auto* cursor = static_cast<Cursor*>(handle);
+  const Node& node = *cursor->node;
+  if (cursor->next >= node.failAfter) return node.failCode;
+  if (!node.writers.empty()) {
+    if (cursor->next >= node.writers.size()) return netinfo::kErrorNoMoreItems;
+    return node.writers[cursor->next++](count, buffer, bufferSize);
+  }
+  if (cursor->next >= node.children.size()) return netinfo::kErrorNoMoreItems;
+  NetResource fields;
+  fields.dwScope = netinfo::kResourceGlobalNet;
+  fields.dwUsage = netinfo::kResourceUsageContainer;
+  const uint32_t result = netinfo::WriteRecord(fields, nullptr, node.children[cursor->next].c_str(), nullptr,
+                                               netinfo::kWindowsNetwork, buffer, bufferSize);
+  if (result != netinfo::kNoError) return result;
+  *count = 1;
+  ++cursor->next;
+  return netinfo::kNoError;
+}
+
+uint32_t FakeProvider::CloseEnum(Handle handle) {
+  delete static_cast<Cursor*>(handle);
+  --openHandles_;
+  return netinfo::kNoError;
+}
+
+}  // namespace fakes

@@ -1,0 +1,245 @@
+#include "netresources.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fake_provider.h"
+
+namespace {
+
+using fakes::FakeProvider;
+using netinfo::EnumNetResources;
+using netinfo::FindWorkgroupName;
+using netinfo::ResourceList;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr const char* kNet = "Microsoft Windows Network";
+
+TEST(EnumNetResources, AppendsChildrenInOrderWithBackslashesAndDuplicates) {
+  FakeProvider p;
+  p.Add("\\\\PC01", {"\\\\PC01\\DATA", "\\\\PC01\\B", "\\\\PC01\\DATA"});
+  ResourceList list = {"kept"};
+  EXPECT_TRUE(EnumNetResources(p, "\\\\PC01", "", list));
+  EXPECT_THAT(list, ElementsAre("kept", "\\\\PC01\\DATA", "\\\\PC01\\B", "\\\\PC01\\DATA"));
+  EXPECT_EQ(p.openHandles(), 0);
+}
+
+TEST(EnumNetResources, SendsTheContainerRequestOfTheTable) {
+  FakeProvider p;
+  p.Add("WG", {});
+  ResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "WG", kNet, list));
+  ASSERT_EQ(p.requests().size(), 1u);
+  const fakes::OpenRequest& r = p.requests()[0];
+  EXPECT_EQ(r.scope, 2u);
+  EXPECT_EQ(r.type, 0u);
+  EXPECT_EQ(r.usage, 0u);
+  EXPECT_EQ(r.container.dwScope, 2u);
+  EXPECT_EQ(r.container.dwType, 0u);
+  EXPECT_EQ(r.container.dwDisplayType, 1u);
+  EXPECT_EQ(r.container.dwUsage, 2u);
+  EXPECT_EQ(r.container.lpLocalName, nullptr);
+  EXPECT_EQ(r.container.lpComment, nullptr);
+  EXPECT_EQ(r.remoteName, "WG");
+  EXPECT_EQ(r.provider, kNet);
+}
+
+TEST(EnumNetResources, EmptyNamesReachTheProviderAsEmptyTextsNotNull) {
+  FakeProvider p;
+  p.Add("", {"WORKGROUP"});
+  ResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "", "", list));
+  char name[256] = {};
+  ASSERT_TRUE(FindWorkgroupName(p, name, 255));
+  ASSERT_EQ(p.requests().size(), 2u);
+  for (const auto& r : p.requests()) {
+    EXPECT_TRUE(r.remoteNameNonNull);
+    EXPECT_TRUE(r.providerNonNull);
+    EXPECT_EQ(r.remoteName, "");
+  }
+  EXPECT_EQ(p.requests()[0].provider, "");
+  EXPECT_EQ(p.requests()[1].provider, kNet);
+}
+
+TEST(EnumNetResources, EmptyWorkgroupSendsExactlyTheWorkgroupRequest) {
+  FakeProvider p;
+  p.Add("", {"A", "B"});
+  ResourceList list;
+  char name[256] = {};
+  ASSERT_TRUE(EnumNetResources(p, "", kNet, list));
+  ASSERT_TRUE(FindWorkgroupName(p, name, 255));
+  const auto& a = p.requests()[0];
+  const auto& b = p.requests()[1];
+  EXPECT_EQ(std::tie(a.scope, a.type, a.usage, a.remoteName, a.provider, a.container.dwDisplayType),
+            std::tie(b.scope, b.type, b.usage, b.remoteName, b.provider, b.container.dwDisplayType));
+  EXPECT_THAT(list, ElementsAre("A", "B"));
+}
+
+TEST(EnumNetResources, CountAndSizeAreSetOnceAndNotReset) {
+  // A provider that shrinks both in/out values on every answer.
+  FakeProvider p;
+  auto shrink = [](uint32_t* count, void* buffer, uint32_t* size) {
+    netinfo::NetResource f;
+    const uint32_t r = netinfo::WriteRecord(f, nullptr, "X", nullptr, nullptr, buffer, size);
+    *count = 7;
+    *size -= 100;
+    return r;
+  };
+  p.AddCustom("C", {shrink, shrink, shrink});
+  ResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "C", "", list));
+  ASSERT_EQ(p.enumInputs().size(), 4u);
+  EXPECT_EQ(p.enumInputs()[0], std::make_pair(1u, 1600u));
+  EXPECT_EQ(p.enumInputs()[1], std::make_pair(7u, 1500u));
+  EXPECT_EQ(p.enumInputs()[3], std::make_pair(7u, 1300u));
+}
+
+TEST(EnumNetResources, FailedOpenLeavesTheListAndClosesNothing) {
+  FakeProvider p;
+  p.FailOpen("\\\\BAD", 53);
+  ResourceList list = {"before"};
+  EXPECT_FALSE(EnumNetResources(p, "\\\\BAD", "", list));
+  EXPECT_FALSE(EnumNetResources(p, "\\\\UNKNOWN", "", list));
+  EXPECT_THAT(list, ElementsAre("before"));
+  EXPECT_EQ(p.enumCalls(), 0);
+}
+
+TEST(EnumNetResources, EmptyContainerIsTrueWithNoEntries) {
+  FakeProvider p;
+  p.Add("\\\\EMPTY", {});
+  ResourceList list;
+  EXPECT_TRUE(EnumNetResources(p, "\\\\EMPTY", "", list));
+  EXPECT_THAT(list, IsEmpty());
+  EXPECT_EQ(p.openHandles(), 0);
+}
+
+TEST(EnumNetResources, ErrorAfterSomeRecordsKeepsThemAndIsTrue) {
+  FakeProvider p;
+  p.Add("\\\\PC", {"\\\\PC\\A", "\\\\PC\\B", "\\\\PC\\C"}).FailAfter("\\\\PC", 2, 59);
+  ResourceList list;
+  EXPECT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
+  EXPECT_THAT(list, ElementsAre("\\\\PC\\A", "\\\\PC\\B"));
+  EXPECT_EQ(p.openHandles(), 0);
+}
+
+TEST(EnumNetResources, RecordLargerThanTheBufferEndsTheLoop) {
+  FakeProvider p;
+  p.Add("\\\\PC", {"\\\\PC\\A", "\\\\PC\\" + std::string(2000, 'L'), "\\\\PC\\C"});
+  ResourceList list;
+  EXPECT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
+  EXPECT_THAT(list, ElementsAre("\\\\PC\\A"));
+  EXPECT_EQ(p.enumCalls(), 2);
+}
+
+// Records whose remote name a careless provider got wrong.
+uint32_t RecordPointingAt(void* buffer, uint32_t* size, char* text) {
+  netinfo::NetResource f;
+  netinfo::WriteRecord(f, nullptr, "", nullptr, nullptr, buffer, size);
+  f.lpRemoteName = text;
+  std::memcpy(buffer, &f, sizeof f);
+  return netinfo::kNoError;
+}
+
+TEST(EnumNetResources, RemoteNameIsReadOnlyInsideTheBuffer) {
+  static char outside[] = "outside";
+  FakeProvider p;
+  p.AddCustom("C", {
+                       [](uint32_t*, void* b, uint32_t* s) { return RecordPointingAt(b, s, nullptr); },
+                       [](uint32_t*, void* b, uint32_t* s) { return RecordPointingAt(b, s, outside); },
+                       [](uint32_t*, void* b, uint32_t* s) {
+                         // no NUL up to the buffer's end
+                         char* bytes = static_cast<char*>(b);
+                         std::memset(bytes, 'Z', *s);
+                         return RecordPointingAt(b, s, bytes + *s - 5);
+                       },
+                       [](uint32_t*, void* b, uint32_t* s) {
+                         return RecordPointingAt(b, s, static_cast<char*>(b) + *s);  // one past the end
+                       },
+                   });
+  ResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "C", "", list));
+  EXPECT_THAT(list, ElementsAre("", "", "ZZZZZ", ""));
+}
+
+TEST(FindWorkgroupName, LastContainerWinsWithBackslashesRemoved) {
+  FakeProvider p;
+  p.Add("", {"FIRSTLONGERNAME", "\\\\SECOND", "W\\G"});
+  char name[256];
+  std::memset(name, 'x', sizeof name);
+  EXPECT_TRUE(FindWorkgroupName(p, name, 255));
+  EXPECT_STREQ(name, "WG");
+  EXPECT_EQ(p.requests()[0].provider, kNet);
+}
+
+TEST(FindWorkgroupName, TwoBackslashesAndANameGiveTheName) {
+  FakeProvider p;
+  p.Add("", {"\\\\NAME"});
+  char name[256] = {};
+  EXPECT_TRUE(FindWorkgroupName(p, name, 255));
+  EXPECT_STREQ(name, "NAME");
+}
+
+TEST(FindWorkgroupName, KeepsA5CThatIsTheSecondByteOfACharacter) {
+  FakeProvider p;
+  p.Add("", {"\\\\\x83\x5C\\\x83\x5C"});  // \\ソ\ソ
+  char name[256] = {};
+  EXPECT_TRUE(FindWorkgroupName(p, name, 255));
+  EXPECT_STREQ(name, "\x83\x5C\x83\x5C");
+}
+
+TEST(FindWorkgroupName, LongNameIsCutToTheCapacity) {
+  FakeProvider p;
+  p.Add("", {std::string(300, 'N')});
+  char name[257];
+  std::memset(name, 'x', sizeof name);
+  EXPECT_TRUE(FindWorkgroupName(p, name, 255));
+  EXPECT_EQ(std::strlen(name), 255u);
+  EXPECT_EQ(name[254], 'N');
+  EXPECT_EQ(name[256], 'x');  // nothing written past the NUL
+}
+
+TEST(FindWorkgroupName, FailedOpenOrNoContainerLeavesTheBuffer) {
+  char name[256];
+  std::memset(name, 'q', sizeof name);
+  FakeProvider failing;
+  failing.FailOpen("", 1222);
+  EXPECT_FALSE(FindWorkgroupName(failing, name, 255));
+  FakeProvider empty;
+  empty.Add("", {});
+  EXPECT_TRUE(FindWorkgroupName(empty, name, 255));
+  for (char c : name) ASSERT_EQ(c, 'q');
+}
+
+TEST(FindWorkgroupName, ErrorAfterAContainerKeepsItsName) {
+  FakeProvider p;
+  p.Add("", {"ONE", "TWO"}).FailAfter("", 1, 59);
+  char name[256] = {};
+  EXPECT_TRUE(FindWorkgroupName(p, name, 255));
+  EXPECT_STREQ(name, "ONE");
+}
+
+TEST(WriteRecord, PacksTextsInsideTheBufferOrReportsTheSizeNeeded) {
+  alignas(netinfo::NetResource) unsigned char buffer[200];
+  std::memset(buffer, 0xEE, sizeof buffer);
+  netinfo::NetResource f;
+  f.dwType = 1;
+  const uint32_t needed = static_cast<uint32_t>(sizeof f + 5 + 3);
+  uint32_t size = needed - 1;
+  EXPECT_EQ(netinfo::WriteRecord(f, nullptr, "\\\\AB", nullptr, "P\x83", buffer, &size), netinfo::kErrorMoreData);
+  EXPECT_EQ(size, needed);
+  EXPECT_EQ(buffer[0], 0xEE);
+  EXPECT_EQ(netinfo::WriteRecord(f, nullptr, "\\\\AB", nullptr, "P\x83", buffer, &size), netinfo::kNoError);
+  netinfo::NetResource back;
+  std::memcpy(&back, buffer, sizeof back);
+  EXPECT_EQ(back.dwType, 1u);
+  EXPECT_EQ(back.lpLocalName, nullptr);
+  EXPECT_EQ(back.lpComment, nullptr);
+  EXPECT_STREQ(back.lpRemoteName, "\\\\AB");
+  EXPECT_STREQ(back.lpProvider, "P\x83");
+  EXPECT_EQ(buffer[needed], 0xEE);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Workgroup browsing through the libsmbclient provider on a small LAN of
+// namespaces: one host becomes the master browser, a member joins, and the
+// client sees the workgroup and both computers. Browse lists take about half
+// a minute to form, so the test polls with a deadline instead of sleeping.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "netresources.h"
+#include "smb_test_env.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+constexpr const char* kWorkgroup = "MIRELKAWG";
+constexpr auto kDeadline = std::chrono::seconds(75);
+
+class WorkgroupLan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string why = smbtest::WhyNoServers(); !why.empty()) GTEST_SKIP() << why;
+    dir_ = smbtest::MakeTempDir("mirelka-lan");
+    ASSERT_FALSE(dir_.empty());
+    smbtest::UsePrivateClientConfig(dir_);
+    started_ = true;
+    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh start " + dir_ + " " + kWorkgroup + " HOSTA"), 0);
+    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh add " + dir_ + " " + kWorkgroup + " HOSTB"), 0);
+    provider_ = netinfo::MakePlatformNetProvider();
+  }
+  void TearDown() override {
+    if (started_) smbtest::RunFixture("workgroup_fixture.sh stop " + dir_);
+    smbtest::RemoveTree(dir_);
+  }
+
+  // Polls until done() holds or the deadline passes; true when it held.
+  template <typename Done>
+  bool PollUntil(Clock::time_point deadline, Done done) {
+    while (Clock::now() < deadline) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return done();
+  }
+
+  std::string dir_;
+  bool started_ = false;
+  std::unique_ptr<netinfo::NetProvider> provider_;
+};
+
+TEST_F(WorkgroupLan, FindsTheWorkgroupAndListsItsComputers) {
+  const auto deadline = Clock::now() + kDeadline;
+  std::string workgroup;
+  const bool found = PollUntil(deadline, [&] {
+    char name[256] = {};
+    netinfo::FindWorkgroupName(*provider_, name, 255);
+    workgroup = name;
+    return workgroup == kWorkgroup;
+  });
+  ASSERT_TRUE(found) << "no master browser answered; last name \"" << workgroup << "\"";
+
+  // The top level with an empty name is the same request: the workgroups.
+  netinfo::ResourceList workgroups;
+  EXPECT_TRUE(netinfo::EnumNetResources(*provider_, "", "Microsoft Windows Network", workgroups));
+  EXPECT_THAT(workgroups, ElementsAre(kWorkgroup));
+
+  netinfo::ResourceList computers;
+  PollUntil(deadline, [&] {
+    computers.clear();
+    netinfo::EnumNetResources(*provider_, kWorkgroup, "Microsoft Windows Network", computers);
+    return computers.size() >= 2;
+  });
+  EXPECT_THAT(computers, UnorderedElementsAre("\\\\HOSTA", "\\\\HOSTB"));
+
+  // A computer of the list answers with its shares under its NetBIOS name.
+  netinfo::ResourceList shares;
+  EXPECT_TRUE(netinfo::EnumNetResources(*provider_, "\\\\HOSTB", "", shares));
+  EXPECT_THAT(shares, UnorderedElementsAre("\\\\HOSTB\\pub"));
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// The Linux sockets backend on the real OS: invariants only, since what the
+// machine has varies. Run inside a network namespace, loopback is there.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+#include "interfaces.h"
+#include "sockets.h"
+
+namespace {
+
+TEST(LinuxSockets, ListsLoopbackInTheEntryLayout) {
+  auto sockets = netinfo::MakePlatformSockets();
+  std::array<uint8_t, netinfo::kInterfaceBufferSize> buffer{};
+  const uint32_t count = sockets->GetInterfaceList(buffer.data(), static_cast<uint32_t>(buffer.size()));
+  ASSERT_EQ(count % netinfo::kInterfaceInfoSize, 0u);
+  ASSERT_LE(count, buffer.size());
+  bool loopback = false;
+  for (uint32_t off = 0; off < count; off += netinfo::kInterfaceInfoSize) {
+    const uint8_t* e = buffer.data() + off;
+    for (size_t family : {netinfo::kOffAddressFamily, netinfo::kOffBroadcastFamily, netinfo::kOffNetmaskFamily}) {
+      uint16_t f;
+      std::memcpy(&f, e + family, 2);
+      EXPECT_EQ(f, 2u);
+    }
+    uint32_t flags;
+    std::memcpy(&flags, e, 4);
+    if (netinfo::DottedText(e + netinfo::kOffAddress) == "127.0.0.1") {
+      loopback = true;
+      EXPECT_EQ(netinfo::DottedText(e + netinfo::kOffNetmask), "255.0.0.0");
+      EXPECT_TRUE(flags & netinfo::kIffLoopback);
+      EXPECT_TRUE(flags & netinfo::kIffUp);
+    }
+  }
+  EXPECT_TRUE(loopback) << "127.0.0.1 missing; is lo up?";
+}
+
+TEST(LinuxSockets, NeverWritesPastTheGivenLength) {
+  auto sockets = netinfo::MakePlatformSockets();
+  for (uint32_t length : {0u, 75u, 76u, 100u}) {
+    std::array<uint8_t, 200> buffer;
+    buffer.fill(0xA5);
+    const uint32_t count = sockets->GetInterfaceList(buffer.data(), length);
+    EXPECT_LE(count, length);
+    for (size_t i = length; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xA5) << "length " << length;
+  }
+}
+
+TEST(LinuxSockets, HostNameIsTerminatedWithinTheLength) {
+  auto sockets = netinfo::MakePlatformSockets();
+  std::array<char, 300> buffer;
+  buffer.fill('\x7F');
+  sockets->GetHostName(buffer.data(), 256);
+  const size_t length = strnlen(buffer.data(), 256);
+  EXPECT_LT(length, 256u);
+  EXPECT_GT(length, 0u);
+  EXPECT_EQ(buffer[256], '\x7F');
+  std::array<char, 8> tiny;
+  tiny.fill('\x7F');
+  sockets->GetHostName(tiny.data(), 3);
+  EXPECT_LE(strnlen(tiny.data(), 3), 2u);
+  EXPECT_EQ(tiny[3], '\x7F');
+}
+
+}  // namespace
