@@ -8,11 +8,17 @@
 // Browsing a workgroup needs SMB1 on both ends, so it gets a context that
 // allows NT1; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
+#include <fcntl.h>
 #include <libsmbclient.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -212,11 +218,60 @@ bool ListWith(const Target& target, bool browse, uint16_t port, Enumeration* out
   return true;
 }
 
+// The library's own connect waits about 5 s for a silent host before the
+// request timeout even starts. When the server's address is known without
+// the library (a dotted address, or one the platform resolver gives), both
+// SMB ports are tried at once first: a connection or a refusal within the
+// bound proves the host is there; silence fails the open early.
+constexpr int kProbeMs = 3000;
+
+bool Silent(const std::string& server) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(cp932::toUtf8(server).c_str(), "445", &hints, &found) != 0 || !found) return false;
+  sockaddr_in address{};
+  std::memcpy(&address, found->ai_addr, std::min<size_t>(sizeof address, found->ai_addrlen));
+  freeaddrinfo(found);
+
+  pollfd fds[2] = {};
+  int open = 0;
+  for (const uint16_t port : {uint16_t{445}, uint16_t{139}}) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) continue;
+    address.sin_port = htons(port);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || errno == ECONNREFUSED) {
+      close(fd);
+      for (int i = 0; i < open; ++i) close(fds[i].fd);
+      return false;
+    }
+    if (errno != EINPROGRESS) {
+      close(fd);
+      continue;
+    }
+    fds[open++] = {fd, POLLOUT, 0};
+  }
+  bool answered = open == 0;  // no probe possible: leave it to the library
+  if (open > 0 && poll(fds, static_cast<nfds_t>(open), kProbeMs) > 0) {
+    for (int i = 0; i < open; ++i) {
+      int error = 0;
+      socklen_t length = sizeof error;
+      if (fds[i].revents != 0 && getsockopt(fds[i].fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+          (error == 0 || error == ECONNREFUSED))
+        answered = true;
+    }
+  }
+  for (int i = 0; i < open; ++i) close(fds[i].fd);
+  return !answered;
+}
+
 uint32_t ReadContainer(const Target& target, Enumeration* out) {
   int error = 0;
   if (target.level != Level::kServer) {
     return ListWith(target, true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
   }
+  if (Silent(target.name)) return kErrorBadNetPath;
   // Port 445 alone: the library would wait about 5 s on each of 445 and 139
   // for a silent host. A host that refuses 445 is alive and may speak on 139.
   if (ListWith(target, false, 445, out, &error)) return kNoError;
