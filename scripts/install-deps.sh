@@ -8,7 +8,7 @@ packages=(
   cmake g++ make pkg-config qt6-base-dev libsmbclient-dev
   fonts-ipafont-gothic xvfb xauth xdg-utils x11-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  samba smbclient samba-common-bin iproute2 python3
+  samba smbclient samba-common-bin iproute2 python3 hyperfine
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,118 @@
+#!/bin/bash
+# Warm timings on the test LAN, our calls beside the tools a user would
+# otherwise run, from the LAN's client namespace. Needs root, hyperfine and
+# the Samba tools; builds nothing: pass the folder holding mlk_probe,
+# mlk_enum and libmirelka.so.
+#
+#   bench/lan-side-by-side.sh [BIN_DIR] [RUNS]
+#
+# Each row is the median wall time of RUNS whole-process runs after 3 warm-up
+# runs (hyperfine); "in-process" is the median of one call repeated RUNS times
+# inside one mlk_probe or mlk_enum process. Failing calls are compared with the bound that
+# the companion library sets itself.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
+RUNS=${2:-20}
+SLOW_RUNS=5
+LAN="$ROOT/tests/lan/testlan.sh"
+PROBE="$BIN/mlk_probe"
+ENUM="$BIN/mlk_enum"
+
+[ "$(id -u)" = 0 ] || { echo "needs root" >&2; exit 1; }
+for tool in "$PROBE" "$ENUM"; do
+  [ -x "$tool" ] || { echo "no $tool: build the mlk_probe and mlk_enum targets" >&2; exit 1; }
+done
+command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+
+# The LAN is built from a network namespace of its own, like the tests.
+if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
+  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
+fi
+
+export MLK_LAN_DIR
+MLK_LAN_DIR=$(mktemp -d /tmp/mlk-bench-XXXXXX)
+OUT=$(mktemp -d /tmp/mlk-bench-out-XXXXXX)
+trap '"$LAN" stop; rm -rf "$OUT"' EXIT
+"$LAN" start >&2
+TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing
+
+# Bounds of a failing call, from the companion library's own limits:
+# a NetBIOS name query gives up after 1500 ms (companion/netbios_query.cpp),
+# a connection check waits 1000 ms on each of 445 and 139 (companion/resolve.cpp).
+BOUND_NAME_MS=1500
+BOUND_CONNECT_MS=2000
+
+# hyperfine in the client namespace; prints the median in ms.
+median() {  # RUNS COMMAND
+  local runs=$1 json
+  json="$OUT/$RANDOM.json"
+  "$LAN" exec-client hyperfine -N -i --warmup 3 --runs "$runs" --export-json "$json" "$2" >/dev/null 2>&1
+  python3 -c 'import json, sys
+print("%.1f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
+}
+
+# Median of one call inside one process (-r of the probes).
+in_process() {  # TOOL ARGS...
+  local tool=$1
+  shift
+  "$LAN" exec-client "$tool" -r "$RUNS" "$@" 2>&1 >/dev/null | sed -n 's/^median \([0-9.]*\) ms.*/\1/p'
+}
+
+ratio() {
+  python3 -c 'import sys; a, b = map(float, sys.argv[1:]); print("%.2f" % (a / b) if b else "-")' "$1" "$2"
+}
+
+rows=()
+row() {  # LABEL OURS_CMD PEER_LABEL PEER_CMD RUNS [IN_PROCESS_TOOL ARGS...]
+  local label=$1 ours=$2 peerLabel=$3 peer=$4 runs=$5
+  shift 5
+  local a b c="-"
+  a=$(median "$runs" "$ours")
+  b=$(median "$runs" "$peer")
+  if [ $# -gt 0 ]; then c=$(in_process "$@"); fi
+  rows+=("$(printf '| %s | %s | %s | %s | %s | %s |' "$label" "$a" "$c" "$peerLabel" "$b" \
+    "$(ratio "$a" "$b")")")
+  echo "${rows[-1]}" >&2
+}
+
+bound_row() {  # LABEL OURS_CMD BOUND_MS
+  local a
+  a=$(median "$SLOW_RUNS" "$2")
+  rows+=("$(printf '| %s | %s | - | bound | %s | %s |' "$1" "$a" "$3" "$(ratio "$a" "$3")")")
+  echo "${rows[-1]}" >&2
+}
+
+echo "timing (runs: $RUNS, failing calls: $SLOW_RUNS) ..." >&2
+row "nametoip MEMBER2" "$PROBE nametoip MEMBER2" "nmblookup MEMBER2" "nmblookup MEMBER2" "$RUNS" \
+  "$PROBE" nametoip MEMBER2
+row "iptoname 10.231.0.12" "$PROBE iptoname 10.231.0.12" "nmblookup -A 10.231.0.12" \
+  "nmblookup -A 10.231.0.12" "$RUNS" "$PROBE" iptoname 10.231.0.12
+row "connectpc MEMBER2" "$PROBE connectpc MEMBER2" "nmblookup MEMBER2" "nmblookup MEMBER2" "$RUNS" \
+  "$PROBE" connectpc MEMBER2
+row "enum TESTGROUP" "$ENUM TESTGROUP" "smbtree -S" "smbtree -s $TOOLS -U guest% -S" "$RUNS" \
+  "$ENUM" TESTGROUP
+row "enum TESTGROUP" "$ENUM TESTGROUP" "smbtree -D" "smbtree -s $TOOLS -U guest% -D" "$RUNS"
+row "enum TESTGROUP" "$ENUM TESTGROUP" "nmblookup -M TESTGROUP" "nmblookup -M TESTGROUP" "$RUNS"
+row "workgroup name (start-up)" "$ENUM -w" "smbtree -D" "smbtree -s $TOOLS -U guest% -D" "$RUNS" "$ENUM" -w
+row "enum \\\\MEMBER2 (2 shares)" "$ENUM '\\\\MEMBER2' ''" "smbclient -L //MEMBER2 -N" \
+  "smbclient -L //MEMBER2 -N" "$RUNS" "$ENUM" '\\MEMBER2' ''
+row "enum \\\\BIGSHARE (501 shares)" "$ENUM '\\\\BIGSHARE' ''" "smbclient -L //BIGSHARE -N" \
+  "smbclient -L //BIGSHARE -N" "$RUNS" "$ENUM" '\\BIGSHARE' ''
+row "enum \\\\10.231.0.12 (by address)" "$ENUM '\\\\10.231.0.12' ''" "smbclient -L //10.231.0.12 -N" \
+  "smbclient -L //10.231.0.12 -N" "$RUNS" "$ENUM" '\\10.231.0.12' ''
+row "nametoip NOSUCHPC (fails)" "$PROBE nametoip NOSUCHPC" "nmblookup NOSUCHPC" "nmblookup NOSUCHPC" \
+  "$SLOW_RUNS"
+row "enum \\\\NOSUCHPC (fails)" "$ENUM '\\\\NOSUCHPC' ''" "smbclient -L //NOSUCHPC -N" \
+  "smbclient -L //NOSUCHPC -N" "$SLOW_RUNS"
+row "enum \\\\10.231.0.77 (fails)" "$ENUM '\\\\10.231.0.77' ''" "smbclient -L //10.231.0.77 -N" \
+  "smbclient -L //10.231.0.77 -N" "$SLOW_RUNS"
+bound_row "connectpc 10.231.0.77 (unused address)" "$PROBE connectpc 10.231.0.77" "$BOUND_CONNECT_MS"
+bound_row "connectpc NOSUCHPC (unknown name)" "$PROBE connectpc NOSUCHPC" "$BOUND_NAME_MS"
+bound_row "nametoip GARBLER (garbage answers)" "$PROBE nametoip GARBLER" "$BOUND_NAME_MS"
+
+echo
+echo "| ours | median ms | in-process ms | peer | median ms | ratio |"
+echo "|---|---:|---:|---|---:|---:|"
+printf '%s\n' "${rows[@]}"

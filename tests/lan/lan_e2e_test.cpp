@@ -1,0 +1,420 @@
+// The real window on the test LAN of testlan.sh: the real companion library
+// (loaded by bare name from beside this binary), the libsmbclient provider
+// and the machine's sockets, inside the LAN's client namespace. run-e2e.sh
+// starts the LAN, runs this binary there and stops the LAN.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TListView.h"
+#include "Unit1.h"
+#include "companion.h"
+#include "cp932.h"
+#include "netprovider.h"
+#include "sockets.h"
+#include "uiservices.h"
+
+namespace {
+
+// The LAN of testlan.sh.
+const QString kClient = "10.231.0.100";
+const QString kMember1 = "10.231.0.11";
+const QString kMember2 = "10.231.0.12";
+const QString kLateHost = "10.231.0.13";
+const QString kGarbler = "10.231.0.66";
+const QString kLongShare = "share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+// Generous bounds so a stuck call fails the test instead of hanging it.
+constexpr int kWatchBoundMs = 60000;
+
+// Records boxes and launches instead of showing or starting anything.
+class RecordingUi : public UiServices {
+ public:
+  void MessageBox(const QString& text) override { messages << text; }
+  void ErrorBox(const QString& text) override { errors << text; }
+  void ProcessMessages() override {
+    QCoreApplication::processEvents();
+    if (onPump) onPump();
+  }
+  void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
+
+  QStringList messages;
+  QStringList errors;
+  std::vector<std::string> launched;
+  std::function<void()> onPump;
+};
+
+// Runs a subcommand of the LAN script (its path and run directory come from
+// the environment run-e2e.sh sets up).
+int LanScript(const std::string& args) {
+  const char* script = std::getenv("MLK_LAN_SCRIPT");
+  if (!script) return -1;
+  return std::system(("'" + std::string(script) + "' " + args).c_str());
+}
+
+// Whether LATEHOST's server was started already (the watch test starts it).
+bool LateServerUp() {
+  const char* dir = std::getenv("MLK_LAN_DIR");
+  QFile pids(QString::fromLocal8Bit(dir ? dir : "") + "/pids");
+  return pids.open(QIODevice::ReadOnly) && pids.readAll().contains(" LATEHOST smbd\n");
+}
+
+bool WaitFor(const std::function<bool()>& done, int boundMs) {
+  QDeadlineTimer deadline(boundMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+QStringList Captions(const TListView* view) {
+  QStringList out;
+  for (int row = 0; row < view->RowCount(); ++row) out << view->Caption(row);
+  return out;
+}
+
+std::set<QString> Set(const QStringList& list) { return {list.begin(), list.end()}; }
+
+QStringList TopLevelTexts(const QTreeWidget* tree) {
+  QStringList out;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) out << tree->topLevelItem(i)->text(0);
+  return out;
+}
+
+QStringList ChildTexts(const QTreeWidgetItem* node) {
+  QStringList out;
+  for (int i = 0; i < node->childCount(); ++i) out << node->child(i)->text(0);
+  return out;
+}
+
+const QTreeWidgetItem* Computer(const QTreeWidget* tree, const QString& name) {
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    if (tree->topLevelItem(i)->text(0) == name) return tree->topLevelItem(i);
+  return nullptr;
+}
+
+int RowOf(const TListView* view, const QString& caption) { return int(Captions(view).indexOf(caption)); }
+
+class LanWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    listFile_ = dir_.filePath("mirelka.ini").toStdString();
+  }
+
+  // The list file the window reads at start-up.
+  void WriteList(const std::vector<std::string>& names) {
+    std::string text = "[WGPCLIST]\r\n" + std::to_string(names.size()) + "\r\n";
+    for (const std::string& name : names) text += name + "\r\n";
+    QFile file(QString::fromStdString(listFile_));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+  }
+
+  std::string ReadList() const {
+    QFile file(QString::fromStdString(listFile_));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+  }
+
+  std::unique_ptr<TForm1> Open() {
+    TForm1Deps deps;
+    deps.ui = &ui_;
+    deps.provider = provider_.get();
+    deps.sockets = sockets_.get();
+    deps.dynlib = dynlib_.get();
+    deps.libraryName = netlib::LibraryFileName();
+    deps.listFilePath = listFile_;
+    auto window = std::make_unique<TForm1>(deps);
+    window->show();
+    QCoreApplication::processEvents();
+    return window;
+  }
+
+  static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+  // Fills the conversion box, clicks Button9 and returns both fields.
+  std::pair<QString, QString> Convert(TForm1& w, const QString& name, const QString& address) {
+    Click(w.Button10);
+    w.Edit16->setText(name);
+    w.Edit17->setText(address);
+    Click(w.Button9);
+    return {w.Edit16->text(), w.Edit17->text()};
+  }
+
+  RecordingUi ui_;
+  std::unique_ptr<netinfo::NetProvider> provider_ = netinfo::MakePlatformNetProvider();
+  std::unique_ptr<netinfo::SocketsInfo> sockets_ = netinfo::MakePlatformSockets();
+  std::unique_ptr<netlib::DynamicLibrary> dynlib_ = netlib::MakePlatformDynamicLibrary();
+  QTemporaryDir dir_;
+  std::string listFile_;
+};
+
+TEST_F(LanWindow, StartUpShowsTheWorkgroupAndTheClientsInterfaces) {
+  auto w = Open();
+  EXPECT_FALSE(w->TerminateRequested());
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_EQ(w->workgroupname->text(), "TESTGROUP");
+  EXPECT_FALSE(w->Edit14->text().isEmpty());
+
+  const int row = RowOf(w->ListView1, kClient);
+  ASSERT_GE(row, 0) << Captions(w->ListView1).join(",").toStdString();
+  const QTreeWidgetItem* item = w->ListView1->topLevelItem(row);
+  EXPECT_EQ(item->text(1), "255.255.255.0");
+  EXPECT_FALSE(item->text(2).isEmpty());
+  EXPECT_GE(RowOf(w->ListView1, "127.0.0.1"), 0);
+}
+
+TEST_F(LanWindow, WorkgroupListingReplacesTheRowsWithTheWorkgroupsComputers) {
+  WriteList({"OLDPC"});
+  auto w = Open();
+  ASSERT_EQ(Captions(w->ListView3), QStringList{"OLDPC"});
+
+  Click(w->Button5);
+  EXPECT_EQ(Set(Captions(w->ListView3)),
+            (std::set<QString>{"WGMASTER", "MEMBER1", "MEMBER2", "LATEHOST", "BIGSHARE"}));
+  for (int row = 0; row < w->ListView3->RowCount(); ++row) EXPECT_EQ(w->ListView3->SubItem(row), "");
+  EXPECT_EQ(w->Status(), "終了");
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+
+  // A second listing gives the same rows, not twice as many.
+  Click(w->Button5);
+  EXPECT_EQ(w->ListView3->RowCount(), 5);
+}
+
+TEST_F(LanWindow, ListFileWrittenAtShutdownHoldsTheRows) {
+  auto w = Open();
+  Click(w->Button5);
+  const QStringList rows = Captions(w->ListView3);
+  ASSERT_EQ(rows.size(), 5);
+  w.reset();  // FormDestroy
+
+  std::string expected = "[WGPCLIST]\r\n5\r\n";
+  for (const QString& row : rows) expected += row.toStdString() + "\r\n";
+  EXPECT_EQ(ReadList(), expected);
+  EXPECT_TRUE(ui_.errors.isEmpty()) << ui_.errors.join(" | ").toStdString();
+}
+
+TEST_F(LanWindow, ManualAddTakesTheTypedNameUpperCasedWithItsAddress) {
+  auto w = Open();
+  QTest::keyClicks(w->Edit15, "member2");
+  ASSERT_EQ(w->Edit15->text(), "MEMBER2");
+  Click(w->Button11);
+  ASSERT_EQ(w->ListView3->RowCount(), 1);
+  EXPECT_EQ(w->ListView3->Caption(0), "MEMBER2");
+  EXPECT_EQ(w->ListView3->SubItem(0), kMember2);
+  EXPECT_EQ(w->Edit15->text(), "MEMBER2");
+
+  Click(w->Button11);
+  EXPECT_EQ(ui_.messages, QStringList{"同名のコンピュータ名が登録されています"});
+  EXPECT_EQ(w->ListView3->RowCount(), 1);
+
+  // A computer nobody answers for: no row and no box.
+  w->Edit15->clear();
+  QTest::keyClicks(w->Edit15, "nosuchpc");
+  Click(w->Button11);
+  EXPECT_EQ(w->ListView3->RowCount(), 1);
+  EXPECT_EQ(ui_.messages.size(), 1);
+}
+
+TEST_F(LanWindow, ShareTreeShowsEachHostsRealSharesAndReportsTheUnknownOne) {
+  WriteList({"WGMASTER", "MEMBER1", "NOSUCHPC", "MEMBER2"});
+  auto w = Open();
+  Click(w->Button1);
+
+  EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"WGMASTER", "MEMBER1", "MEMBER2"}));
+  EXPECT_EQ(ui_.messages, QStringList{"NOSUCHPCのリソースを取得できません"});
+  EXPECT_EQ(w->Status(), "終了");
+
+  struct Expected {
+    const char* computer;
+    std::set<QString> shares;
+    QString address;
+  };
+  const Expected table[] = {
+      {"WGMASTER", {"public"}, "10.231.0.10"},
+      {"MEMBER1", {QString::fromUtf8("共有資料"), "data"}, kMember1},
+      {"MEMBER2", {"team docs", "tools"}, kMember2},
+  };
+  for (const Expected& e : table) {
+    SCOPED_TRACE(e.computer);
+    const QTreeWidgetItem* node = Computer(w->TreeView1, e.computer);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(Set(ChildTexts(node)), e.shares);  // hidden$ and IPC$ left out
+    EXPECT_TRUE(node->isExpanded());
+    EXPECT_EQ(w->ListView3->SubItem(RowOf(w->ListView3, e.computer)), e.address);
+  }
+  // The failed lookup still leaves the library's text in the empty column.
+  EXPECT_FALSE(w->ListView3->SubItem(RowOf(w->ListView3, "NOSUCHPC")).isEmpty());
+
+  // Opening the share with a blank: the path goes to the launcher unquoted.
+  const QTreeWidgetItem* member2 = Computer(w->TreeView1, "MEMBER2");
+  ASSERT_NE(member2, nullptr);
+  QTreeWidgetItem* teamDocs = nullptr;
+  for (int i = 0; i < member2->childCount(); ++i)
+    if (member2->child(i)->text(0) == "team docs") teamDocs = member2->child(i);
+  ASSERT_NE(teamDocs, nullptr);
+  w->TreeView1->setCurrentItem(teamDocs);
+  w->TreeView1DblClick();
+  ASSERT_EQ(ui_.launched.size(), 1u);
+  EXPECT_EQ(ui_.launched[0], "explorer.exe /root, /e,\\\\MEMBER2\\team docs");
+}
+
+TEST_F(LanWindow, WatchTurnsToSuccessWhenTheServerComesUpAfterTheSecondTick) {
+  if (LateServerUp()) GTEST_SKIP() << "LATEHOST is already serving: the watch needs a fresh LAN";
+  WriteList({"MEMBER1", "LATEHOST"});
+  auto w = Open();
+  w->repeatping->setInterval(300);
+  w->ListView3->setCurrentItem(w->ListView3->topLevelItem(1));
+  ASSERT_EQ(w->ListView3->SelectedRow(), 1);
+
+  int failedChecks = 0;
+  ui_.onPump = [&] {
+    if (w->Status() == "接続確認失敗") ++failedChecks;
+  };
+  Click(w->SpeedButton1);
+  ASSERT_TRUE(w->SpeedButton1->isChecked());
+  ASSERT_TRUE(WaitFor([&] { return failedChecks >= 2; }, kWatchBoundMs)) << "no two failed checks";
+  EXPECT_TRUE(w->ListView3->SubItem(1).startsWith("Err ")) << w->ListView3->SubItem(1).toStdString();
+  EXPECT_TRUE(w->SpeedButton1->isChecked());
+  EXPECT_TRUE(w->repeatping->isActive());
+
+  ASSERT_EQ(LanScript("start-late-smbd"), 0);
+  ASSERT_TRUE(WaitFor([&] { return !w->repeatping->isActive(); }, kWatchBoundMs)) << "watch never succeeded";
+  QCoreApplication::processEvents();
+  EXPECT_EQ(w->ListView3->SubItem(1), kLateHost);
+  EXPECT_FALSE(w->SpeedButton1->isChecked());
+  EXPECT_TRUE(w->SpeedButton1->isEnabled());
+  EXPECT_EQ(w->Status(), "接続確認終了");
+  EXPECT_EQ(w->ListView3->SubItem(0), "");  // the other row is never touched
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+}
+
+TEST_F(LanWindow, ConversionBoxResolvesNamesAndAddressesWithoutDns) {
+  auto w = Open();
+  struct Case {
+    const char* what;
+    QString name, address;  // typed
+    QString wantName, wantAddress;
+  };
+  const Case cases[] = {
+      {"name by NetBIOS", "MEMBER2", "", "MEMBER2", kMember2},
+      {"name in the hosts file", "MEMBER1", "", "MEMBER1", kMember1},
+      {"address by node status", "", kMember2, "MEMBER2", kMember2},
+      {"address of the master", "", "10.231.0.10", "WGMASTER", "10.231.0.10"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto [name, address] = Convert(*w, c.name, c.address);
+    EXPECT_EQ(name.toUpper(), c.wantName);
+    EXPECT_EQ(address, c.wantAddress);
+  }
+  // The hosts file names the address, in whatever case it is written there.
+  EXPECT_EQ(Convert(*w, "", kMember1).first.toUpper(), "MEMBER1");
+
+  const auto unknown = Convert(*w, "NOSUCHPC", "");
+  EXPECT_TRUE(unknown.second.startsWith("Err ")) << unknown.second.toStdString();
+  const auto silent = Convert(*w, "", "10.231.0.77");
+  EXPECT_TRUE(silent.first.startsWith("Err ")) << silent.first.toStdString();
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+}
+
+// Bad input from the network: GARBLER answers with malformed NetBIOS packets
+// (and for GARBLEOK and node status, with one sound answer after them),
+// BIGSHARE has 501 shares, one of them with an 80-character name.
+
+TEST_F(LanWindow, GarbageAnswersAreSkippedAndTheSoundAnswerAfterThemIsTaken) {
+  auto w = Open();
+  struct Case {
+    const char* what;
+    QString name, address;  // typed
+    QString want;           // the field that gets filled
+  };
+  const Case cases[] = {
+      // a negative answer, a query, another transaction and broken packets
+      // carry addresses that must not be taken
+      {"only garbage for the name", "GARBLER", "", "Err "},
+      {"garbage, then the address", "GARBLEOK", "", kGarbler},
+      {"garbage, then the name table", "", kGarbler, "GARBLEOK"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto [name, address] = Convert(*w, c.name, c.address);
+    const QString filled = c.name.isEmpty() ? name : address;
+    if (c.want == "Err ")
+      EXPECT_TRUE(filled.startsWith("Err ")) << filled.toStdString();
+    else
+      EXPECT_EQ(filled, c.want);
+  }
+
+  QTest::keyClicks(w->Edit15, "garbler");
+  Click(w->Button11);
+  EXPECT_EQ(w->ListView3->RowCount(), 0);
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+}
+
+TEST_F(LanWindow, TreeShowsWhatIsSoundBesideGarbageAndAHugeShareList) {
+  WriteList({"BIGSHARE", "GARBLER", "MEMBER1"});
+  auto w = Open();
+  Click(w->Button1);
+
+  EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"BIGSHARE", "MEMBER1"}));
+  EXPECT_EQ(ui_.messages, QStringList{"GARBLERのリソースを取得できません"});
+  const QTreeWidgetItem* big = Computer(w->TreeView1, "BIGSHARE");
+  ASSERT_NE(big, nullptr);
+  const QStringList shares = ChildTexts(big);
+  EXPECT_EQ(shares.size(), 501);
+  EXPECT_TRUE(shares.contains(kLongShare));
+  EXPECT_TRUE(shares.contains("s001"));
+  EXPECT_TRUE(shares.contains("s500"));
+  EXPECT_EQ(kLongShare.size(), 80);
+  const QTreeWidgetItem* member1 = Computer(w->TreeView1, "MEMBER1");
+  ASSERT_NE(member1, nullptr);
+  EXPECT_EQ(member1->childCount(), 2);
+}
+
+TEST_F(LanWindow, GarbageAnsweringEveryQueryDoesNotHideTheRealAnswer) {
+  ASSERT_EQ(LanScript("garbage-mode all"), 0);
+  struct Restore {
+    ~Restore() { LanScript("garbage-mode own"); }
+  } restore;
+  WriteList({"MEMBER2"});
+  auto w = Open();
+
+  EXPECT_EQ(Convert(*w, "MEMBER2", "").second, kMember2);
+  Click(w->Button1);
+  const QTreeWidgetItem* member2 = Computer(w->TreeView1, "MEMBER2");
+  ASSERT_NE(member2, nullptr) << ui_.messages.join(" | ").toStdString();
+  EXPECT_EQ(Set(ChildTexts(member2)), (std::set<QString>{"team docs", "tools"}));
+  EXPECT_EQ(w->ListView3->SubItem(0), kMember2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("MLK_LAN_DIR")) {
+    std::fputs("lan_e2e runs on the test LAN: use tests/lan/run-e2e.sh\n", stderr);
+    return 77;
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

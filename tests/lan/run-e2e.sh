@@ -1,0 +1,48 @@
+#!/bin/bash
+# Runs the window's end-to-end tests on a fresh test LAN: starts the LAN,
+# runs the test binary in its client namespace, stops the LAN whatever
+# happened. Exit 77 (skipped) when the machine cannot build the LAN.
+#
+#   run-e2e.sh TEST_BINARY [gtest arguments...]
+set -uo pipefail
+export PATH=$PATH:/usr/sbin:/sbin
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+skip() { echo "SKIP: $*" >&2; exit 77; }
+
+[ $# -ge 1 ] || { echo "usage: run-e2e.sh TEST_BINARY [args...]" >&2; exit 2; }
+[ "$(id -u)" = 0 ] || skip "needs root for network namespaces"
+command -v ip >/dev/null || skip "no iproute2"
+for tool in nmbd smbd nmblookup smbclient smbtree python3 setsid; do
+  command -v "$tool" >/dev/null || skip "no $tool"
+done
+
+# Belt and braces: the LAN never touches the machine's interfaces, but run
+# the whole of it from a network namespace of its own all the same.
+if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
+  unshare --net true 2>/dev/null || skip "cannot create network namespaces"
+  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
+fi
+ip netns add "mlkprobe$$" 2>/dev/null || skip "ip netns does not work here"
+ip netns del "mlkprobe$$"
+
+export MLK_LAN_DIR
+MLK_LAN_DIR=$(mktemp -d /tmp/mlk-lan-XXXXXX)
+LAN="$HERE/testlan.sh"
+status=1
+finish() {
+  if [ "$status" != 0 ] && [ -d "$MLK_LAN_DIR/h" ]; then
+    echo "--- LAN logs (last lines) ---" >&2
+    tail -n 5 "$MLK_LAN_DIR"/h/*/log/log.nmbd "$MLK_LAN_DIR"/h/*/log/*.out 2>/dev/null >&2
+  fi
+  "$LAN" stop
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+"$LAN" start || exit 1
+binary=$1
+shift
+"$LAN" exec-client env QT_QPA_PLATFORM=offscreen MLK_LAN_SCRIPT="$LAN" "$binary" "$@"
+status=$?
+exit $status

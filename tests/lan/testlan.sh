@@ -1,0 +1,441 @@
+#!/bin/bash
+# A small test LAN made of network namespaces, with real Samba peers.
+#
+#   testlan.sh start              build the LAN and wait until browsing works
+#   testlan.sh stop               stop every process of the LAN, delete it
+#   testlan.sh start-late-smbd    start LATEHOST's smbd (its nmbd runs from the start)
+#   testlan.sh exec-client CMD... run CMD in the client namespace
+#   testlan.sh garbage-mode own|all
+#                                 GARBLER answers the client's queries for
+#                                 GARBLER (broken packets only) and GARBLEOK
+#                                 (broken packets, then its address) and node
+#                                 status (broken packets, then GARBLEOK), or
+#                                 in "all" every query the client sends
+#   testlan.sh status             print the hosts
+#
+# State lives in $MLK_LAN_DIR (default /tmp/mlk-lan). Nothing is created on
+# the machine's own interfaces: the veth pairs are made inside the bridge
+# namespace with their peer ends put straight into the host namespaces, and
+# every address lives only inside those namespaces. Needs root, iproute2,
+# nmbd/smbd/nmblookup/smbclient and python3.
+set -euo pipefail
+export PATH=$PATH:/usr/sbin:/sbin
+
+RUN=${MLK_LAN_DIR:-/tmp/mlk-lan}
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+NET=10.231.0
+CLIENT_ADDR=$NET.100
+READY_SECONDS=${MLK_LAN_READY_SECONDS:-120}
+
+# name address workgroup role
+HOSTS="WGMASTER $NET.10 TESTGROUP master
+MEMBER1 $NET.11 TESTGROUP member
+MEMBER2 $NET.12 TESTGROUP member
+LATEHOST $NET.13 TESTGROUP late
+BIGSHARE $NET.14 TESTGROUP member
+OTHERPC $NET.20 OTHERGRP otherlmb
+GARBLER $NET.66 - garbage"
+
+LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
+
+log() { printf 'testlan: %s\n' "$*" >&2; }
+die() { log "$*"; exit 1; }
+
+tag() { cat "$RUN/tag"; }
+ns_of() { printf '%s-%s' "$(tag)" "$(printf '%s' "$1" | tr 'A-Z' 'a-z')"; }
+hostdir() { printf '%s/h/%s' "$RUN" "$1"; }
+
+host_field() {  # NAME FIELD(2..4)
+  awk -v n="$1" -v f="$2" '$1 == n { print $f }' <<<"$HOSTS"
+}
+
+in_client() {
+  ip netns exec "$(ns_of client)" env HOME="$RUN/client/home" MLK_LAN_DIR="$RUN" "$@"
+}
+
+# --- namespaces and links ---------------------------------------------------
+
+add_ns() {
+  local ns=$1
+  ip netns add "$ns"
+  echo "$ns" >>"$RUN/netns"
+  ip -n "$ns" link set lo up
+  # IPv4 only keeps the peers' answers and the client's choices simple.
+  ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+  # Resolver files seen by processes of this namespace (ip netns exec binds
+  # them over /etc): no DNS server is reachable, so DNS fails at once.
+  mkdir -p "/etc/netns/$ns"
+  printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$ns/resolv.conf"
+  printf '127.0.0.1 localhost\n' >"/etc/netns/$ns/hosts"
+}
+
+# The veth is created inside the bridge namespace; its peer goes straight into
+# the host namespace, so no end ever exists outside the LAN.
+plug() {  # NAME ADDRESS
+  local ns br port
+  ns=$(ns_of "$1")
+  br=$(ns_of br)
+  port="p-$(printf '%s' "$1" | tr 'A-Z' 'a-z' | cut -c1-13)"
+  ip -n "$br" link add "$port" type veth peer name eth0 netns "$ns"
+  ip -n "$br" link set "$port" master br0
+  ip -n "$br" link set "$port" up
+  ip -n "$ns" addr add "$2/24" brd + dev eth0
+  ip -n "$ns" link set eth0 up
+}
+
+make_lan() {
+  local br
+  br=$(ns_of br)
+  add_ns "$br"
+  ip -n "$br" link add br0 type bridge forward_delay 0 stp_state 0
+  ip -n "$br" link set br0 up
+  add_ns "$(ns_of client)"
+  plug client "$CLIENT_ADDR"
+  local name addr wg role
+  while read -r name addr wg role; do
+    add_ns "$(ns_of "$name")"
+    plug "$name" "$addr"
+  done <<<"$HOSTS"
+}
+
+# --- configuration ----------------------------------------------------------
+
+write_client_files() {
+  local ns etc
+  ns=$(ns_of client)
+  etc=/etc/netns/$ns
+  mkdir -p "$RUN"/client/{home,lock,state,cache,private,pid,ncalrpc,nmbd} "$etc/samba"
+  # Reverse lookup through the hosts file works for MEMBER1 only.
+  printf '127.0.0.1 localhost\n%s MEMBER1\n' "$(host_field MEMBER1 2)" >"$etc/hosts"
+  # The client's own Samba configuration (bound over /etc/samba): its
+  # workgroup, its one interface and private state and socket directories.
+  cat >"$etc/samba/smb.conf" <<EOF
+[global]
+  workgroup = TESTGROUP
+  netbios name = MLKCLIENT
+  interfaces = $CLIENT_ADDR/24
+  bind interfaces only = yes
+  lock directory = $RUN/client/lock
+  state directory = $RUN/client/state
+  cache directory = $RUN/client/cache
+  private dir = $RUN/client/private
+  pid directory = $RUN/client/pid
+  ncalrpc dir = $RUN/client/ncalrpc
+  nmbd:socket dir = $RUN/client/nmbd
+  log file = $RUN/client/log.%m
+  load printers = no
+EOF
+  # Readiness checks and peer tools also need SMB1 for browse lists.
+  cat >"$RUN/client/tools.conf" <<EOF
+include = $etc/samba/smb.conf
+[global]
+  client min protocol = NT1
+EOF
+}
+
+write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
+  local name=$1 addr=$2 wg=$3 role=$4 d
+  d=$(hostdir "$name")
+  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share}
+  chmod 0755 "$d" "$d/share"
+  local browse
+  case $role in
+    master) browse="local master = yes
+  preferred master = yes
+  os level = 65
+  domain master = no" ;;
+    otherlmb) browse="local master = yes
+  preferred master = yes
+  os level = 33
+  domain master = no" ;;
+    *) browse="local master = no
+  preferred master = no
+  os level = 0
+  domain master = no" ;;
+  esac
+  {
+    cat <<EOF
+[global]
+  workgroup = $wg
+  netbios name = $name
+  server string = $name test host
+  interfaces = $addr/24
+  bind interfaces only = yes
+  server min protocol = NT1
+  client min protocol = NT1
+  server role = standalone server
+  map to guest = Bad User
+  guest account = nobody
+  load printers = no
+  printing = bsd
+  printcap name = /dev/null
+  disable spoolss = yes
+  usershare path =
+  dns proxy = no
+  wins support = no
+  name resolve order = bcast host
+  $browse
+  lock directory = $d/lock
+  state directory = $d/state
+  cache directory = $d/cache
+  pid directory = $d/pid
+  private dir = $d/private
+  ncalrpc dir = $d/ncalrpc
+  # the unexpected-packet socket is a path, shared across namespaces by default
+  nmbd:socket dir = $d/nmbd
+  log file = $d/log/log.%m
+  max log size = 2000
+EOF
+  } >"$d/smb.conf"
+  case $name in
+    WGMASTER) add_share "$d" public ;;
+    MEMBER1) add_share "$d" "共有資料"; add_share "$d" data ;;
+    MEMBER2) add_share "$d" "team docs"; add_share "$d" tools ;;
+    LATEHOST) add_share "$d" late ;;
+    OTHERPC) add_share "$d" other ;;
+    BIGSHARE)
+      local i
+      for i in $(seq -w 1 500); do add_share "$d" "s$i"; done
+      add_share "$d" "$LONG_SHARE" ;;
+  esac
+  # A hidden share that the listing must leave out.
+  add_share "$d" 'hidden$'
+}
+
+add_share() {  # HOSTDIR SHARE
+  mkdir -p "$1/share/data"
+  chmod 0755 "$1/share/data"
+  printf '[%s]\n  path = %s/share/data\n  guest ok = yes\n  read only = yes\n  browseable = yes\n' \
+    "$2" "$1" >>"$1/smb.conf"
+}
+
+# A host that has not come up as a server yet: it answers NetBIOS (UDP) but
+# sends nothing over TCP, not even a reset, so a connection check cannot tell
+# it from a switched-off computer. A refused connection would count as an
+# answer. Policy routing drops its TCP output until start-late-smbd.
+silence_tcp() {  # NAME
+  local ns
+  ns=$(ns_of "$1")
+  ip -n "$ns" route add blackhole default table 100
+  ip -n "$ns" rule add ipproto tcp lookup 100 pref 100
+}
+
+# --- daemons ----------------------------------------------------------------
+
+# Starts CMD in NAME's namespace under its own session and records its PID.
+# ip netns exec and setsid both exec, so $! is the daemon itself.
+spawn() {  # NAME WHAT CMD...
+  local name=$1 what=$2
+  shift 2
+  local d
+  d=$(hostdir "$name")
+  mkdir -p "$d/log"
+  ip netns exec "$(ns_of "$name")" setsid "$@" </dev/null >>"$d/log/$what.out" 2>&1 &
+  echo "$! $name $what" >>"$RUN/pids"
+}
+
+start_samba() {  # NAME DAEMON
+  local d
+  d=$(hostdir "$1")
+  spawn "$1" "$2" "/usr/sbin/$2" --foreground --no-process-group -s "$d/smb.conf" -l "$d/log"
+}
+
+start_garbler() {
+  echo own >"$RUN/garbler.mode"
+  spawn GARBLER garbler python3 "$HERE/nbgarbage.py" --bind "$(host_field GARBLER 2)" \
+    --client "$CLIENT_ADDR" --name GARBLER --ok-name GARBLEOK --mode-file "$RUN/garbler.mode"
+}
+
+# --- readiness --------------------------------------------------------------
+
+deadline_passed() { [ "$SECONDS" -ge "$1" ]; }
+
+# Output is read whole before it is searched: a grep -q that leaves early
+# would break the writer's pipe and fail the pipeline under pipefail.
+client_output() {
+  in_client "$@" 2>/dev/null || true
+}
+
+wait_master() {  # WORKGROUP ADDRESS DEADLINE
+  until grep -q "^$2 " <<<"$(client_output nmblookup -s "$RUN/client/tools.conf" -M -- "$1")"; do
+    if deadline_passed "$3"; then die "no master browser for $1 in time"; fi
+    sleep 0.5
+  done
+}
+
+browse_list_has_all() {
+  local out name
+  # smbtree crashes on an empty user name, so browse as guest.
+  out=$(client_output timeout 20 smbtree -s "$RUN/client/tools.conf" -U guest% -S |
+    awk '/^[^\t]/ { wg = $1 } wg == "TESTGROUP" && /^\t/ { print $1 }')
+  for name in WGMASTER MEMBER1 MEMBER2 LATEHOST BIGSHARE; do
+    grep -qx "\\\\\\\\$name" <<<"$out" || return 1
+  done
+}
+
+wait_browse_list() {  # DEADLINE
+  until browse_list_has_all; do
+    if deadline_passed "$1"; then die "browse list of TESTGROUP incomplete in time"; fi
+    sleep 1
+  done
+}
+
+wait_shares() {  # NAME DEADLINE
+  local addr
+  addr=$(host_field "$1" 2)
+  until grep -q '^Disk|' <<<"$(client_output smbclient -N -g -L "//$addr")"; do
+    if deadline_passed "$2"; then die "no share list from $1 in time"; fi
+    sleep 0.3
+  done
+}
+
+wait_garbler() {  # DEADLINE
+  until grep -q ':137 ' <<<"$(ip netns exec "$(ns_of GARBLER)" ss -Hlun 2>/dev/null || true)"; do
+    if deadline_passed "$1"; then die "garbage responder did not start"; fi
+    sleep 0.2
+  done
+}
+
+# --- subcommands ------------------------------------------------------------
+
+cmd_start() {
+  [ "$(id -u)" = 0 ] || die "needs root"
+  if [ -e "$RUN/pids" ]; then die "a LAN is already running under $RUN"; fi
+  mkdir -p "$RUN"
+  chmod 0755 "$RUN"
+  : >"$RUN/netns"
+  : >"$RUN/pids"
+  echo "mlk$$" >"$RUN/tag"
+  # Whatever fails from here on, nothing of the LAN is left behind.
+  trap 'log "start failed; cleaning up"; cmd_stop' EXIT
+  local t0=$SECONDS deadline=$((SECONDS + READY_SECONDS))
+  make_lan
+  write_client_files
+  local name addr wg role
+  while read -r name addr wg role; do
+    if [ "$role" != garbage ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
+  done <<<"$HOSTS"
+
+  start_samba WGMASTER nmbd
+  start_samba WGMASTER smbd
+  start_samba OTHERPC nmbd
+  start_samba OTHERPC smbd
+  start_garbler
+  wait_master TESTGROUP "$(host_field WGMASTER 2)" "$deadline"
+  log "master browser elected after $((SECONDS - t0)) s"
+  # Members announce themselves fastest once the master has won.
+  for name in MEMBER1 MEMBER2 BIGSHARE; do
+    start_samba "$name" nmbd
+    start_samba "$name" smbd
+  done
+  silence_tcp LATEHOST
+  start_samba LATEHOST nmbd
+  wait_garbler "$deadline"
+  wait_master OTHERGRP "$(host_field OTHERPC 2)" "$deadline"
+  for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_shares "$name" "$deadline"; done
+  log "share lists served after $((SECONDS - t0)) s"
+  wait_browse_list "$deadline"
+  trap - EXIT
+  log "ready after $((SECONDS - t0)) s"
+  cmd_status
+}
+
+cmd_status() {
+  printf 'LAN %s (tag %s)\n' "$RUN" "$(tag)"
+  printf '  %-10s %-12s %-10s %s\n' CLIENT "$CLIENT_ADDR" TESTGROUP "client ($(ns_of client))"
+  local name addr wg role
+  while read -r name addr wg role; do
+    printf '  %-10s %-12s %-10s %s\n' "$name" "$addr" "$wg" "$role"
+  done <<<"$HOSTS"
+}
+
+cmd_start_late_smbd() {
+  if grep -q ' LATEHOST smbd$' "$RUN/pids"; then return 0; fi
+  start_samba LATEHOST smbd
+  ip -n "$(ns_of LATEHOST)" rule del pref 100
+  wait_shares LATEHOST $((SECONDS + 30))
+}
+
+# Stops every process of the LAN by PID: the recorded daemons, the RPC helpers
+# through their pid files, and whatever else still runs in a LAN namespace
+# (daemon children). A recorded PID counts only while it still lives in one of
+# the LAN's namespaces, so a reused PID is never signalled. Then deletes the
+# namespaces and their /etc/netns files.
+cmd_stop() {
+  [ -d "$RUN" ] || return 0
+  local pids=() ours=() pid ns f
+  if [ -f "$RUN/netns" ]; then
+    while read -r ns; do
+      if [ -n "$ns" ]; then ours+=("$ns"); fi
+    done <"$RUN/netns"
+  fi
+  if [ -f "$RUN/pids" ]; then
+    while read -r pid _; do pids+=("$pid"); done <"$RUN/pids"
+  fi
+  for f in "$RUN"/h/*/pid/samba-dcerpcd.pid; do
+    if [ -f "$f" ]; then pids+=("$(tr -dc 0-9 <"$f")"); fi
+  done
+  local mine=()
+  for pid in "${pids[@]}"; do
+    if [ -n "$pid" ] && in_lan_ns "$pid" "${ours[@]}"; then mine+=("$pid"); fi
+  done
+  stop_pids "${mine[@]}"
+  for ns in "${ours[@]}"; do
+    # daemon children, and anything started in the client namespace
+    if [ -e "/run/netns/$ns" ]; then stop_pids $(ip netns pids "$ns" 2>/dev/null || true); fi
+    ip netns del "$ns" 2>/dev/null || true
+    rm -rf "/etc/netns/${ns:?}"
+  done
+  rmdir /etc/netns 2>/dev/null || true
+  if [ -n "${MLK_LAN_KEEP:-}" ]; then
+    rm -f "$RUN/pids"
+    log "kept $RUN"
+  else
+    rm -rf "${RUN:?}"
+  fi
+}
+
+in_lan_ns() {  # PID NAMESPACE...
+  local pid=$1 where ns
+  shift
+  where=$(ip netns identify "$pid" 2>/dev/null) || return 1
+  for ns in "$@"; do
+    if [ "$where" = "$ns" ]; then return 0; fi
+  done
+  return 1
+}
+
+stop_pids() {
+  local live=() pid i
+  for pid in "$@"; do
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then live+=("$pid"); fi
+  done
+  [ ${#live[@]} -gt 0 ] || return 0
+  kill -TERM "${live[@]}" 2>/dev/null || true
+  for i in $(seq 50); do
+    local left=()
+    for pid in "${live[@]}"; do if kill -0 "$pid" 2>/dev/null; then left+=("$pid"); fi; done
+    [ ${#left[@]} -gt 0 ] || return 0
+    live=("${left[@]}")
+    sleep 0.1
+  done
+  kill -KILL "${live[@]}" 2>/dev/null || true
+}
+
+cmd_garbage_mode() {
+  case ${1:-} in own | all) echo "$1" >"$RUN/garbler.mode" ;; *) die "garbage-mode own|all" ;; esac
+}
+
+case ${1:-} in
+  start) cmd_start ;;
+  stop) cmd_stop ;;
+  status) cmd_status ;;
+  start-late-smbd) cmd_start_late_smbd ;;
+  garbage-mode) shift; cmd_garbage_mode "$@" ;;
+  exec-client)
+    shift
+    [ $# -gt 0 ] || die "exec-client CMD..."
+    in_client "$@" ;;
+  client-ns) ns_of client; echo ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|exec-client CMD..." ;;
+esac
