@@ -15,8 +15,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kQueryBudget{1500};
-constexpr milliseconds kRetryInterval{500};
+// How long an exchange waits in all, and how often it sends again.
+struct Timing {
+  milliseconds budget;
+  milliseconds retry;
+};
+// Peers on a LAN answer a broadcast within milliseconds, so a name nobody
+// holds is given up after three sends at short intervals, about as soon as
+// the platform's own tools give up.
+constexpr Timing kBroadcastTiming{milliseconds{260}, milliseconds{85}};
+// A node status goes to one computer, which may be slow or far: up to 1.5 s.
+constexpr Timing kUnicastTiming{milliseconds{1500}, milliseconds{500}};
 constexpr size_t kDatagramMax = 65536;
 
 uint16_t NewTransactionId() {
@@ -34,13 +43,13 @@ int MillisecondsUntil(Clock::time_point when) {
   return left < 0 ? 0 : static_cast<int>(left);
 }
 
-// Sends packet to every target now and again every kRetryInterval, and hands
-// each datagram that arrives to accept until it returns true or the budget
-// is spent. Retransmissions keep the transaction id, as the protocol wants.
+// Sends packet to every target now and again at each retry interval, and
+// hands each datagram that arrives to accept until it returns true or the
+// budget is spent. Retransmissions keep the transaction id, as the protocol wants.
 template <typename Accept>
 bool Exchange(sock::Udp& socket, const std::vector<uint8_t>& packet, const std::vector<Ipv4>& targets,
-              Accept&& accept) {
-  const Clock::time_point deadline = Clock::now() + kQueryBudget;
+              Timing timing, Accept&& accept) {
+  const Clock::time_point deadline = Clock::now() + timing.budget;
   Clock::time_point nextSend = Clock::now();
   std::vector<uint8_t> buffer(kDatagramMax);
   for (;;) {
@@ -48,7 +57,7 @@ bool Exchange(sock::Udp& socket, const std::vector<uint8_t>& packet, const std::
     if (now >= deadline) return false;
     if (now >= nextSend) {
       for (const Ipv4& target : targets) socket.SendTo(packet, target, kPort);
-      nextSend = now + kRetryInterval;
+      nextSend = now + timing.retry;
     }
     if (!socket.WaitReadable(MillisecondsUntil(std::min(nextSend, deadline)))) continue;
     size_t length = 0;
@@ -70,7 +79,7 @@ std::optional<Ipv4> QueryName(std::string_view name) {
   if (!socket.ok()) return std::nullopt;
   const uint16_t id = NewTransactionId();
   std::optional<Ipv4> found;
-  Exchange(socket, BuildNameQuery(id, *wanted, true), targets, [&](const uint8_t* data, size_t size, const Ipv4&) {
+  Exchange(socket, BuildNameQuery(id, *wanted, true), targets, kBroadcastTiming, [&](const uint8_t* data, size_t size, const Ipv4&) {
     const std::vector<Ipv4> addresses = ParseNameQueryReply(data, size, id, *wanted);
     if (addresses.empty()) return false;
     found = addresses.front();
@@ -85,7 +94,7 @@ std::optional<std::string> QueryComputerName(const Ipv4& address) {
   if (!socket.ok()) return std::nullopt;
   const uint16_t id = NewTransactionId();
   std::optional<std::string> found;
-  Exchange(socket, BuildNodeStatusQuery(id), {address}, [&](const uint8_t* data, size_t size, const Ipv4& from) {
+  Exchange(socket, BuildNodeStatusQuery(id), {address}, kUnicastTiming, [&](const uint8_t* data, size_t size, const Ipv4& from) {
     if (from != address) return false;  // only the asked computer speaks for itself
     found = PickComputerName(ParseNodeStatusReply(data, size, id));
     return found.has_value();

@@ -2,11 +2,19 @@
 // What the three conversion entry points do, on input already taken from the
 // caller's buffer.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
+#include "address.h"
 #include "text.h"
 
 namespace mirelka {
+
+// The address of a name: a dotted address as it is, else the platform
+// resolver, else (names of up to 15 bytes) a NetBIOS broadcast query. The
+// network provider shares it, so a computer name never costs it the client
+// library's own slower lookups.
+std::optional<Ipv4> ResolveAddress(std::string_view name);
 
 // Name to dotted address: a dotted address as it is, else the platform
 // resolver, else (names of up to 15 bytes) a NetBIOS broadcast query.

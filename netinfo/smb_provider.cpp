@@ -10,7 +10,6 @@
 // Share listing uses the library's default protocols.
 #include <fcntl.h>
 #include <libsmbclient.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -25,6 +24,7 @@
 
 #include "cp932.h"
 #include "netprovider.h"
+#include "resolve.h"
 
 namespace netinfo {
 namespace {
@@ -195,15 +195,18 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
   return false;
 }
 
-// Lists the container through one context; the errno of a failed open in *error.
-bool ListWith(const Target& target, bool browse, uint16_t port, Enumeration* out, int* error) {
+// Lists the container through one context; the errno of a failed open in
+// *error. host is what the URL names: the container itself, or the server's
+// address.
+bool ListWith(const Target& target, const std::string& host, bool browse, uint16_t port, Enumeration* out,
+              int* error) {
   Context context(browse, port);
   SMBCCTX* ctx = context.get();
   if (!ctx) {
     *error = ENOMEM;
     return false;
   }
-  const std::string url = "smb://" + PercentEncode(cp932::toUtf8(target.name));
+  const std::string url = "smb://" + PercentEncode(host);
   SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
   if (!dir) {
     *error = errno;
@@ -219,21 +222,15 @@ bool ListWith(const Target& target, bool browse, uint16_t port, Enumeration* out
 }
 
 // The library's own connect waits about 5 s for a silent host before the
-// request timeout even starts. When the server's address is known without
-// the library (a dotted address, or one the platform resolver gives), both
-// SMB ports are tried at once first: a connection or a refusal within the
-// bound proves the host is there; silence fails the open early.
+// request timeout even starts, so both SMB ports are tried at once first: a
+// connection or a refusal within the bound proves the host is there; silence
+// fails the open early.
 constexpr int kProbeMs = 3000;
 
-bool Silent(const std::string& server) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(cp932::toUtf8(server).c_str(), "445", &hints, &found) != 0 || !found) return false;
+bool Silent(const mirelka::Ipv4& server) {
   sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, std::min<size_t>(sizeof address, found->ai_addrlen));
-  freeaddrinfo(found);
+  address.sin_family = AF_INET;
+  std::memcpy(&address.sin_addr, server.data(), server.size());
 
   pollfd fds[2] = {};
   int open = 0;
@@ -269,13 +266,19 @@ bool Silent(const std::string& server) {
 uint32_t ReadContainer(const Target& target, Enumeration* out) {
   int error = 0;
   if (target.level != Level::kServer) {
-    return ListWith(target, true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
+    return ListWith(target, cp932::toUtf8(target.name), true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
   }
-  if (Silent(target.name)) return kErrorBadNetPath;
+  // The server is named by its address: asked for smb://NAME, the library
+  // first looks the name up as a master browser and a domain, by broadcast,
+  // which costs about half a second for every computer.
+  const std::optional<mirelka::Ipv4> address = mirelka::ResolveAddress(target.name);
+  if (!address) return kErrorBadNetName;
+  if (Silent(*address)) return kErrorBadNetPath;
+  const std::string host = mirelka::FormatDotted(*address);
   // Port 445 alone: the library would wait about 5 s on each of 445 and 139
   // for a silent host. A host that refuses 445 is alive and may speak on 139.
-  if (ListWith(target, false, 445, out, &error)) return kNoError;
-  if (error == ECONNREFUSED && ListWith(target, false, 139, out, &error)) return kNoError;
+  if (ListWith(target, host, false, 445, out, &error)) return kNoError;
+  if (error == ECONNREFUSED && ListWith(target, host, false, 139, out, &error)) return kNoError;
   return ErrorFromErrno(error);
 }
 

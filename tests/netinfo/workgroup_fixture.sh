@@ -55,7 +55,7 @@ bridge_up() {
   ip link set lo up
   if ! ip link show mlbr0 >/dev/null 2>&1; then
     ip link add mlbr0 type bridge
-    ip addr add 10.77.0.1/24 dev mlbr0
+    ip addr add 10.77.0.1/24 brd + dev mlbr0
     ip link set mlbr0 up
   fi
 }
@@ -74,7 +74,7 @@ add_host() {  # workgroup name master
   ip link set "mlh$n" netns "$ns"
   ip link set "mlc$n" master mlbr0 up
   ip netns exec "$ns" ip link set lo up
-  ip netns exec "$ns" ip addr add "$addr/24" dev "mlh$n"
+  ip netns exec "$ns" ip addr add "$addr/24" brd + dev "mlh$n"
   ip netns exec "$ns" ip link set "mlh$n" up
   for daemon in smbd nmbd; do
     ip netns exec "$ns" setsid "$daemon" -F --no-process-group --debug-stdout -d 1 -s "$h/smb.conf" \
