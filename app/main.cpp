@@ -12,7 +12,6 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
   QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
