@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "sock.h"
+#include "sock_addr.h"
 
 namespace mirelka::sock {
 namespace {
@@ -14,20 +15,6 @@ namespace {
 constexpr intptr_t kNoSocket = static_cast<intptr_t>(INVALID_SOCKET);
 
 SOCKET AsSocket(intptr_t handle) { return static_cast<SOCKET>(handle); }
-
-sockaddr_in MakeSockaddr(const Ipv4& address, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  std::memcpy(&sa.sin_addr, address.data(), address.size());
-  return sa;
-}
-
-Ipv4 FromSockaddr(const sockaddr_in& sa) {
-  Ipv4 address{};
-  std::memcpy(address.data(), &sa.sin_addr, address.size());
-  return address;
-}
 
 SOCKET OpenSocket(int type, int protocol) {
   const SOCKET s = socket(AF_INET, type, protocol);
@@ -140,32 +127,6 @@ std::vector<Ipv4> BroadcastAddresses() {
     }
   }
   return addresses;
-}
-
-std::optional<Ipv4> LookupHost(const std::string& name) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0) return std::nullopt;
-  std::optional<Ipv4> address;
-  for (const addrinfo* ai = result; ai != nullptr && !address; ai = ai->ai_next) {
-    if (ai->ai_family != AF_INET || ai->ai_addr == nullptr || ai->ai_addrlen < sizeof(sockaddr_in)) continue;
-    sockaddr_in sa{};
-    std::memcpy(&sa, ai->ai_addr, sizeof sa);
-    address = FromSockaddr(sa);
-  }
-  freeaddrinfo(result);
-  return address;
-}
-
-std::optional<std::string> LookupAddress(const Ipv4& address) {
-  const sockaddr_in sa = MakeSockaddr(address, 0);
-  char host[NI_MAXHOST] = {};
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0) {
-    return std::nullopt;
-  }
-  return std::string(host, strnlen(host, sizeof host));
 }
 
 }  // namespace mirelka::sock
