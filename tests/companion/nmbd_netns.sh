@@ -4,6 +4,7 @@
 # (through the test binary, so ctest reports it) when that cannot be set up.
 # Usage: nmbd_netns.sh TEST_BINARY [gtest args...]
 set -u
+. "$(dirname "$0")/../samba_private.sh"
 bin=$1
 shift
 a=mlk-nb-$$-a
@@ -48,12 +49,7 @@ cat >"$dir/smb.conf" <<CONF
   workgroup = MLKGROUP
   interfaces = 10.77.0.2/24
   bind interfaces only = yes
-  lock directory = $dir/lock
-  state directory = $dir/state
-  cache directory = $dir/cache
-  pid directory = $dir/pid
-  private dir = $dir/private
-  ncalrpc dir = $dir/ncalrpc
+$(samba_private_dirs "$dir")
   log file = $dir/log.%m
   disable spoolss = yes
   load printers = no

@@ -19,6 +19,7 @@
 # every address lives only inside those namespaces. Needs root, iproute2,
 # nmbd/smbd/nmblookup/smbclient and python3.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 export PATH=$PATH:/usr/sbin:/sbin
 
 RUN=${MLK_LAN_DIR:-/tmp/mlk-lan}
@@ -175,12 +176,7 @@ write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
   wins support = no
   name resolve order = bcast host
   $browse
-  lock directory = $d/lock
-  state directory = $d/state
-  cache directory = $d/cache
-  pid directory = $d/pid
-  private dir = $d/private
-  ncalrpc dir = $d/ncalrpc
+$(samba_private_dirs "$d")
   # the unexpected-packet socket is a path, shared across namespaces by default
   nmbd:socket dir = $d/nmbd
   log file = $d/log/log.%m

@@ -5,6 +5,7 @@
 #   smbd_fixture.sh stop DIR    -> stops smbd and its RPC helpers by pid
 # Everything (config, state, pid files, shared folders) lives under DIR.
 set -eu
+. "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 cmd=$1
 dir=$2
 
@@ -41,12 +42,7 @@ start() {
   disable netbios = yes
   map to guest = bad user
   guest account = nobody
-  lock directory = $dir/lock
-  state directory = $dir/state
-  cache directory = $dir/cache
-  pid directory = $dir/pid
-  private dir = $dir/private
-  ncalrpc dir = $dir/ncalrpc
+$(samba_private_dirs "$dir")
   log file = $dir/log.%m
   usershare path =
   registry shares = no

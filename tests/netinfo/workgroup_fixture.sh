@@ -7,6 +7,7 @@
 #   workgroup_fixture.sh stop DIR                  -> stops every daemon by pid, deletes the namespaces
 # Never run it in the machine's own namespace: the caller checks that.
 set -eu
+. "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 cmd=$1
 dir=$2
 
@@ -31,12 +32,7 @@ write_conf() {  # conf name workgroup address hostdir master
   os level = $([ "$master" = yes ] && echo 65 || echo 0)
   dns proxy = no
   name resolve order = bcast
-  lock directory = $h/lock
-  state directory = $h/state
-  cache directory = $h/cache
-  pid directory = $h/pid
-  private dir = $h/private
-  ncalrpc dir = $h/ncalrpc
+$(samba_private_dirs "$h")
   log file = $h/log.%m
   usershare path =
   registry shares = no
