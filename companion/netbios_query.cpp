@@ -20,10 +20,10 @@ struct Timing {
   milliseconds budget;
   milliseconds retry;
 };
-// Peers on a LAN answer a broadcast within milliseconds, so a name nobody
-// holds is given up after three sends at short intervals, about as soon as
-// the platform's own tools give up.
-constexpr Timing kBroadcastTiming{milliseconds{260}, milliseconds{85}};
+// A broadcast is sent three times 250 ms apart and given up 250 ms after the
+// last, as the name service's own retry rules have it: a busy peer (one that
+// is syncing its browse list, say) may take a few hundred milliseconds.
+constexpr Timing kBroadcastTiming{milliseconds{750}, milliseconds{250}};
 // A node status goes to one computer, which may be slow or far: up to 1.5 s.
 constexpr Timing kUnicastTiming{milliseconds{1500}, milliseconds{500}};
 constexpr size_t kDatagramMax = 65536;
