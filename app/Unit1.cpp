@@ -254,10 +254,8 @@ void TForm1::FormDestroy() {
   // kept under a backup name before the rows replace it.
   if (listLoadAttempted_) {
     try {
-      if (listLoadFailed_ && !pclist::KeepBackup(deps_.listFilePath)) {
-        throw pclist::Failure(cp932::text("ファイル ") + cp932::encodeLossy(QString::fromLocal8Bit(
-                                  pclist::BackupPath(deps_.listFilePath).c_str())) + cp932::text(" を作成できません"));
-      }
+      if (listLoadFailed_ && !pclist::KeepBackup(deps_.listFilePath))
+        throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));
       SavePcList();
     } catch (const pclist::Failure& e) {
       ShowFailure(e);

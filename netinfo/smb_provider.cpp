@@ -8,11 +8,8 @@
 // Browsing a workgroup needs SMB1 on both ends, so it gets a context that
 // allows NT1; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
-#include <fcntl.h>
+#include <QUrl>
 #include <libsmbclient.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +22,7 @@
 #include "cp932.h"
 #include "netprovider.h"
 #include "resolve.h"
+#include "sock.h"
 
 namespace netinfo {
 namespace {
@@ -53,20 +51,7 @@ Target Classify(const char* remote) {
 }
 
 std::string PercentEncode(const std::string& utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(utf8.size() * 3);
-  for (unsigned char c : utf8) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '.' || c == '_' || c == '~') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    }
-  }
-  return out;
+  return QUrl::toPercentEncoding(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))).toStdString();
 }
 
 uint32_t ErrorFromErrno(int error) {
@@ -222,45 +207,16 @@ bool ListWith(const Target& target, const std::string& host, bool browse, uint16
 }
 
 // The library's own connect waits about 5 s for a silent host before the
-// request timeout even starts, so both SMB ports are tried at once first: a
+// request timeout even starts, so both SMB ports are tried first: a
 // connection or a refusal within the bound proves the host is there; silence
-// fails the open early.
-constexpr int kProbeMs = 3000;
+// fails the open early (the two probes take 3 s at most).
+constexpr int kProbeMsPerPort = 1500;
 
 bool Silent(const mirelka::Ipv4& server) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  std::memcpy(&address.sin_addr, server.data(), server.size());
-
-  pollfd fds[2] = {};
-  int open = 0;
   for (const uint16_t port : {uint16_t{445}, uint16_t{139}}) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) continue;
-    address.sin_port = htons(port);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || errno == ECONNREFUSED) {
-      close(fd);
-      for (int i = 0; i < open; ++i) close(fds[i].fd);
-      return false;
-    }
-    if (errno != EINPROGRESS) {
-      close(fd);
-      continue;
-    }
-    fds[open++] = {fd, POLLOUT, 0};
+    if (mirelka::sock::ProbeTcp(server, port, kProbeMsPerPort) != mirelka::sock::Probe::kNoAnswer) return false;
   }
-  bool answered = open == 0;  // no probe possible: leave it to the library
-  if (open > 0 && poll(fds, static_cast<nfds_t>(open), kProbeMs) > 0) {
-    for (int i = 0; i < open; ++i) {
-      int error = 0;
-      socklen_t length = sizeof error;
-      if (fds[i].revents != 0 && getsockopt(fds[i].fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-          (error == 0 || error == ECONNREFUSED))
-        answered = true;
-    }
-  }
-  for (int i = 0; i < open; ++i) close(fds[i].fd);
-  return !answered;
+  return true;
 }
 
 uint32_t ReadContainer(const Target& target, Enumeration* out) {

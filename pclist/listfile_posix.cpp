@@ -147,6 +147,8 @@ bool ReplaceAtomically(const std::string& path, std::string_view text, std::opti
 
 }  // namespace
 
+Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
+
 std::optional<std::string> ReadListFile(const std::string& path) {
   std::string text;
   int openErrno = 0;
@@ -157,7 +159,7 @@ std::optional<std::string> ReadListFile(const std::string& path) {
 }
 
 void WriteListFile(const std::string& path, std::string_view text) {
-  if (!ReplaceAtomically(path, text, std::nullopt)) throw FileFailure(path, kCannotCreateTail);
+  if (!ReplaceAtomically(path, text, std::nullopt)) throw CannotCreate(path);
 }
 
 std::string BackupPath(const std::string& path) { return path + ".bak"; }

@@ -51,6 +51,9 @@ std::optional<std::string> ReadListFile(const std::string& path);
 // Throws Failure "ファイル %s を作成できません"; the old file is then intact.
 void WriteListFile(const std::string& path, std::string_view text);
 
+// The failure "ファイル %s を作成できません" for path.
+Failure CannotCreate(const std::string& path);
+
 // Where an unreadable or unparsable list is kept before the window's rows
 // replace it, and the copy itself (false when it could not be made).
 std::string BackupPath(const std::string& path);
