@@ -20,10 +20,10 @@ struct Timing {
   milliseconds budget;
   milliseconds retry;
 };
-// A broadcast is sent three times 250 ms apart and given up 250 ms after the
-// last, as the name service's own retry rules have it: a busy peer (one that
-// is syncing its browse list, say) may take a few hundred milliseconds.
-constexpr Timing kBroadcastTiming{milliseconds{750}, milliseconds{250}};
+// A broadcast is sent three times 500 ms apart and given up after 1.5 s: on
+// the test LAN a member that answers in a millisecond otherwise once in a few
+// runs let a whole 750 ms pass unanswered right after start-up.
+constexpr Timing kBroadcastTiming{milliseconds{1500}, milliseconds{500}};
 // A node status goes to one computer, which may be slow or far: up to 1.5 s.
 constexpr Timing kUnicastTiming{milliseconds{1500}, milliseconds{500}};
 constexpr size_t kDatagramMax = 65536;
