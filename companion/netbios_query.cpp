@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "netbios.h"
@@ -37,6 +38,12 @@ uint16_t NewTransactionId() {
     return static_cast<uint16_t>(Clock::now().time_since_epoch().count());
   }
 }
+
+// A query that cannot even be sent is no unknown name: the entry point
+// reports it as the internal failure it is.
+struct SocketUnusable : std::runtime_error {
+  SocketUnusable() : std::runtime_error("no UDP socket for the name service") {}
+};
 
 int MillisecondsUntil(Clock::time_point when) {
   const auto left = std::chrono::ceil<milliseconds>(when - Clock::now()).count();
@@ -76,7 +83,7 @@ std::optional<Ipv4> QueryName(std::string_view name) {
   const std::vector<Ipv4> targets = sock::BroadcastAddresses();
   if (targets.empty()) return std::nullopt;
   sock::Udp socket(true);
-  if (!socket.ok()) return std::nullopt;
+  if (!socket.ok()) throw SocketUnusable();
   const uint16_t id = NewTransactionId();
   std::optional<Ipv4> found;
   Exchange(socket, BuildNameQuery(id, *wanted, true), targets, kBroadcastTiming, [&](const uint8_t* data, size_t size, const Ipv4&) {
@@ -91,7 +98,7 @@ std::optional<Ipv4> QueryName(std::string_view name) {
 std::optional<std::string> QueryComputerName(const Ipv4& address) {
   if (!IsUnicastTarget(address)) return std::nullopt;
   sock::Udp socket(false);
-  if (!socket.ok()) return std::nullopt;
+  if (!socket.ok()) throw SocketUnusable();
   const uint16_t id = NewTransactionId();
   std::optional<std::string> found;
   Exchange(socket, BuildNodeStatusQuery(id), {address}, kUnicastTiming, [&](const uint8_t* data, size_t size, const Ipv4& from) {
