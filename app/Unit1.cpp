@@ -177,10 +177,17 @@ void TForm1::CreateControls() {
   // What a screen reader says: frames, labels and buttons read their
   // captions; a field or a list reads the caption that stands for it.
   const std::pair<QWidget*, const char*> spoken[] = {
-      {ListView1, "ネットワーク情報"},  {Edit14, "コンピュータ名"},     {workgroupname, "ワークグループ名"},
-      {ListView3, "ワークグループ所属PC"}, {Edit15, "追加するコンピュータ名"}, {TreeView1, "リソース"},
-      {inimemo, "リストファイル"},       {Edit16, "名前"},               {Edit17, "IP"},
-      {Button9, "名前<->IP変換"},        {StatusBar1, "状態"},
+      {ListView1, "ネットワーク情報"},
+      {Edit14, "コンピュータ名"},
+      {workgroupname, "ワークグループ名"},
+      {ListView3, "ワークグループ所属PC"},
+      {Edit15, "追加するコンピュータ名"},
+      {TreeView1, "リソース"},
+      {inimemo, "リストファイル"},
+      {Edit16, "名前"},
+      {Edit17, "IP"},
+      {Button9, "名前<->IP変換"},
+      {StatusBar1, "状態"},
   };
   for (const auto& [widget, name] : spoken) widget->setAccessibleName(QString::fromUtf8(name));
 
@@ -192,7 +199,9 @@ void TForm1::CreateControls() {
 
 void TForm1::WireEvents() {
   // Every handler runs guarded: nothing it throws reaches the event loop.
-  const auto on = [this](void (TForm1::*handler)()) { return [this, handler] { Guarded([&] { (this->*handler)(); }); }; };
+  const auto on = [this](void (TForm1::*handler)()) {
+    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+  };
   connect(Button5, &QPushButton::clicked, this, on(&TForm1::Button5Click));
   connect(Button11, &QPushButton::clicked, this, on(&TForm1::Button11Click));
   connect(Button1, &QPushButton::clicked, this, on(&TForm1::Button1Click));

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <algorithm>
-#include <utility>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <utility>
 
 #include "TListView.h"
 #include "app_fixture.h"

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QPushButton>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -26,8 +26,8 @@ class Watch : public ::testing::Test {
   // Runs the event loop until the watch has made n more checks or gone idle.
   void WaitTicks(int n) {
     const size_t target = app.companion.calls.size() + static_cast<size_t>(n);
-    static_cast<void>(QTest::qWaitFor(
-        [&] { return app.companion.calls.size() >= target || !form->repeatping->isActive(); }, 2000));
+    static_cast<void>(
+        QTest::qWaitFor([&] { return app.companion.calls.size() >= target || !form->repeatping->isActive(); }, 2000));
   }
   AppFixture app;
   TForm1* form = nullptr;

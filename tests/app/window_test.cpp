@@ -5,7 +5,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
-#include <QTest>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -134,16 +134,17 @@ TEST(Window, ListViewsHaveTheirColumnsAndShareTheWidth) {
 TEST(Window, EveryControlHasASpokenNameInJapanese) {
   AppFixture app;
   TForm1& form = app.Open();
-  const char* controls[] = {"GroupBox6", "Label4",   "Label5",   "ListView1", "Edit14",    "workgroupname",
-                            "GroupBox7", "SpeedButton1", "Button5", "ListView3", "Edit15", "Button11",
-                            "Button1",   "TreeView1", "inimemo",  "GroupBox8", "Label6",    "Label7",
-                            "Edit16",    "Edit17",   "Button9",  "Button10",  "StatusBar1"};
+  const char* controls[] = {"GroupBox6", "Label4",       "Label5",  "ListView1", "Edit14",    "workgroupname",
+                            "GroupBox7", "SpeedButton1", "Button5", "ListView3", "Edit15",    "Button11",
+                            "Button1",   "TreeView1",    "inimemo", "GroupBox8", "Label6",    "Label7",
+                            "Edit16",    "Edit17",       "Button9", "Button10",  "StatusBar1"};
   for (const char* name : controls) {
     QAccessibleInterface* control = QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(name));
     ASSERT_NE(control, nullptr) << name;
     EXPECT_FALSE(control->text(QAccessible::Name).isEmpty()) << name;
   }
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.Edit14)->text(QAccessible::Name), QStringLiteral("コンピュータ名"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.Edit14)->text(QAccessible::Name),
+            QStringLiteral("コンピュータ名"));
   EXPECT_EQ(QAccessible::queryAccessibleInterface(form.SpeedButton1)->text(QAccessible::Name),
             QStringLiteral("接続確認"));
 }
@@ -242,7 +243,7 @@ TEST(Shutdown, AFailureEvenOfItsBoxCannotEndTheProgramAndTheLibraryIsFreed) {
   AppFixture app;
   app.Open();
   QDir().mkpath(QString::fromStdString(app.ListPath()) + "/sub");  // the save fails
-  app.ui.onError = [] { throw std::bad_alloc(); };                  // and so does its box
+  app.ui.onError = [] { throw std::bad_alloc(); };                 // and so does its box
   app.Close();
   EXPECT_EQ(app.ui.errorBoxes.size(), 1);
   EXPECT_EQ(app.dynlib.freed, 1);
