@@ -4,6 +4,8 @@
 
 #include "Unit1.h"
 #include "companion.h"
+#include "samba_conf.h"
+#include "source.h"
 #include "netprovider.h"
 #include "pclist.h"
 #include "sockets.h"
@@ -22,12 +24,18 @@ int main(int argc, char** argv) {
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 
+  auto wsDiscovery = discovery::MakeWsDiscovery();
+  auto dnsSd = discovery::MakeDnsSd();
+
   TForm1Deps deps;
   deps.ui = ui.get();
   deps.provider = provider.get();
   deps.sockets = sockets.get();
   deps.dynlib = dynlib.get();
   deps.libraryName = netlib::LibraryFileName();
+  deps.wsDiscovery = wsDiscovery.get();
+  deps.dnsSd = dnsSd.get();
+  deps.sambaConfigPath = discovery::kSambaConfigPath;
   deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
 
   int result = 0;
