@@ -34,6 +34,7 @@ struct TForm1Deps {
   netlib::DynamicLibrary* dynlib = nullptr;
   std::string libraryName;   // bare file name of the companion library
   std::string listFilePath;  // the computer list file
+  std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
 };
 
 class TForm1 : public QWidget {

@@ -6,6 +6,7 @@
 #include "TListView.h"
 #include "Unit1.h"
 #include "Unit1Text.h"
+#include "listlocation.h"
 #include "netresources.h"
 #include "pclist.h"
 
@@ -28,7 +29,8 @@ class Running {
 
 void TForm1::LoadPcList() {
   inimemo->clear();
-  const std::optional<std::string> file = pclist::ReadListFile(deps_.listFilePath);
+  const std::string& source = deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
+  const std::optional<std::string> file = pclist::ReadListFile(source);
   if (!file) return;
   const std::vector<std::string> lines = pclist::SplitLines(*file);
   QString memo;
@@ -53,6 +55,7 @@ void TForm1::SavePcList() {
   for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
   const std::string text = pclist::Format(names);
   inimemo->setPlainText(Text(text));
+  pclist::MakeFoldersFor(deps_.listFilePath);  // a failure shows in the write's message
   pclist::WriteListFile(deps_.listFilePath, text);
 }
 
