@@ -91,7 +91,10 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+  FormDestroy();
+  deps_.provider->SetHostLookup({});  // it must not call into a window that is gone
+}
 
 void TForm1::CreateControls() {
   setObjectName("Form1");
@@ -225,6 +228,10 @@ void TForm1::FormCreate() {
     deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
     terminateRequested_ = true;
   }
+  // The provider resolves computer names, and checks that a computer answers,
+  // through the library as the rest of the window does.
+  deps_.provider->SetHostLookup({[this](const std::string& name) { return HostAddress(name); },
+                                 [this](const std::string& address) { return netlib::Reaches(library_, address); }});
 
   ListInterfaces();
   ShowHostName();
@@ -263,6 +270,11 @@ void TForm1::FormDestroy() {
     }
   }
   library_.FreeLibrary();
+}
+
+std::optional<std::string> TForm1::HostAddress(const std::string& name) {
+  if (handedOver_ && handedOver_->name == name) return handedOver_->address;
+  return netlib::ResolveName(library_, name);
 }
 
 void TForm1::ListInterfaces() {

@@ -2,6 +2,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 
 #include "TListView.h"
 #include "Unit1.h"
@@ -9,23 +10,6 @@
 #include "listlocation.h"
 #include "netresources.h"
 #include "pclist.h"
-
-namespace {
-
-// RAII flag: set while a handler runs, so the same handler delivered inside
-// its own pump is ignored.
-class Running {
- public:
-  explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
-  ~Running() { flag_ = false; }
-  Running(const Running&) = delete;
-  Running& operator=(const Running&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
 
 void TForm1::LoadPcList() {
   inimemo->clear();
@@ -63,7 +47,7 @@ void TForm1::Button5Click() {
   // Ignored while the tree is built (its run reads the rows) and while a
   // listing is already running inside whose pump this click arrived.
   if (buildingTree_ || listingWorkgroup_) return;
-  Running running(listingWorkgroup_);
+  const QScopedValueRollback<bool> running(listingWorkgroup_, true);
 
   SetStatus(QStringLiteral("処理中"));
   ListView3->clear();
