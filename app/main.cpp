@@ -4,16 +4,18 @@
 
 #include "Unit1.h"
 #include "companion.h"
-#include "samba_conf.h"
-#include "source.h"
+#include "listlocation.h"
 #include "netprovider.h"
-#include "pclist.h"
+#include "samba_conf.h"
 #include "sockets.h"
+#include "source.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
+  // Desktops that match windows to menu entries by name find mirelka.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
   QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
@@ -36,7 +38,10 @@ int main(int argc, char** argv) {
   deps.wsDiscovery = wsDiscovery.get();
   deps.dnsSd = dnsSd.get();
   deps.sambaConfigPath = discovery::kSambaConfigPath;
-  deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
+  const pclist::ListLocation list = pclist::LocateListFile(
+      QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+  deps.listFilePath = list.path;
+  deps.oldListFilePath = list.oldPath;
 
   int result = 0;
   {
