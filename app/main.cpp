@@ -4,14 +4,16 @@
 
 #include "Unit1.h"
 #include "companion.h"
+#include "listlocation.h"
 #include "netprovider.h"
-#include "pclist.h"
 #include "sockets.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
+  // Desktops that match windows to menu entries by name find mirelka.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
   QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
@@ -28,7 +30,10 @@ int main(int argc, char** argv) {
   deps.sockets = sockets.get();
   deps.dynlib = dynlib.get();
   deps.libraryName = netlib::LibraryFileName();
-  deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
+  const pclist::ListLocation list = pclist::LocateListFile(
+      QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+  deps.listFilePath = list.path;
+  deps.oldListFilePath = list.oldPath;
 
   int result = 0;
   {
