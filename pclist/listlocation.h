@@ -23,8 +23,8 @@ struct ListLocation {
 ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome);
 
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
-// path, else $HOME/.config (the home folder of the user's account when HOME is
-// unset); empty when none of these is known.
+// path, else $HOME/.config; empty when neither is known (the list then stays
+// beside the executable).
 std::string UserConfigHome();
 
 // Creates the missing folders that lead to path, readable by the user alone.
