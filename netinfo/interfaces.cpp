@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 
 namespace netinfo {
 namespace {

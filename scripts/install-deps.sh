@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   samba smbclient samba-common-bin iproute2 python3 hyperfine
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
 missing=()

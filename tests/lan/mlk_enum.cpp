@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "netresources.h"
 #include "probe_timing.h"
 

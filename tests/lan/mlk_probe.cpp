@@ -10,7 +10,9 @@
 // is made N times in this process and the median time of one call goes to
 // standard error. Exit status 0 when the last call succeeded, 1 when it
 // failed, 2 on a usage error or when the library cannot be loaded.
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,11 @@ int Usage() {
 
 // Code page 932 to UTF-8 for the terminal; bytes that do not convert are
 // shown as \xHH.
+#ifdef _WIN32
+std::string ToUtf8(const std::string& bytes) {  // Windows: printed as the code page 932 bytes they are
+  return bytes;
+}
+#else
 std::string ToUtf8(std::string bytes) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
   if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
@@ -51,6 +58,7 @@ std::string ToUtf8(std::string bytes) {
   iconv_close(cd);
   return out;
 }
+#endif
 
 template <size_t N>
 int Convert(int repeat, netlib::ConvFn fn, netlib::InitFn init, const char* input) {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "fake_sockets.h"
 
 namespace {
