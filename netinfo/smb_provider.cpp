@@ -16,13 +16,14 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "address.h"
 #include "cp932.h"
 #include "netprovider.h"
-#include "resolve.h"
-#include "sock.h"
 
 namespace netinfo {
 namespace {
@@ -206,20 +207,16 @@ bool ListWith(const Target& target, const std::string& host, bool browse, uint16
   return true;
 }
 
-// The library's own connect waits about 5 s for a silent host before the
-// request timeout even starts, so both SMB ports are tried first: a
-// connection or a refusal within the bound proves the host is there; silence
-// fails the open early (the two probes take 3 s at most).
-constexpr int kProbeMsPerPort = 1500;
-
-bool Silent(const mirelka::Ipv4& server) {
-  for (const uint16_t port : {uint16_t{445}, uint16_t{139}}) {
-    if (mirelka::sock::ProbeTcp(server, port, kProbeMsPerPort) != mirelka::sock::Probe::kNoAnswer) return false;
-  }
-  return true;
+// The address of a server name: a dotted address as it is, else the owner's
+// resolver. Its answer is taken only in the strict dotted form.
+std::optional<mirelka::Ipv4> AddressOf(const std::string& name, const HostLookup& lookup) {
+  if (std::optional<mirelka::Ipv4> dotted = mirelka::ParseDotted(name)) return dotted;
+  if (!lookup.resolve) return std::nullopt;
+  const std::optional<std::string> answer = lookup.resolve(name);
+  return answer ? mirelka::ParseDotted(*answer) : std::nullopt;
 }
 
-uint32_t ReadContainer(const Target& target, Enumeration* out) {
+uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Enumeration* out) {
   int error = 0;
   if (target.level != Level::kServer) {
     return ListWith(target, cp932::toUtf8(target.name), true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
@@ -227,10 +224,12 @@ uint32_t ReadContainer(const Target& target, Enumeration* out) {
   // The server is named by its address: asked for smb://NAME, the library
   // first looks the name up as a master browser and a domain, by broadcast,
   // which costs about half a second for every computer.
-  const std::optional<mirelka::Ipv4> address = mirelka::ResolveAddress(target.name);
+  const std::optional<mirelka::Ipv4> address = AddressOf(target.name, lookup);
   if (!address) return kErrorBadNetName;
-  if (Silent(*address)) return kErrorBadNetPath;
   const std::string host = mirelka::FormatDotted(*address);
+  // The library's own connect waits about 5 s for a silent host before the
+  // request timeout even starts; the owner's bounded check fails it early.
+  if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
   // Port 445 alone: the library would wait about 5 s on each of 445 and 139
   // for a silent host. A host that refuses 445 is alive and may speak on 139.
   if (ListWith(target, host, false, 445, out, &error)) return kNoError;
@@ -240,6 +239,8 @@ uint32_t ReadContainer(const Target& target, Enumeration* out) {
 
 class SmbProvider final : public NetProvider {
  public:
+  void SetHostLookup(HostLookup lookup) override { lookup_ = std::move(lookup); }
+
   uint32_t OpenEnum(uint32_t, uint32_t, uint32_t, const NetResource& container, Handle* handle) override {
     if (!handle) return kErrorInvalidParameter;
     *handle = nullptr;
@@ -248,7 +249,7 @@ class SmbProvider final : public NetProvider {
     const Target target = Classify(container.lpRemoteName);
     if (target.level == Level::kNone) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = ReadContainer(target, enumeration.get()); result != kNoError) return result;
+    if (const uint32_t result = ReadContainer(target, lookup_, enumeration.get()); result != kNoError) return result;
     *handle = enumeration.release();
     return kNoError;
   }
@@ -272,6 +273,9 @@ class SmbProvider final : public NetProvider {
     delete static_cast<Enumeration*>(handle);
     return kNoError;
   }
+
+ private:
+  HostLookup lookup_;
 };
 
 }  // namespace

@@ -122,8 +122,6 @@ void WriteListFile(const std::string& path, std::string_view text) {
   if (!ReplaceAtomically(path, text)) throw CannotCreate(path);
 }
 
-std::string BackupPath(const std::string& path) { return path + ".bak"; }
-
 bool KeepBackup(const std::string& path) {
   std::string text;
   DWORD openError = ERROR_SUCCESS;

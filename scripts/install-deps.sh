@@ -10,6 +10,9 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   samba smbclient samba-common-bin iproute2 python3 hyperfine
   clang libclang-rt-14-dev
+  libavahi-client-dev
+  qt6-svg-dev
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils python3-xlib
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 

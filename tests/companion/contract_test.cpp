@@ -7,7 +7,6 @@
 #include <windows.h>
 #else
 #include <arpa/inet.h>
-#include <iconv.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -22,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "iconv_text.h"
 #include "loopback_only.h"
 #include "mirelka.h"
 
@@ -67,40 +67,11 @@ const struct WinsockForTests {
   }
   ~WinsockForTests() { WSACleanup(); }
 } winsockForTests;
-
-std::string Utf8FromCp932(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = static_cast<int>(text.size());
-  std::wstring wide(text.size(), L'\0');
-  const int units = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), n);
-  if (units <= 0) return "<not CP932>";
-  std::string out(static_cast<size_t>(units) * 3, '\0');
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), static_cast<int>(out.size()),
-                                        nullptr, nullptr);
-  out.resize(static_cast<size_t>(bytes > 0 ? bytes : 0));
-  return out;
-}
 #else
 bool UnderWine() { return false; }
 using SocketHandle = int;
 constexpr SocketHandle kNoSocket = -1;
 void CloseSocket(SocketHandle s) { close(s); }
-
-std::string Utf8FromCp932(const std::string& text) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "<no CP932 codec>";
-  std::string in = text;
-  std::string out(text.size() * 4 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  size_t inLeft = in.size();
-  size_t outLeft = out.size();
-  const size_t converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  if (converted == static_cast<size_t>(-1)) return "<not CP932>";
-  out.resize(out.size() - outLeft);
-  return out;
-}
 #endif
 
 // The resolver's own name for a host-order address, empty when it has none.
@@ -205,7 +176,7 @@ TEST(CompanionResolve, FailuresCarryCp932Reasons) {
   for (const auto& c : cases) {
     const Call call = Convert(c.fn, c.input, c.size);
     EXPECT_NE(call.code, 0) << c.input;
-    EXPECT_EQ(Utf8FromCp932(call.text), c.reason) << c.input;
+    EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), c.reason) << c.input;
   }
 }
 
@@ -238,7 +209,7 @@ TEST(CompanionCheck, UnroutableAddressHasNoAnswer) {
   init();
   const Call call = Convert(connectpc, "10.255.0.1");  // no route inside the namespace
   EXPECT_NE(call.code, 0);
-  EXPECT_EQ(Utf8FromCp932(call.text), "応答がありません");
+  EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), "応答がありません");
   EXPECT_EQ(pingresult(), -1);
 }
 
@@ -328,7 +299,7 @@ TEST(CompanionResolve, NodeStatusWithoutAnAnswerFails) {
   if (HasReverseName(0x7F00004E)) GTEST_SKIP() << "127.0.0.78 has a name on this machine";
   const Call call = Convert(iptoname, "127.0.0.78");  // nobody listens on 137 there
   EXPECT_NE(call.code, 0);
-  EXPECT_EQ(Utf8FromCp932(call.text), "名前を取得できません");
+  EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), "名前を取得できません");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // mlk_enum: the network provider from the command line, through the same
-// routines the window uses.
+// routines the window uses, with computer names resolved and checked by the
+// companion library as the window does.
 //
 //   mlk_enum [-r N] REMOTE [PROVIDER]   EnumNetResources; PROVIDER defaults to
 //                                       "Microsoft Windows Network", '' is empty
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "companion.h"
 #include "cp932_codec.h"
 #include "netresources.h"
 #include "probe_timing.h"
@@ -26,25 +28,22 @@ int Usage() {
 
 void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::toUtf8(cp932Text).c_str()); }
 
-int Enumerate(int repeat, const char* remote, const char* provider) {
-  auto net = netinfo::MakePlatformNetProvider();
+int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const char* provider) {
   netinfo::ResourceList list;
   const bool opened = lanprobe::Timed(repeat, [&] {
     list.clear();
-    return netinfo::EnumNetResources(*net, cp932::fromUtf8Lossy(remote), cp932::fromUtf8Lossy(provider),
-                                     list);
+    return netinfo::EnumNetResources(net, cp932::fromUtf8Lossy(remote), cp932::fromUtf8Lossy(provider), list);
   });
   for (const std::string& name : list) PrintLine(name);
   if (!opened) std::fputs("mlk_enum: the container could not be opened\n", stderr);
   return opened ? 0 : 1;
 }
 
-int Workgroup(int repeat) {
-  auto net = netinfo::MakePlatformNetProvider();
+int Workgroup(netinfo::NetProvider& net, int repeat) {
   char name[256];
   const bool opened = lanprobe::Timed(repeat, [&] {
     std::memset(name, 0, sizeof name);
-    return netinfo::FindWorkgroupName(*net, name, 255);
+    return netinfo::FindWorkgroupName(net, name, 255);
   });
   PrintLine(name);
   return opened ? 0 : 1;
@@ -57,8 +56,16 @@ int main(int argc, char** argv) {
   int repeat = 1;
   if (!lanprobe::ParseRepeat(argc, argv, &arg, &repeat)) return Usage();
   const int left = argc - arg;
-  if (left == 1 && std::strcmp(argv[arg], "-w") == 0) return Workgroup(repeat);
-  if (left == 1 || left == 2)
-    return Enumerate(repeat, argv[arg], left == 2 ? argv[arg + 1] : netinfo::kWindowsNetwork);
-  return Usage();
+  if (left < 1 || left > 2 || (left == 2 && std::strcmp(argv[arg], "-w") == 0)) return Usage();
+
+  auto dynlib = netlib::MakePlatformDynamicLibrary();
+  netlib::CompanionLibrary library(*dynlib);
+  if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty())
+    std::fprintf(stderr, "mlk_enum: %s not usable; only addresses can be listed\n", netlib::LibraryFileName());
+  auto net = netinfo::MakePlatformNetProvider();
+  net->SetHostLookup({[&](const std::string& name) { return netlib::ResolveName(library, name); },
+                      [&](const std::string& address) { return netlib::Reaches(library, address); }});
+
+  if (std::strcmp(argv[arg], "-w") == 0) return Workgroup(*net, repeat);
+  return Enumerate(*net, repeat, argv[arg], left == 2 ? argv[arg + 1] : netinfo::kWindowsNetwork);
 }

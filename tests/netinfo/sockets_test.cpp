@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "interfaces.h"
+#include "address.h"
 #include "sockets.h"
 
 namespace {
@@ -34,9 +34,9 @@ TEST(PlatformSockets, ListsLoopbackInTheEntryLayout) {
     }
     uint32_t flags;
     std::memcpy(&flags, e, 4);
-    if (netinfo::DottedText(e + netinfo::kOffAddress) == "127.0.0.1") {
+    if (mirelka::FormatDotted(mirelka::Ipv4At(e + netinfo::kOffAddress)) == "127.0.0.1") {
       loopback = true;
-      EXPECT_EQ(netinfo::DottedText(e + netinfo::kOffNetmask), "255.0.0.0");
+      EXPECT_EQ(mirelka::FormatDotted(mirelka::Ipv4At(e + netinfo::kOffNetmask)), "255.0.0.0");
       EXPECT_TRUE(flags & netinfo::kIffLoopback);
       EXPECT_TRUE(flags & netinfo::kIffUp);
     }

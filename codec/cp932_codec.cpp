@@ -1,12 +1,12 @@
 #include "cp932_codec.h"
 
 #include <array>
-#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 
-#include "cp932_platform.h"
+#include "iconv_text.h"
 
 namespace cp932 {
 namespace {
@@ -17,18 +17,18 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsEscape(char32_t cp) { return cp >= kEscapeBase && cp <= kEscapeBase + 0xFF; }
 
-// Decode and encode tables filled from the platform's converter as they are
-// needed: one row of 256 trail bytes per lead byte, and one cached answer per
-// encoded character. Only byte sequences whose character encodes back to the
-// very same bytes are kept; the rest (undefined codes, duplicate mappings)
-// are carried as escapes.
+// Decode and encode tables filled from the platform codec as they are needed:
+// one row of 256 trail bytes per lead byte, and one cached answer per encoded
+// character. Only byte sequences whose character encodes back to the very
+// same bytes are kept; the rest (undefined codes, duplicate mappings) are
+// carried as escapes.
 class Codec {
  public:
-  Codec() {
+  Codec() : dec_("UTF-32LE", "CP932"), enc_("CP932", "UTF-32LE"), ok_(dec_.ok() && enc_.ok()) {
     single_.fill(kNone);
     for (unsigned b = 0; b < 256; ++b) {
       if (isLeadByte(static_cast<unsigned char>(b))) continue;
-      if (!converter_.ok()) {
+      if (!ok_) {
         if (b < 0x80) single_[b] = b;  // no codec: ASCII still round-trips
         continue;
       }
@@ -36,7 +36,10 @@ class Codec {
       single_[b] = RoundTrip(in, 1);
     }
   }
+  Codec(const Codec&) = delete;
+  Codec& operator=(const Codec&) = delete;
 
+  bool ok() const { return ok_; }
   char32_t Single(unsigned char b) const { return single_[b]; }
 
   char32_t Pair(unsigned char lead, unsigned char trail) {
@@ -65,7 +68,7 @@ class Codec {
     if (!row) {
       row = std::make_unique<std::array<char32_t, 256>>();
       row->fill(kNone);
-      for (unsigned trail = 0x40; converter_.ok() && trail <= 0xFC; ++trail) {
+      for (unsigned trail = 0x40; ok_ && trail <= 0xFC; ++trail) {
         const unsigned char in[2] = {lead, static_cast<unsigned char>(trail)};
         (*row)[trail] = RoundTrip(in, 2);
       }
@@ -75,8 +78,8 @@ class Codec {
 
   // The code of cp's bytes (1 byte, or lead << 8 | trail), or -1.
   int32_t Lookup(char32_t cp) {
-    unsigned char bytes[4] = {};
-    const size_t n = converter_.Encode(cp, bytes);
+    unsigned char bytes[8] = {};
+    const size_t n = enc_.Convert(&cp, sizeof cp, bytes, sizeof bytes).value_or(0);
     if (n == 1 && single_[bytes[0]] == cp) return bytes[0];
     if (n == 2 && isLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
     return -1;
@@ -85,16 +88,16 @@ class Codec {
   // The character of these bytes if it encodes back to the same bytes.
   char32_t RoundTrip(const unsigned char* in, size_t n) {
     char32_t cp = 0;
-    if (!converter_.Decode(in, n, &cp) || IsEscape(cp)) return kNone;
-    unsigned char back[4] = {};
-    if (converter_.Encode(cp, back) != n) return kNone;
-    for (size_t i = 0; i < n; ++i) {
-      if (back[i] != in[i]) return kNone;
-    }
+    if (dec_.Convert(in, n, &cp, sizeof cp) != sizeof cp) return kNone;
+    if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return kNone;
+    unsigned char back[8] = {};
+    if (enc_.Convert(&cp, sizeof cp, back, sizeof back) != n || std::memcmp(back, in, n) != 0) return kNone;
     return cp;
   }
 
-  PlatformConverter converter_;
+  textconv::Converter dec_;
+  textconv::Converter enc_;
+  bool ok_;
   std::array<char32_t, 256> single_;
   std::array<std::unique_ptr<std::array<char32_t, 256>>, 256> rows_;
   std::unordered_map<char32_t, int32_t> encoded_;
@@ -159,22 +162,7 @@ std::u32string DecodeUtf8(std::string_view utf8) {
 
 }  // namespace
 
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-std::string removeBackslashes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (isLeadByte(b) && i + 1 < text.size()) {
-      out.push_back(text[i]);
-      out.push_back(text[++i]);
-    } else if (b != '\\') {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
+bool codecReady() { return codec().ok(); }
 
 std::u32string decodeCodePoints(std::string_view bytes) {
   Codec& c = codec();

@@ -1,6 +1,6 @@
 #pragma once
-// Code page 932 text at the widget boundary: QString in and out. The byte
-// helpers and the UTF-8 conversions, which need no Qt, are in cp932_codec.h.
+// Code page 932 text at the widget boundary: QString in and out. The codec
+// itself, with the UTF-8 conversions, needs no Qt (cp932_codec.h).
 #include <QString>
 #include <string>
 #include <string_view>
