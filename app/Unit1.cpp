@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -29,23 +30,22 @@
 
 namespace {
 
-// The window's own icon: a small monitor on a network line, drawn here so the
-// program carries no image files.
+// The window's icon: the program's scalable icon, the one its desktop entry
+// shows, built into the program and drawn at the sizes title bars and task
+// switchers ask for.
 QIcon MakeWindowIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setPen(QPen(Qt::black, 1));
-  p.setBrush(QColor(0, 0, 128));
-  p.drawRect(4, 3, 23, 17);
-  p.setBrush(QColor(0, 255, 255));
-  p.drawRect(7, 6, 17, 11);
-  p.setBrush(QColor(192, 192, 192));
-  p.drawRect(12, 21, 7, 3);
-  p.setPen(QPen(QColor(255, 0, 0), 2));
-  p.drawLine(2, 28, 29, 28);
-  p.drawLine(15, 24, 15, 28);
-  return QIcon(pixmap);
+  QSvgRenderer svg(QStringLiteral(":/mirelka.svg"));
+  QIcon icon;
+  if (!svg.isValid()) return icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    svg.render(&p);
+    p.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 QIcon Scaled(QStyle::StandardPixmap which, const QWidget* w) { return QIcon(w->style()->standardIcon(which).pixmap(16, 16)); }
@@ -300,7 +300,7 @@ void TForm1::FormCreate() {
   }
 
   workgroupname->setText(QStringLiteral("取得中..."));
-  workgroupname->setText(Text(netinfo::FindWorkgroupName(*deps_.provider, 255).value_or(std::string())));
+  workgroupname->setText(Text(StartupWorkgroup()));
 
   Form2->deleteLater();
   Form2 = nullptr;
@@ -309,12 +309,13 @@ void TForm1::FormCreate() {
 void TForm1::FormDestroy() {
   repeatping->stop();
   // A list that was never read is not replaced; one that failed to load is
-  // kept under a backup name before the rows replace it. Whatever the save
-  // throws is shown here: this runs from the destructor, and the library is
-  // released all the same.
+  // kept under a backup name before the rows replace it. An old list read
+  // from elsewhere is not replaced by the save and needs no backup. Whatever
+  // the save throws is shown here: this runs from the destructor, and the
+  // library is released all the same.
   if (listLoadAttempted_) {
     Guarded([this] {
-      if (listLoadFailed_ && !pclist::KeepBackup(deps_.listFilePath))
+      if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
         throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));
       SavePcList();
     });

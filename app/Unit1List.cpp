@@ -7,12 +7,14 @@
 #include "TListView.h"
 #include "Unit1.h"
 #include "Unit1Text.h"
+#include "listlocation.h"
 #include "netresources.h"
 #include "pclist.h"
 
 void TForm1::LoadPcList() {
   inimemo->clear();
-  const std::optional<std::string> file = pclist::ReadListFile(deps_.listFilePath);
+  const std::string& source = deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
+  const std::optional<std::string> file = pclist::ReadListFile(source);
   if (!file) return;
   const std::vector<std::string> lines = pclist::SplitLines(*file);
   QString memo;
@@ -37,6 +39,7 @@ void TForm1::SavePcList() {
   for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
   const std::string text = pclist::Format(names);
   inimemo->setPlainText(Text(text));
+  pclist::MakeFoldersFor(deps_.listFilePath);  // a failure shows in the write's message
   pclist::WriteListFile(deps_.listFilePath, text);
 }
 
@@ -49,17 +52,7 @@ void TForm1::Button5Click() {
   SetStatus(QStringLiteral("処理中"));
   ListView3->clear();
   deps_.ui->ProcessMessages();
-
-  netinfo::ResourceList list;
-  if (netinfo::EnumNetResources(*deps_.provider, Bytes(workgroupname->text()), netinfo::kWindowsNetwork, list)) {
-    QList<QStringList> rows;
-    rows.reserve(static_cast<qsizetype>(list.size()));
-    for (const std::string& entry : list) rows.append({Text(cp932::removeBackslashes(entry)), QString()});
-    ListView3->AddRows(rows);
-  } else {
-    deps_.ui->MessageBox(QStringLiteral("異常終了"));
-  }
-  SetStatus(QStringLiteral("終了"));
+  SetStatus(ListComputers());
 }
 
 void TForm1::Button11Click() {

@@ -4,14 +4,18 @@
 
 #include "Unit1.h"
 #include "companion.h"
+#include "listlocation.h"
 #include "netprovider.h"
-#include "pclist.h"
+#include "samba_conf.h"
 #include "sockets.h"
+#include "source.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
+  // Desktops that match windows to menu entries by name find mirelka.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
   QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
@@ -22,13 +26,22 @@ int main(int argc, char** argv) {
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 
+  auto wsDiscovery = discovery::MakeWsDiscovery();
+  auto dnsSd = discovery::MakeDnsSd();
+
   TForm1Deps deps;
   deps.ui = ui.get();
   deps.provider = provider.get();
   deps.sockets = sockets.get();
   deps.dynlib = dynlib.get();
   deps.libraryName = netlib::LibraryFileName();
-  deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
+  deps.wsDiscovery = wsDiscovery.get();
+  deps.dnsSd = dnsSd.get();
+  deps.sambaConfigPath = discovery::kSambaConfigPath;
+  const pclist::ListLocation list = pclist::LocateListFile(
+      QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+  deps.listFilePath = list.path;
+  deps.oldListFilePath = list.oldPath;
 
   int result = 0;
   {
