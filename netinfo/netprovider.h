@@ -62,8 +62,12 @@ class NetProvider {
   virtual uint32_t CloseEnum(Handle handle) = 0;
 };
 
-// The platform's provider (libsmbclient on Linux, mpr on Windows).
-std::unique_ptr<NetProvider> MakePlatformNetProvider();
+class Authenticator;
+
+// The platform's provider (libsmbclient on Linux, mpr on Windows). login, where
+// given, decides how the Linux provider logs on to a computer (smb_auth.h);
+// without one it tries a Kerberos ticket and guest only.
+std::unique_ptr<NetProvider> MakePlatformNetProvider(Authenticator* login = nullptr);
 
 // Packs one record and its texts into buffer. Returns kErrorMoreData and sets
 // *bufferSize to the size needed when they do not fit; never writes past
