@@ -2,10 +2,14 @@
 #include <QFont>
 #include <QTimer>
 
+#include "LoginDialog.h"
 #include "Unit1.h"
 #include "companion.h"
+#include "cp932.h"
+#include "credentials.h"
 #include "netprovider.h"
 #include "pclist.h"
+#include "smb_auth.h"
 #include "sockets.h"
 #include "uiservices.h"
 
@@ -17,8 +21,15 @@ int main(int argc, char** argv) {
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
                               QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
 
-  auto ui = MakeDesktopUiServices(nullptr);
-  auto provider = netinfo::MakePlatformNetProvider();
+  // Computers that refuse guests: a ticket, this session's, the keyring's
+  // credentials, guest, then the login dialog.
+  auto keyring = netinfo::MakeKeyringStore();
+  LoginDialogPrompt prompt;
+  netinfo::Authenticator login(keyring.get(), &prompt);
+  auto ui = MakeDesktopUiServices(nullptr, [&login](const std::string& host) {
+    return login.UserFor(cp932::toUtf8(host));
+  });
+  auto provider = netinfo::MakePlatformNetProvider(&login);
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 

@@ -2,6 +2,7 @@
 // What the window asks of the desktop: modal boxes, the message pump and the
 // file manager. Tests replace it, so nothing blocks on a dialog.
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,4 +22,6 @@ class UiServices {
   virtual void Launch(const std::string& commandLine) = 0;
 };
 
-std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner);
+// userFor names the user who opened a computer, for the file manager's URL.
+std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner,
+                                                  std::function<std::string(const std::string& host)> userFor = {});
