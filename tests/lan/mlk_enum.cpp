@@ -4,6 +4,12 @@
 //   mlk_enum [-r N] REMOTE [PROVIDER]   EnumNetResources; PROVIDER defaults to
 //                                       "Microsoft Windows Network", '' is empty
 //   mlk_enum [-r N] -w                  FindWorkgroupName
+//   mlk_enum [-r N] -u USER|-U USER REMOTE
+//                                       logs on as USER where guests are refused,
+//                                       the password read from standard input:
+//                                       -u as if from the login dialog, for each
+//                                       call anew; -U with the session's
+//                                       credentials after a first call
 //
 // Prints one remote name per line (as UTF-8). With -r N the call is made N
 // times in this process and the median time of one call goes to standard
@@ -13,9 +19,13 @@
 #include <cstring>
 #include <string>
 
+#include <iostream>
+#include <memory>
+
 #include "cp932.h"
 #include "netresources.h"
 #include "probe_timing.h"
+#include "smb_auth.h"
 
 namespace {
 
@@ -50,6 +60,45 @@ int Workgroup(int repeat) {
   return opened ? 0 : 1;
 }
 
+// Answers the dialog step with the user and the password, and counts.
+class Answer final : public netinfo::LoginPrompt {
+ public:
+  Answer(std::string user, const netinfo::Secret& password) : user_(std::move(user)), password_(password) {}
+  std::optional<netinfo::LoginAnswer> Ask(const netinfo::LoginRequest&) override {
+    ++asked;
+    netinfo::LoginAnswer answer;
+    answer.credentials.user = user_;
+    answer.credentials.password = password_;
+    return answer;
+  }
+  int asked = 0;
+
+ private:
+  std::string user_;
+  netinfo::Secret password_;
+};
+
+int LogOn(int repeat, bool session, const char* user, const char* remote) {
+  std::string line;
+  std::getline(std::cin, line);
+  const netinfo::Secret password(line.data(), line.size());
+  netinfo::WipeBytes(line.data(), line.size());
+  Answer prompt(user, password);
+  auto login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
+  netinfo::ResourceList list;
+  const std::string container = cp932::fromUtf8Lossy(remote);
+  if (session) netinfo::EnumNetResources(*netinfo::MakePlatformNetProvider(login.get()), container, {}, list);
+  const bool opened = lanprobe::Timed(repeat, [&] {
+    if (!session) login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
+    auto net = netinfo::MakePlatformNetProvider(login.get());
+    list.clear();
+    return netinfo::EnumNetResources(*net, container, {}, list);
+  });
+  for (const std::string& name : list) PrintLine(name);
+  std::fprintf(stderr, "mlk_enum: asked for credentials %d times\n", prompt.asked);
+  return opened ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +107,8 @@ int main(int argc, char** argv) {
   if (!lanprobe::ParseRepeat(argc, argv, &arg, &repeat)) return Usage();
   const int left = argc - arg;
   if (left == 1 && std::strcmp(argv[arg], "-w") == 0) return Workgroup(repeat);
+  if (left == 3 && (std::strcmp(argv[arg], "-u") == 0 || std::strcmp(argv[arg], "-U") == 0))
+    return LogOn(repeat, argv[arg][1] == 'U', argv[arg + 1], argv[arg + 2]);
   if (left == 1 || left == 2)
     return Enumerate(repeat, argv[arg], left == 2 ? argv[arg + 1] : netinfo::kWindowsNetwork);
   return Usage();
