@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -28,23 +29,22 @@
 
 namespace {
 
-// The window's own icon: a small monitor on a network line, drawn here so the
-// program carries no image files.
+// The window's icon: the program's scalable icon, the one its desktop entry
+// shows, built into the program and drawn at the sizes title bars and task
+// switchers ask for.
 QIcon MakeWindowIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setPen(QPen(Qt::black, 1));
-  p.setBrush(QColor(0, 0, 128));
-  p.drawRect(4, 3, 23, 17);
-  p.setBrush(QColor(0, 255, 255));
-  p.drawRect(7, 6, 17, 11);
-  p.setBrush(QColor(192, 192, 192));
-  p.drawRect(12, 21, 7, 3);
-  p.setPen(QPen(QColor(255, 0, 0), 2));
-  p.drawLine(2, 28, 29, 28);
-  p.drawLine(15, 24, 15, 28);
-  return QIcon(pixmap);
+  QSvgRenderer svg(QStringLiteral(":/mirelka.svg"));
+  QIcon icon;
+  if (!svg.isValid()) return icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    svg.render(&p);
+    p.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 QIcon Scaled(QStyle::StandardPixmap which, const QWidget* w) { return QIcon(w->style()->standardIcon(which).pixmap(16, 16)); }
@@ -91,7 +91,10 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+  FormDestroy();
+  deps_.provider->SetHostLookup({});  // it must not call into a window that is gone
+}
 
 void TForm1::CreateControls() {
   setObjectName("Form1");
@@ -225,6 +228,10 @@ void TForm1::FormCreate() {
     deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
     terminateRequested_ = true;
   }
+  // The provider resolves computer names, and checks that a computer answers,
+  // through the library as the rest of the window does.
+  deps_.provider->SetHostLookup({[this](const std::string& name) { return HostAddress(name); },
+                                 [this](const std::string& address) { return netlib::Reaches(library_, address); }});
 
   ListInterfaces();
   ShowHostName();
@@ -251,10 +258,11 @@ void TForm1::FormCreate() {
 void TForm1::FormDestroy() {
   repeatping->stop();
   // A list that was never read is not replaced; one that failed to load is
-  // kept under a backup name before the rows replace it.
+  // kept under a backup name before the rows replace it. An old list read
+  // from elsewhere is not replaced by the save and needs no backup.
   if (listLoadAttempted_) {
     try {
-      if (listLoadFailed_ && !pclist::KeepBackup(deps_.listFilePath))
+      if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
         throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));
       SavePcList();
     } catch (const pclist::Failure& e) {
@@ -262,6 +270,11 @@ void TForm1::FormDestroy() {
     }
   }
   library_.FreeLibrary();
+}
+
+std::optional<std::string> TForm1::HostAddress(const std::string& name) {
+  if (handedOver_ && handedOver_->name == name) return handedOver_->address;
+  return netlib::ResolveName(library_, name);
 }
 
 void TForm1::ListInterfaces() {

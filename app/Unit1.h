@@ -6,6 +6,7 @@
 #include <QList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "companion.h"
@@ -34,6 +35,7 @@ struct TForm1Deps {
   netlib::DynamicLibrary* dynlib = nullptr;
   std::string libraryName;   // bare file name of the companion library
   std::string listFilePath;  // the computer list file
+  std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
 };
 
 class TForm1 : public QWidget {
@@ -110,6 +112,9 @@ class TForm1 : public QWidget {
   bool Edit15KeyPress(class QKeyEvent* event);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void ShowFailure(const std::exception& e);
+  // The provider's resolver: the address handed over for the computer being
+  // listed, else the companion library's nametoip.
+  std::optional<std::string> HostAddress(const std::string& name);
 
   TForm1Deps deps_;
   netlib::CompanionLibrary library_;
@@ -120,4 +125,12 @@ class TForm1 : public QWidget {
   bool buildingTree_ = false;   // Button1Click is running
   bool tickRunning_ = false;    // repeatpingTimer is running
   bool listingWorkgroup_ = false;  // Button5Click is running
+  // The computer whose shares are being listed and its address as the tree
+  // has just resolved it (nothing when that failed), so the provider does not
+  // resolve the name a second time.
+  struct HandedOver {
+    std::string name;
+    std::optional<std::string> address;
+  };
+  std::optional<HandedOver> handedOver_;
 };

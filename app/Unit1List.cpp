@@ -2,33 +2,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 
 #include "TListView.h"
 #include "Unit1.h"
 #include "Unit1Text.h"
+#include "listlocation.h"
 #include "netresources.h"
 #include "pclist.h"
 
-namespace {
-
-// RAII flag: set while a handler runs, so the same handler delivered inside
-// its own pump is ignored.
-class Running {
- public:
-  explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
-  ~Running() { flag_ = false; }
-  Running(const Running&) = delete;
-  Running& operator=(const Running&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
-
 void TForm1::LoadPcList() {
   inimemo->clear();
-  const std::optional<std::string> file = pclist::ReadListFile(deps_.listFilePath);
+  const std::string& source = deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
+  const std::optional<std::string> file = pclist::ReadListFile(source);
   if (!file) return;
   const std::vector<std::string> lines = pclist::SplitLines(*file);
   QString memo;
@@ -53,6 +39,7 @@ void TForm1::SavePcList() {
   for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
   const std::string text = pclist::Format(names);
   inimemo->setPlainText(Text(text));
+  pclist::MakeFoldersFor(deps_.listFilePath);  // a failure shows in the write's message
   pclist::WriteListFile(deps_.listFilePath, text);
 }
 
@@ -60,7 +47,7 @@ void TForm1::Button5Click() {
   // Ignored while the tree is built (its run reads the rows) and while a
   // listing is already running inside whose pump this click arrived.
   if (buildingTree_ || listingWorkgroup_) return;
-  Running running(listingWorkgroup_);
+  const QScopedValueRollback<bool> running(listingWorkgroup_, true);
 
   SetStatus(QStringLiteral("処理中"));
   ListView3->clear();

@@ -1,4 +1,5 @@
 // The share tree and opening a computer or share in the file manager.
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 #include "TListView.h"
@@ -24,11 +25,7 @@ void TForm1::Button1Click() {
   // While the tree is built, Button1 and Button5 are ignored: a nested run
   // would rebuild the tree under this one or remove the rows it reads.
   if (buildingTree_) return;
-  buildingTree_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{buildingTree_};
+  const QScopedValueRollback<bool> building(buildingTree_, true);
 
   TreeView1->clear();
   SetStatus(QStringLiteral("処理中"));
@@ -42,7 +39,14 @@ void TForm1::Button1Click() {
     if (ListView3->SubItem(row).isEmpty()) ListView3->SetSubItem(row, Text(buffer.Output()));
 
     const std::string unc = "\\\\" + caption;
-    const bool opened = netinfo::EnumNetResources(*deps_.provider, unc, std::string(), list);
+    bool opened = false;
+    {
+      // The provider takes this row's address as just found instead of
+      // resolving the name again.
+      const QScopedValueRollback<std::optional<HandedOver>> handOver(
+          handedOver_, HandedOver{caption, resolved == 0 ? std::optional(buffer.Output()) : std::nullopt});
+      opened = netinfo::EnumNetResources(*deps_.provider, unc, std::string(), list);
+    }
     if (opened && resolved == 0) {
       const std::string nodeText = cp932::removeBackslashes(unc);
       auto* computer = new QTreeWidgetItem(TreeView1, {Text(nodeText)});

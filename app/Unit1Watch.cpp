@@ -1,4 +1,5 @@
 // The connection watch on the selected computer.
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QToolButton>
 
@@ -22,11 +23,7 @@ void TForm1::SpeedButton1Click() {
 void TForm1::repeatpingTimer() {
   // A tick that falls due inside a running tick's pumps is dropped.
   if (tickRunning_) return;
-  tickRunning_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{tickRunning_};
+  const QScopedValueRollback<bool> running(tickRunning_, true);
 
   SetStatus(QStringLiteral("接続確認中..."));
   deps_.ui->ProcessMessages();

@@ -7,8 +7,8 @@
 #include "companion.h"
 #include "cp932.h"
 #include "credentials.h"
+#include "listlocation.h"
 #include "netprovider.h"
-#include "pclist.h"
 #include "smb_auth.h"
 #include "sockets.h"
 #include "uiservices.h"
@@ -16,6 +16,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
+  // Desktops that match windows to menu entries by name find mirelka.desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
   QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
@@ -29,7 +31,8 @@ int main(int argc, char** argv) {
   auto ui = MakeDesktopUiServices(nullptr, [&login](const std::string& host) {
     return login.UserFor(cp932::toUtf8(host));
   });
-  auto provider = netinfo::MakePlatformNetProvider(&login);
+  auto provider = netinfo::MakePlatformNetProvider();
+  provider->SetLogin(&login);
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 
@@ -39,7 +42,10 @@ int main(int argc, char** argv) {
   deps.sockets = sockets.get();
   deps.dynlib = dynlib.get();
   deps.libraryName = netlib::LibraryFileName();
-  deps.listFilePath = pclist::ListFilePath(QApplication::applicationFilePath().toLocal8Bit().toStdString());
+  const pclist::ListLocation list = pclist::LocateListFile(
+      QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+  deps.listFilePath = list.path;
+  deps.oldListFilePath = list.oldPath;
 
   int result = 0;
   {

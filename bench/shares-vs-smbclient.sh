@@ -1,6 +1,7 @@
 #!/bin/bash
 # Times a warm share listing of a loopback smbd through the program's own
-# provider (list_shares) beside `smbclient -L`, and prints the ratio.
+# provider (mlk_enum, built with the tests) beside `smbclient -L`, and prints
+# the ratio.
 #   bench/shares-vs-smbclient.sh [BUILD_DIR] [RUNS]
 # Runs in a network namespace of its own; needs root, smbd, smbclient, hyperfine.
 set -euo pipefail
@@ -22,7 +23,7 @@ printf '[global]\n  cache directory = %s\n  lock directory = %s\n  state directo
 export HOME=$dir/home
 bash "$fixture" start "$dir/server" >/dev/null
 
-ours="$build/bin/list_shares '\\\\127.0.0.1'"
+ours="$build/bin/mlk_enum '\\\\127.0.0.1' ''"
 theirs="smbclient -s $HOME/.smb/smb.conf -L //127.0.0.1 -N"
 # the first listing after start-up wakes smbd's RPC helpers; keep it out
 eval "$ours" >/dev/null
@@ -31,5 +32,5 @@ python3 - "$dir/times.json" <<'PY'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"]
 ours, theirs = r[0]["mean"], r[1]["mean"]
-print(f"list_shares {ours*1000:.2f} ms, smbclient -L {theirs*1000:.2f} ms, ratio {ours/theirs:.2f}x")
+print(f"mlk_enum {ours*1000:.2f} ms, smbclient -L {theirs*1000:.2f} ms, ratio {ours/theirs:.2f}x")
 PY

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text.h"
+#include "cp932_bytes.h"
 
 namespace mirelka::netbios {
 namespace {
@@ -204,7 +204,7 @@ std::optional<Name> MakeName(std::string_view name, uint8_t suffix) {
   if (name.empty() || name.size() > kMaxNameLength) return std::nullopt;
   Name out;
   out.fill(' ');
-  const std::string upper = UpperAscii(name);
+  const std::string upper = cp932::upperAscii(name);
   std::copy(upper.begin(), upper.end(), out.begin());
   out[kMaxNameLength] = suffix;
   return out;

@@ -26,13 +26,6 @@ std::optional<Ipv4> Resolve(std::string_view name) {
 
 }  // namespace
 
-std::optional<Ipv4> ResolveAddress(std::string_view name) {
-  if (name.empty()) return std::nullopt;
-  const sock::Session session;
-  if (!session.ok()) return std::nullopt;
-  return Resolve(name);
-}
-
 Outcome NameToIp(std::string_view name) {
   if (name.empty()) return Failure(kBadInput, reason::kEmpty);
   if (ParseDotted(name)) return Outcome{kOk, std::string(name)};

@@ -10,12 +10,6 @@
 
 namespace mirelka {
 
-// The address of a name: a dotted address as it is, else the platform
-// resolver, else (names of up to 15 bytes) a NetBIOS broadcast query. The
-// network provider shares it, so a computer name never costs it the client
-// library's own slower lookups.
-std::optional<Ipv4> ResolveAddress(std::string_view name);
-
 // Name to dotted address: a dotted address as it is, else the platform
 // resolver, else (names of up to 15 bytes) a NetBIOS broadcast query.
 Outcome NameToIp(std::string_view name);

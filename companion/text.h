@@ -38,16 +38,6 @@ struct Outcome {
   std::string text;
 };
 
-bool IsCp932LeadByte(unsigned char byte);
-
-// ASCII a-z to A-Z, leaving the second byte of a double-byte character alone
-// (it may lie in the range of the Latin letters).
-std::string UpperAscii(std::string_view text);
-
-// Length of the longest prefix of text of at most max bytes that does not end
-// inside a double-byte character.
-size_t Cp932Prefix(std::string_view text, size_t max);
-
 // The input text: the bytes of buf up to its first NUL, at most size of them.
 // buf must not be null and size must not be negative.
 std::string ReadInput(const char* buf, int32_t size);

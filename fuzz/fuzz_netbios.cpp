@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cp932_bytes.h"
 #include "netbios.h"
 #include "text.h"
 
@@ -36,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(buf.data(), data, std::min(size, buf.size()));
   const std::string input = ReadInput(buf.data(), room);
   if (input.size() > static_cast<size_t>(room)) __builtin_trap();
-  WriteOutcome(buf.data(), room, Outcome{static_cast<uint16_t>(size & 1 ? kOk : kNotFound), UpperAscii(text)});
+  WriteOutcome(buf.data(), room, Outcome{static_cast<uint16_t>(size & 1 ? kOk : kNotFound), cp932::upperAscii(text)});
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "address.h"
 #include "cp932.h"
 
 namespace netinfo {
@@ -28,16 +29,6 @@ std::array<uint8_t, 4> AddressParts(const std::string& dotted) {
 
 }  // namespace
 
-std::string DottedText(const uint8_t* bytes) {
-  std::string text;
-  text.reserve(15);
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) text.push_back('.');
-    text += std::to_string(bytes[i]);
-  }
-  return text;
-}
-
 std::string ClassifyAddress(const std::string& dotted) {
   const auto [first, second, third, fourth] = AddressParts(dotted);
   const char* label = u8"グローバルIP";
@@ -55,8 +46,8 @@ std::vector<InterfaceRow> ParseInterfaceList(const uint8_t* buffer, uint32_t byt
   for (size_t i = 0; i < entries; ++i) {
     const uint8_t* entry = buffer + i * kInterfaceInfoSize;
     InterfaceRow row;
-    row.address = DottedText(entry + kOffAddress);
-    row.mask = DottedText(entry + kOffNetmask);
+    row.address = mirelka::FormatDotted(mirelka::Ipv4At(entry + kOffAddress));
+    row.mask = mirelka::FormatDotted(mirelka::Ipv4At(entry + kOffNetmask));
     row.label = ClassifyAddress(row.address);
     rows.push_back(std::move(row));
   }

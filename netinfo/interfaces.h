@@ -8,9 +8,6 @@
 
 namespace netinfo {
 
-// Four bytes in network order as "a.b.c.d", no leading zeros.
-std::string DottedText(const uint8_t* bytes);
-
 // The address label of a dotted address, in code page 932.
 std::string ClassifyAddress(const std::string& dotted);
 

@@ -54,7 +54,6 @@ class MprProvider final : public NetProvider {
 
 }  // namespace
 
-// Windows logs on with the signed-in user's own credentials: nothing to ask.
-std::unique_ptr<NetProvider> MakePlatformNetProvider(Authenticator*) { return std::make_unique<MprProvider>(); }
+std::unique_ptr<NetProvider> MakePlatformNetProvider() { return std::make_unique<MprProvider>(); }
 
 }  // namespace netinfo

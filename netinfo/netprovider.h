@@ -3,7 +3,9 @@
 // record at a time into the caller's buffer, close. One backend per platform
 // (libsmbclient on Linux, mpr on Windows) and an in-memory fake for tests.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace netinfo {
@@ -18,7 +20,6 @@ constexpr uint32_t kErrorMoreData = 234;  // the next record does not fit the bu
 constexpr uint32_t kErrorNoMoreItems = 259;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorNoNetwork = 1222;
-constexpr uint32_t kErrorExtendedError = 1208;
 constexpr uint32_t kErrorBadProvider = 1204;
 
 // Container request values used by both enumeration routines.
@@ -47,10 +48,33 @@ struct NetResource {
   char* lpProvider = nullptr;
 };
 
+// What a provider that lists a computer's shares by its address asks of its
+// owner; either may be empty. The owner resolves names as it does everywhere
+// else, so the provider keeps no resolver of its own.
+struct HostLookup {
+  // The dotted IPv4 address of a computer name (code page 932), or nothing.
+  std::function<std::optional<std::string>(const std::string& name)> resolve;
+  // Whether the computer at a dotted address answers on an SMB port, within a
+  // bound of its own: the client library waits far longer for a silent host.
+  std::function<bool(const std::string& address)> reachable;
+};
+
+class Authenticator;
+
 class NetProvider {
  public:
   using Handle = void*;
   virtual ~NetProvider() = default;
+
+  // Replaces how computer names become addresses. Without a resolver only
+  // dotted addresses can be listed; a provider whose platform resolves names
+  // itself ignores it.
+  virtual void SetHostLookup(HostLookup lookup) { static_cast<void>(lookup); }
+
+  // Decides how a computer that refuses guests is logged on to (smb_auth.h);
+  // without one the provider tries a Kerberos ticket and guest only. A
+  // provider whose platform logs on as the signed-in user ignores it.
+  virtual void SetLogin(Authenticator* login) { static_cast<void>(login); }
 
   // On kNoError *handle is open and must be closed with CloseEnum.
   virtual uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
@@ -62,12 +86,8 @@ class NetProvider {
   virtual uint32_t CloseEnum(Handle handle) = 0;
 };
 
-class Authenticator;
-
-// The platform's provider (libsmbclient on Linux, mpr on Windows). login, where
-// given, decides how the Linux provider logs on to a computer (smb_auth.h);
-// without one it tries a Kerberos ticket and guest only.
-std::unique_ptr<NetProvider> MakePlatformNetProvider(Authenticator* login = nullptr);
+// The platform's provider (libsmbclient on Linux, mpr on Windows).
+std::unique_ptr<NetProvider> MakePlatformNetProvider();
 
 // Packs one record and its texts into buffer. Returns kErrorMoreData and sets
 // *bufferSize to the size needed when they do not fit; never writes past

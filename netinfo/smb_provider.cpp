@@ -16,14 +16,15 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "address.h"
 #include "cp932.h"
 #include "netprovider.h"
-#include "resolve.h"
 #include "smb_auth.h"
-#include "sock.h"
 
 namespace netinfo {
 namespace {
@@ -242,20 +243,16 @@ bool ListWith(Context& context, const Target& target, const std::string& host, u
   return true;
 }
 
-// The library's own connect waits about 5 s for a silent host before the
-// request timeout even starts, so both SMB ports are tried first: a
-// connection or a refusal within the bound proves the host is there; silence
-// fails the open early (the two probes take 3 s at most).
-constexpr int kProbeMsPerPort = 1500;
-
-bool Silent(const mirelka::Ipv4& server) {
-  for (const uint16_t port : {uint16_t{445}, uint16_t{139}}) {
-    if (mirelka::sock::ProbeTcp(server, port, kProbeMsPerPort) != mirelka::sock::Probe::kNoAnswer) return false;
-  }
-  return true;
+// The address of a server name: a dotted address as it is, else the owner's
+// resolver. Its answer is taken only in the strict dotted form.
+std::optional<mirelka::Ipv4> AddressOf(const std::string& name, const HostLookup& lookup) {
+  if (std::optional<mirelka::Ipv4> dotted = mirelka::ParseDotted(name)) return dotted;
+  if (!lookup.resolve) return std::nullopt;
+  const std::optional<std::string> answer = lookup.resolve(name);
+  return answer ? mirelka::ParseDotted(*answer) : std::nullopt;
 }
 
-uint32_t ReadContainer(const Target& target, Authenticator& login, Enumeration* out) {
+uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authenticator& login, Enumeration* out) {
   int error = 0;
   if (target.level != Level::kServer) {
     Context context(true, 0);
@@ -264,10 +261,12 @@ uint32_t ReadContainer(const Target& target, Authenticator& login, Enumeration* 
   // The server is named by its address: asked for smb://NAME, the library
   // first looks the name up as a master browser and a domain, by broadcast,
   // which costs about half a second for every computer.
-  const std::optional<mirelka::Ipv4> address = mirelka::ResolveAddress(target.name);
+  const std::optional<mirelka::Ipv4> address = AddressOf(target.name, lookup);
   if (!address) return kErrorBadNetName;
-  if (Silent(*address)) return kErrorBadNetPath;
   const std::string host = mirelka::FormatDotted(*address);
+  // The library's own connect waits about 5 s for a silent host before the
+  // request timeout even starts; the owner's bounded check fails it early.
+  if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
   const std::string name = cp932::toUtf8(target.name);
   Context context(false, 445);
   error = login.Open(name, HasKerberosTicketCache(), [&](const Logon& logon) {
@@ -291,7 +290,8 @@ uint32_t ReadContainer(const Target& target, Authenticator& login, Enumeration* 
 
 class SmbProvider final : public NetProvider {
  public:
-  explicit SmbProvider(Authenticator* login) : login_(login ? login : &own_) {}
+  void SetHostLookup(HostLookup lookup) override { lookup_ = std::move(lookup); }
+  void SetLogin(Authenticator* login) override { login_ = login ? login : &own_; }
 
   uint32_t OpenEnum(uint32_t, uint32_t, uint32_t, const NetResource& container, Handle* handle) override {
     if (!handle) return kErrorInvalidParameter;
@@ -301,7 +301,8 @@ class SmbProvider final : public NetProvider {
     const Target target = Classify(container.lpRemoteName);
     if (target.level == Level::kNone) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = ReadContainer(target, *login_, enumeration.get()); result != kNoError) return result;
+    if (const uint32_t result = ReadContainer(target, lookup_, *login_, enumeration.get()); result != kNoError)
+      return result;
     *handle = enumeration.release();
     return kNoError;
   }
@@ -327,14 +328,13 @@ class SmbProvider final : public NetProvider {
   }
 
  private:
+  HostLookup lookup_;
   Authenticator own_{nullptr, nullptr};  // ticket and guest only
-  Authenticator* login_;
+  Authenticator* login_ = &own_;
 };
 
 }  // namespace
 
-std::unique_ptr<NetProvider> MakePlatformNetProvider(Authenticator* login) {
-  return std::make_unique<SmbProvider>(login);
-}
+std::unique_ptr<NetProvider> MakePlatformNetProvider() { return std::make_unique<SmbProvider>(); }
 
 }  // namespace netinfo

@@ -45,19 +45,6 @@ void PutEntry(uint8_t* entry, const ifaddrs& ifa) {
   PutAddress(entry, kOffNetmaskFamily, kOffNetmask, ifa.ifa_netmask);
 }
 
-// Length of the longest prefix of text within limit bytes that does not end
-// in the middle of a double-byte character.
-size_t CutAtCharacter(const std::string& text, size_t limit) {
-  size_t end = 0;
-  while (end < text.size()) {
-    const bool pair = cp932::isLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size();
-    const size_t next = end + (pair ? 2 : 1);
-    if (next > limit) break;
-    end = next;
-  }
-  return end;
-}
-
 class LinuxSockets final : public SocketsInfo {
  public:
   uint32_t GetInterfaceList(uint8_t* buffer, uint32_t length) override {
@@ -79,7 +66,7 @@ class LinuxSockets final : public SocketsInfo {
     std::array<char, kHostNameBufferSize> raw{};
     gethostname(raw.data(), raw.size() - 1);  // the last byte stays NUL even if the name is cut
     const std::string name = cp932::fromUtf8Lossy(std::string_view(raw.data(), strnlen(raw.data(), raw.size())));
-    const size_t kept = CutAtCharacter(name, static_cast<size_t>(length) - 1);
+    const size_t kept = cp932::prefixLength(name, static_cast<size_t>(length) - 1);
     std::memcpy(buffer, name.data(), kept);
     buffer[kept] = '\0';
   }

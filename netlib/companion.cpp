@@ -23,6 +23,19 @@ std::vector<std::string> CompanionLibrary::BindEntryPoints() {
   return missing;
 }
 
+std::optional<std::string> ResolveName(const CompanionLibrary& library, std::string_view name) {
+  ConvBuffer<256> buffer;
+  buffer.SetInput(name);
+  if (Call(library.nametoip, buffer) != 0) return std::nullopt;
+  return buffer.Output();
+}
+
+bool Reaches(const CompanionLibrary& library, std::string_view address) {
+  ConvBuffer<256> buffer;
+  buffer.SetInput(address);
+  return Call(library.connectpc, buffer) == 0;
+}
+
 void CompanionLibrary::FreeLibrary() {
   if (!handle_) return;
   pingresult = nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +70,6 @@ class ConvBuffer {
   static constexpr int32_t kSizeArg = static_cast<int32_t>(N - 1);
 
   ConvBuffer() { bytes_.fill(0); }
-  void Clear() { bytes_.fill(0); }
   void SetInput(std::string_view text) {
     bytes_.fill(0);
     std::memcpy(bytes_.data(), text.data(), std::min(text.size(), N - 1));
@@ -91,5 +91,11 @@ template <size_t N>
 uint16_t Call(ConvFn fn, ConvBuffer<N>& buffer) {
   return fn ? fn(buffer.data(), ConvBuffer<N>::kSizeArg) : uint16_t{1};
 }
+
+// The library as a resolver for others (the network provider): nametoip's
+// text for name, or nothing when it fails; and whether connectpc reaches the
+// computer at address, which the library bounds in time.
+std::optional<std::string> ResolveName(const CompanionLibrary& library, std::string_view name);
+bool Reaches(const CompanionLibrary& library, std::string_view address);
 
 }  // namespace netlib

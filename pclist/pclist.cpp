@@ -1,9 +1,12 @@
 // The list file's text: its path, its lines, the count rule, reading and
-// writing the sections. Pure functions over bytes; the file I/O is elsewhere.
+// writing the sections. Pure functions over bytes without Qt; the file I/O is
+// in listfile.cpp.
 #include "pclist.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
+#include <filesystem>
 
 namespace pclist {
 namespace {
@@ -14,12 +17,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 // " は整数ではありません" in code page 932; a fixed text needs no codec here.
 constexpr std::string_view kNotIntegerTail =
     "\x20\x82\xcd\x90\xae\x90\x94\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
-
-#ifdef _WIN32
-constexpr std::string_view kPathSeparators = "\\/:";
-#else
-constexpr std::string_view kPathSeparators = "/";
-#endif
 
 // Lines as views into text, so a large file is not copied twice on load.
 std::vector<std::string_view> SplitViews(std::string_view text) {
@@ -38,38 +35,31 @@ std::vector<std::string_view> SplitViews(std::string_view text) {
   return lines;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// The whole of digits as an unsigned number in base; nothing when it is
+// empty, holds anything else (a sign included) or does not fit 64 bits.
+std::optional<uint64_t> ParseDigits(std::string_view digits, int base) {
+  if (digits.empty() || digits.front() == '-' || digits.front() == '+') return std::nullopt;
+  uint64_t value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 // One or more hexadecimal digits and nothing else, at most 0xFFFFFFFF in
 // value (leading zeros do not count), taken as the bits of a signed value.
 std::optional<int32_t> ParseHex(std::string_view digits) {
-  if (digits.empty()) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : digits) {
-    const int d = HexDigit(c);
-    if (d < 0) return std::nullopt;
-    value = value * 16 + static_cast<uint64_t>(d);
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(value));
+  const std::optional<uint64_t> value = ParseDigits(digits, 16);
+  if (!value || *value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<int32_t>(static_cast<uint32_t>(*value));
 }
 
 // One or more decimal digits and nothing else, within the signed 32-bit range.
 std::optional<int32_t> ParseDecimal(std::string_view digits, bool negative) {
-  if (digits.empty()) return std::nullopt;
-  const int64_t limit = negative ? 2147483648LL : 2147483647LL;
-  int64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > limit) return std::nullopt;
-  }
-  return static_cast<int32_t>(negative ? -value : value);
+  const std::optional<uint64_t> value = ParseDigits(digits, 10);
+  const uint64_t limit = negative ? 2147483648u : 2147483647u;
+  if (!value || *value > limit) return std::nullopt;
+  return static_cast<int32_t>(negative ? -static_cast<int64_t>(*value) : static_cast<int64_t>(*value));
 }
 
 std::string NotAnInteger(std::string_view line) {
@@ -82,18 +72,12 @@ std::string NotAnInteger(std::string_view line) {
 }  // namespace
 
 std::string ListFilePath(const std::string& executablePath) {
-  const size_t sep = executablePath.find_last_of(kPathSeparators);
-  const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
-  const std::string_view name = std::string_view(executablePath).substr(nameStart);
-  // A dot that begins the name (".hidden") marks a hidden file, not an
-  // extension, and "." or ".." are no file names at all: ".ini" is appended.
-  const size_t firstOther = name.find_first_not_of('.');
-  const size_t dot = name.rfind('.');
-  if (firstOther == std::string_view::npos || dot == std::string_view::npos || dot < firstOther) {
-    return executablePath + ".ini";
-  }
-  return executablePath.substr(0, nameStart + dot) + ".ini";
+  // A dot that begins the file name (".hidden") marks a hidden file, not an
+  // extension, and "." or ".." have none: ".ini" is then appended.
+  return std::filesystem::path(executablePath).replace_extension(".ini").string();
 }
+
+std::string BackupPath(const std::string& path) { return path + ".bak"; }
 
 std::vector<std::string> SplitLines(std::string_view text) {
   const std::vector<std::string_view> views = SplitViews(text);

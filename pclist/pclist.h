@@ -1,6 +1,7 @@
 #pragma once
-// The computer list file: its path, its reading and writing. No widgets; all
-// texts are code page 932 bytes.
+// The computer list file: its path, its text (pclist_text, plain C++) and its
+// reading and replacing (pclist, through Qt's files). No widgets; all texts
+// are code page 932 bytes.
 #include <cstdint>
 #include <optional>
 #include <stdexcept>

@@ -71,6 +71,25 @@ TEST_F(ShareTree, NodeOnlyWhenBothCallsSucceedOneBoxPerFailingRow) {
   EXPECT_EQ(Addresses(*form), (QStringList{"10.0.0.2", "192.168.9.9", "unknown"}));
 }
 
+TEST_F(ShareTree, EachRowIsResolvedOnceAndTheProviderGetsThatAddress) {
+  app.provider.ResolveOnOpen().Add("\\\\PC01", {"\\\\PC01\\A"}).Add("\\\\NONAME", {});
+  app.companion.nametoip = [](char* b, int32_t s) {
+    const bool unknown = std::string(b) == "NONAME";
+    return FakeCompanion::Answer(unknown ? 2 : 0, unknown ? "unknown" : "10.0.0.5")(b, s);
+  };
+  Rows({"PC01", "NONAME"});
+  form->Button1->click();
+  EXPECT_EQ(app.companion.calls, (std::vector<std::string>{"nametoip:PC01", "nametoip:NONAME"}));
+  EXPECT_EQ(app.provider.resolved(), (std::vector<std::string>{"PC01=10.0.0.5", "NONAME="}));
+  // Asked outside the tree, the provider's lookup goes to the library.
+  app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.6");
+  EXPECT_EQ(app.provider.lookup().resolve("PC02"), "10.0.0.5");
+  EXPECT_TRUE(app.provider.lookup().reachable("10.0.0.6"));
+  EXPECT_EQ(app.companion.calls.back(), "connectpc:10.0.0.6");
+  app.Close();
+  EXPECT_FALSE(app.provider.lookup().resolve) << "the lookup outlived the window";
+}
+
 TEST_F(ShareTree, ShareTextsAreCutByLength) {
   const std::string so = Cp932("ソ");  // 0x83 0x5C
   app.provider.Add("\\\\A\\B", {"\\\\AB\\SHARE", "\\\\A"});

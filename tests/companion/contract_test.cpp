@@ -1,7 +1,6 @@
 // The five exports of libmirelka.so on loopback: the buffer contract on every
 // entry point, resolution, the connection check and its round trip.
 #include <arpa/inet.h>
-#include <iconv.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "iconv_text.h"
 #include "loopback_only.h"
 #include "mirelka.h"
 
@@ -39,22 +39,6 @@ Call Convert(ConvFn fn, const std::string& text, int32_t size = 255) {
   std::memcpy(buf.data(), text.data(), std::min(text.size(), static_cast<size_t>(size)));
   const uint16_t code = fn(buf.data(), size);
   return {code, std::string(buf.data(), strnlen(buf.data(), buf.size()))};
-}
-
-std::string Utf8FromCp932(const std::string& text) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "<no CP932 codec>";
-  std::string in = text;
-  std::string out(text.size() * 4 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  size_t inLeft = in.size();
-  size_t outLeft = out.size();
-  const size_t converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  if (converted == static_cast<size_t>(-1)) return "<not CP932>";
-  out.resize(out.size() - outLeft);
-  return out;
 }
 
 // The resolver's own name for a host-order address, empty when it has none.
@@ -159,7 +143,7 @@ TEST(CompanionResolve, FailuresCarryCp932Reasons) {
   for (const auto& c : cases) {
     const Call call = Convert(c.fn, c.input, c.size);
     EXPECT_NE(call.code, 0) << c.input;
-    EXPECT_EQ(Utf8FromCp932(call.text), c.reason) << c.input;
+    EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), c.reason) << c.input;
   }
 }
 
@@ -192,7 +176,7 @@ TEST(CompanionCheck, UnroutableAddressHasNoAnswer) {
   init();
   const Call call = Convert(connectpc, "10.255.0.1");  // no route inside the namespace
   EXPECT_NE(call.code, 0);
-  EXPECT_EQ(Utf8FromCp932(call.text), "応答がありません");
+  EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), "応答がありません");
   EXPECT_EQ(pingresult(), -1);
 }
 
@@ -271,7 +255,7 @@ TEST(CompanionResolve, NodeStatusWithoutAnAnswerFails) {
   if (HasReverseName(0x7F00004E)) GTEST_SKIP() << "127.0.0.78 has a name on this machine";
   const Call call = Convert(iptoname, "127.0.0.78");  // nobody listens on 137 there
   EXPECT_NE(call.code, 0);
-  EXPECT_EQ(Utf8FromCp932(call.text), "名前を取得できません");
+  EXPECT_EQ(textconv::Cp932ToUtf8Escaped(call.text), "名前を取得できません");
 }
 
 }  // namespace

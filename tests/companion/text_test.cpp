@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "address.h"
+#include "cp932_bytes.h"
 
 namespace mirelka {
 namespace {
@@ -22,7 +23,7 @@ TEST(Cp932Text, UpperAsciiLeavesTrailBytes) {
       {"\xb1z", "\xb1Z"},  // half-width katakana is single-byte
       {"\x83", "\x83"},    // a lone lead byte at the end
   };
-  for (const auto& c : cases) EXPECT_EQ(UpperAscii(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(cp932::upperAscii(c.in), c.out) << c.in;
 }
 
 TEST(Cp932Text, PrefixNeverSplitsACharacter) {
@@ -30,7 +31,7 @@ TEST(Cp932Text, PrefixNeverSplitsACharacter) {
   const struct {
     size_t max, expected;
   } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 4}, {5, 4}, {6, 6}, {100, 6}};
-  for (const auto& c : cases) EXPECT_EQ(Cp932Prefix(mixed, c.max), c.expected) << c.max;
+  for (const auto& c : cases) EXPECT_EQ(cp932::prefixLength(mixed, c.max), c.expected) << c.max;
 }
 
 TEST(BufferContract, ReadInputStopsAtNulOrSize) {
@@ -110,6 +111,9 @@ TEST(DottedAddress, ParseTable) {
       {"1..3.4", false, {}},
       {"1.2.3.1000", false, {}},
       {"a.b.c.d", false, {}},
+      {"+1.2.3.4", false, {}},
+      {"1.2.3.-4", false, {}},
+      {"1.2.3.0004", false, {}},
       {"", false, {}},
   };
   for (const auto& c : cases) {

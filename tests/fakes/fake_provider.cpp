@@ -36,8 +36,19 @@ FakeProvider& FakeProvider::RecordRequests(bool on) {
   return *this;
 }
 
+FakeProvider& FakeProvider::ResolveOnOpen() {
+  resolveOnOpen_ = true;
+  return *this;
+}
+
 uint32_t FakeProvider::OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
                                 Handle* handle) {
+  const std::string remote = container.lpRemoteName ? container.lpRemoteName : "";
+  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0) {
+    const std::string name = remote.substr(2);
+    const std::optional<std::string> address = lookup_.resolve ? lookup_.resolve(name) : std::nullopt;
+    resolved_.push_back(name + "=" + address.value_or(""));
+  }
   if (record_) {
     OpenRequest r;
     r.scope = scope;

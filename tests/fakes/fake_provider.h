@@ -6,6 +6,7 @@
 //   p.Add("", {"WORKGROUP"}).Add("WORKGROUP", {"\\\\PC01"}).Add("\\\\PC01", {"\\\\PC01\\DATA"});
 //   p.FailOpen("\\\\BAD", 53);            // open answers 53
 //   p.FailAfter("\\\\PC01", 1, 59);       // one record, then 59
+//   p.ResolveOnOpen();                  // an open of "\\NAME" asks the owner's lookup for NAME
 //
 // A child name that does not fit the caller's buffer is answered with 234 and
 // the size needed, as the platform does. Containers are keyed by remote name
@@ -48,6 +49,13 @@ class FakeProvider final : public netinfo::NetProvider {
   FakeProvider& UnknownContainerCode(uint32_t code);
   // Turns the request log off, for benchmarks.
   FakeProvider& RecordRequests(bool on);
+  // Every open of "\\NAME" asks the owner's lookup for NAME's address first,
+  // as the platform provider does, and logs "NAME=ADDRESS" ("NAME=" for none).
+  FakeProvider& ResolveOnOpen();
+
+  void SetHostLookup(netinfo::HostLookup lookup) override { lookup_ = std::move(lookup); }
+  const netinfo::HostLookup& lookup() const { return lookup_; }
+  const std::vector<std::string>& resolved() const { return resolved_; }
 
   const std::vector<OpenRequest>& requests() const { return requests_; }
   // Enumerations opened and not yet closed.
@@ -77,6 +85,9 @@ class FakeProvider final : public netinfo::NetProvider {
   std::unordered_map<std::string, Node> nodes_;
   std::vector<OpenRequest> requests_;
   std::vector<std::pair<uint32_t, uint32_t>> enumInputs_;
+  netinfo::HostLookup lookup_;
+  bool resolveOnOpen_ = false;
+  std::vector<std::string> resolved_;
   uint32_t unknownCode_ = netinfo::kErrorBadNetName;
   bool record_ = true;
   int openHandles_ = 0;

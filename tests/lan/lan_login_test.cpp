@@ -55,7 +55,8 @@ class ScriptedPrompt final : public netinfo::LoginPrompt {
 // One program run: its own session (authenticator), provider and window.
 struct Session {
   Session(netinfo::CredentialStore* store, const std::string& listFile) : login(store, &prompt) {
-    provider = netinfo::MakePlatformNetProvider(&login);
+    provider = netinfo::MakePlatformNetProvider();
+    provider->SetLogin(&login);
     deps.ui = &ui;
     deps.provider = provider.get();
     deps.sockets = sockets.get();

@@ -1,5 +1,6 @@
 // mlk_enum: the network provider from the command line, through the same
-// routines the window uses.
+// routines the window uses, with computer names resolved and checked by the
+// companion library as the window does.
 //
 //   mlk_enum [-r N] REMOTE [PROVIDER]   EnumNetResources; PROVIDER defaults to
 //                                       "Microsoft Windows Network", '' is empty
@@ -7,7 +8,7 @@
 //   mlk_enum [-r N] -u USER|-U USER REMOTE
 //                                       logs on as USER where guests are refused,
 //                                       the password read from standard input:
-//                                       -u as if from the login dialog, for each
+//                                       -u as from the login dialog, for each
 //                                       call anew; -U with the session's
 //                                       credentials after a first call
 //
@@ -17,11 +18,11 @@
 // a usage error.
 #include <cstdio>
 #include <cstring>
-#include <string>
-
 #include <iostream>
 #include <memory>
+#include <string>
 
+#include "companion.h"
 #include "cp932.h"
 #include "netresources.h"
 #include "probe_timing.h"
@@ -30,31 +31,28 @@
 namespace {
 
 int Usage() {
-  std::fputs("usage: mlk_enum [-r N] REMOTE [PROVIDER] | mlk_enum [-r N] -w\n", stderr);
+  std::fputs("usage: mlk_enum [-r N] REMOTE [PROVIDER] | mlk_enum [-r N] -w | mlk_enum [-r N] -u|-U USER REMOTE\n", stderr);
   return 2;
 }
 
 void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::toUtf8(cp932Text).c_str()); }
 
-int Enumerate(int repeat, const char* remote, const char* provider) {
-  auto net = netinfo::MakePlatformNetProvider();
+int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const char* provider) {
   netinfo::ResourceList list;
   const bool opened = lanprobe::Timed(repeat, [&] {
     list.clear();
-    return netinfo::EnumNetResources(*net, cp932::fromUtf8Lossy(remote), cp932::fromUtf8Lossy(provider),
-                                     list);
+    return netinfo::EnumNetResources(net, cp932::fromUtf8Lossy(remote), cp932::fromUtf8Lossy(provider), list);
   });
   for (const std::string& name : list) PrintLine(name);
   if (!opened) std::fputs("mlk_enum: the container could not be opened\n", stderr);
   return opened ? 0 : 1;
 }
 
-int Workgroup(int repeat) {
-  auto net = netinfo::MakePlatformNetProvider();
+int Workgroup(netinfo::NetProvider& net, int repeat) {
   char name[256];
   const bool opened = lanprobe::Timed(repeat, [&] {
     std::memset(name, 0, sizeof name);
-    return netinfo::FindWorkgroupName(*net, name, 255);
+    return netinfo::FindWorkgroupName(net, name, 255);
   });
   PrintLine(name);
   return opened ? 0 : 1;
@@ -78,22 +76,26 @@ class Answer final : public netinfo::LoginPrompt {
   netinfo::Secret password_;
 };
 
-int LogOn(int repeat, bool session, const char* user, const char* remote) {
+int LogOn(netinfo::NetProvider& net, int repeat, bool session, const char* user, const char* remote) {
   std::string line;
   std::getline(std::cin, line);
   const netinfo::Secret password(line.data(), line.size());
   netinfo::WipeBytes(line.data(), line.size());
   Answer prompt(user, password);
   auto login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
+  net.SetLogin(login.get());
   netinfo::ResourceList list;
   const std::string container = cp932::fromUtf8Lossy(remote);
-  if (session) netinfo::EnumNetResources(*netinfo::MakePlatformNetProvider(login.get()), container, {}, list);
+  if (session) netinfo::EnumNetResources(net, container, {}, list);
   const bool opened = lanprobe::Timed(repeat, [&] {
-    if (!session) login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
-    auto net = netinfo::MakePlatformNetProvider(login.get());
+    if (!session) {
+      login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
+      net.SetLogin(login.get());
+    }
     list.clear();
-    return netinfo::EnumNetResources(*net, container, {}, list);
+    return netinfo::EnumNetResources(net, container, {}, list);
   });
+  net.SetLogin(nullptr);
   for (const std::string& name : list) PrintLine(name);
   std::fprintf(stderr, "mlk_enum: asked for credentials %d times\n", prompt.asked);
   return opened ? 0 : 1;
@@ -106,10 +108,18 @@ int main(int argc, char** argv) {
   int repeat = 1;
   if (!lanprobe::ParseRepeat(argc, argv, &arg, &repeat)) return Usage();
   const int left = argc - arg;
-  if (left == 1 && std::strcmp(argv[arg], "-w") == 0) return Workgroup(repeat);
-  if (left == 3 && (std::strcmp(argv[arg], "-u") == 0 || std::strcmp(argv[arg], "-U") == 0))
-    return LogOn(repeat, argv[arg][1] == 'U', argv[arg + 1], argv[arg + 2]);
-  if (left == 1 || left == 2)
-    return Enumerate(repeat, argv[arg], left == 2 ? argv[arg + 1] : netinfo::kWindowsNetwork);
-  return Usage();
+  const bool logOn = left == 3 && (std::strcmp(argv[arg], "-u") == 0 || std::strcmp(argv[arg], "-U") == 0);
+  if (!logOn && (left < 1 || left > 2 || (left == 2 && std::strcmp(argv[arg], "-w") == 0))) return Usage();
+
+  auto dynlib = netlib::MakePlatformDynamicLibrary();
+  netlib::CompanionLibrary library(*dynlib);
+  if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty())
+    std::fprintf(stderr, "mlk_enum: %s not usable; only addresses can be listed\n", netlib::LibraryFileName());
+  auto net = netinfo::MakePlatformNetProvider();
+  net->SetHostLookup({[&](const std::string& name) { return netlib::ResolveName(library, name); },
+                      [&](const std::string& address) { return netlib::Reaches(library, address); }});
+
+  if (logOn) return LogOn(*net, repeat, argv[arg][1] == 'U', argv[arg + 1], argv[arg + 2]);
+  if (std::strcmp(argv[arg], "-w") == 0) return Workgroup(*net, repeat);
+  return Enumerate(*net, repeat, argv[arg], left == 2 ? argv[arg + 1] : netinfo::kWindowsNetwork);
 }

@@ -10,13 +10,12 @@
 // is made N times in this process and the median time of one call goes to
 // standard error. Exit status 0 when the last call succeeded, 1 when it
 // failed, 2 on a usage error or when the library cannot be loaded.
-#include <iconv.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "companion.h"
+#include "iconv_text.h"
 #include "probe_timing.h"
 
 namespace {
@@ -24,32 +23,6 @@ namespace {
 int Usage() {
   std::fputs("usage: mlk_probe [-r N] nametoip NAME | iptoname ADDRESS | connectpc NAME\n", stderr);
   return 2;
-}
-
-// Code page 932 to UTF-8 for the terminal; bytes that do not convert are
-// shown as \xHH.
-std::string ToUtf8(std::string bytes) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return bytes;
-  std::string out;
-  char* in = bytes.data();
-  size_t inLeft = bytes.size();
-  while (inLeft > 0) {
-    char chunk[64];
-    char* outPtr = chunk;
-    size_t outLeft = sizeof chunk;
-    const size_t done = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    out.append(chunk, sizeof chunk - outLeft);
-    if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(*in));
-      out += escaped;
-      ++in;
-      --inLeft;
-    }
-  }
-  iconv_close(cd);
-  return out;
 }
 
 template <size_t N>
@@ -62,7 +35,7 @@ int Convert(int repeat, netlib::ConvFn fn, netlib::InitFn init, const char* inpu
     result = netlib::Call(fn, buffer);
     return result == 0;
   });
-  std::printf("%u %s\n", static_cast<unsigned>(result), ToUtf8(buffer.Output()).c_str());
+  std::printf("%u %s\n", static_cast<unsigned>(result), textconv::Cp932ToUtf8Escaped(buffer.Output()).c_str());
   return result == 0 ? 0 : 1;
 }
 

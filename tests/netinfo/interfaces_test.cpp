@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 
+#include "address.h"
 #include "cp932.h"
 #include "fake_sockets.h"
 
@@ -38,9 +39,9 @@ TEST(ClassifyAddress, GlobalLabelIsCodePage932) {
 
 TEST(DottedText, WritesBytesWithoutLeadingZeros) {
   const uint8_t a[4] = {0, 7, 255, 10};
-  EXPECT_EQ(netinfo::DottedText(a), "0.7.255.10");
+  EXPECT_EQ(mirelka::FormatDotted(mirelka::Ipv4At(a)), "0.7.255.10");
   const uint8_t b[4] = {192, 168, 1, 5};
-  EXPECT_EQ(netinfo::DottedText(b), "192.168.1.5");
+  EXPECT_EQ(mirelka::FormatDotted(mirelka::Ipv4At(b)), "192.168.1.5");
 }
 
 // A 760-byte buffer of ten distinct entries 10.0.0.i / 255.0.0.i.

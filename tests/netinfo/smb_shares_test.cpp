@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "companion.h"
 #include "cp932.h"
 #include "netresources.h"
 #include "smb_test_env.h"
@@ -108,7 +109,7 @@ TEST_F(LoopbackSmbd, UnknownProviderAndAnAddressWithoutServerFailToOpen) {
 }
 
 // An address whose packets vanish: a veth pair in this namespace with a static
-// neighbour entry, so nothing ever answers. The open gives up on its own
+// neighbour entry, so nothing ever answers. The open gives up on the owner's
 // bound (ctest's timeout catches a hang).
 TEST(SilentHost, OpenFailsInsteadOfHanging) {
   if (const std::string why = smbtest::WhyNoServers(); !why.empty()) GTEST_SKIP() << why;
@@ -117,7 +118,14 @@ TEST(SilentHost, OpenFailsInsteadOfHanging) {
       "ip link set mlni-s0 up && ip link set mlni-s1 up && "
       "ip neigh add 10.250.0.2 lladdr 02:00:00:00:00:02 dev mlni-s0";
   const int status = std::system(setup.c_str());
+  // The owner's check of the SMB ports, as the window wires it: the
+  // companion library's connectpc, bounded by the library.
+  auto dynlib = netlib::MakePlatformDynamicLibrary();
+  netlib::CompanionLibrary library(*dynlib);
+  ASSERT_TRUE(library.Load(netlib::LibraryFileName()));
+  ASSERT_TRUE(library.BindEntryPoints().empty());
   auto provider = netinfo::MakePlatformNetProvider();
+  provider->SetHostLookup({{}, [&](const std::string& address) { return netlib::Reaches(library, address); }});
   netinfo::ResourceList list;
   const bool opened = status == 0 && netinfo::EnumNetResources(*provider, "\\\\10.250.0.2", "", list);
   std::system("ip link del mlni-s0 2>/dev/null");

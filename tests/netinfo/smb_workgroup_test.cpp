@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "netresources.h"
@@ -29,10 +31,20 @@ class WorkgroupLan : public ::testing::Test {
     ASSERT_FALSE(dir_.empty());
     smbtest::UsePrivateClientConfig(dir_);
     started_ = true;
-    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh start " + dir_ + " " + kWorkgroup + " HOSTA"), 0);
-    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh add " + dir_ + " " + kWorkgroup + " HOSTB"), 0);
+    std::string a, b;
+    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh start " + dir_ + " " + kWorkgroup + " HOSTA", &a), 0);
+    ASSERT_EQ(smbtest::RunFixture("workgroup_fixture.sh add " + dir_ + " " + kWorkgroup + " HOSTB", &b), 0);
+    // The provider's owner resolves names; here it knows the two hosts.
+    const std::map<std::string, std::string> hosts = {{"HOSTA", Line(a)}, {"HOSTB", Line(b)}};
     provider_ = netinfo::MakePlatformNetProvider();
+    provider_->SetHostLookup({[hosts](const std::string& name) -> std::optional<std::string> {
+                                const auto it = hosts.find(name);
+                                if (it == hosts.end()) return std::nullopt;
+                                return it->second;
+                              },
+                              {}});
   }
+  static std::string Line(const std::string& text) { return text.substr(0, text.find('\n')); }
   void TearDown() override {
     if (started_) smbtest::RunFixture("workgroup_fixture.sh stop " + dir_);
     smbtest::RemoveTree(dir_);

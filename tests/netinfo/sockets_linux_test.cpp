@@ -5,7 +5,7 @@
 #include <array>
 #include <cstring>
 
-#include "interfaces.h"
+#include "address.h"
 #include "sockets.h"
 
 namespace {
@@ -26,9 +26,9 @@ TEST(LinuxSockets, ListsLoopbackInTheEntryLayout) {
     }
     uint32_t flags;
     std::memcpy(&flags, e, 4);
-    if (netinfo::DottedText(e + netinfo::kOffAddress) == "127.0.0.1") {
+    if (mirelka::FormatDotted(mirelka::Ipv4At(e + netinfo::kOffAddress)) == "127.0.0.1") {
       loopback = true;
-      EXPECT_EQ(netinfo::DottedText(e + netinfo::kOffNetmask), "255.0.0.0");
+      EXPECT_EQ(mirelka::FormatDotted(mirelka::Ipv4At(e + netinfo::kOffNetmask)), "255.0.0.0");
       EXPECT_TRUE(flags & netinfo::kIffLoopback);
       EXPECT_TRUE(flags & netinfo::kIffUp);
     }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cp932.h"
+#include "listlocation.h"
 #include "pclist.h"
 
 namespace {
@@ -251,6 +253,62 @@ TEST_F(ListFileTest, KeepBackupReportsAFailedCopy) {
   fs::remove(path_);
   fs::create_directory(path_);
   EXPECT_FALSE(pclist::KeepBackup(path_)) << "a folder is no list to keep";
+}
+
+// A portable copy keeps its list beside the program; one in a folder the user
+// cannot write to keeps it in the user's configuration folder, reading a list
+// left beside the program until the first save there.
+TEST_F(ListFileTest, ListLivesBesideAWritableProgramElseInTheConfigFolder) {
+  const std::string program = dir_ + "/mirelka";
+  const std::string config = dir_ + ".config";  // beside dir_, outside any mount over it
+  struct Remove {
+    std::string path;
+    ~Remove() { fs::remove_all(path); }
+  } removeConfig{config};
+
+  pclist::ListLocation portable = pclist::LocateListFile(program, config);
+  EXPECT_EQ(portable.path, path_);
+  EXPECT_EQ(portable.oldPath, "");
+
+  // Root writes whatever a folder's mode says, so for root it is a read-only mount.
+  if (::geteuid() == 0 && !MountTmpfs("size=64k,mode=0755")) GTEST_SKIP() << "cannot mount tmpfs here";
+  WriteBytes(path_, ListOf(2));
+  if (::geteuid() == 0) {
+    ASSERT_TRUE(RemountReadOnly());
+  } else {
+    ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
+  }
+  const std::string moved = config + "/mirelka/mirelka.ini";
+  const pclist::ListLocation installed = pclist::LocateListFile(program, config);
+  EXPECT_EQ(installed.path, moved);
+  EXPECT_EQ(installed.oldPath, path_);
+  EXPECT_EQ(pclist::LocateListFile(program, "").path, path_) << "no configuration folder known";
+
+  // The first save makes the folders, private to the user; the old list is
+  // left as it was and is not read again.
+  ASSERT_TRUE(pclist::MakeFoldersFor(moved));
+  EXPECT_EQ(ModeOf(config), 0700u);
+  EXPECT_EQ(ModeOf(config + "/mirelka"), 0700u);
+  pclist::WriteListFile(moved, *pclist::ReadListFile(installed.oldPath));
+  EXPECT_EQ(pclist::LocateListFile(program, config).oldPath, "");
+  EXPECT_EQ(ReadBytes(moved), ListOf(2));
+  EXPECT_EQ(ReadBytes(path_), ListOf(2));
+  WriteBytes(config + "/file", "x");
+  EXPECT_FALSE(pclist::MakeFoldersFor(config + "/file/mirelka/mirelka.ini"));
+
+  // $XDG_CONFIG_HOME when absolute, else ~/.config.
+  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
+  const char* savedHome = std::getenv("HOME");
+  const std::string xdgBefore = savedXdg ? savedXdg : "", homeBefore = savedHome ? savedHome : "";
+  ::setenv("HOME", "/home/u", 1);
+  ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(pclist::UserConfigHome(), "/cfg");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);
+  EXPECT_EQ(pclist::UserConfigHome(), "/home/u/.config");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(pclist::UserConfigHome(), "/home/u/.config");
+  if (savedXdg) ::setenv("XDG_CONFIG_HOME", xdgBefore.c_str(), 1);
+  if (savedHome) ::setenv("HOME", homeBefore.c_str(), 1);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "cp932.h"
 
-#include <iconv.h>
-
 #include <array>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+
+#include "iconv_text.h"
 
 namespace cp932 {
 namespace {
@@ -21,8 +21,7 @@ constexpr char32_t kEscapeBase = 0xF700;  // U+F700..U+F7FF: raw bytes
 // carried as escapes.
 class Codec {
  public:
-  Codec() : dec_(iconv_open("UTF-32LE", "CP932")), enc_(iconv_open("CP932", "UTF-32LE")) {
-    ok_ = dec_ != kBad && enc_ != kBad;
+  Codec() : dec_("UTF-32LE", "CP932"), enc_("CP932", "UTF-32LE"), ok_(dec_.ok() && enc_.ok()) {
     single_.fill(kNone);
     for (unsigned b = 0; b < 256; ++b) {
       if (isLeadByte(static_cast<unsigned char>(b))) continue;
@@ -34,13 +33,10 @@ class Codec {
       single_[b] = RoundTrip(in, 1);
     }
   }
-  ~Codec() {
-    if (dec_ != kBad) iconv_close(dec_);
-    if (enc_ != kBad) iconv_close(enc_);
-  }
   Codec(const Codec&) = delete;
   Codec& operator=(const Codec&) = delete;
 
+  bool ok() const { return ok_; }
   char32_t Single(unsigned char b) const { return single_[b]; }
 
   char32_t Pair(unsigned char lead, unsigned char trail) {
@@ -64,8 +60,6 @@ class Codec {
   }
 
  private:
-  static inline const iconv_t kBad = reinterpret_cast<iconv_t>(-1);
-
   const std::array<char32_t, 256>& Row(unsigned char lead) {
     auto& row = rows_[lead];
     if (!row) {
@@ -82,7 +76,7 @@ class Codec {
   // The code of cp's bytes (1 byte, or lead << 8 | trail), or -1.
   int32_t Lookup(char32_t cp) {
     unsigned char bytes[8] = {};
-    const size_t n = ok_ ? Convert(enc_, &cp, sizeof cp, bytes, sizeof bytes) : 0;
+    const size_t n = enc_.Convert(&cp, sizeof cp, bytes, sizeof bytes).value_or(0);
     if (n == 1 && single_[bytes[0]] == cp) return bytes[0];
     if (n == 2 && isLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
     return -1;
@@ -91,27 +85,16 @@ class Codec {
   // The character of these bytes if it encodes back to the same bytes.
   char32_t RoundTrip(const unsigned char* in, size_t n) {
     char32_t cp = 0;
-    if (Convert(dec_, in, n, &cp, sizeof cp) != sizeof cp) return kNone;
+    if (dec_.Convert(in, n, &cp, sizeof cp) != sizeof cp) return kNone;
     if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return kNone;
     unsigned char back[8] = {};
-    if (Convert(enc_, &cp, sizeof cp, back, sizeof back) != n || std::memcmp(back, in, n) != 0) return kNone;
+    if (enc_.Convert(&cp, sizeof cp, back, sizeof back) != n || std::memcmp(back, in, n) != 0) return kNone;
     return cp;
   }
 
-  // Converts the whole input; the output length, or 0 on any failure.
-  static size_t Convert(iconv_t cd, const void* in, size_t inLength, void* out, size_t outLength) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(static_cast<const char*>(in));
-    char* dst = static_cast<char*>(out);
-    size_t srcLeft = inLength;
-    size_t dstLeft = outLength;
-    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0) return 0;
-    return outLength - dstLeft;
-  }
-
-  iconv_t dec_;
-  iconv_t enc_;
-  bool ok_ = false;
+  textconv::Converter dec_;
+  textconv::Converter enc_;
+  bool ok_;
   std::array<char32_t, 256> single_;
   std::array<std::unique_ptr<std::array<char32_t, 256>>, 256> rows_;
   std::unordered_map<char32_t, int32_t> encoded_;
@@ -158,22 +141,7 @@ bool encodeWith(const QString& text, std::string& out, OnMissing onMissing) {
 
 }  // namespace
 
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-std::string removeBackslashes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (isLeadByte(b) && i + 1 < text.size()) {
-      out.push_back(text[i]);
-      out.push_back(text[++i]);
-    } else if (b != '\\') {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
+bool codecReady() { return codec().ok(); }
 
 QString decode(std::string_view bytes) {
   Codec& c = codec();

@@ -1,18 +1,17 @@
 #pragma once
-// Code page 932 text helpers. System text is kept as CP932 bytes; these
+// The code page 932 codec. System text is kept as CP932 bytes; these
 // functions convert only at the edges (widgets, UTF-8 peers) and round-trip.
 #include <QString>
 #include <string>
 #include <string_view>
 
+#include "cp932_bytes.h"
+
 namespace cp932 {
 
-// First byte of a double-byte character (0x81-0x9F, 0xE0-0xFC).
-bool isLeadByte(unsigned char b);
-
-// Removes every single-byte "\" character. A 0x5C that is the second byte of
-// a double-byte character belongs to that character and stays.
-std::string removeBackslashes(std::string_view text);
+// False when the platform cannot convert code page 932 at all. Text then
+// still round-trips, but only ASCII shows as itself.
+bool codecReady();
 
 // Bytes to text for display. Bytes that do not form a character which encodes
 // back to the same bytes become the private-use code points U+F700 + byte, so
