@@ -247,9 +247,7 @@ void TForm1::FormCreate() {
   }
 
   workgroupname->setText(QStringLiteral("取得中..."));
-  char name[256] = {};
-  netinfo::FindWorkgroupName(*deps_.provider, name, 255);
-  workgroupname->setText(Text(std::string(name, strnlen(name, sizeof name))));
+  workgroupname->setText(Text(StartupWorkgroup()));
 
   Form2->deleteLater();
   Form2 = nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "companion.h"
+#include "source.h"
 #include "netprovider.h"
 #include "sockets.h"
 #include "uiservices.h"
@@ -36,6 +37,10 @@ struct TForm1Deps {
   std::string libraryName;   // bare file name of the companion library
   std::string listFilePath;  // the computer list file
   std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
+  // Sources beside the browse list; null where a platform has none.
+  discovery::Source* wsDiscovery = nullptr;
+  discovery::Source* dnsSd = nullptr;
+  std::string sambaConfigPath;  // the local Samba configuration; empty: none
 };
 
 class TForm1 : public QWidget {
@@ -112,6 +117,12 @@ class TForm1 : public QWidget {
   bool Edit15KeyPress(class QKeyEvent* event);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void ShowFailure(const std::exception& e);
+  // The workgroup listing of Button5Click: the browse list and the other
+  // sources merged into ListView3; returns the final status text.
+  QString ListComputers();
+  // The workgroup name at start-up: the browse list's, else the one most
+  // WS-Discovery computers report, else the local Samba configuration's.
+  std::string StartupWorkgroup();
   // The provider's resolver: the address handed over for the computer being
   // listed, else the companion library's nametoip.
   std::optional<std::string> HostAddress(const std::string& name);

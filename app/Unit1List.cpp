@@ -52,17 +52,7 @@ void TForm1::Button5Click() {
   SetStatus(QStringLiteral("処理中"));
   ListView3->clear();
   deps_.ui->ProcessMessages();
-
-  netinfo::ResourceList list;
-  if (netinfo::EnumNetResources(*deps_.provider, Bytes(workgroupname->text()), netinfo::kWindowsNetwork, list)) {
-    QList<QStringList> rows;
-    rows.reserve(static_cast<qsizetype>(list.size()));
-    for (const std::string& entry : list) rows.append({Text(cp932::removeBackslashes(entry)), QString()});
-    ListView3->AddRows(rows);
-  } else {
-    deps_.ui->MessageBox(QStringLiteral("異常終了"));
-  }
-  SetStatus(QStringLiteral("終了"));
+  SetStatus(ListComputers());
 }
 
 void TForm1::Button11Click() {

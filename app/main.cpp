@@ -9,8 +9,10 @@
 #include "credentials.h"
 #include "listlocation.h"
 #include "netprovider.h"
+#include "samba_conf.h"
 #include "smb_auth.h"
 #include "sockets.h"
+#include "source.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
@@ -36,12 +38,18 @@ int main(int argc, char** argv) {
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 
+  auto wsDiscovery = discovery::MakeWsDiscovery();
+  auto dnsSd = discovery::MakeDnsSd();
+
   TForm1Deps deps;
   deps.ui = ui.get();
   deps.provider = provider.get();
   deps.sockets = sockets.get();
   deps.dynlib = dynlib.get();
   deps.libraryName = netlib::LibraryFileName();
+  deps.wsDiscovery = wsDiscovery.get();
+  deps.dnsSd = dnsSd.get();
+  deps.sambaConfigPath = discovery::kSambaConfigPath;
   const pclist::ListLocation list = pclist::LocateListFile(
       QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
   deps.listFilePath = list.path;

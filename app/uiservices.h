@@ -1,6 +1,7 @@
 #pragma once
 // What the window asks of the desktop: modal boxes, the message pump and the
 // file manager. Tests replace it, so nothing blocks on a dialog.
+#include <QCoreApplication>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,6 +19,9 @@ class UiServices {
   virtual void ErrorBox(const QString& text) = 0;
   // Processes all pending window messages.
   virtual void ProcessMessages() = 0;
+  // Waits until a message, a socket or a timer has something, then processes
+  // what is pending. Callers wait only on work that a timer bounds.
+  virtual void WaitForMessages() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
   // Starts the file manager with the command line (code page 932 bytes).
   virtual void Launch(const std::string& commandLine) = 0;
 };

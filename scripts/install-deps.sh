@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   samba smbclient samba-common-bin iproute2 python3 hyperfine
   clang libclang-rt-14-dev
+  libavahi-client-dev
   qt6-svg-dev
   dpkg-dev fakeroot file lintian appstream desktop-file-utils python3-xlib
   qtkeychain-qt6-dev

@@ -46,6 +46,12 @@ void RecordingUi::ProcessMessages() {
   if (onPump) onPump();
 }
 
+void RecordingUi::WaitForMessages() {
+  ++waits;
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  if (onPump) onPump();
+}
+
 FakeCompanion::Conv FakeCompanion::Answer(uint16_t result, std::string text) {
   return [result, text](char* buffer, int32_t size) {
     const size_t n = std::min(text.size(), static_cast<size_t>(size));
@@ -97,6 +103,11 @@ TForm1& AppFixture::Open() {
   deps.dynlib = &dynlib;
   deps.libraryName = "libfake.so";
   deps.listFilePath = ListPath();
+  if (withSources) {
+    deps.wsDiscovery = &wsd;
+    deps.dnsSd = &dnsSd;
+  }
+  deps.sambaConfigPath = sambaConfigPath;
   form_ = std::make_unique<TForm1>(deps);
   return *form_;
 }

@@ -11,6 +11,7 @@
 #include "Unit1.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"
+#include "fake_source.h"
 
 // Boxes are recorded, never shown; the pump processes events and then runs
 // the hook, so a test can deliver a click inside a handler's pump.
@@ -19,13 +20,15 @@ class RecordingUi final : public UiServices {
   void MessageBox(const QString& text) override;
   void ErrorBox(const QString& text) override;
   void ProcessMessages() override;
+  void WaitForMessages() override;
   void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
 
   QStringList boxes;       // message boxes in order
   QStringList errorBoxes;  // error boxes in order
   std::vector<std::string> launched;
   int pumps = 0;
-  std::function<void()> onPump;     // runs inside every pump
+  int waits = 0;
+  std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
 };
 
@@ -78,6 +81,10 @@ class AppFixture {
   FakeDynamicLibrary dynlib;
   fakes::FakeProvider provider;
   fakes::FakeSockets sockets;
+  // Sources beside the browse list, given to the window only when set.
+  fakes::FakeSource wsd, dnsSd;
+  bool withSources = false;
+  std::string sambaConfigPath;
   std::vector<std::string> events;  // "save" / "free" in the order they happened
 
  private:

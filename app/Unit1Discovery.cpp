@@ -1,0 +1,147 @@
+// The workgroup listing and the start-up workgroup with the sources beside
+// the browse list (WS-Discovery, DNS-SD), merged by discovery::Merge.
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
+#include <cstring>
+
+#include "TListView.h"
+#include "Unit1.h"
+#include "Unit1Text.h"
+#include "merge.h"
+#include "netresources.h"
+#include "samba_conf.h"
+
+namespace {
+
+// How long the sources look for computers in one listing. Answers to a Probe
+// come within 500 ms, a Resolve's within as much again; the browse list is
+// read meanwhile.
+constexpr int kListingWindowMs = 1500;
+// The longest the splash waits for a workgroup that the browse list did not give.
+constexpr int kStartupWaitMs = 1500;
+// A source that overruns its window is not waited for beyond this.
+constexpr int kListingBoundMs = 2500;
+
+using discovery::Finding;
+using discovery::Origin;
+using discovery::Outcome;
+
+// One running source of a listing; cancelled when the listing ends, however it ends.
+struct Search {
+  discovery::Source* source = nullptr;
+  Outcome outcome = Outcome::NoDaemon;
+  bool running = false;
+  void End() {
+    if (!running) return;
+    source->Cancel();
+    running = false;
+    outcome = Outcome::NoAnswer;
+  }
+  ~Search() { End(); }
+};
+
+void Begin(Search& search, discovery::Source* source, int windowMs, const discovery::Source::Found& found) {
+  search.source = source;
+  if (!source) return;
+  search.outcome = source->Start(windowMs, found, [&search](Outcome outcome) {
+    search.outcome = outcome;
+    search.running = false;
+  });
+  search.running = search.outcome == Outcome::Answered;
+}
+
+// What one source did, for a listing that found nothing.
+QString Explain(const char* name, const Search& search, int elsewhere) {
+  const QString source = QString::fromUtf8(name);
+  if (!search.source) return {};
+  switch (search.outcome) {
+    case Outcome::NoInterface:
+      return source + QStringLiteral("送信先なし");
+    case Outcome::NoSocket:
+      return source + QStringLiteral("送信不可");
+    case Outcome::NoDaemon:
+      return QStringLiteral("mDNSデーモン停止中");
+    case Outcome::NoAnswer:
+      return source + QStringLiteral("応答なし");
+    case Outcome::Answered:
+      return source + QStringLiteral("は他WGの%1台のみ").arg(elsewhere);
+  }
+  return {};
+}
+
+// Pumps messages until the searches end or boundMs has passed since clock
+// started; a timer makes sure the wait wakes up at the bound.
+void WaitFor(UiServices& ui, const std::vector<Search*>& searches, const QElapsedTimer& clock, int boundMs) {
+  auto running = [&] {
+    return std::any_of(searches.begin(), searches.end(), [](const Search* s) { return s->running; });
+  };
+  if (!running()) return;
+  QTimer bound;
+  bound.setSingleShot(true);
+  bound.start(static_cast<int>(std::max<qint64>(0, boundMs - clock.elapsed())));
+  while (running() && bound.isActive()) ui.WaitForMessages();
+  // Whatever overran the bound is ended here and counts as not answering.
+  for (Search* s : searches) s->End();
+}
+
+}  // namespace
+
+QString TForm1::ListComputers() {
+  QElapsedTimer clock;
+  clock.start();
+  const std::string workgroup = Bytes(workgroupname->text());
+  discovery::Merge merge(workgroup);
+  auto take = [this, &merge](const Finding& finding) {
+    if (const std::optional<std::string> caption = merge.Add(finding)) ListView3->AddRow(Text(*caption), {QString()});
+  };
+
+  // The sources send first; their answers wait in the sockets while the
+  // browse list is read, and are taken as they come after it.
+  Search wsd, dnsSd;
+  Begin(wsd, deps_.wsDiscovery, kListingWindowMs, take);
+  Begin(dnsSd, deps_.dnsSd, kListingWindowMs, take);
+
+  netinfo::ResourceList list;
+  const bool browsed = netinfo::EnumNetResources(*deps_.provider, workgroup, netinfo::kWindowsNetwork, list);
+  for (const std::string& entry : list) {
+    Finding finding;
+    finding.origin = Origin::BrowseList;
+    finding.name = cp932::removeBackslashes(entry);
+    take(finding);
+  }
+  WaitFor(*deps_.ui, {&wsd, &dnsSd}, clock, kListingBoundMs);
+  for (const std::string& caption : merge.Finish()) ListView3->AddRow(Text(caption), {QString()});
+
+  const bool wsdAsked = wsd.source && !discovery::CouldNotRun(wsd.outcome);
+  const bool dnsSdAsked = dnsSd.source && !discovery::CouldNotRun(dnsSd.outcome);
+  if (!browsed && !wsdAsked && !dnsSdAsked) deps_.ui->MessageBox(QStringLiteral("異常終了"));
+  if (ListView3->RowCount() > 0) return QStringLiteral("終了");
+
+  // Nothing found: one short line on what each source found or why it could not ask.
+  QStringList parts;
+  parts << (browsed ? QStringLiteral("ブラウズリスト0台") : QStringLiteral("ブラウズリストなし"));
+  for (const QString& part : {Explain("WSD", wsd, merge.Elsewhere(Origin::WsDiscovery)),
+                              Explain("DNS-SD", dnsSd, merge.Elsewhere(Origin::DnsSd))})
+    if (!part.isEmpty()) parts << part;
+  return QStringLiteral("終了 (") + parts.join(QStringLiteral("、")) + QStringLiteral(")");
+}
+
+std::string TForm1::StartupWorkgroup() {
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<Finding> found;
+  Search wsd;
+  Begin(wsd, deps_.wsDiscovery, kStartupWaitMs, [&found](const Finding& f) { found.push_back(f); });
+
+  char name[256] = {};
+  netinfo::FindWorkgroupName(*deps_.provider, name, 255);
+  std::string workgroup(name, strnlen(name, sizeof name));
+  if (!workgroup.empty()) return workgroup;
+
+  WaitFor(*deps_.ui, {&wsd}, clock, kStartupWaitMs);
+  workgroup = discovery::MostReportedWorkgroup(found);
+  if (workgroup.empty() && !deps_.sambaConfigPath.empty()) workgroup = discovery::SambaWorkgroup(deps_.sambaConfigPath);
+  return workgroup;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The merge of what the sources find into the rows of one workgroup listing,
+// as plain logic: one row per computer (the same name without regard to case,
+// or the same address), and a computer listed only under its own workgroup
+// when that is known, under every workgroup when it cannot be known.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "source.h"
+
+namespace discovery {
+
+class Merge {
+ public:
+  // workgroup: the workgroup being listed (the field's text, bytes).
+  explicit Merge(std::string workgroup);
+
+  // Takes one finding; returns the caption of a row to append now, if any.
+  // A browse list entry belongs to the listed workgroup; a computer whose
+  // workgroup is still unknown waits for Finish, since another source may
+  // yet place it elsewhere.
+  std::optional<std::string> Add(const Finding& finding);
+  // The sources are done: rows for the computers whose workgroup stayed
+  // unknown, in the order they were found.
+  std::vector<std::string> Finish();
+
+  int Rows() const { return rows_; }
+  // Computers a source reported (after merging) that belong to another workgroup.
+  int Elsewhere(Origin origin) const;
+
+ private:
+  struct Computer {
+    std::vector<std::string> names;
+    std::vector<std::string> addresses;
+    std::optional<std::string> workgroup;
+    std::vector<Origin> origins;
+    bool shown = false;
+  };
+  Computer* Find(const Finding& finding);
+  bool Listed(const Computer& c) const;
+
+  std::string workgroup_;
+  std::vector<Computer> computers_;
+  int rows_ = 0;
+};
+
+// The workgroup most of these findings report (ties: the one reported
+// first), without regard to case; empty when none reports one.
+std::string MostReportedWorkgroup(const std::vector<Finding>& findings);
+
+}  // namespace discovery

@@ -1,0 +1,56 @@
+#pragma once
+// Sources that find computers beside the browse list (WS-Discovery, DNS-SD),
+// each behind this small interface so the window can be tested with fakes.
+// Everything runs on the thread of Qt's event loop: a source sends, then
+// reports what it finds from the loop until its window closes.
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace discovery {
+
+// Where a finding came from.
+enum class Origin { BrowseList, WsDiscovery, DnsSd, NodeStatus };
+
+// One computer as one source saw it. Texts are code page 932 bytes.
+struct Finding {
+  Origin origin = Origin::BrowseList;
+  std::string name;       // the computer's name, no backslashes; never empty
+  std::string address;    // IPv4 or IPv6 text; empty when the source gives none
+  std::string workgroup;  // workgroup or domain; empty when unknown
+};
+
+// How one search ended.
+enum class Outcome {
+  Answered,     // ran its window; found() was called at least once
+  NoAnswer,     // ran its window; nothing found
+  NoInterface,  // no interface to send on
+  NoSocket,     // no socket could be opened
+  NoDaemon,     // the service it needs is not running
+};
+
+// True when the outcome means the source could not ask at all.
+inline bool CouldNotRun(Outcome o) { return o == Outcome::NoInterface || o == Outcome::NoSocket || o == Outcome::NoDaemon; }
+
+class Source {
+ public:
+  using Found = std::function<void(const Finding&)>;
+  using Done = std::function<void(Outcome)>;
+  virtual ~Source() = default;
+
+  // Starts one search that lasts at most windowMs. found() is called for
+  // each computer from the event loop; done() exactly once, at the latest
+  // when the window closes, and nothing after it. When the source cannot ask
+  // at all, Start returns that outcome and calls neither; otherwise it
+  // returns Outcome::Answered. A running search is cancelled first.
+  virtual Outcome Start(int windowMs, Found found, Done done) = 0;
+  // Ends a running search at once; done() is not called.
+  virtual void Cancel() = 0;
+};
+
+// The platform's sources: WS-Discovery everywhere; DNS-SD through the
+// desktop's mDNS daemon where there is one (null elsewhere).
+std::unique_ptr<Source> MakeWsDiscovery();
+std::unique_ptr<Source> MakeDnsSd();
+
+}  // namespace discovery

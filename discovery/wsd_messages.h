@@ -1,0 +1,63 @@
+#pragma once
+// WS-Discovery and WS-Transfer messages (SOAP 1.2 over UDP and HTTP): the
+// three we send and a strict reader for the answers. Plain code over bytes.
+// The reader drops anything larger than kMaxMessageBytes, any document with a
+// DOCTYPE, malformed XML and nesting deeper than a real answer needs.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace discovery::wsd {
+
+constexpr int kMaxMessageBytes = 32767;
+constexpr quint16 kPort = 3702;
+extern const char* const kMulticastV4;  // 239.255.255.250
+extern const char* const kMulticastV6;  // ff02::c
+
+// A Probe for Types exactly "wsdp:Device" (peers compare the text).
+QByteArray BuildProbe(const QString& messageId);
+// A Resolve for one endpoint address.
+QByteArray BuildResolve(const QString& messageId, const QString& endpoint);
+// A WS-Transfer Get addressed to one endpoint, for an HTTP POST.
+QByteArray BuildGet(const QString& messageId, const QString& endpoint);
+
+// A fresh "urn:uuid:..." message identifier.
+QString NewMessageId();
+
+// One ProbeMatch or ResolveMatch.
+struct Match {
+  QString endpoint;  // EndpointReference/Address
+  bool computer = false;  // Types hold pub:Computer
+  QStringList xaddrs;
+};
+
+// The host described by a Get response's Relationship section.
+struct Host {
+  bool computer = false;  // Types hold pub:Computer
+  QString computerText;   // the pub:Computer text, e.g. "NAME/Workgroup:WG"
+};
+
+enum class Kind { Other, ProbeMatches, ResolveMatches, GetResponse };
+
+struct Message {
+  Kind kind = Kind::Other;
+  QString messageId;
+  QString relatesTo;
+  std::vector<Match> matches;  // ProbeMatches and ResolveMatches
+  std::vector<Host> hosts;     // GetResponse
+};
+
+// Reads one answer; nothing when it is not one we could trust to read.
+std::optional<Message> Parse(const QByteArray& bytes);
+
+// The computer named by a pub:Computer text: "NAME/Workgroup:WG",
+// "NAME/Domain:DOM" or "NAME\NotJoined", "/" and "\" alike.
+struct ComputerName {
+  QString name;
+  QString workgroup;  // workgroup or domain; empty when not joined
+};
+std::optional<ComputerName> ParseComputerText(const QString& text);
+
+}  // namespace discovery::wsd

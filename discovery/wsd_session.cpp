@@ -1,0 +1,103 @@
+#include "wsd_session.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "wsd_messages.h"
+
+namespace discovery::wsd {
+
+namespace {
+
+// The URL among xaddrs that points at `from` itself, rewritten to that very
+// address; a forged answer must not make us send requests anywhere else.
+std::optional<QUrl> XAddrOnSender(const QStringList& xaddrs, const QHostAddress& from) {
+  for (const QString& text : xaddrs) {
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != QLatin1String("http") || !url.userInfo().isEmpty()) continue;
+    const QHostAddress host(url.host());
+    if (host.isNull() || host.protocol() != from.protocol()) continue;
+    // The same address; an IPv6 scope is the sender's, the URL seldom has one.
+    const Q_IPV6ADDR a = host.toIPv6Address(), b = from.toIPv6Address();
+    if (std::memcmp(&a, &b, sizeof a) != 0) continue;
+    url.setHost(from.toString());  // keeps an IPv6 link-local scope
+    if (url.port() < 0) url.setPort(80);
+    return url;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<int> ProbeGapsMs(std::mt19937& random) {
+  std::uniform_int_distribution<int> first(50, 250);
+  int gap = first(random);
+  std::vector<int> gaps;
+  for (int i = 0; i < 3; ++i) {
+    gaps.push_back(gap);
+    gap = std::min(gap * 2, 500);
+  }
+  return gaps;
+}
+
+Session::Session(QString probeId) : probeId_(probeId.isEmpty() ? NewMessageId() : std::move(probeId)) {
+  probe_ = BuildProbe(probeId_);
+}
+
+
+Session::Actions Session::OnDatagram(const QByteArray& bytes, const QHostAddress& from) {
+  Actions actions;
+  const std::optional<Message> message = Parse(bytes);
+  if (!message) return actions;
+  const bool probeMatch = message->kind == Kind::ProbeMatches && message->relatesTo == probeId_;
+  const bool resolveMatch = message->kind == Kind::ResolveMatches && resolveFor_.contains(message->relatesTo);
+  if (!(probeMatch || resolveMatch)) return actions;
+  // Repeats of an answer we acted on are dropped. Only answers acted on are
+  // remembered, so a forged copy of an ID cannot hide the real answer.
+  if (seenIds_.contains(message->messageId) || seenIds_.size() >= kMaxMessageIds) return actions;
+
+  for (const Match& match : message->matches) {
+    if (!match.computer || match.endpoint.isEmpty() || match.endpoint.size() > 512) continue;
+    const auto known = endpoints_.constFind(match.endpoint);
+    if (resolveMatch) {
+      // Only the endpoint this Resolve asked for, and only once.
+      if (resolveFor_.value(message->relatesTo) != match.endpoint || known == endpoints_.cend() || *known) continue;
+    } else {
+      if (known != endpoints_.cend()) continue;
+      if (endpoints_.size() >= kMaxEndpoints) break;
+      if (match.xaddrs.isEmpty()) {
+        endpoints_.insert(match.endpoint, false);
+        const QString id = NewMessageId();
+        resolveFor_.insert(id, match.endpoint);
+        actions.resolves.push_back(BuildResolve(id, match.endpoint));
+        continue;
+      }
+    }
+    const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from);
+    if (!url) continue;
+    endpoints_.insert(match.endpoint, true);
+    Fetch fetch;
+    fetch.url = *url;
+    fetch.endpoint = match.endpoint;
+    fetch.messageId = NewMessageId();
+    fetch.body = BuildGet(fetch.messageId, match.endpoint);
+    fetch.host = from;
+    actions.fetches.push_back(std::move(fetch));
+  }
+  if (!actions.resolves.empty() || !actions.fetches.empty()) seenIds_.insert(message->messageId);
+  return actions;
+}
+
+std::optional<Computer> Session::OnMetadata(const Fetch& fetch, const QByteArray& body) const {
+  const std::optional<Message> message = Parse(body);
+  if (!message || message->kind != Kind::GetResponse || message->relatesTo != fetch.messageId) return std::nullopt;
+  for (const Host& host : message->hosts) {
+    if (!host.computer) continue;
+    const std::optional<ComputerName> name = ParseComputerText(host.computerText);
+    if (!name) continue;
+    return Computer{name->name, name->workgroup, fetch.host};
+  }
+  return std::nullopt;
+}
+
+}  // namespace discovery::wsd

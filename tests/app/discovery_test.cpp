@@ -1,0 +1,153 @@
+// The workgroup listing and the start-up workgroup with WS-Discovery and
+// DNS-SD beside the browse list (fake sources on the event loop).
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "TListView.h"
+#include "app_fixture.h"
+
+namespace {
+
+using discovery::Finding;
+using discovery::Origin;
+using discovery::Outcome;
+constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
+
+TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
+  AppFixture app;
+  app.withSources = true;
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01", "\\\\PC02"});
+  app.wsd.Find(10, {W, "pc01", "10.0.0.1", "WG"})
+      .Find(20, {W, "WIN11", "10.0.0.2", "wg"})
+      .Find(30, {W, "FAR", "10.0.0.3", "OTHER"})
+      .EndAfter(200);
+  app.dnsSd.Find(15, {D, "pc02", "10.0.0.4", ""})
+      .Find(25, {D, "win11-laptop", "10.0.0.2", ""})
+      .Find(40, {D, "nas", "10.0.0.9", ""})
+      .Find(45, {D, "far", "10.0.0.3", ""})
+      .EndAfter(100);
+  TForm1& form = app.Open();
+  QList<QStringList> seen;  // the rows at each wait
+  app.ui.onPump = [&] { seen.append(Captions(form)); };
+  form.Button5->click();
+
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas"}));
+  EXPECT_EQ(Addresses(form), (QStringList{{}, {}, {}, {}}));
+  EXPECT_EQ(form.Status(), QStringLiteral("終了"));
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+  EXPECT_TRUE(seen.contains(QStringList{"PC01", "PC02", "WIN11"}));  // shown before the window closed
+  EXPECT_EQ(app.wsd.lastWindowMs, app.dnsSd.lastWindowMs);
+
+  form.Button5->click();  // a second listing gives the same rows
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas"}));
+}
+
+TEST(MergedListing, AClickInsideTheWaitIsIgnored) {
+  AppFixture app;
+  app.withSources = true;
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01"});
+  app.wsd.Find(10, {W, "WIN11", "10.0.0.2", "WG"}).EndAfter(60);
+  app.dnsSd.Refuse(Outcome::NoDaemon);
+  TForm1& form = app.Open();
+  bool clicked = false;
+  app.ui.onPump = [&] {
+    if (clicked) return;
+    clicked = true;
+    form.Button5->click();
+  };
+  form.Button5->click();
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(app.wsd.starts, 2);  // start-up and the one listing
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "WIN11"}));
+}
+
+TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
+  struct Case {
+    const char* what;
+    bool browseOpens;
+    std::function<void(AppFixture&)> sources;
+    const char* status;
+    bool box;
+  };
+  const Case cases[] = {
+      {"nothing answers", false,
+       [](AppFixture& a) {
+         a.wsd.EndAfter(30);
+         a.dnsSd.Refuse(Outcome::NoDaemon);
+       },
+       "終了 (ブラウズリストなし、WSD応答なし、mDNSデーモン停止中)", false},
+      {"only other workgroups", true,
+       [](AppFixture& a) {
+         a.wsd.Find(5, {W, "FAR", "10.0.0.3", "OTHER"}).EndAfter(30);
+         a.dnsSd.EndAfter(20);
+       },
+       "終了 (ブラウズリスト0台、WSDは他WGの1台のみ、DNS-SD応答なし)", false},
+      {"no source could ask", false,
+       [](AppFixture& a) {
+         a.wsd.Refuse(Outcome::NoInterface);
+         a.dnsSd.Refuse(Outcome::NoDaemon);
+       },
+       "終了 (ブラウズリストなし、WSD送信先なし、mDNSデーモン停止中)", true},
+  };
+  for (const Case& c : cases) {
+    AppFixture app;
+    app.withSources = true;
+    app.provider.Add("", {"WG"});
+    if (c.browseOpens) app.provider.Add("WG", {});
+    else app.provider.FailOpen("WG", 1222);
+    c.sources(app);
+    TForm1& form = app.Open();
+    form.Button5->click();
+    EXPECT_EQ(form.ListView3->RowCount(), 0) << c.what;
+    EXPECT_EQ(form.Status(), QString::fromUtf8(c.status)) << c.what;
+    EXPECT_EQ(app.ui.boxes, c.box ? QStringList{QStringLiteral("異常終了")} : QStringList()) << c.what;
+  }
+}
+
+TEST(StartupWorkgroup, FallsBackToWsDiscoveryThenSamba) {
+  {
+    AppFixture app;  // the browse list gives one: nobody waits for the others
+    app.withSources = true;
+    app.provider.Add("", {"WG"});
+    app.wsd.Find(5, {W, "A", "10.0.0.1", "ELSE"}).EndAfter(-1);
+    EXPECT_EQ(app.Open().workgroupname->text(), QStringLiteral("WG"));
+    EXPECT_EQ(app.ui.waits, 0);
+    EXPECT_EQ(app.wsd.cancels, 1);
+  }
+  {
+    AppFixture app;  // what most WS-Discovery computers report
+    app.withSources = true;
+    app.wsd.Find(5, {W, "A", "10.0.0.1", "WGB"})
+        .Find(6, {W, "B", "10.0.0.2", "WGA"})
+        .Find(7, {W, "C", "10.0.0.3", "wga"})
+        .EndAfter(50);
+    EXPECT_EQ(app.Open().workgroupname->text(), QStringLiteral("WGA"));
+  }
+  {
+    AppFixture app;  // no answer: the local Samba configuration's
+    app.withSources = true;
+    app.sambaConfigPath = app.ListPath() + ".smb.conf";
+    QFile conf(QString::fromStdString(app.sambaConfigPath));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("[global]\n  workgroup = HOMENET\n");
+    conf.close();
+    app.wsd.EndAfter(20);
+    EXPECT_EQ(app.Open().workgroupname->text(), QStringLiteral("HOMENET"));
+  }
+  {
+    AppFixture app;  // a source that never ends its window does not hold the splash
+    app.withSources = true;
+    app.wsd.EndAfter(-1);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(app.Open().workgroupname->text(), QString());
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(app.wsd.cancels, 1);
+  }
+}
+
+}  // namespace

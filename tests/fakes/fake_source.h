@@ -1,0 +1,38 @@
+#pragma once
+// A discovery source for tests: reports scripted findings from the event
+// loop after their delays, then ends its window, as a real source does.
+//
+//   FakeSource wsd;
+//   wsd.Find(20, {Origin::WsDiscovery, "PC01", "10.0.0.1", "WG"}).EndAfter(100);
+//   wsd.Refuse(Outcome::NoInterface);   // Start says it cannot ask
+#include <QObject>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "source.h"
+
+namespace fakes {
+
+class FakeSource final : public discovery::Source {
+ public:
+  FakeSource& Find(int afterMs, discovery::Finding finding);
+  // The window closes after ms; -1: never (only Cancel ends the search).
+  FakeSource& EndAfter(int ms);
+  FakeSource& Refuse(discovery::Outcome outcome);
+
+  discovery::Outcome Start(int windowMs, Found found, Done done) override;
+  void Cancel() override;
+
+  int starts = 0;
+  int cancels = 0;
+  int lastWindowMs = 0;
+
+ private:
+  std::vector<std::pair<int, discovery::Finding>> script_;
+  int endAfterMs_ = 0;
+  std::optional<discovery::Outcome> refuse_;
+  std::unique_ptr<QObject> run_;  // owns the pending timers of a search
+};
+
+}  // namespace fakes
