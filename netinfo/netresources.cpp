@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 
 namespace netinfo {
 namespace {

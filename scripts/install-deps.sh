@@ -13,6 +13,8 @@ packages=(
   libavahi-client-dev
   qt6-svg-dev
   dpkg-dev fakeroot file lintian appstream desktop-file-utils python3-xlib
+  wsdd llmnrd avahi-daemon avahi-utils dbus-daemon
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   qtkeychain-qt6-dev
   gnome-keyring libsecret-tools dbus-daemon dbus-bin
   krb5-user samba-ad-dc samba-ad-provision
@@ -45,5 +47,9 @@ apt-get install -y --no-install-recommends "${missing[@]}"
 # Samba's packages may enable their units for the next boot; the tests start
 # their own servers, so keep the system ones off.
 for unit in smbd nmbd samba-ad-dc; do
+  systemctl disable "$unit" >/dev/null 2>&1 || true
+done
+# The same for the announcers the test LAN starts in its own namespaces.
+for unit in wsdd llmnrd avahi-daemon.service avahi-daemon.socket; do
   systemctl disable "$unit" >/dev/null 2>&1 || true
 done

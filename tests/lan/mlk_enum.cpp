@@ -23,7 +23,7 @@
 #include <string>
 
 #include "companion.h"
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "netresources.h"
 #include "probe_timing.h"
 #include "smb_auth.h"

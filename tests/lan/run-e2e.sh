@@ -13,7 +13,7 @@ skip() { echo "SKIP: $*" >&2; exit 77; }
 [ $# -ge 1 ] || { echo "usage: run-e2e.sh TEST_BINARY [args...]" >&2; exit 2; }
 [ "$(id -u)" = 0 ] || skip "needs root for network namespaces"
 command -v ip >/dev/null || skip "no iproute2"
-for tool in nmbd smbd nmblookup smbclient smbtree python3 setsid; do
+for tool in nmbd smbd nmblookup smbclient smbtree python3 setsid wsdd llmnrd dbus-daemon avahi-daemon avahi-browse; do
   command -v "$tool" >/dev/null || skip "no $tool"
 done
 

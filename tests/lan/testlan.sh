@@ -1,5 +1,6 @@
 #!/bin/bash
-# A small test LAN made of network namespaces, with real Samba peers.
+# A small test LAN made of network namespaces, with real Samba peers and the
+# announcers of today's LANs (wsdd, llmnrd, avahi-daemon).
 #
 #   testlan.sh start              build the LAN and wait until browsing works
 #   testlan.sh stop               stop every process of the LAN, delete it
@@ -13,11 +14,41 @@
 #                                 in "all" every query the client sends
 #   testlan.sh status             print the hosts
 #
+# The hosts (10.231.0.0/24; the client is .100, MLKCLIENT in TESTGROUP):
+#   WGMASTER .10   TESTGROUP master browser (nmbd/smbd, SMB1 on), share public
+#   MEMBER1  .11   member (共有資料, data); also announced by wsdd, so one
+#                  computer known by two sources; the client's hosts file
+#                  names it
+#   MEMBER2  .12   member (team docs, tools)
+#   LATEHOST .13   member whose nmbd answers from the start but whose smbd
+#                  (and any TCP) stays silent until start-late-smbd
+#   BIGSHARE .14   member with 501 shares, one with an 80-character name
+#   OTHERPC  .20   master browser of OTHERGRP (other)
+#   GARBLER  .66   NetBIOS answers that are garbage (see nbgarbage.py)
+#   WSDHOST  .30   SMB1 and NetBIOS off (smbd on 445 only, share wsdshare):
+#                  announced only by wsdd (workgroup TESTGROUP), its name
+#                  answered only by llmnrd (LLMNR A)
+#   MDNSHOST .31   SMB1 and NetBIOS off (share mdnsshare): announced only by
+#                  DNS-SD; smbd registers _smb._tcp as MDNSHOST with its own
+#                  avahi-daemon, host name mdnshost.local (mDNS both ways)
+#   LLMNRPC  .32   no SMB, no NetBIOS: LLMNR A for LLMNRPC and PTR for .32,
+#                  each after garbage, a forged PTR answer from .33, and mDNS
+#                  garbage for llmnrpc.local (see llmnrpeer.py); LLMNRBAD gets
+#                  garbage only
+# Every wsdd has its own -U uuid (hosts in namespaces share one host name).
+# Each avahi-daemon (MDNSHOST's, and the client's own) runs with a private
+# /run (tmpfs in a mount namespace of its own, for its fixed pid file) and a
+# private system bus (a dbus-daemon listening under the host's directory).
+# exec-client exports DBUS_SYSTEM_BUS_ADDRESS for the client's bus, so
+# avahi-browse/avahi-resolve and the program's DNS-SD reach the client's
+# avahi-daemon. No smbd but MDNSHOST's registers with mDNS.
+#
 # State lives in $MLK_LAN_DIR (default /tmp/mlk-lan). Nothing is created on
 # the machine's own interfaces: the veth pairs are made inside the bridge
 # namespace with their peer ends put straight into the host namespaces, and
 # every address lives only inside those namespaces. Needs root, iproute2,
-# nmbd/smbd/nmblookup/smbclient and python3.
+# nmbd/smbd/nmblookup/smbclient/smbtree, python3, wsdd, llmnrd, dbus-daemon,
+# avahi-daemon and avahi-utils.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 export PATH=$PATH:/usr/sbin:/sbin
@@ -36,9 +67,13 @@ LATEHOST $NET.13 TESTGROUP late
 BIGSHARE $NET.14 TESTGROUP member
 OTHERPC $NET.20 OTHERGRP otherlmb
 GARBLER $NET.66 - garbage
+WSDHOST $NET.30 TESTGROUP wsd
+MDNSHOST $NET.31 - dnssd
+LLMNRPC $NET.32 - llmnr
 LOCKED $NET.15 TESTGROUP locked
 ADDC $NET.16 MLK dc
 DROPPER $NET.17 - dropper"
+LLMNR_FORGER=$NET.33
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
 
@@ -53,8 +88,11 @@ host_field() {  # NAME FIELD(2..4)
   awk -v n="$1" -v f="$2" '$1 == n { print $f }' <<<"$HOSTS"
 }
 
+bus_of() { printf 'unix:path=%s/avahi/bus' "$(hostdir "$1")"; }
+
 in_client() {
-  ip netns exec "$(ns_of client)" env HOME="$RUN/client/home" MLK_LAN_DIR="$RUN" "$@"
+  ip netns exec "$(ns_of client)" env HOME="$RUN/client/home" MLK_LAN_DIR="$RUN" \
+    DBUS_SYSTEM_BUS_ADDRESS="$(bus_of client)" "$@"
 }
 
 # --- namespaces and links ---------------------------------------------------
@@ -142,7 +180,17 @@ write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
   d=$(hostdir "$name")
   mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share}
   chmod 0755 "$d" "$d/share"
-  local browse
+  local browse protocols mdns="multicast dns register = no"
+  if [ "$wg" = - ]; then wg=WORKGROUP; fi
+  case $role in
+    wsd | dnssd) protocols="server min protocol = SMB2_02
+  disable netbios = yes
+  smb ports = 445" ;;
+    *) protocols="server min protocol = NT1" ;;
+  esac
+  # Only the DNS-SD host registers, and only with its own avahi-daemon: the
+  # others must never reach a bus outside the LAN.
+  if [ "$role" = dnssd ]; then mdns="multicast dns register = yes"; fi
   case $role in
     master) browse="local master = yes
   preferred master = yes
@@ -165,8 +213,9 @@ write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
   server string = $name test host
   interfaces = $addr/24
   bind interfaces only = yes
-  server min protocol = NT1
+  $protocols
   client min protocol = NT1
+  $mdns
   server role = standalone server
   map to guest = Bad User
   guest account = nobody
@@ -192,6 +241,8 @@ EOF
     MEMBER2) add_share "$d" "team docs"; add_share "$d" tools ;;
     LATEHOST) add_share "$d" late ;;
     OTHERPC) add_share "$d" other ;;
+    WSDHOST) add_share "$d" wsdshare ;;
+    MDNSHOST) add_share "$d" mdnsshare ;;
     BIGSHARE)
       local i
       for i in $(seq -w 1 500); do add_share "$d" "s$i"; done
@@ -368,6 +419,91 @@ start_garbler() {
     --client "$CLIENT_ADDR" --name GARBLER --ok-name GARBLEOK --mode-file "$RUN/garbler.mode"
 }
 
+# A uuid of its own for every wsdd, made from the host's name.
+wsd_uuid() {  # NAME
+  local h
+  h=$(printf 'mlk-wsd-%s' "$1" | md5sum | cut -c1-32)
+  printf '%s-%s-4%s-8%s-%s' "${h:0:8}" "${h:8:4}" "${h:13:3}" "${h:17:3}" "${h:20:12}"
+}
+
+start_wsdd() {  # NAME WORKGROUP
+  spawn "$1" wsdd wsdd -4 -i eth0 -p -U "$(wsd_uuid "$1")" -n "$1" -w "$2"
+}
+
+# A private system bus, then avahi-daemon on it with a private /run (its pid
+# file and socket paths are fixed) and an empty static service folder.
+start_avahi() {  # NAME HOST_NAME
+  local d
+  d=$(hostdir "$1")/avahi
+  mkdir -p "$d/services"
+  cat >"$d/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$d/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+CONF
+  cat >"$d/avahi-daemon.conf" <<CONF
+[server]
+host-name=$2
+domain-name=local
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=eth0
+enable-dbus=yes
+ratelimit-interval-usec=1000000
+ratelimit-burst=1000
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-addresses=yes
+publish-hinfo=no
+publish-workstation=no
+[reflector]
+enable-reflector=no
+CONF
+  spawn "$1" dbus dbus-daemon --nofork --nopidfile --config-file="$d/bus.conf"
+  local until=$((SECONDS + 10))
+  until [ -S "$d/bus" ]; do
+    if deadline_passed "$until"; then die "no system bus for $1"; fi
+    sleep 0.05
+  done
+  spawn "$1" avahi env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of "$1")" \
+    unshare --mount --propagation private sh -c \
+    'mount -t tmpfs -o mode=0755 tmpfs /run && mount --bind "$0" /etc/avahi/services &&
+     exec avahi-daemon --file="$1" --no-drop-root --no-chroot --no-rlimits' "$d/services" "$d/avahi-daemon.conf"
+}
+
+start_llmnr_peer() {
+  ip -n "$(ns_of LLMNRPC)" addr add "$LLMNR_FORGER/24" dev eth0
+  spawn LLMNRPC llmnrpeer python3 "$HERE/llmnrpeer.py" --bind "$(host_field LLMNRPC 2)" \
+    --client "$CLIENT_ADDR" --name LLMNRPC --bad-name LLMNRBAD --forged-from "$LLMNR_FORGER" --forged-name FORGED
+}
+
+# The announcers of today's LANs: ready within seconds, well inside the
+# master browser's election, so they add nothing to the start-up time.
+start_modern() {
+  start_avahi client mlkclient
+  start_avahi MDNSHOST mdnshost
+  start_samba WSDHOST smbd
+  start_wsdd WSDHOST TESTGROUP
+  start_wsdd MEMBER1 TESTGROUP
+  spawn WSDHOST llmnrd llmnrd -i eth0 -H WSDHOST
+  start_llmnr_peer
+}
+
 # --- readiness --------------------------------------------------------------
 
 deadline_passed() { [ "$SECONDS" -ge "$1" ]; }
@@ -430,6 +566,47 @@ wait_prompt() {  # NAME DEADLINE
   done
 }
 
+listening() {  # NAME PROTO(u|t) PORT
+  grep -q ":$3 " <<<"$(ip netns exec "$(ns_of "$1")" ss -Hl"$2"n 2>/dev/null || true)"
+}
+
+wait_listening() {  # NAME PROTO PORT DEADLINE
+  until listening "$1" "$2" "$3"; do
+    if deadline_passed "$4"; then die "nothing listens on $2 $3 on $1"; fi
+    sleep 0.2
+  done
+}
+
+wait_avahi() {  # NAME DEADLINE
+  until grep -q 'Server startup complete' "$(hostdir "$1")/log/avahi.out" 2>/dev/null; do
+    if deadline_passed "$2"; then die "avahi-daemon of $1 did not start"; fi
+    sleep 0.1
+  done
+}
+
+# The client's avahi-daemon sees MDNSHOST's SMB service with its address.
+wait_dnssd() {  # DEADLINE
+  until grep -q "^=;eth0;IPv4;MDNSHOST;_smb._tcp;local;mdnshost.local;$(host_field MDNSHOST 2);445;" \
+    <<<"$(client_output timeout 10 avahi-browse -rtpk _smb._tcp)"; do
+    if deadline_passed "$1"; then die "MDNSHOST not found by DNS-SD in time"; fi
+    sleep 0.3
+  done
+}
+
+wait_modern() {  # DEADLINE
+  local name
+  for name in WSDHOST MEMBER1; do
+    wait_listening "$name" u 3702 "$1"
+    wait_listening "$name" t 5357 "$1"
+  done
+  wait_listening WSDHOST u 5355 "$1"
+  wait_listening WSDHOST t 445 "$1"
+  wait_listening LLMNRPC u 5355 "$1"
+  wait_listening LLMNRPC u 5353 "$1"
+  wait_avahi client "$1"
+  wait_dnssd "$1"
+}
+
 wait_garbler() {  # DEADLINE
   until grep -q ':137 ' <<<"$(ip netns exec "$(ns_of GARBLER)" ss -Hlun 2>/dev/null || true)"; do
     if deadline_passed "$1"; then die "garbage responder did not start"; fi
@@ -454,7 +631,7 @@ cmd_start() {
   write_client_files
   local name addr wg role
   while read -r name addr wg role; do
-    if [ "$role" != garbage ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
+    if [ "$role" != garbage ] && [ "$role" != llmnr ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
   done <<<"$HOSTS"
 
   start_samba WGMASTER nmbd
@@ -466,6 +643,11 @@ cmd_start() {
   start_locked
   provision_dc &
   local dc_job=$!
+  start_modern
+  # MDNSHOST's smbd registers its service once its avahi-daemon is up.
+  wait_avahi MDNSHOST "$deadline"
+  spawn MDNSHOST smbd env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of MDNSHOST)" /usr/sbin/smbd --foreground \
+    --no-process-group -s "$(hostdir MDNSHOST)/smb.conf" -l "$(hostdir MDNSHOST)/log"
   wait_master TESTGROUP "$(host_field WGMASTER 2)" "$deadline"
   log "master browser elected after $((SECONDS - t0)) s"
   # Members announce themselves fastest once the master has won.
@@ -483,6 +665,7 @@ cmd_start() {
   wait_locked "$deadline"
   if wait "$dc_job"; then start_dc "$deadline"; else log "no domain controller: $(tail -n 1 "$(hostdir ADDC)/dc/provision.log" 2>/dev/null)"; fi
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
+  wait_modern "$deadline"
   trap - EXIT
   log "ready after $((SECONDS - t0)) s"
   cmd_status
