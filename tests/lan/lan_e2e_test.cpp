@@ -30,6 +30,7 @@
 #include "cp932.h"
 #include "netprovider.h"
 #include "sockets.h"
+#include "source.h"
 #include "uiservices.h"
 
 namespace {
@@ -40,6 +41,8 @@ const QString kMember1 = "10.231.0.11";
 const QString kMember2 = "10.231.0.12";
 const QString kLateHost = "10.231.0.13";
 const QString kGarbler = "10.231.0.66";
+const QString kWsdHost = "10.231.0.30";
+const QString kMdnsHost = "10.231.0.31";
 const QString kLongShare = "share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
 // Generous bounds so a stuck call fails the test instead of hanging it.
 constexpr int kWatchBoundMs = 60000;
@@ -51,6 +54,10 @@ class RecordingUi : public UiServices {
   void ErrorBox(const QString& text) override { errors << text; }
   void ProcessMessages() override {
     QCoreApplication::processEvents();
+    if (onPump) onPump();
+  }
+  void WaitForMessages() override {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (onPump) onPump();
   }
   void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
@@ -143,6 +150,8 @@ class LanWindow : public ::testing::Test {
     deps.dynlib = dynlib_.get();
     deps.libraryName = netlib::LibraryFileName();
     deps.listFilePath = listFile_;
+    deps.wsDiscovery = wsDiscovery_.get();
+    deps.dnsSd = dnsSd_.get();
     auto window = std::make_unique<TForm1>(deps);
     window->show();
     QCoreApplication::processEvents();
@@ -164,6 +173,8 @@ class LanWindow : public ::testing::Test {
   std::unique_ptr<netinfo::NetProvider> provider_ = netinfo::MakePlatformNetProvider();
   std::unique_ptr<netinfo::SocketsInfo> sockets_ = netinfo::MakePlatformSockets();
   std::unique_ptr<netlib::DynamicLibrary> dynlib_ = netlib::MakePlatformDynamicLibrary();
+  std::unique_ptr<discovery::Source> wsDiscovery_ = discovery::MakeWsDiscovery();
+  std::unique_ptr<discovery::Source> dnsSd_ = discovery::MakeDnsSd();
   QTemporaryDir dir_;
   std::string listFile_;
 };
@@ -183,31 +194,48 @@ TEST_F(LanWindow, StartUpShowsTheWorkgroupAndTheClientsInterfaces) {
   EXPECT_GE(RowOf(w->ListView1, "127.0.0.1"), 0);
 }
 
-TEST_F(LanWindow, WorkgroupListingReplacesTheRowsWithTheWorkgroupsComputers) {
+// TESTGROUP's computers: the browse list's five, WSDHOST found only by
+// WS-Discovery, MDNSHOST only by DNS-SD under its host name mdnshost.local
+// (its workgroup cannot be known, so it is listed under every workgroup), and
+// MEMBER1, found by the browse list and by WS-Discovery, once.
+const std::set<QString> kTestgroup = {"WGMASTER", "MEMBER1", "MEMBER2", "LATEHOST", "BIGSHARE", "WSDHOST", "mdnshost"};
+
+TEST_F(LanWindow, WorkgroupListingMergesEverySourceOneRowPerComputer) {
   WriteList({"OLDPC"});
   auto w = Open();
   ASSERT_EQ(Captions(w->ListView3), QStringList{"OLDPC"});
 
   Click(w->Button5);
-  EXPECT_EQ(Set(Captions(w->ListView3)),
-            (std::set<QString>{"WGMASTER", "MEMBER1", "MEMBER2", "LATEHOST", "BIGSHARE"}));
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_EQ(Set(rows), kTestgroup);
+  EXPECT_EQ(rows.size(), int(kTestgroup.size())) << rows.join(",").toStdString();  // no duplicate
   for (int row = 0; row < w->ListView3->RowCount(); ++row) EXPECT_EQ(w->ListView3->SubItem(row), "");
   EXPECT_EQ(w->Status(), "終了");
   EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  if (const char* png = std::getenv("MLK_E2E_GRAB")) w->grab().save(QString::fromLocal8Bit(png));
 
   // A second listing gives the same rows, not twice as many.
   Click(w->Button5);
-  EXPECT_EQ(w->ListView3->RowCount(), 5);
+  EXPECT_EQ(w->ListView3->RowCount(), int(kTestgroup.size()));
+}
+
+TEST_F(LanWindow, AComputerOfAnotherWorkgroupIsListedOnlyUnderIt) {
+  auto w = Open();
+  w->workgroupname->setText("othergrp");  // compared without case
+  Click(w->Button5);
+  // WSDHOST and MEMBER1 say TESTGROUP; MDNSHOST could be in either.
+  EXPECT_EQ(Set(Captions(w->ListView3)), (std::set<QString>{"OTHERPC", "mdnshost"}));
+  EXPECT_EQ(w->Status(), "終了");
 }
 
 TEST_F(LanWindow, ListFileWrittenAtShutdownHoldsTheRows) {
   auto w = Open();
   Click(w->Button5);
   const QStringList rows = Captions(w->ListView3);
-  ASSERT_EQ(rows.size(), 5);
+  ASSERT_EQ(rows.size(), int(kTestgroup.size()));
   w.reset();  // FormDestroy
 
-  std::string expected = "[WGPCLIST]\r\n5\r\n";
+  std::string expected = "[WGPCLIST]\r\n" + std::to_string(rows.size()) + "\r\n";
   for (const QString& row : rows) expected += row.toStdString() + "\r\n";
   EXPECT_EQ(ReadList(), expected);
   EXPECT_TRUE(ui_.errors.isEmpty()) << ui_.errors.join(" | ").toStdString();
@@ -405,6 +433,20 @@ TEST_F(LanWindow, GarbageAnsweringEveryQueryDoesNotHideTheRealAnswer) {
   ASSERT_NE(member2, nullptr) << ui_.messages.join(" | ").toStdString();
   EXPECT_EQ(Set(ChildTexts(member2)), (std::set<QString>{"team docs", "tools"}));
   EXPECT_EQ(w->ListView3->SubItem(0), kMember2);
+}
+
+// The same window on a LAN where nobody answers: run-e2e.sh runs this case
+// alone in a namespace of its own whose one interface leads nowhere and with
+// no mDNS daemon to ask.
+TEST_F(LanWindow, EmptyLanListingSaysWhatEachSourceFound) {
+  if (!std::getenv("MLK_LAN_EMPTY")) GTEST_SKIP() << "runs only on the empty LAN";
+  auto w = Open();
+  EXPECT_EQ(w->workgroupname->text(), "");
+  w->workgroupname->setText("TESTGROUP");
+  Click(w->Button5);
+  EXPECT_EQ(w->ListView3->RowCount(), 0);
+  EXPECT_EQ(w->Status(), QString::fromUtf8("終了 (ブラウズリストなし、WSD応答なし、mDNSデーモン停止中)"));
+  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();  // WS-Discovery could ask
 }
 
 }  // namespace
