@@ -49,13 +49,13 @@ int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const c
 }
 
 int Workgroup(netinfo::NetProvider& net, int repeat) {
-  char name[256];
-  const bool opened = lanprobe::Timed(repeat, [&] {
-    std::memset(name, 0, sizeof name);
-    return netinfo::FindWorkgroupName(net, name, 255);
+  std::optional<std::string> name;
+  lanprobe::Timed(repeat, [&] {
+    name = netinfo::FindWorkgroupName(net, 255);
+    return name.has_value();
   });
-  PrintLine(name);
-  return opened ? 0 : 1;
+  PrintLine(name.value_or(""));
+  return name ? 0 : 1;
 }
 
 // Answers the dialog step with the user and the password, and counts.
