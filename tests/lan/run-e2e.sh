@@ -44,8 +44,7 @@ trap 'exit 130' INT TERM
 "$LAN" start || exit 1
 binary=$1
 shift
-# with a private Secret Service for the keyring tests
-"$LAN" exec-client env QT_QPA_PLATFORM=offscreen MLK_LAN_SCRIPT="$LAN" "$HERE/keyring-session.sh" "$binary" "$@"
+"$LAN" exec-client env QT_QPA_PLATFORM=offscreen MLK_LAN_SCRIPT="$LAN" "$binary" "$@"
 status=$?
 # A LAN where nobody answers: one interface that leads nowhere, no mDNS daemon.
 unshare --net env QT_QPA_PLATFORM=offscreen MLK_LAN_EMPTY=1 DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
