@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "netbios.h"
@@ -20,10 +21,11 @@ struct Timing {
   milliseconds budget;
   milliseconds retry;
 };
-// A broadcast is sent three times 500 ms apart and given up after 1.5 s: on
-// the test LAN a member that answers in a millisecond otherwise once in a few
-// runs let a whole 750 ms pass unanswered right after start-up.
-constexpr Timing kBroadcastTiming{milliseconds{1500}, milliseconds{500}};
+// A broadcast is sent three times 100 ms apart and given up after 250 ms, a
+// little sooner than nmblookup gives up on a name nobody holds (270 ms on the
+// test LAN). Members there answer within milliseconds once they are up; the
+// slow first answers seen earlier came from a LAN not yet settled.
+constexpr Timing kBroadcastTiming{milliseconds{250}, milliseconds{100}};
 // A node status goes to one computer, which may be slow or far: up to 1.5 s.
 constexpr Timing kUnicastTiming{milliseconds{1500}, milliseconds{500}};
 constexpr size_t kDatagramMax = 65536;
@@ -37,6 +39,12 @@ uint16_t NewTransactionId() {
     return static_cast<uint16_t>(Clock::now().time_since_epoch().count());
   }
 }
+
+// A query that cannot even be sent is no unknown name: the entry point
+// reports it as the internal failure it is.
+struct SocketUnusable : std::runtime_error {
+  SocketUnusable() : std::runtime_error("no UDP socket for the name service") {}
+};
 
 int MillisecondsUntil(Clock::time_point when) {
   const auto left = std::chrono::ceil<milliseconds>(when - Clock::now()).count();
@@ -76,7 +84,7 @@ std::optional<Ipv4> QueryName(std::string_view name) {
   const std::vector<Ipv4> targets = sock::BroadcastAddresses();
   if (targets.empty()) return std::nullopt;
   sock::Udp socket(true);
-  if (!socket.ok()) return std::nullopt;
+  if (!socket.ok()) throw SocketUnusable();
   const uint16_t id = NewTransactionId();
   std::optional<Ipv4> found;
   Exchange(socket, BuildNameQuery(id, *wanted, true), targets, kBroadcastTiming, [&](const uint8_t* data, size_t size, const Ipv4&) {
@@ -91,7 +99,7 @@ std::optional<Ipv4> QueryName(std::string_view name) {
 std::optional<std::string> QueryComputerName(const Ipv4& address) {
   if (!IsUnicastTarget(address)) return std::nullopt;
   sock::Udp socket(false);
-  if (!socket.ok()) return std::nullopt;
+  if (!socket.ok()) throw SocketUnusable();
   const uint16_t id = NewTransactionId();
   std::optional<std::string> found;
   Exchange(socket, BuildNodeStatusQuery(id), {address}, kUnicastTiming, [&](const uint8_t* data, size_t size, const Ipv4& from) {

@@ -9,7 +9,8 @@
 namespace mirelka::netbios {
 
 // Broadcasts a name query on every up, non-loopback IPv4 interface; the first
-// positive answer wins. The name is asked with the workstation suffix 0x00:
+// positive answer wins. Both exchanges throw std::runtime_error when no
+// socket can be had for them. The name is asked with the workstation suffix 0x00:
 // every computer with NetBIOS registers NAME<00>, also one that shares no files.
 std::optional<Ipv4> QueryName(std::string_view name);
 

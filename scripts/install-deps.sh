@@ -15,6 +15,9 @@ packages=(
   dpkg-dev fakeroot file lintian appstream desktop-file-utils python3-xlib
   wsdd llmnrd avahi-daemon avahi-utils dbus-daemon
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  qtkeychain-qt6-dev
+  gnome-keyring libsecret-tools dbus-daemon dbus-bin
+  krb5-user samba-ad-dc samba-ad-provision
 )
 
 missing=()

@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cstring>
+#include <optional>
+#include <string>
 
 #include "netprovider.h"
 #include "netresources.h"
@@ -17,13 +17,8 @@ using netinfo::NetResource;
 
 TEST(MprProvider, AFailedOpenLeavesTheCallersDataAlone) {
   auto net = netinfo::MakePlatformNetProvider();
-  std::array<char, 256> name;
-  name.fill('\x7F');
-  const bool found = netinfo::FindWorkgroupName(*net, name.data(), 255);
-  if (found) {
-    EXPECT_NE(std::memchr(name.data(), 0, name.size()), nullptr);
-  } else {
-    EXPECT_EQ(std::count(name.begin(), name.end(), '\x7F'), 256);
+  if (const std::optional<std::string> name = netinfo::FindWorkgroupName(*net, 255)) {
+    EXPECT_LE(name->size(), 255u);
   }
   netinfo::ResourceList list = {"kept"};
   if (!netinfo::EnumNetResources(*net, "\\\\127.0.0.1", "", list)) {
