@@ -29,9 +29,10 @@ fi
 build=${BUILD:-build}
 
 # Windows: the cross-built DLL, libraries and tests under Wine, in a namespace
-# of their own (says so and skips when MinGW-w64 or Wine is missing).
+# of their own (says so and skips when MinGW-w64 or Wine is missing). Not
+# again in the sanitizer run, which has no Windows build of its own.
 windows=0
-scripts/test-windows.sh || windows=$?
+[ -n "$sanitize" ] || scripts/test-windows.sh || windows=$?
 
 status=0
 if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
