@@ -10,6 +10,7 @@
 // Share listing uses the library's default protocols.
 #include <QUrl>
 #include <libsmbclient.h>
+#include <netdb.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,6 +81,24 @@ bool HasKerberosTicketCache() {
   if (const char* name = std::getenv("KRB5CCNAME"); name && *name) return true;
   const std::string defaultCache = "/tmp/krb5cc_" + std::to_string(getuid());
   return access(defaultCache.c_str(), R_OK) == 0;
+}
+
+// The name a Kerberos ticket can be asked for: a ticket is for a computer's
+// DNS name, never for an address, and a computer known only by its NetBIOS
+// name is in no realm. A dotted name as it is, else the canonical name the
+// system's resolver gives; empty when there is none with a dot. (Asked for
+// smb://NAME without a dot, the library also first looks NAME up as a
+// workgroup by broadcast, which costs about half a second.)
+std::string DnsName(const std::string& name) {
+  if (name.find('.') != std::string::npos) return name;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return {};
+  std::string canonical = found->ai_canonname ? found->ai_canonname : "";
+  freeaddrinfo(found);
+  return canonical.find('.') != std::string::npos ? canonical : std::string();
 }
 
 // Hands the library the logon of the attempt under way (the context's user
@@ -268,13 +287,11 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
   // request timeout even starts; the owner's bounded check fails it early.
   if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
   const std::string name = cp932::toUtf8(target.name);
+  const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
   Context context(false, 445);
-  error = login.Open(name, HasKerberosTicketCache(), [&](const Logon& logon) {
+  error = login.Open(name, !realmName.empty(), [&](const Logon& logon) {
     context.Use(logon);
-    // A Kerberos ticket is for the computer's name, never for an address.
-    // For a name without a dot the library first looks the name up as a
-    // workgroup, by broadcast (about 0.5 s); only ticket holders pay this.
-    const std::string& url = logon.kind == Logon::Kind::kKerberos ? name : host;
+    const std::string& url = logon.kind == Logon::Kind::kKerberos ? realmName : host;
     // Port 445 alone: the library would wait about 5 s on each of 445 and
     // 139 for a silent host. A host that refuses 445 is alive and may speak
     // on 139.

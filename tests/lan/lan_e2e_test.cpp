@@ -40,8 +40,6 @@ const QString kMember1 = "10.231.0.11";
 const QString kMember2 = "10.231.0.12";
 const QString kLateHost = "10.231.0.13";
 const QString kGarbler = "10.231.0.66";
-const QString kWsdHost = "10.231.0.30";
-const QString kMdnsHost = "10.231.0.31";
 const QString kLongShare = "share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
 // Generous bounds so a stuck call fails the test instead of hanging it.
 constexpr int kWatchBoundMs = 60000;

@@ -365,7 +365,7 @@ start_dc() {  # DEADLINE
   local d addr
   d=$(hostdir ADDC)/dc
   addr=$(host_field ADDC 2)
-  printf '%s ADDC addc.mlk.test\n' "$addr" >>"/etc/netns/$(ns_of client)/hosts"
+  printf '%s addc.mlk.test ADDC\n' "$addr" >>"/etc/netns/$(ns_of client)/hosts"
   cat >"$RUN/client/krb5.conf" <<EOF
 [libdefaults]
   default_realm = $DC_REALM
