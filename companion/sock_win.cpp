@@ -55,12 +55,27 @@ bool Udp::SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t po
                 reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == static_cast<int>(packet.size());
 }
 
-bool Udp::WaitReadable(int timeoutMs) {
-  WSAPOLLFD pfd{AsSocket(handle_), POLLRDNORM, 0};
-  return WSAPoll(&pfd, 1, std::max(timeoutMs, 0)) > 0 && (pfd.revents & (POLLRDNORM | POLLERR)) != 0;
+bool Udp::SetMulticastTtl(int ttl) {
+  const DWORD value = static_cast<DWORD>(ttl);
+  return setsockopt(AsSocket(handle_), IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&value),
+                    sizeof value) == 0;
 }
 
-bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
+bool Udp::SetMulticastInterface(const Ipv4& address) {
+  in_addr in{};
+  std::memcpy(&in, address.data(), address.size());
+  return setsockopt(AsSocket(handle_), IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&in), sizeof in) == 0;
+}
+
+bool Udp::WaitAny(const std::vector<Udp*>& sockets, int timeoutMs) {
+  std::vector<WSAPOLLFD> pfds;
+  for (const Udp* socket : sockets) pfds.push_back(WSAPOLLFD{AsSocket(socket->handle_), POLLRDNORM, 0});
+  if (WSAPoll(pfds.data(), static_cast<ULONG>(pfds.size()), std::max(timeoutMs, 0)) <= 0) return false;
+  return std::any_of(pfds.begin(), pfds.end(),
+                     [](const WSAPOLLFD& p) { return (p.revents & (POLLRDNORM | POLLERR)) != 0; });
+}
+
+bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint16_t& fromPort) {
   for (;;) {
     sockaddr_in sa{};
     int saLength = sizeof sa;
@@ -75,6 +90,7 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
     if (sa.sin_family != AF_INET) continue;
     length = static_cast<size_t>(got);
     from = FromSockaddr(sa);
+    fromPort = ntohs(sa.sin_port);
     return true;
   }
 }
@@ -127,6 +143,40 @@ std::vector<Ipv4> BroadcastAddresses() {
     }
   }
   return addresses;
+}
+
+std::vector<LinkAddress> MulticastInterfaces() {
+  std::vector<LinkAddress> links;
+  ULONG size = 16 * 1024;
+  std::vector<unsigned char> storage;
+  ULONG status = ERROR_BUFFER_OVERFLOW;
+  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
+    storage.resize(size);
+    status = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                  nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
+  }
+  if (status != NO_ERROR) return links;
+  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter; adapter = adapter->Next) {
+    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
+        (adapter->Flags & IP_ADAPTER_NO_MULTICAST) != 0) {
+      continue;
+    }
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+      const SOCKADDR* sa = unicast->Address.lpSockaddr;
+      if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 32) continue;
+      sockaddr_in in{};
+      std::memcpy(&in, sa, sizeof in);
+      LinkAddress link{FromSockaddr(in), {}};
+      const uint32_t mask = unicast->OnLinkPrefixLength == 0 ? 0u : ~0u << (32 - unicast->OnLinkPrefixLength);
+      in.sin_addr.s_addr = htonl(mask);
+      link.mask = FromSockaddr(in);
+      if (!IsUnicastTarget(link.address)) continue;
+      if (std::none_of(links.begin(), links.end(), [&](const LinkAddress& l) { return l.address == link.address; })) {
+        links.push_back(link);
+      }
+    }
+  }
+  return links;
 }
 
 }  // namespace mirelka::sock
