@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,9 +26,14 @@ struct Asking {
     uint16_t port = 0;
     std::optional<Ipv4> via;  // multicast: the address of the interface to leave by
   };
-  std::unique_ptr<sock::Udp> socket;
+  // The socket it goes out on, opened at the first send: broadcasts allowed,
+  // or the hop limit of multicast (0: the system's).
+  bool broadcast = false;
+  int multicastTtl = 0;
   std::vector<uint8_t> packet;
   std::vector<Target> targets;
+  // How long after the start the first send waits.
+  std::chrono::milliseconds delay{0};
   // Looks at one datagram that arrived on the socket; true when it was a
   // sound answer and has been taken.
   std::function<bool(const Datagram&)> accept;
@@ -46,19 +50,21 @@ struct Timing {
 // runs let a whole 750 ms pass unanswered right after start-up.
 constexpr Timing kLinkTiming{std::chrono::milliseconds{1500}, std::chrono::milliseconds{500}};
 
-// Sends every asking's packet to its targets now and again at each retry
-// (resends keep the transaction id), and hands each datagram to its asking's
-// accept until one takes an answer or the budget is spent. True when an
-// answer was taken. Throws std::runtime_error when a socket could not be had:
-// that is no unknown name but a failure of its own.
+// Sends every asking's packet, each on a socket of its own, to its targets
+// after its delay and again at each retry (resends keep the transaction id),
+// and hands each datagram to its asking's accept until one takes an answer or
+// the budget is spent. True when an answer was taken. Throws
+// std::runtime_error when a socket could not be had: that is no unknown name
+// but a failure of its own.
 bool AskAtOnce(std::vector<Asking>& askings, Timing timing = kLinkTiming);
 
 uint16_t NewTransactionId();
 
-// A new socket for an asking; multicast ones leave with the given hop limit.
-std::unique_ptr<sock::Udp> AskingSocket(bool broadcast, int multicastTtl = 0);
-
 // Whether address lies in the network of one of links.
 bool OnLink(const std::vector<sock::LinkAddress>& links, const Ipv4& address);
+// The broadcast addresses of links, each once; never 0.x or the limited broadcast.
+std::vector<Ipv4> BroadcastTargets(const std::vector<sock::LinkAddress>& links);
+// The links that can send multicast from an address of their own.
+std::vector<sock::LinkAddress> MulticastLinks(const std::vector<sock::LinkAddress>& links);
 
 }  // namespace mirelka

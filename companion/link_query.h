@@ -1,10 +1,11 @@
 #pragma once
 // Names asked of the local link when DNS has no answer: NetBIOS, multicast
-// DNS and LLMNR questions go out at once, and the first sound answer wins
-// within one bound (kLinkTiming, 1.5 s). Multicast leaves by every up,
-// multicast-capable interface; answers must come from the protocol's port
-// and from an address on one of those links (reverse LLMNR and node status:
-// from the asked address itself).
+// DNS and LLMNR questions go out together (NetBIOS a millisecond ahead), and
+// the first sound answer wins within one bound (kLinkTiming, 1.5 s).
+// Multicast leaves by every up, multicast-capable interface, and its answers
+// must come from the protocol's port and from an address on one of those
+// links. Questions about an address go to that address alone, and only it
+// may answer.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,9 @@ namespace mirelka {
 // one label.
 std::optional<Ipv4> AskLinkForAddress(std::string_view name);
 
-// The name of the computer at address: its NetBIOS node status, the
-// multicast DNS host name of the address (without ".local") or its LLMNR name.
+// The name of the computer at address: its NetBIOS node status, its
+// multicast DNS host name (without ".local", asked of the computer directly
+// on port 5353) or its LLMNR name.
 std::optional<std::string> AskLinkForName(const Ipv4& address);
 
 }  // namespace mirelka

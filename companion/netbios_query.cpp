@@ -3,17 +3,14 @@
 #include <vector>
 
 #include "netbios.h"
-#include "sock.h"
 
 namespace mirelka::netbios {
 
-std::optional<Asking> AskName(std::string_view name, std::optional<Ipv4>& found) {
+std::optional<Asking> AskName(std::string_view name, const std::vector<Ipv4>& broadcasts, std::optional<Ipv4>& found) {
   const std::optional<Name> wanted = MakeName(name, kWorkstation);
-  if (!wanted) return std::nullopt;
-  const std::vector<Ipv4> broadcasts = sock::BroadcastAddresses();
-  if (broadcasts.empty()) return std::nullopt;
+  if (!wanted || broadcasts.empty()) return std::nullopt;
   Asking asking;
-  asking.socket = AskingSocket(true);
+  asking.broadcast = true;
   const uint16_t id = NewTransactionId();
   asking.packet = BuildNameQuery(id, *wanted, true);
   for (const Ipv4& to : broadcasts) asking.targets.push_back({to, kPort, std::nullopt});
@@ -29,7 +26,6 @@ std::optional<Asking> AskName(std::string_view name, std::optional<Ipv4>& found)
 std::optional<Asking> AskComputerName(const Ipv4& address, std::optional<std::string>& found) {
   if (!IsUnicastTarget(address)) return std::nullopt;
   Asking asking;
-  asking.socket = AskingSocket(false);
   const uint16_t id = NewTransactionId();
   asking.packet = BuildNodeStatusQuery(id);
   asking.targets.push_back({address, kPort, std::nullopt});

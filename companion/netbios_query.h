@@ -4,18 +4,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "address.h"
 #include "exchange.h"
 
 namespace mirelka::netbios {
 
-// A name query broadcast on every up, non-loopback IPv4 interface; found
+// A name query broadcast to each of broadcasts (exchange.h); found
 // receives the first positive answer. The name is asked with the workstation
 // suffix 0x00: every computer with NetBIOS registers NAME<00>, also one that
 // shares no files. Nothing when the name cannot be asked or there is no
 // interface to broadcast on.
-std::optional<Asking> AskName(std::string_view name, std::optional<Ipv4>& found);
+std::optional<Asking> AskName(std::string_view name, const std::vector<Ipv4>& broadcasts, std::optional<Ipv4>& found);
 
 // A node status question to the computer at address (unicast), answered only
 // by that address; found receives its computer name.

@@ -55,16 +55,15 @@ enum class Probe { kAccepted, kRefused, kNoAnswer };
 // is closed at once.
 Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs);
 
-// Broadcast addresses of the IPv4 interfaces that are up, loopback excluded.
-std::vector<Ipv4> BroadcastAddresses();
-
+// An IPv4 address of an interface that is up.
 struct LinkAddress {
   Ipv4 address{};
   Ipv4 mask{};
+  Ipv4 broadcast{};  // zero when the interface cannot broadcast
+  bool multicast = false;
 };
-// Addresses and netmasks of the IPv4 interfaces that are up and can send
-// multicast, loopback excluded.
-std::vector<LinkAddress> MulticastInterfaces();
+// The addresses of the IPv4 interfaces that are up, loopback excluded.
+std::vector<LinkAddress> LinkAddresses();
 
 // The resolver's first IPv4 address for name.
 std::optional<Ipv4> LookupHost(const std::string& name);

@@ -106,59 +106,36 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == ECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
-std::vector<Ipv4> BroadcastAddresses() {
-  std::vector<Ipv4> addresses;
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return addresses;
-  for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
-    const unsigned flags = ifa->ifa_flags;
-    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET || (flags & IFF_UP) == 0 ||
-        (flags & IFF_LOOPBACK) != 0 || (flags & IFF_BROADCAST) == 0) {
-      continue;
-    }
-    Ipv4 address{};
-    if (ifa->ifa_broadaddr != nullptr && ifa->ifa_broadaddr->sa_family == AF_INET) {
-      sockaddr_in sa{};
-      std::memcpy(&sa, ifa->ifa_broadaddr, sizeof sa);
-      address = FromSockaddr(sa);
-    }
-    // An address configured without a broadcast address still has one: the
-    // host part all ones.
-    if (address == Ipv4{} && ifa->ifa_netmask != nullptr && ifa->ifa_netmask->sa_family == AF_INET) {
-      sockaddr_in own{};
-      sockaddr_in mask{};
-      std::memcpy(&own, ifa->ifa_addr, sizeof own);
-      std::memcpy(&mask, ifa->ifa_netmask, sizeof mask);
-      const Ipv4 a = FromSockaddr(own);
-      const Ipv4 m = FromSockaddr(mask);
-      for (size_t i = 0; i < address.size(); ++i) address[i] = static_cast<uint8_t>(a[i] | ~m[i]);
-    }
-    if (!IsUnicastTarget(address)) continue;  // never 0.x or the limited broadcast
-    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
-  }
-  freeifaddrs(list);
-  return addresses;
-}
-
-std::vector<LinkAddress> MulticastInterfaces() {
+std::vector<LinkAddress> LinkAddresses() {
   std::vector<LinkAddress> links;
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return links;
   for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
     const unsigned flags = ifa->ifa_flags;
     if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET || ifa->ifa_netmask == nullptr ||
-        (flags & IFF_UP) == 0 || (flags & IFF_LOOPBACK) != 0 || (flags & IFF_MULTICAST) == 0) {
+        ifa->ifa_netmask->sa_family != AF_INET || (flags & IFF_UP) == 0 || (flags & IFF_LOOPBACK) != 0) {
       continue;
     }
     sockaddr_in own{};
     sockaddr_in mask{};
     std::memcpy(&own, ifa->ifa_addr, sizeof own);
     std::memcpy(&mask, ifa->ifa_netmask, sizeof mask);
-    const LinkAddress link{FromSockaddr(own), FromSockaddr(mask)};
-    if (!IsUnicastTarget(link.address)) continue;
-    if (std::none_of(links.begin(), links.end(), [&](const LinkAddress& l) { return l.address == link.address; })) {
-      links.push_back(link);
+    LinkAddress link{FromSockaddr(own), FromSockaddr(mask), {}, (flags & IFF_MULTICAST) != 0};
+    if ((flags & IFF_BROADCAST) != 0) {
+      if (ifa->ifa_broadaddr != nullptr && ifa->ifa_broadaddr->sa_family == AF_INET) {
+        sockaddr_in sa{};
+        std::memcpy(&sa, ifa->ifa_broadaddr, sizeof sa);
+        link.broadcast = FromSockaddr(sa);
+      }
+      // An address configured without a broadcast address still has one:
+      // the host part all ones.
+      if (link.broadcast == Ipv4{}) {
+        for (size_t i = 0; i < link.broadcast.size(); ++i) {
+          link.broadcast[i] = static_cast<uint8_t>(link.address[i] | ~link.mask[i]);
+        }
+      }
     }
+    links.push_back(link);
   }
   freeifaddrs(list);
   return links;

@@ -117,35 +117,7 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == WSAECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
-std::vector<Ipv4> BroadcastAddresses() {
-  std::vector<Ipv4> addresses;
-  ULONG size = 16 * 1024;
-  std::vector<unsigned char> storage;
-  ULONG status = ERROR_BUFFER_OVERFLOW;
-  for (int attempt = 0; attempt < 3 && status == ERROR_BUFFER_OVERFLOW; ++attempt) {
-    storage.resize(size);
-    status = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                                  nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
-  }
-  if (status != NO_ERROR) return addresses;
-  for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter; adapter = adapter->Next) {
-    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
-    for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
-      const SOCKADDR* sa = unicast->Address.lpSockaddr;
-      if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 30) continue;
-      sockaddr_in in{};
-      std::memcpy(&in, sa, sizeof in);
-      const uint32_t host = ntohl(in.sin_addr.s_addr);
-      const uint32_t mask = unicast->OnLinkPrefixLength == 0 ? 0u : ~0u << (32 - unicast->OnLinkPrefixLength);
-      in.sin_addr.s_addr = htonl(host | ~mask);
-      const Ipv4 address = FromSockaddr(in);
-      if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
-    }
-  }
-  return addresses;
-}
-
-std::vector<LinkAddress> MulticastInterfaces() {
+std::vector<LinkAddress> LinkAddresses() {
   std::vector<LinkAddress> links;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> storage;
@@ -157,23 +129,23 @@ std::vector<LinkAddress> MulticastInterfaces() {
   }
   if (status != NO_ERROR) return links;
   for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter; adapter = adapter->Next) {
-    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK ||
-        (adapter->Flags & IP_ADAPTER_NO_MULTICAST) != 0) {
-      continue;
-    }
+    if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
     for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
       const SOCKADDR* sa = unicast->Address.lpSockaddr;
       if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 32) continue;
       sockaddr_in in{};
       std::memcpy(&in, sa, sizeof in);
-      LinkAddress link{FromSockaddr(in), {}};
+      LinkAddress link{FromSockaddr(in), {}, {}, (adapter->Flags & IP_ADAPTER_NO_MULTICAST) == 0};
+      const uint32_t host = ntohl(in.sin_addr.s_addr);
       const uint32_t mask = unicast->OnLinkPrefixLength == 0 ? 0u : ~0u << (32 - unicast->OnLinkPrefixLength);
       in.sin_addr.s_addr = htonl(mask);
       link.mask = FromSockaddr(in);
-      if (!IsUnicastTarget(link.address)) continue;
-      if (std::none_of(links.begin(), links.end(), [&](const LinkAddress& l) { return l.address == link.address; })) {
-        links.push_back(link);
+      // Point-to-point links (/31, /32) have no broadcast address.
+      if (unicast->OnLinkPrefixLength <= 30) {
+        in.sin_addr.s_addr = htonl(host | ~mask);
+        link.broadcast = FromSockaddr(in);
       }
+      links.push_back(link);
     }
   }
   return links;

@@ -533,6 +533,7 @@ cmd_start() {
   log "share lists served after $((SECONDS - t0)) s"
   wait_browse_list "$deadline"
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
+  log "browse list and NetBIOS peers ready after $((SECONDS - t0)) s"
   wait_modern "$deadline"
   trap - EXIT
   log "ready after $((SECONDS - t0)) s"
