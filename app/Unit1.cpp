@@ -11,13 +11,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSvgRenderer>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <cstring>
+#include <utility>
 
 #include "TListView.h"
 #include "Unit1Text.h"
@@ -88,7 +89,7 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
       library_(*deps.dynlib) {
   CreateControls();
   WireEvents();
-  FormCreate();
+  Guarded([this] { FormCreate(); });
 }
 
 TForm1::~TForm1() {
@@ -173,6 +174,23 @@ void TForm1::CreateControls() {
   repeatping->setObjectName("repeatping");
   repeatping->setInterval(5000);
 
+  // What a screen reader says: frames, labels and buttons read their
+  // captions; a field or a list reads the caption that stands for it.
+  const std::pair<QWidget*, const char*> spoken[] = {
+      {ListView1, "ネットワーク情報"},
+      {Edit14, "コンピュータ名"},
+      {workgroupname, "ワークグループ名"},
+      {ListView3, "ワークグループ所属PC"},
+      {Edit15, "追加するコンピュータ名"},
+      {TreeView1, "リソース"},
+      {inimemo, "リストファイル"},
+      {Edit16, "名前"},
+      {Edit17, "IP"},
+      {Button9, "名前<->IP変換"},
+      {StatusBar1, "状態"},
+  };
+  for (const auto& [widget, name] : spoken) widget->setAccessibleName(QString::fromUtf8(name));
+
   // Tab order inside the window, then inside each frame.
   const QList<QWidget*> order = {ListView1, Edit14, workgroupname, Button5, ListView3, Edit15, Button11,
                                  Button1,   TreeView1, inimemo, Edit16, Edit17, Button9, Button10};
@@ -180,32 +198,49 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::WireEvents() {
-  connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-  connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
-  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-  connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
-  connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
-  // clicked, not toggled: setting the button up from code runs no handler.
-  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-  connect(repeatping, &QTimer::timeout, this, &TForm1::repeatpingTimer);
+  // Every handler runs guarded: nothing it throws reaches the event loop.
+  const auto on = [this](void (TForm1::*handler)()) {
+    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+  };
+  connect(Button5, &QPushButton::clicked, this, on(&TForm1::Button5Click));
+  connect(Button11, &QPushButton::clicked, this, on(&TForm1::Button11Click));
+  connect(Button1, &QPushButton::clicked, this, on(&TForm1::Button1Click));
+  connect(Button9, &QPushButton::clicked, this, on(&TForm1::Button9Click));
+  connect(Button10, &QPushButton::clicked, this, on(&TForm1::Button10Click));
+  // toggled, so a click, a key or an accessibility action all start or stop
+  // the watch; the window sets the button up from code with its signals
+  // blocked, which runs no handler.
+  connect(SpeedButton1, &QToolButton::toggled, this, on(&TForm1::SpeedButton1Click));
+  connect(repeatping, &QTimer::timeout, this, on(&TForm1::repeatpingTimer));
   // Single expand: the selected node opens, the one that lost the selection closes.
-  connect(TreeView1, &QTreeWidget::currentItemChanged, this, [](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-    if (previous && previous != current) previous->setExpanded(false);
-    if (current) current->setExpanded(true);
-  });
-  connect(TreeView1, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+            Guarded([&] {
+              if (previous && previous != current) previous->setExpanded(false);
+              if (current) current->setExpanded(true);
+            });
+          });
+  connect(TreeView1, &QTreeWidget::itemClicked, this, on(&TForm1::TreeView1Click));
   TreeView1->viewport()->installEventFilter(this);
   Edit15->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Edit15 && event->type() == QEvent::KeyPress)
-    return Edit15KeyPress(static_cast<QKeyEvent*>(event));
+  if (watched == Edit15 && event->type() == QEvent::KeyPress) {
+    bool replaced = false;
+    Guarded([&] { replaced = Edit15KeyPress(static_cast<QKeyEvent*>(event)); });
+    return replaced;
+  }
   if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
     // The tree handles the click first (selection, expansion), then the handler runs.
-    QTimer::singleShot(0, this, &TForm1::TreeView1DblClick);
+    QTimer::singleShot(0, this, [this] { Guarded([this] { TreeView1DblClick(); }); });
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::SetSpeedButtonUp() {
+  const QSignalBlocker quiet(SpeedButton1);  // set from code: no handler runs
+  SpeedButton1->setChecked(false);
 }
 
 void TForm1::SetStatus(const QString& text) { StatusPanel0->setText(text); }
@@ -214,10 +249,28 @@ QString TForm1::Status() const { return StatusPanel0->text(); }
 
 void TForm1::ShowFailure(const std::exception& e) { deps_.ui->ErrorBox(Text(e.what()) + QStringLiteral(".")); }
 
+void TForm1::ShowEscaped() noexcept {
+  try {
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      ShowFailure(e);
+    } catch (...) {
+      deps_.ui->ErrorBox(QStringLiteral("予期しないエラーが起きました."));
+    }
+  } catch (...) {
+    // Not even the box could be shown (memory is exhausted, say): the
+    // program still goes on rather than end here.
+  }
+}
+
 void TForm1::FormCreate() {
   Form2 = new TForm2(this);
   Form2->show();
   Form2->repaint();
+  // Without the platform's code page 932 every non-ASCII name would show as
+  // stand-in characters: say so rather than show them silently.
+  if (!cp932::codecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
 
   if (!library_.Load(deps_.libraryName.c_str())) {
     deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));
@@ -257,15 +310,15 @@ void TForm1::FormDestroy() {
   repeatping->stop();
   // A list that was never read is not replaced; one that failed to load is
   // kept under a backup name before the rows replace it. An old list read
-  // from elsewhere is not replaced by the save and needs no backup.
+  // from elsewhere is not replaced by the save and needs no backup. Whatever
+  // the save throws is shown here: this runs from the destructor, and the
+  // library is released all the same.
   if (listLoadAttempted_) {
-    try {
+    Guarded([this] {
       if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
         throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));
       SavePcList();
-    } catch (const pclist::Failure& e) {
-      ShowFailure(e);
-    }
+    });
   }
   library_.FreeLibrary();
 }

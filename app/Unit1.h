@@ -85,7 +85,6 @@ class TForm1 : public QWidget {
   QList<QIcon> ImageList1;  // 0 a computer, 1 a folder
 
   netlib::CompanionLibrary& Library() { return library_; }
-  TForm2* Splash() const { return Form2; }
 
   // Handlers.
   void FormCreate();
@@ -113,10 +112,24 @@ class TForm1 : public QWidget {
  private:
   void CreateControls();
   void WireEvents();
+  // Sets SpeedButton1 up without running its handler.
+  void SetSpeedButtonUp();
   // Edit15's key filter: a-z typed become A-Z; true when the key was replaced.
   bool Edit15KeyPress(class QKeyEvent* event);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void ShowFailure(const std::exception& e);
+  // Runs a handler at its edge, where the toolkit calls it: an exception that
+  // escapes it is shown in the error box and the program goes on.
+  template <typename Handler>
+  void Guarded(Handler&& handler) noexcept {
+    try {
+      handler();
+    } catch (...) {
+      ShowEscaped();
+    }
+  }
+  // Shows the exception being handled; never throws.
+  void ShowEscaped() noexcept;
   // The workgroup listing of Button5Click: the browse list and the other
   // sources merged into ListView3; returns the final status text.
   QString ListComputers();

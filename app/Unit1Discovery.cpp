@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
-#include <cstring>
 
 #include "TListView.h"
 #include "Unit1.h"
@@ -135,9 +134,7 @@ std::string TForm1::StartupWorkgroup() {
   Search wsd;
   Begin(wsd, deps_.wsDiscovery, kStartupWaitMs, [&found](const Finding& f) { found.push_back(f); });
 
-  char name[256] = {};
-  netinfo::FindWorkgroupName(*deps_.provider, name, 255);
-  std::string workgroup(name, strnlen(name, sizeof name));
+  std::string workgroup = netinfo::FindWorkgroupName(*deps_.provider, 255).value_or(std::string());
   if (!workgroup.empty()) return workgroup;
 
   WaitFor(*deps_.ui, {&wsd}, clock, kStartupWaitMs);

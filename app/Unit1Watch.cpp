@@ -10,7 +10,7 @@
 void TForm1::SpeedButton1Click() {
   if (ListView3->SelectedRow() < 0) {
     deps_.ui->MessageBox(QStringLiteral("コンピュータ名を選んでください"));
-    SpeedButton1->setChecked(false);
+    SetSpeedButtonUp();
     repeatping->stop();
     return;
   }
@@ -33,7 +33,7 @@ void TForm1::repeatpingTimer() {
   const int row = ListView3->SelectedRow();
   if (row < 0) {
     repeatping->stop();
-    SpeedButton1->setChecked(false);
+    SetSpeedButtonUp();
     deps_.ui->MessageBox(QStringLiteral("コンピュータ名を選んでください"));
   } else {
     netlib::ConvBuffer<512> buffer;
@@ -41,7 +41,7 @@ void TForm1::repeatpingTimer() {
     if (netlib::Call(library_.connectpc, buffer) == 0) {
       ListView3->SetSubItem(row, Text(buffer.Output()));
       repeatping->stop();
-      SpeedButton1->setChecked(false);
+      SetSpeedButtonUp();
       SetStatus(QStringLiteral("接続確認成功"));
     } else {
       ListView3->SetSubItem(row, QStringLiteral("Err ") + Text(buffer.Output()));

@@ -1,5 +1,6 @@
 #include "launcher.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 #include "cp932.h"
@@ -16,7 +17,7 @@ std::string ExplorerCommandLine(const std::string& uncPath) {
   return line;
 }
 
-QByteArray SmbUrlForCommandLine(const std::string& commandLine) {
+QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor) {
   const std::string prefix = std::string(kExplorer) + std::string(kOptions);
   if (commandLine.compare(0, prefix.size(), prefix) != 0) return {};
   std::string path = commandLine.substr(prefix.size());
@@ -27,8 +28,19 @@ QByteArray SmbUrlForCommandLine(const std::string& commandLine) {
   // character. Every component is data: percent-encoded, never interpreted.
   QByteArray url("smb:/");
   std::string part;
+  bool host = true;
   auto flush = [&] {
     url += '/';
+    if (host && userFor) {
+      if (const std::string user = userFor(part); !user.empty()) {
+        QString text = QString::fromStdString(user);
+        // the URL form of DOMAIN\user (or DOMAIN, yen sign, user)
+        const qsizetype cut = text.indexOf(QRegularExpression(QStringLiteral("[\\\\\u00A5]")));
+        if (cut > 0) text[cut] = QChar(';');
+        url += QUrl::toPercentEncoding(text, ";") + '@';
+      }
+    }
+    host = false;
     url += QUrl::toPercentEncoding(cp932::decode(part));
     part.clear();
   };

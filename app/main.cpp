@@ -2,11 +2,15 @@
 #include <QFont>
 #include <QTimer>
 
+#include "LoginDialog.h"
 #include "Unit1.h"
 #include "companion.h"
+#include "cp932.h"
+#include "credentials.h"
 #include "listlocation.h"
 #include "netprovider.h"
 #include "samba_conf.h"
+#include "smb_auth.h"
 #include "sockets.h"
 #include "source.h"
 #include "uiservices.h"
@@ -21,8 +25,16 @@ int main(int argc, char** argv) {
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
                               QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
 
-  auto ui = MakeDesktopUiServices(nullptr);
+  // Computers that refuse guests: a ticket, this session's, the keyring's
+  // credentials, guest, then the login dialog.
+  auto keyring = netinfo::MakeKeyringStore();
+  LoginDialogPrompt prompt;
+  netinfo::Authenticator login(keyring.get(), &prompt);
+  auto ui = MakeDesktopUiServices(nullptr, [&login](const std::string& host) {
+    return login.UserFor(cp932::toUtf8(host));
+  });
   auto provider = netinfo::MakePlatformNetProvider();
+  provider->SetLogin(&login);
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
 

@@ -3,6 +3,7 @@
 // file manager. Tests replace it, so nothing blocks on a dialog.
 #include <QCoreApplication>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,4 +26,6 @@ class UiServices {
   virtual void Launch(const std::string& commandLine) = 0;
 };
 
-std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner);
+// userFor names the user who opened a computer, for the file manager's URL.
+std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner,
+                                                  std::function<std::string(const std::string& host)> userFor = {});

@@ -9,13 +9,13 @@ namespace {
 
 class DesktopUiServices final : public UiServices {
  public:
-  explicit DesktopUiServices(QWidget* owner) : owner_(owner) {}
+  DesktopUiServices(QWidget* owner, UserForHost userFor) : owner_(owner), userFor_(std::move(userFor)) {}
 
   void MessageBox(const QString& text) override { Show(QMessageBox::NoIcon, text); }
   void ErrorBox(const QString& text) override { Show(QMessageBox::Critical, text); }
   void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-  void Launch(const std::string& commandLine) override { StartFileManager(commandLine); }
+  void Launch(const std::string& commandLine) override { StartFileManager(commandLine, userFor_); }
 
  private:
   void Show(QMessageBox::Icon icon, const QString& text) {
@@ -24,10 +24,11 @@ class DesktopUiServices final : public UiServices {
   }
 
   QPointer<QWidget> owner_;
+  UserForHost userFor_;
 };
 
 }  // namespace
 
-std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner) {
-  return std::make_unique<DesktopUiServices>(owner);
+std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner, UserForHost userFor) {
+  return std::make_unique<DesktopUiServices>(owner, std::move(userFor));
 }

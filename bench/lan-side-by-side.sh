@@ -43,9 +43,9 @@ trap '"$LAN" stop; rm -rf "$OUT"' EXIT
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing
 
 # Bounds of a failing call, from the companion library's own limits:
-# a NetBIOS name query gives up after 1500 ms (companion/netbios_query.cpp),
+# a name query gives up after 250 ms (companion/exchange.h),
 # a connection check waits 1000 ms on each of 445 and 139 (companion/resolve.cpp).
-BOUND_NAME_MS=1500
+BOUND_NAME_MS=250
 BOUND_CONNECT_MS=2000
 
 # hyperfine in the client namespace; prints the median in ms.

@@ -55,8 +55,7 @@ void BM_FindWorkgroupName(benchmark::State& state) {
   provider.RecordRequests(false);
   provider.Add("", {"\\\\WORKGROUP", "\\\\MIRELKA"});
   for (auto _ : state) {
-    char name[256] = {};
-    netinfo::FindWorkgroupName(provider, name, 255);
+    std::optional<std::string> name = netinfo::FindWorkgroupName(provider, 255);
     benchmark::DoNotOptimize(name);
   }
 }

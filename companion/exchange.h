@@ -45,10 +45,14 @@ struct Timing {
   std::chrono::milliseconds retry;
 };
 
-// A name is asked three times 500 ms apart and given up after 1.5 s: on the
-// test LAN a member that answers in a millisecond otherwise once in a few
-// runs let a whole 750 ms pass unanswered right after start-up.
-constexpr Timing kLinkTiming{std::chrono::milliseconds{1500}, std::chrono::milliseconds{500}};
+// A name is asked three times 100 ms apart and given up after 250 ms, a
+// little sooner than nmblookup gives up on a name nobody holds (270 ms on the
+// test LAN). Members there answer within milliseconds once they are up; the
+// slow first answers seen earlier came from a LAN not yet settled.
+constexpr Timing kNameTiming{std::chrono::milliseconds{250}, std::chrono::milliseconds{100}};
+// Questions about an address go to one computer, which may be slow or far:
+// up to 1.5 s.
+constexpr Timing kAddressTiming{std::chrono::milliseconds{1500}, std::chrono::milliseconds{500}};
 
 // Sends every asking's packet, each on a socket of its own, to its targets
 // after its delay and again at each retry (resends keep the transaction id),
@@ -56,7 +60,7 @@ constexpr Timing kLinkTiming{std::chrono::milliseconds{1500}, std::chrono::milli
 // the budget is spent. True when an answer was taken. Throws
 // std::runtime_error when a socket could not be had: that is no unknown name
 // but a failure of its own.
-bool AskAtOnce(std::vector<Asking>& askings, Timing timing = kLinkTiming);
+bool AskAtOnce(std::vector<Asking>& askings, Timing timing);
 
 uint16_t NewTransactionId();
 

@@ -106,7 +106,7 @@ std::optional<Ipv4> AskLinkForAddress(std::string_view name) {
                           id, llmnr::ParseAddressReply, found));
   }
   GiveNetbiosItsHeadStart(askings, netbiosAsked);
-  AskAtOnce(askings);
+  AskAtOnce(askings, kNameTiming);
   return found;
 }
 
@@ -129,7 +129,7 @@ std::optional<std::string> AskLinkForName(const Ipv4& address) {
                                   llmnr::ParseReverseReply, found));
   }
   GiveNetbiosItsHeadStart(askings, netbiosAsked);
-  AskAtOnce(askings);
+  AskAtOnce(askings, kAddressTiming);
   return found;
 }
 

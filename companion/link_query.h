@@ -1,7 +1,8 @@
 #pragma once
 // Names asked of the local link when DNS has no answer: NetBIOS, multicast
 // DNS and LLMNR questions go out together (NetBIOS a millisecond ahead), and
-// the first sound answer wins within one bound (kLinkTiming, 1.5 s).
+// the first sound answer wins within one bound (exchange.h: 250 ms for a
+// name, 1.5 s for an address).
 // Multicast leaves by every up, multicast-capable interface, and its answers
 // must come from the protocol's port and from an address on one of those
 // links. Questions about an address go to that address alone, and only it

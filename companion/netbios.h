@@ -20,7 +20,6 @@ constexpr size_t kMaxNameLength = 15;
 
 // Name suffixes (the 16th byte).
 constexpr uint8_t kWorkstation = 0x00;
-constexpr uint8_t kMessenger = 0x03;
 constexpr uint8_t kFileServer = 0x20;
 
 // Name flags of a node status entry.

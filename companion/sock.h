@@ -25,7 +25,8 @@ class Session {
   bool ok_ = false;
 };
 
-// A non-blocking UDP socket on an ephemeral port.
+// A non-blocking UDP socket on an ephemeral port; not ok() when the socket,
+// or for broadcasts the permission to send them, could not be had.
 class Udp {
  public:
   explicit Udp(bool broadcast);

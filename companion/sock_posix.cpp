@@ -28,9 +28,12 @@ Session::Session() : ok_(true) {}
 Session::~Session() = default;
 
 Udp::Udp(bool broadcast) : handle_(OpenSocket(SOCK_DGRAM)) {
-  if (handle_ != kNoSocket && broadcast) {
-    const int on = 1;
-    setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  const int on = 1;
+  // A socket that may not broadcast cannot do its job: it is no socket.
+  if (handle_ != kNoSocket && broadcast &&
+      setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+    close(static_cast<int>(handle_));
+    handle_ = kNoSocket;
   }
 }
 

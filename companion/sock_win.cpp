@@ -37,9 +37,12 @@ Session::~Session() {
 }
 
 Udp::Udp(bool broadcast) : handle_(static_cast<intptr_t>(OpenSocket(SOCK_DGRAM, IPPROTO_UDP))) {
-  if (handle_ != kNoSocket && broadcast) {
-    const BOOL on = TRUE;
-    setsockopt(AsSocket(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
+  const BOOL on = TRUE;
+  // A socket that may not broadcast cannot do its job: it is no socket.
+  if (handle_ != kNoSocket && broadcast &&
+      setsockopt(AsSocket(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+    closesocket(AsSocket(handle_));
+    handle_ = kNoSocket;
   }
 }
 

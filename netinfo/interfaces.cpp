@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "address.h"
-#include "cp932.h"
+#include "cp932_codec.h"
 
 namespace netinfo {
 namespace {

@@ -59,6 +59,8 @@ struct HostLookup {
   std::function<bool(const std::string& address)> reachable;
 };
 
+class Authenticator;
+
 class NetProvider {
  public:
   using Handle = void*;
@@ -68,6 +70,11 @@ class NetProvider {
   // dotted addresses can be listed; a provider whose platform resolves names
   // itself ignores it.
   virtual void SetHostLookup(HostLookup lookup) { static_cast<void>(lookup); }
+
+  // Decides how a computer that refuses guests is logged on to (smb_auth.h);
+  // without one the provider tries a Kerberos ticket and guest only. A
+  // provider whose platform logs on as the signed-in user ignores it.
+  virtual void SetLogin(Authenticator* login) { static_cast<void>(login); }
 
   // On kNoError *handle is open and must be closed with CloseEnum.
   virtual uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "cp932.h"
+#include "cp932_bytes.h"
 
 namespace netinfo {
 namespace {
@@ -76,15 +76,13 @@ bool EnumNetResources(NetProvider& provider, const std::string& remoteName, cons
                    [&list](std::string name) { list.push_back(std::move(name)); });
 }
 
-bool FindWorkgroupName(NetProvider& provider, char* nameBuffer, int capacity) {
-  const size_t room = capacity > 0 ? static_cast<size_t>(capacity) : 0;
-  return Enumerate(provider, std::string(), kWindowsNetwork, [nameBuffer, room](const std::string& name) {
-    if (!nameBuffer) return;
-    const std::string bare = cp932::removeBackslashes(name);
-    const size_t length = std::min(bare.size(), room);
-    std::memcpy(nameBuffer, bare.data(), length);
-    nameBuffer[length] = '\0';
+std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
+  std::string last;
+  const bool opened = Enumerate(provider, std::string(), kWindowsNetwork, [&last, capacity](const std::string& name) {
+    last = cp932::removeBackslashes(name).substr(0, capacity);
   });
+  if (!opened) return std::nullopt;
+  return last;
 }
 
 }  // namespace netinfo

@@ -1,5 +1,6 @@
 #pragma once
 // Enumeration of network containers through the provider seam.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,9 @@ using ResourceList = std::vector<std::string>;
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       ResourceList& list);
 
-// Writes the last top-level container of the Windows network provider, with
-// backslashes removed and cut to capacity bytes, followed by a NUL, into
-// nameBuffer. True when the open succeeded; the buffer is untouched otherwise.
-bool FindWorkgroupName(NetProvider& provider, char* nameBuffer, int capacity);
+// The last top-level container of the Windows network provider, with
+// backslashes removed and cut to capacity bytes; an empty name when the
+// provider reports none, nothing when the open failed.
+std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity);
 
 }  // namespace netinfo

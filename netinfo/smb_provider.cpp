@@ -10,6 +10,7 @@
 // Share listing uses the library's default protocols.
 #include <QUrl>
 #include <libsmbclient.h>
+#include <netdb.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,7 @@
 #include "address.h"
 #include "cp932.h"
 #include "netprovider.h"
+#include "smb_auth.h"
 
 namespace netinfo {
 namespace {
@@ -81,12 +83,50 @@ bool HasKerberosTicketCache() {
   return access(defaultCache.c_str(), R_OK) == 0;
 }
 
-// Anonymous first: no user, no password. The library falls back to a guest
-// login by itself when anonymous is refused.
-void AnonymousAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLength, char* password,
-                   int passwordLength) {
-  if (!HasKerberosTicketCache() && userLength > 0) user[0] = '\0';
-  if (passwordLength > 0) password[0] = '\0';
+// The name a Kerberos ticket can be asked for: a ticket is for a computer's
+// DNS name, never for an address, and a computer known only by its NetBIOS
+// name is in no realm. A dotted name as it is, else the canonical name the
+// system's resolver gives; empty when there is none with a dot. (Asked for
+// smb://NAME without a dot, the library also first looks NAME up as a
+// workgroup by broadcast, which costs about half a second.)
+std::string DnsName(const std::string& name) {
+  if (name.find('.') != std::string::npos) return name;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return {};
+  std::string canonical = found->ai_canonname ? found->ai_canonname : "";
+  freeaddrinfo(found);
+  return canonical.find('.') != std::string::npos ? canonical : std::string();
+}
+
+// Hands the library the logon of the attempt under way (the context's user
+// data). Names that do not fit are never cut: the attempt is refused before.
+void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int workgroupLength, char* user,
+               int userLength, char* password, int passwordLength) {
+  const auto* logon = static_cast<const Logon*>(smbc_getOptionUserData(ctx));
+  auto put = [](char* buffer, int length, const std::string& text) {
+    if (length <= 0) return;
+    const size_t n = std::min(text.size(), static_cast<size_t>(length) - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+  };
+  if (!logon || logon->kind == Logon::Kind::kAnonymous) {
+    // No user, no password; the library tries guest by itself when
+    // anonymous is refused.
+    put(user, userLength, {});
+    put(password, passwordLength, {});
+    return;
+  }
+  if (logon->kind == Logon::Kind::kKerberos) {
+    // The ticket names the user; no password is sent.
+    put(password, passwordLength, {});
+    return;
+  }
+  if (!logon->workgroup.empty()) put(workgroup, workgroupLength, logon->workgroup);
+  put(user, userLength, logon->user);
+  if (logon->password) put(password, passwordLength, logon->password->bytes());
 }
 
 void DiscardLog(void*, int, const char*) {}
@@ -100,12 +140,9 @@ class Context {
     smbc_setDebug(ctx_, 0);
     smbc_setLogCallback(ctx_, nullptr, DiscardLog);
     smbc_setTimeout(ctx_, kTimeoutMs);
-    smbc_setFunctionAuthDataWithContext(ctx_, AnonymousAuth);
+    smbc_setFunctionAuthDataWithContext(ctx_, LogonAuth);
     smbc_setOptionNoAutoAnonymousLogin(ctx_, false);
-    const bool kerberos = HasKerberosTicketCache();
-    smbc_setOptionUseKerberos(ctx_, kerberos);
-    smbc_setOptionFallbackAfterKerberos(ctx_, kerberos);
-    smbc_setOptionUseCCache(ctx_, kerberos);
+    Use(Logon{});
     // The protocol range is process-wide in the library, so every context
     // sets its own; share listing keeps the library's default range. The
     // bound that widens the range goes first: a minimum above the current
@@ -130,8 +167,24 @@ class Context {
 
   SMBCCTX* get() const { return ctx_; }
 
+  // The next connection logs on so; connections made before are dropped,
+  // so a server refused to one logon is not reused for the next.
+  void Use(const Logon& logon) {
+    if (!ctx_) return;
+    smbc_getFunctionPurgeCachedServers(ctx_)(ctx_);
+    logon_ = logon;
+    smbc_setOptionUserData(ctx_, &logon_);
+    const bool kerberos = logon.kind == Logon::Kind::kKerberos;
+    smbc_setOptionUseKerberos(ctx_, kerberos);
+    smbc_setOptionFallbackAfterKerberos(ctx_, kerberos);
+    smbc_setOptionUseCCache(ctx_, kerberos);
+    // A password logon that is refused must not turn into a guest one.
+    smbc_setOptionNoAutoAnonymousLogin(ctx_, logon.kind != Logon::Kind::kAnonymous);
+  }
+
  private:
   SMBCCTX* ctx_;
+  Logon logon_;
 };
 
 struct Entry {
@@ -181,23 +234,25 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
   return false;
 }
 
-// Lists the container through one context; the errno of a failed open in
+// Lists the container through the context; the errno of a failed open in
 // *error. host is what the URL names: the container itself, or the server's
 // address.
-bool ListWith(const Target& target, const std::string& host, bool browse, uint16_t port, Enumeration* out,
+bool ListWith(Context& context, const Target& target, const std::string& host, uint16_t port, Enumeration* out,
               int* error) {
-  Context context(browse, port);
   SMBCCTX* ctx = context.get();
   if (!ctx) {
     *error = ENOMEM;
     return false;
   }
+  smbc_setPort(ctx, port);
   const std::string url = "smb://" + PercentEncode(host);
+  errno = 0;
   SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
   if (!dir) {
-    *error = errno;
+    *error = errno ? errno : EIO;
     return false;
   }
+  out->entries.clear();
   const auto readdir = smbc_getFunctionReaddir(ctx);
   while (const smbc_dirent* dirent = readdir(ctx, dir)) {
     Entry entry;
@@ -216,10 +271,11 @@ std::optional<mirelka::Ipv4> AddressOf(const std::string& name, const HostLookup
   return answer ? mirelka::ParseDotted(*answer) : std::nullopt;
 }
 
-uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Enumeration* out) {
+uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authenticator& login, Enumeration* out) {
   int error = 0;
   if (target.level != Level::kServer) {
-    return ListWith(target, cp932::toUtf8(target.name), true, 0, out, &error) ? kNoError : ErrorFromErrno(error);
+    Context context(true, 0);
+    return ListWith(context, target, cp932::toUtf8(target.name), 0, out, &error) ? kNoError : ErrorFromErrno(error);
   }
   // The server is named by its address: asked for smb://NAME, the library
   // first looks the name up as a master browser and a domain, by broadcast,
@@ -230,16 +286,29 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Enumerati
   // The library's own connect waits about 5 s for a silent host before the
   // request timeout even starts; the owner's bounded check fails it early.
   if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
-  // Port 445 alone: the library would wait about 5 s on each of 445 and 139
-  // for a silent host. A host that refuses 445 is alive and may speak on 139.
-  if (ListWith(target, host, false, 445, out, &error)) return kNoError;
-  if (error == ECONNREFUSED && ListWith(target, host, false, 139, out, &error)) return kNoError;
-  return ErrorFromErrno(error);
+  const std::string name = cp932::toUtf8(target.name);
+  const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
+  Context context(false, 445);
+  error = login.Open(name, !realmName.empty(), [&](const Logon& logon) {
+    context.Use(logon);
+    const std::string& url = logon.kind == Logon::Kind::kKerberos ? realmName : host;
+    // Port 445 alone: the library would wait about 5 s on each of 445 and
+    // 139 for a silent host. A host that refuses 445 is alive and may speak
+    // on 139.
+    int failure = 0;
+    if (ListWith(context, target, url, 445, out, &failure)) return 0;
+    if (failure == ECONNREFUSED && ListWith(context, target, url, 139, out, &failure)) return 0;
+    return failure;
+  });
+  if (error == 0) return kNoError;
+  out->entries.clear();
+  return NeedsCredentials(error) ? kErrorAccessDenied : ErrorFromErrno(error);
 }
 
 class SmbProvider final : public NetProvider {
  public:
   void SetHostLookup(HostLookup lookup) override { lookup_ = std::move(lookup); }
+  void SetLogin(Authenticator* login) override { login_ = login ? login : &own_; }
 
   uint32_t OpenEnum(uint32_t, uint32_t, uint32_t, const NetResource& container, Handle* handle) override {
     if (!handle) return kErrorInvalidParameter;
@@ -249,7 +318,8 @@ class SmbProvider final : public NetProvider {
     const Target target = Classify(container.lpRemoteName);
     if (target.level == Level::kNone) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = ReadContainer(target, lookup_, enumeration.get()); result != kNoError) return result;
+    if (const uint32_t result = ReadContainer(target, lookup_, *login_, enumeration.get()); result != kNoError)
+      return result;
     *handle = enumeration.release();
     return kNoError;
   }
@@ -276,6 +346,8 @@ class SmbProvider final : public NetProvider {
 
  private:
   HostLookup lookup_;
+  Authenticator own_{nullptr, nullptr};  // ticket and guest only
+  Authenticator* login_ = &own_;
 };
 
 }  // namespace

@@ -7,3 +7,15 @@ samba_private_dirs() {
   printf '  %s = %s\n' "lock directory" "$d/lock" "state directory" "$d/state" "cache directory" "$d/cache" \
     "pid directory" "$d/pid" "private dir" "$d/private" "ncalrpc dir" "$d/ncalrpc"
 }
+
+# Runs a command (the fixture's stop) once the test process named by
+# $MLK_FIXTURE_OWNER is gone, however it ended: a test that aborts (a
+# sanitizer's report, a crash) leaves no server behind. Nothing without it.
+#   stop_when_owner_exits CMD...
+stop_when_owner_exits() {
+  [ -n "${MLK_FIXTURE_OWNER:-}" ] || return 0
+  (
+    while kill -0 "$MLK_FIXTURE_OWNER" 2>/dev/null; do sleep 1; done
+    "$@"
+  ) </dev/null >/dev/null 2>&1 &
+}

@@ -2,7 +2,6 @@
 
 #include <iconv.h>
 
-#include <cstdio>
 
 namespace textconv {
 namespace {
@@ -32,31 +31,6 @@ std::optional<size_t> Converter::Convert(const void* in, size_t inLength, void* 
   // Shift sequences that end the output count as output too.
   if (iconv(Handle(cd_), nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) return std::nullopt;
   return outLength - dstLeft;
-}
-
-std::string Cp932ToUtf8Escaped(std::string_view bytes) {
-  Converter converter("UTF-8", "CP932");
-  std::string out;
-  for (size_t i = 0; i < bytes.size();) {
-    // One character at a time: a double-byte one first, else a single byte.
-    char utf8[8];
-    bool done = false;
-    for (size_t width = 2; width >= 1 && !done; --width) {
-      if (i + width > bytes.size()) continue;
-      if (const auto n = converter.Convert(bytes.data() + i, width, utf8, sizeof utf8)) {
-        out.append(utf8, *n);
-        i += width;
-        done = true;
-      }
-    }
-    if (!done) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(bytes[i]));
-      out += escaped;
-      ++i;
-    }
-  }
-  return out;
 }
 
 }  // namespace textconv

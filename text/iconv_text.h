@@ -1,6 +1,9 @@
 #pragma once
-// The one wrapper of the platform's iconv: a conversion opened once and run
-// over whole inputs, and code page 932 shown as UTF-8 for tools and tests.
+// The one wrapper of the platform's converter: a conversion opened once and
+// run over whole inputs, and code page 932 shown as UTF-8 for tools and tests.
+// iconv on Linux; on Windows the system's MultiByteToWideChar and
+// WideCharToMultiByte, for the encodings named here: "CP932", "UTF-8",
+// "UTF-16LE" and "UTF-32LE" (iconv_text_win.cpp).
 #include <cstddef>
 #include <optional>
 #include <string>

@@ -38,7 +38,10 @@ void RecordingUi::MessageBox(const QString& text) {
   if (onMessage) onMessage();
 }
 
-void RecordingUi::ErrorBox(const QString& text) { errorBoxes.append(text); }
+void RecordingUi::ErrorBox(const QString& text) {
+  errorBoxes.append(text);
+  if (onError) onError();
+}
 
 void RecordingUi::ProcessMessages() {
   ++pumps;

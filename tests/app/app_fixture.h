@@ -30,6 +30,7 @@ class RecordingUi final : public UiServices {
   int waits = 0;
   std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
+  std::function<void()> onError;    // runs while an error box is "open"
 };
 
 // The companion library's entry points, scripted per test. Calls are logged

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <utility>
 
 #include "TListView.h"
 #include "app_fixture.h"
@@ -142,6 +144,22 @@ TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {
   form.Button5->click();  // a second listing does not double the rows
   EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02"}));
   EXPECT_TRUE(app.ui.boxes.isEmpty());
+}
+
+TEST(WorkgroupListing, AClickInsideItsOwnPumpIsIgnored) {
+  AppFixture app;
+  app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01", "\\\\PC02"});
+  TForm1& form = app.Open();
+  form.show();
+  bool clicked = false;
+  app.ui.onPump = [&] {
+    if (!std::exchange(clicked, true)) QTest::mouseClick(form.Button5, Qt::LeftButton);
+  };
+  form.Button5->click();
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02"}));
+  const auto& requests = app.provider.requests();
+  EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.remoteName == "WG"; }), 1);
 }
 
 TEST(WorkgroupListing, FailureEmptiesTheListAndShowsTheBox) {

@@ -17,6 +17,7 @@ TEST(ShareTreeOnSamba, RealSharesForTheServerAndOneBoxForAnUnknownName) {
   const std::string dir = smbtest::MakeTempDir("mirelka-tree");
   ASSERT_FALSE(dir.empty());
   smbtest::UsePrivateClientConfig(dir);
+  const smbtest::StopOnExit stop("smbd_fixture.sh stop " + dir + "/server", dir);
   ASSERT_EQ(smbtest::RunFixture("smbd_fixture.sh start " + dir + "/server"), 0) << "smbd did not start";
   {
     AppFixture app;
@@ -47,8 +48,6 @@ TEST(ShareTreeOnSamba, RealSharesForTheServerAndOneBoxForAnUnknownName) {
     EXPECT_FALSE(form.ListView3->SubItem(1).isEmpty());  // the library's reason text
     EXPECT_EQ(form.Status(), QStringLiteral("終了"));
   }
-  smbtest::RunFixture("smbd_fixture.sh stop " + dir + "/server");
-  smbtest::RemoveTree(dir);
 }
 
 }  // namespace

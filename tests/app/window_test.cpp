@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,9 +12,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <new>
+#include <stdexcept>
 
 #include "TListView.h"
 #include "Unit2.h"
@@ -127,6 +132,24 @@ TEST(Window, ListViewsHaveTheirColumnsAndShareTheWidth) {
   EXPECT_EQ(form.ListView3->selectionMode(), QAbstractItemView::SingleSelection);
 }
 
+TEST(Window, EveryControlHasASpokenNameInJapanese) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  const char* controls[] = {"GroupBox6", "Label4",       "Label5",  "ListView1", "Edit14",    "workgroupname",
+                            "GroupBox7", "SpeedButton1", "Button5", "ListView3", "Edit15",    "Button11",
+                            "Button1",   "TreeView1",    "inimemo", "GroupBox8", "Label6",    "Label7",
+                            "Edit16",    "Edit17",       "Button9", "Button10",  "StatusBar1"};
+  for (const char* name : controls) {
+    QAccessibleInterface* control = QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(name));
+    ASSERT_NE(control, nullptr) << name;
+    EXPECT_FALSE(control->text(QAccessible::Name).isEmpty()) << name;
+  }
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.Edit14)->text(QAccessible::Name),
+            QStringLiteral("コンピュータ名"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.SpeedButton1)->text(QAccessible::Name),
+            QStringLiteral("接続確認"));
+}
+
 TEST(Window, TabOrderRunsThroughTheFrames) {
   AppFixture app;
   TForm1& form = app.Open();
@@ -201,6 +224,30 @@ TEST(Startup, MissingEntryPointsAreReportedInOrderAndStartupCompletes) {
   EXPECT_EQ(form.ListView1->RowCount(), 1);
   EXPECT_EQ(Captions(form), QStringList{QStringLiteral("PC01")});
   EXPECT_EQ(form.workgroupname->text(), QStringLiteral("WG"));
+}
+
+TEST(Handlers, AnExceptionShowsTheErrorBoxAndTheWindowGoesOn) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  form.show();
+  app.companion.nametoip = [](char*, int32_t) -> uint16_t { throw std::runtime_error("boom"); };
+  form.Edit16->setText(QStringLiteral("PC01"));
+  QTest::mouseClick(form.Button9, Qt::LeftButton);
+  EXPECT_EQ(app.ui.errorBoxes, QStringList{QStringLiteral("boom.")});
+  app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.1");
+  form.Edit17->clear();
+  QTest::mouseClick(form.Button9, Qt::LeftButton);
+  EXPECT_EQ(form.Edit17->text(), QStringLiteral("10.0.0.1"));
+}
+
+TEST(Shutdown, AFailureEvenOfItsBoxCannotEndTheProgramAndTheLibraryIsFreed) {
+  AppFixture app;
+  app.Open();
+  QDir().mkpath(QString::fromStdString(app.ListPath()) + "/sub");  // the save fails
+  app.ui.onError = [] { throw std::bad_alloc(); };                 // and so does its box
+  app.Close();
+  EXPECT_EQ(app.ui.errorBoxes.size(), 1);
+  EXPECT_EQ(app.dynlib.freed, 1);
 }
 
 TEST(Shutdown, SavesTheListThenFreesTheLibrary) {

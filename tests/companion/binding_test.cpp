@@ -1,6 +1,6 @@
 // netlib's binding of the companion library against real shared libraries:
-// the built libmirelka.so, one lacking entry points, one that never ends its
-// output, and one that does not exist.
+// the built libmirelka.so (mirelka.dll), one lacking entry points, one that
+// never ends its output, and one that does not exist, all by bare file name.
 #include "companion.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
 
 TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
   CompanionLibrary lib(*dl_);
-  ASSERT_TRUE(lib.Load("libmirelka_partial.so"));
+  ASSERT_TRUE(lib.Load(MIRELKA_PARTIAL_LIB));
   EXPECT_EQ(lib.BindEntryPoints(), (std::vector<std::string>{"init", "connectpc"}));
   EXPECT_EQ(lib.init, nullptr);
   EXPECT_EQ(lib.connectpc, nullptr);
@@ -49,14 +49,14 @@ TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
 
 TEST_F(Binding, MissingLibraryDoesNotLoad) {
   CompanionLibrary lib(*dl_);
-  EXPECT_FALSE(lib.Load("libmirelka_not_there.so"));
+  EXPECT_FALSE(lib.Load(MIRELKA_ABSENT_LIB));
   EXPECT_EQ(lib.LibHandle(), nullptr);
   EXPECT_EQ(lib.BindEntryPoints().size(), kEntryPoints.size());
 }
 
 TEST_F(Binding, UnterminatedOutputIsReadToTheBufferEndOnly) {
   CompanionLibrary lib(*dl_);
-  ASSERT_TRUE(lib.Load("libmirelka_nonul.so"));
+  ASSERT_TRUE(lib.Load(MIRELKA_NONUL_LIB));
   ASSERT_TRUE(lib.BindEntryPoints().empty());
   ConvBuffer<256> small;
   small.SetInput("PC01");

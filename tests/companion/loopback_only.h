@@ -1,11 +1,30 @@
 #pragma once
 // Tests that resolve unknown names or probe addresses run only where no
 // interface but loopback is up, so nothing can leave the machine.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <iphlpapi.h>
+
+#include <vector>
+#else
 #include <ifaddrs.h>
 #include <net/if.h>
+#endif
 
 namespace mirelka::testing {
 
+#ifdef _WIN32
+inline bool OnlyLoopbackUp() {
+  ULONG size = 16 * 1024;
+  std::vector<unsigned char> storage(size);
+  auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data());
+  if (GetAdaptersAddresses(AF_UNSPEC, 0, nullptr, list, &size) != NO_ERROR) return false;
+  for (const IP_ADAPTER_ADDRESSES* a = list; a != nullptr; a = a->Next) {
+    if (a->OperStatus == IfOperStatusUp && a->IfType != IF_TYPE_SOFTWARE_LOOPBACK) return false;
+  }
+  return true;
+}
+#else
 inline bool OnlyLoopbackUp() {
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return false;
@@ -16,6 +35,7 @@ inline bool OnlyLoopbackUp() {
   freeifaddrs(list);
   return only;
 }
+#endif
 
 }  // namespace mirelka::testing
 

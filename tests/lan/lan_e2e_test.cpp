@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +17,6 @@
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -26,10 +24,12 @@
 
 #include "TListView.h"
 #include "Unit1.h"
+#include "app_fixture.h"
 #include "companion.h"
 #include "cp932.h"
 #include "netprovider.h"
 #include "sockets.h"
+#include "source.h"
 #include "uiservices.h"
 
 namespace {
@@ -47,23 +47,6 @@ const QString kLongShare = "share-with-a-name-of-exactly-eighty-characters-xxxxx
 // Generous bounds so a stuck call fails the test instead of hanging it.
 constexpr int kWatchBoundMs = 60000;
 
-// Records boxes and launches instead of showing or starting anything.
-class RecordingUi : public UiServices {
- public:
-  void MessageBox(const QString& text) override { messages << text; }
-  void ErrorBox(const QString& text) override { errors << text; }
-  void ProcessMessages() override {
-    QCoreApplication::processEvents();
-    if (onPump) onPump();
-  }
-  void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
-
-  QStringList messages;
-  QStringList errors;
-  std::vector<std::string> launched;
-  std::function<void()> onPump;
-};
-
 // Runs a subcommand of the LAN script (its path and run directory come from
 // the environment run-e2e.sh sets up).
 int LanScript(const std::string& args) {
@@ -77,15 +60,6 @@ bool LateServerUp() {
   const char* dir = std::getenv("MLK_LAN_DIR");
   QFile pids(QString::fromLocal8Bit(dir ? dir : "") + "/pids");
   return pids.open(QIODevice::ReadOnly) && pids.readAll().contains(" LATEHOST smbd\n");
-}
-
-bool WaitFor(const std::function<bool()>& done, int boundMs) {
-  QDeadlineTimer deadline(boundMs);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QTest::qWait(20);
-  }
-  return true;
 }
 
 QStringList Captions(const TListView* view) {
@@ -146,6 +120,8 @@ class LanWindow : public ::testing::Test {
     deps.dynlib = dynlib_.get();
     deps.libraryName = netlib::LibraryFileName();
     deps.listFilePath = listFile_;
+    deps.wsDiscovery = wsDiscovery_.get();
+    deps.dnsSd = dnsSd_.get();
     auto window = std::make_unique<TForm1>(deps);
     window->show();
     QCoreApplication::processEvents();
@@ -167,6 +143,8 @@ class LanWindow : public ::testing::Test {
   std::unique_ptr<netinfo::NetProvider> provider_ = netinfo::MakePlatformNetProvider();
   std::unique_ptr<netinfo::SocketsInfo> sockets_ = netinfo::MakePlatformSockets();
   std::unique_ptr<netlib::DynamicLibrary> dynlib_ = netlib::MakePlatformDynamicLibrary();
+  std::unique_ptr<discovery::Source> wsDiscovery_ = discovery::MakeWsDiscovery();
+  std::unique_ptr<discovery::Source> dnsSd_ = discovery::MakeDnsSd();
   QTemporaryDir dir_;
   std::string listFile_;
 };
@@ -174,7 +152,7 @@ class LanWindow : public ::testing::Test {
 TEST_F(LanWindow, StartUpShowsTheWorkgroupAndTheClientsInterfaces) {
   auto w = Open();
   EXPECT_FALSE(w->TerminateRequested());
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
   EXPECT_EQ(w->workgroupname->text(), "TESTGROUP");
   EXPECT_FALSE(w->Edit14->text().isEmpty());
 
@@ -186,34 +164,51 @@ TEST_F(LanWindow, StartUpShowsTheWorkgroupAndTheClientsInterfaces) {
   EXPECT_GE(RowOf(w->ListView1, "127.0.0.1"), 0);
 }
 
-TEST_F(LanWindow, WorkgroupListingReplacesTheRowsWithTheWorkgroupsComputers) {
+// TESTGROUP's computers: the browse list's five, WSDHOST found only by
+// WS-Discovery, MDNSHOST only by DNS-SD under its host name mdnshost.local
+// (its workgroup cannot be known, so it is listed under every workgroup), and
+// MEMBER1, found by the browse list and by WS-Discovery, once.
+const std::set<QString> kTestgroup = {"WGMASTER", "MEMBER1", "MEMBER2", "LATEHOST", "BIGSHARE", "WSDHOST", "mdnshost"};
+
+TEST_F(LanWindow, WorkgroupListingMergesEverySourceOneRowPerComputer) {
   WriteList({"OLDPC"});
   auto w = Open();
   ASSERT_EQ(Captions(w->ListView3), QStringList{"OLDPC"});
 
   Click(w->Button5);
-  EXPECT_EQ(Set(Captions(w->ListView3)),
-            (std::set<QString>{"WGMASTER", "MEMBER1", "MEMBER2", "LATEHOST", "BIGSHARE"}));
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_EQ(Set(rows), kTestgroup);
+  EXPECT_EQ(rows.size(), int(kTestgroup.size())) << rows.join(",").toStdString();  // no duplicate
   for (int row = 0; row < w->ListView3->RowCount(); ++row) EXPECT_EQ(w->ListView3->SubItem(row), "");
   EXPECT_EQ(w->Status(), "終了");
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
+  if (const char* png = std::getenv("MLK_E2E_GRAB")) w->grab().save(QString::fromLocal8Bit(png));
 
   // A second listing gives the same rows, not twice as many.
   Click(w->Button5);
-  EXPECT_EQ(w->ListView3->RowCount(), 5);
+  EXPECT_EQ(w->ListView3->RowCount(), int(kTestgroup.size()));
+}
+
+TEST_F(LanWindow, AComputerOfAnotherWorkgroupIsListedOnlyUnderIt) {
+  auto w = Open();
+  w->workgroupname->setText("othergrp");  // compared without case
+  Click(w->Button5);
+  // WSDHOST and MEMBER1 say TESTGROUP; MDNSHOST could be in either.
+  EXPECT_EQ(Set(Captions(w->ListView3)), (std::set<QString>{"OTHERPC", "mdnshost"}));
+  EXPECT_EQ(w->Status(), "終了");
 }
 
 TEST_F(LanWindow, ListFileWrittenAtShutdownHoldsTheRows) {
   auto w = Open();
   Click(w->Button5);
   const QStringList rows = Captions(w->ListView3);
-  ASSERT_EQ(rows.size(), 5);
+  ASSERT_EQ(rows.size(), int(kTestgroup.size()));
   w.reset();  // FormDestroy
 
-  std::string expected = "[WGPCLIST]\r\n5\r\n";
+  std::string expected = "[WGPCLIST]\r\n" + std::to_string(rows.size()) + "\r\n";
   for (const QString& row : rows) expected += row.toStdString() + "\r\n";
   EXPECT_EQ(ReadList(), expected);
-  EXPECT_TRUE(ui_.errors.isEmpty()) << ui_.errors.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.errorBoxes.isEmpty()) << ui_.errorBoxes.join(" | ").toStdString();
 }
 
 TEST_F(LanWindow, ManualAddTakesTheTypedNameUpperCasedWithItsAddress) {
@@ -227,7 +222,7 @@ TEST_F(LanWindow, ManualAddTakesTheTypedNameUpperCasedWithItsAddress) {
   EXPECT_EQ(w->Edit15->text(), "MEMBER2");
 
   Click(w->Button11);
-  EXPECT_EQ(ui_.messages, QStringList{"同名のコンピュータ名が登録されています"});
+  EXPECT_EQ(ui_.boxes, QStringList{"同名のコンピュータ名が登録されています"});
   EXPECT_EQ(w->ListView3->RowCount(), 1);
 
   // A computer nobody answers for: no row and no box.
@@ -235,7 +230,7 @@ TEST_F(LanWindow, ManualAddTakesTheTypedNameUpperCasedWithItsAddress) {
   QTest::keyClicks(w->Edit15, "nosuchpc");
   Click(w->Button11);
   EXPECT_EQ(w->ListView3->RowCount(), 1);
-  EXPECT_EQ(ui_.messages.size(), 1);
+  EXPECT_EQ(ui_.boxes.size(), 1);
 }
 
 TEST_F(LanWindow, ShareTreeShowsEachHostsRealSharesAndReportsTheUnknownOne) {
@@ -244,7 +239,7 @@ TEST_F(LanWindow, ShareTreeShowsEachHostsRealSharesAndReportsTheUnknownOne) {
   Click(w->Button1);
 
   EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"WGMASTER", "MEMBER1", "MEMBER2"}));
-  EXPECT_EQ(ui_.messages, QStringList{"NOSUCHPCのリソースを取得できません"});
+  EXPECT_EQ(ui_.boxes, QStringList{"NOSUCHPCのリソースを取得できません"});
   EXPECT_EQ(w->Status(), "終了");
 
   struct Expected {
@@ -311,20 +306,20 @@ TEST_F(LanWindow, WatchTurnsToSuccessWhenTheServerComesUpAfterTheSecondTick) {
   };
   Click(w->SpeedButton1);
   ASSERT_TRUE(w->SpeedButton1->isChecked());
-  ASSERT_TRUE(WaitFor([&] { return failedChecks >= 2; }, kWatchBoundMs)) << "no two failed checks";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failedChecks >= 2; }, kWatchBoundMs)) << "no two failed checks";
   EXPECT_TRUE(w->ListView3->SubItem(1).startsWith("Err ")) << w->ListView3->SubItem(1).toStdString();
   EXPECT_TRUE(w->SpeedButton1->isChecked());
   EXPECT_TRUE(w->repeatping->isActive());
 
   ASSERT_EQ(LanScript("start-late-smbd"), 0);
-  ASSERT_TRUE(WaitFor([&] { return !w->repeatping->isActive(); }, kWatchBoundMs)) << "watch never succeeded";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w->repeatping->isActive(); }, kWatchBoundMs)) << "watch never succeeded";
   QCoreApplication::processEvents();
   EXPECT_EQ(w->ListView3->SubItem(1), kLateHost);
   EXPECT_FALSE(w->SpeedButton1->isChecked());
   EXPECT_TRUE(w->SpeedButton1->isEnabled());
   EXPECT_EQ(w->Status(), "接続確認終了");
   EXPECT_EQ(w->ListView3->SubItem(0), "");  // the other row is never touched
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
 }
 
 TEST_F(LanWindow, ConversionBoxResolvesNamesAndAddressesWithoutDns) {
@@ -357,7 +352,7 @@ TEST_F(LanWindow, ConversionBoxResolvesNamesAndAddressesWithoutDns) {
   EXPECT_TRUE(unknown.second.startsWith("Err ")) << unknown.second.toStdString();
   const auto silent = Convert(*w, "", "10.231.0.77");
   EXPECT_TRUE(silent.first.startsWith("Err ")) << silent.first.toStdString();
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
 }
 
 // Bad input from the network: GARBLER answers with malformed NetBIOS packets
@@ -396,7 +391,7 @@ TEST_F(LanWindow, GarbageAnswersAreSkippedAndTheSoundAnswerAfterThemIsTaken) {
   QTest::keyClicks(w->Edit15, "garbler");
   Click(w->Button11);
   EXPECT_EQ(w->ListView3->RowCount(), 0);
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
 }
 
 TEST_F(LanWindow, TreeShowsWhatIsSoundBesideGarbageAndAHugeShareList) {
@@ -405,7 +400,7 @@ TEST_F(LanWindow, TreeShowsWhatIsSoundBesideGarbageAndAHugeShareList) {
   Click(w->Button1);
 
   EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"BIGSHARE", "MEMBER1"}));
-  EXPECT_EQ(ui_.messages, QStringList{"GARBLERのリソースを取得できません"});
+  EXPECT_EQ(ui_.boxes, QStringList{"GARBLERのリソースを取得できません"});
   const QTreeWidgetItem* big = Computer(w->TreeView1, "BIGSHARE");
   ASSERT_NE(big, nullptr);
   const QStringList shares = ChildTexts(big);
@@ -430,9 +425,23 @@ TEST_F(LanWindow, GarbageAnsweringEveryQueryDoesNotHideTheRealAnswer) {
   EXPECT_EQ(Convert(*w, "MEMBER2", "").second, kMember2);
   Click(w->Button1);
   const QTreeWidgetItem* member2 = Computer(w->TreeView1, "MEMBER2");
-  ASSERT_NE(member2, nullptr) << ui_.messages.join(" | ").toStdString();
+  ASSERT_NE(member2, nullptr) << ui_.boxes.join(" | ").toStdString();
   EXPECT_EQ(Set(ChildTexts(member2)), (std::set<QString>{"team docs", "tools"}));
   EXPECT_EQ(w->ListView3->SubItem(0), kMember2);
+}
+
+// The same window on a LAN where nobody answers: run-e2e.sh runs this case
+// alone in a namespace of its own whose one interface leads nowhere and with
+// no mDNS daemon to ask.
+TEST_F(LanWindow, EmptyLanListingSaysWhatEachSourceFound) {
+  if (!std::getenv("MLK_LAN_EMPTY")) GTEST_SKIP() << "runs only on the empty LAN";
+  auto w = Open();
+  EXPECT_EQ(w->workgroupname->text(), "");
+  w->workgroupname->setText("TESTGROUP");
+  Click(w->Button5);
+  EXPECT_EQ(w->ListView3->RowCount(), 0);
+  EXPECT_EQ(w->Status(), QString::fromUtf8("終了 (ブラウズリストなし、WSD応答なし、mDNSデーモン停止中)"));
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();  // WS-Discovery could ask
 }
 
 }  // namespace

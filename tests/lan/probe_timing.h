@@ -25,7 +25,7 @@ bool Timed(int repeat, Call&& call) {
     std::sort(ms.begin(), ms.end());
     const size_t mid = ms.size() / 2;
     const double median = ms.size() % 2 ? ms[mid] : (ms[mid - 1] + ms[mid]) / 2;
-    std::fprintf(stderr, "median %.3f ms over %d calls\n", median, repeat);
+    std::fprintf(stderr, "median %.4f ms over %d calls\n", median, repeat);
   }
   return ok;
 }

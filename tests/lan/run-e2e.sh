@@ -4,6 +4,7 @@
 # happened. Exit 77 (skipped) when the machine cannot build the LAN.
 #
 #   run-e2e.sh TEST_BINARY [gtest arguments...]
+#   run-e2e.sh WRAPPER TEST_BINARY [gtest arguments...]   (keyring-session.sh)
 set -uo pipefail
 export PATH=$PATH:/usr/sbin:/sbin
 
@@ -45,4 +46,9 @@ binary=$1
 shift
 "$LAN" exec-client env QT_QPA_PLATFORM=offscreen MLK_LAN_SCRIPT="$LAN" "$binary" "$@"
 status=$?
+# A LAN where nobody answers: one interface that leads nowhere, no mDNS daemon.
+unshare --net env QT_QPA_PLATFORM=offscreen MLK_LAN_EMPTY=1 DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
+  sh -c 'ip link set lo up && ip link add e0 type veth peer name e1 && ip addr add 10.232.0.1/24 dev e0 &&
+         ip link set e1 up && ip link set e0 up && exec "$0" "$@" --gtest_filter=LanWindow.EmptyLan*' "$binary" "$@" ||
+  status=1
 exit $status

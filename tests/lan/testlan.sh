@@ -69,7 +69,10 @@ OTHERPC $NET.20 OTHERGRP otherlmb
 GARBLER $NET.66 - garbage
 WSDHOST $NET.30 TESTGROUP wsd
 MDNSHOST $NET.31 - dnssd
-LLMNRPC $NET.32 - llmnr"
+LLMNRPC $NET.32 - llmnr
+LOCKED $NET.15 TESTGROUP locked
+ADDC $NET.16 MLK dc
+DROPPER $NET.17 - dropper"
 LLMNR_FORGER=$NET.33
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
@@ -265,6 +268,129 @@ silence_tcp() {  # NAME
   ns=$(ns_of "$1")
   ip -n "$ns" route add blackhole default table 100
   ip -n "$ns" rule add ipproto tcp lookup 100 pref 100
+}
+
+# --- a host that refuses guests ---------------------------------------------
+# LOCKED: SMB2/3 only, no guest, no anonymous listing, no NetBIOS (the client
+# finds it in its hosts file). Its one user is the existing system account
+# "daemon" with a password of LOCKED's own, in LOCKED's private passdb:
+# nothing is added to the machine's user files. DROPPER relays to LOCKED
+# and drops the connection at the second session setup, mid-logon.
+LOCKED_USER=daemon
+LOCKED_PASSWORD=Locked-Pass-7
+
+write_locked_conf() {
+  local d addr
+  d=$(hostdir LOCKED)
+  addr=$(host_field LOCKED 2)
+  cat >"$d/smb.conf" <<EOF
+[global]
+  workgroup = TESTGROUP
+  netbios name = LOCKED
+  interfaces = $addr/24
+  bind interfaces only = yes
+  server role = standalone server
+  server min protocol = SMB2_02
+  map to guest = never
+  restrict anonymous = 2
+  disable netbios = yes
+  smb ports = 445
+  load printers = no
+  printing = bsd
+  printcap name = /dev/null
+  disable spoolss = yes
+  usershare path =
+$(samba_private_dirs "$d")
+  log file = $d/log/log.%m
+[locked data]
+  path = $d/share/data
+  read only = yes
+[admin\$]
+  path = $d/share/data
+EOF
+  mkdir -p "$d/share/data"
+  printf '%s\n%s\n' "$LOCKED_PASSWORD" "$LOCKED_PASSWORD" |
+    pdbedit -s "$d/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
+  printf '%s LOCKED\n%s DROPPER\n' "$addr" "$(host_field DROPPER 2)" >>"/etc/netns/$(ns_of client)/hosts"
+}
+
+start_locked() {
+  start_samba LOCKED smbd
+  spawn DROPPER dropper python3 "$HERE/smbdrop.py" "$(host_field DROPPER 2)" "$(host_field LOCKED 2)"
+}
+
+wait_locked() {  # DEADLINE
+  # a refused guest listing is the sign that LOCKED serves
+  until grep -q 'NT_STATUS_LOGON_FAILURE\|NT_STATUS_ACCESS_DENIED' \
+    <<<"$(client_output smbclient -g -L "//$(host_field LOCKED 2)" -U guest%)"; do
+    if deadline_passed "$1"; then die "LOCKED does not serve in time"; fi
+    sleep 0.3
+  done
+  until grep -q ':445 ' <<<"$(ip netns exec "$(ns_of DROPPER)" ss -Hltn 2>/dev/null || true)"; do
+    if deadline_passed "$1"; then die "DROPPER does not listen in time"; fi
+    sleep 0.2
+  done
+}
+
+# --- a domain controller ----------------------------------------------------
+# ADDC: a Samba AD DC of the realm MLK.TEST, provisioned into its host folder
+# while the browse master is elected (no DNS backend: the client finds it in
+# its hosts file), with one user, alice. The client gets a Kerberos
+# configuration of its own ($RUN/client/krb5.conf) and a ticket for alice
+# ($RUN/client/krb5cc); a test points KRB5_CONFIG and KRB5CCNAME at them
+# where it wants the ticket. A machine without the AD DC packages gets a LAN
+# without ADDC, and $RUN/client/krb5cc is missing.
+DC_REALM=MLK.TEST
+DC_USER=alice
+DC_PASSWORD=Alice-Pass-7
+
+provision_dc() {
+  local d addr
+  d=$(hostdir ADDC)/dc
+  addr=$(host_field ADDC 2)
+  mkdir -p "$d"/{pid,log,ncalrpc}
+  command -v samba >/dev/null || return 1
+  ip netns exec "$(ns_of ADDC)" samba-tool domain provision --realm="$DC_REALM" --domain=MLK --host-name=ADDC \
+    --server-role=dc --dns-backend=NONE --adminpass="Adm1n-$DC_PASSWORD" --targetdir="$d" \
+    --option="interfaces=$addr/24" --option="bind interfaces only=yes" --option="pid directory=$d/pid" \
+    --option="log file=$d/log/log.%m" --option="ncalrpc dir=$d/ncalrpc" --option="unix password sync=no" \
+    --option="obey pam restrictions=no" --option="panic action=" --option="load printers=no" \
+    --option="printing=bsd" --option="printcap name=/dev/null" --option="disable spoolss=yes" \
+    --option="map to guest=never" --option="restrict anonymous=2" \
+    --option="server services=-dns -dnsupdate -ntp_signd -kcc -drepl -wrepl -nbt" >"$d/provision.log" 2>&1 &&
+    samba-tool user create "$DC_USER" "$DC_PASSWORD" -s "$d/etc/smb.conf" >>"$d/provision.log" 2>&1
+}
+
+start_dc() {  # DEADLINE
+  local d addr
+  d=$(hostdir ADDC)/dc
+  addr=$(host_field ADDC 2)
+  printf '%s addc.mlk.test ADDC\n' "$addr" >>"/etc/netns/$(ns_of client)/hosts"
+  cat >"$RUN/client/krb5.conf" <<EOF
+[libdefaults]
+  default_realm = $DC_REALM
+  dns_lookup_realm = false
+  dns_lookup_kdc = false
+  rdns = false
+  dns_canonicalize_hostname = false
+[realms]
+  $DC_REALM = {
+    kdc = $addr
+  }
+EOF
+  # smbd finds winbindd only at its built-in socket path under /run/samba:
+  # a /run of its own, in a mount namespace of its own.
+  spawn ADDC samba unshare --mount sh -c 'mount -t tmpfs mlk-run /run && mkdir /run/samba &&
+    exec /usr/sbin/samba --foreground --no-process-group -s "$0"' "$d/etc/smb.conf"
+  until printf '%s\n' "$DC_PASSWORD" | in_client env KRB5_CONFIG="$RUN/client/krb5.conf" \
+    KRB5CCNAME="FILE:$RUN/client/krb5cc" kinit "$DC_USER@$DC_REALM" >/dev/null 2>&1; do
+    if deadline_passed "$1"; then die "no ticket from ADDC in time"; fi
+    sleep 0.3
+  done
+  until in_client timeout 1 bash -c "exec 3<>/dev/tcp/$addr/445" 2>/dev/null; do
+    if deadline_passed "$1"; then die "ADDC does not serve in time"; fi
+    sleep 0.3
+  done
 }
 
 # --- daemons ----------------------------------------------------------------
@@ -513,6 +639,10 @@ cmd_start() {
   start_samba OTHERPC nmbd
   start_samba OTHERPC smbd
   start_garbler
+  write_locked_conf
+  start_locked
+  provision_dc &
+  local dc_job=$!
   start_modern
   # MDNSHOST's smbd registers its service once its avahi-daemon is up.
   wait_avahi MDNSHOST "$deadline"
@@ -532,6 +662,8 @@ cmd_start() {
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_shares "$name" "$deadline"; done
   log "share lists served after $((SECONDS - t0)) s"
   wait_browse_list "$deadline"
+  wait_locked "$deadline"
+  if wait "$dc_job"; then start_dc "$deadline"; else log "no domain controller: $(tail -n 1 "$(hostdir ADDC)/dc/provision.log" 2>/dev/null)"; fi
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
   log "browse list and NetBIOS peers ready after $((SECONDS - t0)) s"
   wait_modern "$deadline"

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "address.h"
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "fake_sockets.h"
 
 namespace {

@@ -52,7 +52,8 @@ void UsePrivateClientConfig(const std::string& dir, const std::string& extraGlob
 }
 
 int RunFixture(const std::string& args, std::string* out) {
-  const std::string command = std::string("bash ") + MIRELKA_NETINFO_FIXTURES + "/" + args;
+  const std::string command =
+      "MLK_FIXTURE_OWNER=" + std::to_string(getpid()) + " bash " + MIRELKA_NETINFO_FIXTURES + "/" + args;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return -1;
   char chunk[256];

@@ -69,9 +69,7 @@ TEST_F(WorkgroupLan, FindsTheWorkgroupAndListsItsComputers) {
   const auto deadline = Clock::now() + kDeadline;
   std::string workgroup;
   const bool found = PollUntil(deadline, [&] {
-    char name[256] = {};
-    netinfo::FindWorkgroupName(*provider_, name, 255);
-    workgroup = name;
+    workgroup = netinfo::FindWorkgroupName(*provider_, 255).value_or("");
     return workgroup == kWorkgroup;
   });
   ASSERT_TRUE(found) << "no master browser answered; last name \"" << workgroup << "\"";

@@ -3,7 +3,8 @@
 # Meant to run inside a network namespace of its own (unshare --net).
 #   smbd_fixture.sh start DIR   -> prints smbd's pid once the port answers
 #   smbd_fixture.sh stop DIR    -> stops smbd and its RPC helpers by pid
-# Everything (config, state, pid files, shared folders) lives under DIR.
+# Everything (config, state, pid files, shared folders) lives under DIR. With
+# MLK_FIXTURE_OWNER set, smbd is also stopped once that process is gone.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 cmd=$1
@@ -73,6 +74,7 @@ CONF
   ip link set lo up 2>/dev/null || true
   setsid smbd -F --no-process-group --debug-stdout -d 1 -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
   echo $! >"$dir/smbd.pid"
+  stop_when_owner_exits stop
   i=0
   until (exec 3<>/dev/tcp/127.0.0.1/445) 2>/dev/null; do
     i=$((i + 1))

@@ -5,7 +5,8 @@
 #   workgroup_fixture.sh start DIR WORKGROUP NAME  -> the master browser host
 #   workgroup_fixture.sh add DIR WORKGROUP NAME    -> a member host
 #   workgroup_fixture.sh stop DIR                  -> stops every daemon by pid, deletes the namespaces
-# Never run it in the machine's own namespace: the caller checks that.
+# Never run it in the machine's own namespace: the caller checks that. With
+# MLK_FIXTURE_OWNER set, everything is also stopped once that process is gone.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
 cmd=$1
@@ -106,7 +107,7 @@ stop_all() {
 }
 
 case $cmd in
-  start) bridge_up; add_host "$3" "$4" yes ;;
+  start) bridge_up; stop_when_owner_exits stop_all; add_host "$3" "$4" yes ;;
   add) add_host "$3" "$4" no ;;
   stop) stop_all ;;
   *) echo "usage: $0 start|add DIR WORKGROUP NAME | stop DIR" >&2; exit 2 ;;

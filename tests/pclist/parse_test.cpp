@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "pclist.h"
 
 namespace {

@@ -1,5 +1,6 @@
-// The Linux sockets backend on the real OS: invariants only, since what the
-// machine has varies. Run inside a network namespace, loopback is there.
+// The platform's sockets backend on the real OS (getifaddrs on Linux, ws2_32's
+// SIO_GET_INTERFACE_LIST under Windows or Wine): invariants only, since what
+// the machine has varies. Run inside a network namespace, loopback is there.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +11,7 @@
 
 namespace {
 
-TEST(LinuxSockets, ListsLoopbackInTheEntryLayout) {
+TEST(PlatformSockets, ListsLoopbackInTheEntryLayout) {
   auto sockets = netinfo::MakePlatformSockets();
   std::array<uint8_t, netinfo::kInterfaceBufferSize> buffer{};
   const uint32_t count = sockets->GetInterfaceList(buffer.data(), static_cast<uint32_t>(buffer.size()));
@@ -19,10 +20,17 @@ TEST(LinuxSockets, ListsLoopbackInTheEntryLayout) {
   bool loopback = false;
   for (uint32_t off = 0; off < count; off += netinfo::kInterfaceInfoSize) {
     const uint8_t* e = buffer.data() + off;
-    for (size_t family : {netinfo::kOffAddressFamily, netinfo::kOffBroadcastFamily, netinfo::kOffNetmaskFamily}) {
+    // Under Windows the system fills the entries, and Wine leaves the family
+    // of the broadcast address, a field nothing reads, at 0.
+#ifdef _WIN32
+    const size_t families[] = {netinfo::kOffAddressFamily, netinfo::kOffNetmaskFamily};
+#else
+    const size_t families[] = {netinfo::kOffAddressFamily, netinfo::kOffBroadcastFamily, netinfo::kOffNetmaskFamily};
+#endif
+    for (size_t family : families) {
       uint16_t f;
       std::memcpy(&f, e + family, 2);
-      EXPECT_EQ(f, 2u);
+      EXPECT_EQ(f, 2u) << "family at " << family;
     }
     uint32_t flags;
     std::memcpy(&flags, e, 4);
@@ -36,7 +44,7 @@ TEST(LinuxSockets, ListsLoopbackInTheEntryLayout) {
   EXPECT_TRUE(loopback) << "127.0.0.1 missing; is lo up?";
 }
 
-TEST(LinuxSockets, NeverWritesPastTheGivenLength) {
+TEST(PlatformSockets, NeverWritesPastTheGivenLength) {
   auto sockets = netinfo::MakePlatformSockets();
   for (uint32_t length : {0u, 75u, 76u, 100u}) {
     std::array<uint8_t, 200> buffer;
@@ -47,7 +55,7 @@ TEST(LinuxSockets, NeverWritesPastTheGivenLength) {
   }
 }
 
-TEST(LinuxSockets, HostNameIsTerminatedWithinTheLength) {
+TEST(PlatformSockets, HostNameIsTerminatedWithinTheLength) {
   auto sockets = netinfo::MakePlatformSockets();
   std::array<char, 300> buffer;
   buffer.fill('\x7F');

@@ -1,0 +1,215 @@
+#include "cp932_codec.h"
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "iconv_text.h"
+
+namespace cp932 {
+namespace {
+
+constexpr char32_t kNone = 0xFFFFFFFF;
+constexpr char32_t kEscapeBase = 0xF700;  // U+F700..U+F7FF: raw bytes
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsEscape(char32_t cp) { return cp >= kEscapeBase && cp <= kEscapeBase + 0xFF; }
+
+// Decode and encode tables filled from the platform codec as they are needed:
+// one row of 256 trail bytes per lead byte, and one cached answer per encoded
+// character. Only byte sequences whose character encodes back to the very
+// same bytes are kept; the rest (undefined codes, duplicate mappings) are
+// carried as escapes.
+class Codec {
+ public:
+  Codec() : dec_("UTF-32LE", "CP932"), enc_("CP932", "UTF-32LE"), ok_(dec_.ok() && enc_.ok()) {
+    single_.fill(kNone);
+    for (unsigned b = 0; b < 256; ++b) {
+      if (isLeadByte(static_cast<unsigned char>(b))) continue;
+      if (!ok_) {
+        if (b < 0x80) single_[b] = b;  // no codec: ASCII still round-trips
+        continue;
+      }
+      const unsigned char in[1] = {static_cast<unsigned char>(b)};
+      single_[b] = RoundTrip(in, 1);
+    }
+  }
+  Codec(const Codec&) = delete;
+  Codec& operator=(const Codec&) = delete;
+
+  bool ok() const { return ok_; }
+  char32_t Single(unsigned char b) const { return single_[b]; }
+
+  char32_t Pair(unsigned char lead, unsigned char trail) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Row(lead)[trail];
+  }
+
+  // Appends the bytes of cp; false when code page 932 has none for it.
+  bool Encode(char32_t cp, std::string& out) {
+    if (cp < 0x80 && single_[cp] == cp) {
+      out.push_back(static_cast<char>(cp));
+      return true;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = encoded_.find(cp);
+    if (it == encoded_.end()) it = encoded_.emplace(cp, Lookup(cp)).first;
+    if (it->second < 0) return false;
+    if (it->second > 0xFF) out.push_back(static_cast<char>(it->second >> 8));
+    out.push_back(static_cast<char>(it->second & 0xFF));
+    return true;
+  }
+
+ private:
+  const std::array<char32_t, 256>& Row(unsigned char lead) {
+    auto& row = rows_[lead];
+    if (!row) {
+      row = std::make_unique<std::array<char32_t, 256>>();
+      row->fill(kNone);
+      for (unsigned trail = 0x40; ok_ && trail <= 0xFC; ++trail) {
+        const unsigned char in[2] = {lead, static_cast<unsigned char>(trail)};
+        (*row)[trail] = RoundTrip(in, 2);
+      }
+    }
+    return *row;
+  }
+
+  // The code of cp's bytes (1 byte, or lead << 8 | trail), or -1.
+  int32_t Lookup(char32_t cp) {
+    unsigned char bytes[8] = {};
+    const size_t n = enc_.Convert(&cp, sizeof cp, bytes, sizeof bytes).value_or(0);
+    if (n == 1 && single_[bytes[0]] == cp) return bytes[0];
+    if (n == 2 && isLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
+    return -1;
+  }
+
+  // The character of these bytes if it encodes back to the same bytes.
+  char32_t RoundTrip(const unsigned char* in, size_t n) {
+    char32_t cp = 0;
+    if (dec_.Convert(in, n, &cp, sizeof cp) != sizeof cp) return kNone;
+    if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return kNone;
+    unsigned char back[8] = {};
+    if (enc_.Convert(&cp, sizeof cp, back, sizeof back) != n || std::memcmp(back, in, n) != 0) return kNone;
+    return cp;
+  }
+
+  textconv::Converter dec_;
+  textconv::Converter enc_;
+  bool ok_;
+  std::array<char32_t, 256> single_;
+  std::array<std::unique_ptr<std::array<char32_t, 256>>, 256> rows_;
+  std::unordered_map<char32_t, int32_t> encoded_;
+  std::mutex mutex_;
+};
+
+Codec& codec() {
+  static Codec c;
+  return c;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | cp >> 6));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | cp >> 12));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | cp >> 18));
+    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// UTF-8 to code points; a malformed or overlong sequence, a surrogate and a
+// value past U+10FFFF each give one U+FFFD and resume at the next byte.
+std::u32string DecodeUtf8(std::string_view utf8) {
+  std::u32string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    size_t length = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (b < 0x80) {
+      length = 1, cp = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      length = 2, cp = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      length = 3, cp = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      length = 4, cp = b & 0x07, min = 0x10000;
+    }
+    bool good = length > 0 && i + length <= utf8.size();
+    for (size_t k = 1; good && k < length; ++k) {
+      const auto c = static_cast<unsigned char>(utf8[i + k]);
+      good = (c & 0xC0) == 0x80;
+      cp = cp << 6 | (c & 0x3F);
+    }
+    good = good && cp >= min && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    out.push_back(good ? cp : kReplacement);
+    i += good ? length : 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool codecReady() { return codec().ok(); }
+
+std::u32string decodeCodePoints(std::string_view bytes) {
+  Codec& c = codec();
+  std::u32string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (isLeadByte(b) && i + 1 < bytes.size()) {
+      const char32_t cp = c.Pair(b, static_cast<unsigned char>(bytes[i + 1]));
+      if (cp != kNone) {
+        out.push_back(cp);
+        ++i;
+        continue;
+      }
+    }
+    const char32_t single = c.Single(b);
+    out.push_back(single != kNone ? single : kEscapeBase + b);
+  }
+  return out;
+}
+
+bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
+  Codec& c = codec();
+  out->clear();
+  out->reserve(text.size());
+  for (char32_t cp : text) {
+    if (IsEscape(cp)) {
+      out->push_back(static_cast<char>(cp - kEscapeBase));
+    } else if (!c.Encode(cp, *out)) {
+      if (!lossy) return false;
+      out->push_back('?');
+    }
+  }
+  return true;
+}
+
+std::string toUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  for (char32_t cp : decodeCodePoints(bytes)) AppendUtf8(out, cp);
+  return out;
+}
+
+std::string fromUtf8Lossy(std::string_view utf8) {
+  std::string out;
+  encodeCodePoints(DecodeUtf8(utf8), &out, true);
+  return out;
+}
+
+}  // namespace cp932

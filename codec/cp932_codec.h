@@ -1,0 +1,34 @@
+#pragma once
+// The code page 932 codec without Qt. System text is kept as CP932 bytes;
+// these functions convert only at the edges and round-trip: bytes that do not
+// form a character which encodes back to the same bytes become the
+// private-use code points U+F700 + byte, so encoding what was decoded gives
+// the bytes back. The tables come from the platform's own converter (iconv on
+// Linux, the system's code page 932 on Windows) and are the same on both.
+#include <string>
+#include <string_view>
+
+#include "cp932_bytes.h"
+
+namespace cp932 {
+
+// False when the platform cannot convert code page 932 at all. Text then
+// still round-trips, but only ASCII shows as itself.
+bool codecReady();
+
+// Bytes to code points, one per character or escaped byte.
+std::u32string decodeCodePoints(std::string_view bytes);
+
+// Code points to bytes. With lossy, a code point that code page 932 cannot
+// hold becomes "?"; without, the result is false and *out unspecified.
+bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy);
+
+// Conversions for peers that speak UTF-8 (the SMB client library). Malformed
+// UTF-8 becomes "?".
+std::string toUtf8(std::string_view bytes);
+std::string fromUtf8Lossy(std::string_view utf8);
+
+// Shorthand for fixed texts written in this source as UTF-8 literals.
+inline std::string text(const char* utf8) { return fromUtf8Lossy(utf8); }
+
+}  // namespace cp932

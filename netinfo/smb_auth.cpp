@@ -1,0 +1,105 @@
+#include "smb_auth.h"
+
+#include <cerrno>
+
+namespace netinfo {
+
+Logon PasswordLogon(const Credentials& credentials) {
+  Logon logon;
+  logon.kind = Logon::Kind::kPassword;
+  logon.password = &credentials.password;
+  const std::string& user = credentials.user;
+  // "\" or the yen sign U+00A5 (UTF-8 C2 A5) before the user name
+  size_t cut = user.find('\\');
+  size_t skip = 1;
+  if (const size_t yen = user.find("\xC2\xA5"); yen != std::string::npos && yen < cut) {
+    cut = yen;
+    skip = 2;
+  }
+  const size_t at = user.rfind('@');
+  if (cut != std::string::npos && cut > 0 && cut + skip < user.size()) {
+    logon.workgroup = user.substr(0, cut);
+    logon.user = user.substr(cut + skip);
+  } else if (at != std::string::npos && at > 0 && at + 1 < user.size()) {
+    // NTLM takes the realm as the domain; Kerberos is the ticket's business
+    logon.workgroup = user.substr(at + 1);
+    logon.user = user.substr(0, at);
+  } else {
+    logon.user = user;
+  }
+  return logon;
+}
+
+bool NeedsCredentials(int error) { return error == EACCES || error == EPERM || error == EINVAL; }
+
+Authenticator::Authenticator(CredentialStore* store, LoginPrompt* prompt) : store_(store), prompt_(prompt) {}
+
+std::string Authenticator::UserFor(const std::string& host) const {
+  const auto it = session_.find(KeyForHost(host));
+  return it == session_.end() ? std::string() : it->second.user;
+}
+
+int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt& attempt) {
+  const std::string key = KeyForHost(host);
+
+  // A ticket that does not fit this computer (no such principal, a name
+  // that does not resolve) leaves the other ways open, whatever the error.
+  if (haveTicket) {
+    Logon kerberos;
+    kerberos.kind = Logon::Kind::kKerberos;
+    if (attempt(kerberos) == 0) return 0;
+  }
+
+  // Tries the credentials; true when the attempts are over (*result says how).
+  auto tryPassword = [&](const Credentials& credentials, int* result) {
+    const int error = attempt(PasswordLogon(credentials));
+    *result = error;
+    return error == 0 || !NeedsCredentials(error);
+  };
+  int result = 0;
+
+  if (const auto it = session_.find(key); it != session_.end()) {
+    if (tryPassword(it->second, &result)) return result;
+    session_.erase(key);  // the password changed since
+  }
+
+  if (store_ && !staleSaved_.count(key)) {
+    if (std::optional<Credentials> saved = store_->Load(host)) {
+      if (tryPassword(*saved, &result)) {
+        if (result == 0) session_[key] = std::move(*saved);
+        return result;
+      }
+      // Refused: not offered again this session, so that repeated clicks do
+      // not pile up failed logons on the account.
+      staleSaved_.insert(key);
+    }
+  }
+
+  Logon anonymous;
+  if (const int error = attempt(anonymous); error == 0 || !NeedsCredentials(error)) return error;
+
+  if (!prompt_) return EACCES;
+  LoginRequest request;
+  request.host = host;
+  request.canSave = store_ && store_->Available();
+  for (int tries = 0; tries < kMaxDialogTries; ++tries) {
+    std::optional<LoginAnswer> answer = prompt_->Ask(request);
+    if (!answer) return EACCES;
+    Credentials& given = answer->credentials;
+    if (given.user.size() > kMaxUserBytes || given.password.size() > kMaxPasswordBytes) {
+      // the library would cut them short and log on as someone else
+      request.reason = LoginRequest::Reason::kTooLong;
+      continue;
+    }
+    if (tryPassword(given, &result)) {
+      if (result != 0) return result;
+      if (answer->save && request.canSave && store_->Save(host, given)) staleSaved_.erase(key);
+      session_[key] = std::move(given);
+      return 0;
+    }
+    request.reason = LoginRequest::Reason::kWrongCredentials;
+  }
+  return EACCES;
+}
+
+}  // namespace netinfo

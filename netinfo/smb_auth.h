@@ -1,0 +1,92 @@
+#pragma once
+// Logging on to a computer to list its shares. Most computers refuse guests
+// and anonymous listing, so the provider tries, in this order, until one
+// lists the shares:
+//
+//   1. the user's Kerberos ticket, where a ticket cache exists;
+//   2. credentials that opened this computer earlier in this session;
+//   3. credentials saved in the keyring for it;
+//   4. guest / anonymous;
+//   5. the login dialog: at most kMaxDialogTries times per computer and call.
+//
+// A refusal (EACCES, EPERM, or EINVAL, which Samba 4.16+ gives for a wrong
+// password) moves on to the next step; any other failure (the host went
+// away, the connection dropped) ends the attempts with that failure.
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "credentials.h"
+
+namespace netinfo {
+
+// How one attempt logs on.
+struct Logon {
+  enum class Kind { kKerberos, kPassword, kAnonymous };
+  Kind kind = Kind::kAnonymous;
+  std::string workgroup;             // empty: the library's own
+  std::string user;                  // UTF-8
+  const Secret* password = nullptr;  // kPassword only
+};
+
+// The longest user name and password the client library takes (its buffers
+// hold 255 bytes and a NUL).
+constexpr size_t kMaxUserBytes = 255;
+constexpr size_t kMaxPasswordBytes = 255;
+
+// Splits "DOMAIN\user" (also with the yen sign that Japanese fonts show for
+// the backslash) and "user@realm" into workgroup and user; a plain "user"
+// keeps the library's workgroup.
+Logon PasswordLogon(const Credentials& credentials);
+
+// Whether an errno from the client library means "log on otherwise".
+bool NeedsCredentials(int error);
+
+// What the login dialog is told and answers.
+struct LoginRequest {
+  enum class Reason { kFirst, kWrongCredentials, kTooLong };
+  std::string host;  // the computer's name, UTF-8
+  Reason reason = Reason::kFirst;
+  bool canSave = false;  // a keyring answers
+};
+
+struct LoginAnswer {
+  Credentials credentials;
+  bool save = false;
+};
+
+class LoginPrompt {
+ public:
+  virtual ~LoginPrompt() = default;
+  // Asks for credentials; nothing when the user cancels.
+  virtual std::optional<LoginAnswer> Ask(const LoginRequest& request) = 0;
+};
+
+class Authenticator {
+ public:
+  static constexpr int kMaxDialogTries = 3;
+
+  // store and prompt may be null: no keyring step, no dialog step.
+  Authenticator(CredentialStore* store, LoginPrompt* prompt);
+
+  // Lists with attempt(logon) (0 or an errno) until one attempt succeeds;
+  // the Kerberos step only when the caller has a ticket to offer. Returns 0,
+  // or the errno that ended the attempts (EACCES when the user cancelled or
+  // ran out of tries). host is the computer's name in UTF-8.
+  using Attempt = std::function<int(const Logon&)>;
+  int Open(const std::string& host, bool haveTicket, const Attempt& attempt);
+
+  // The user name that opened host in this session (empty for a ticket,
+  // guest, or none): the file manager may be told it, never the password.
+  std::string UserFor(const std::string& host) const;
+
+ private:
+  CredentialStore* store_;
+  LoginPrompt* prompt_;
+  std::map<std::string, Credentials> session_;  // by KeyForHost
+  std::set<std::string> staleSaved_;            // saved entries refused this session
+};
+
+}  // namespace netinfo

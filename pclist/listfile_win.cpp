@@ -1,0 +1,131 @@
+// Reading and replacing the list file with the Windows file calls. A save
+// never leaves a truncated list: the text goes to a temporary file beside the
+// target, is flushed to the disk and only then moved over the old file.
+// Paths are in the system's ANSI code page, which is 932 where the program
+// runs, so they go into messages as they are.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "pclist.h"
+
+namespace pclist {
+namespace {
+
+// "ファイル " and the endings " は開けません" / " を作成できません" in code page 932.
+constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
+constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
+constexpr std::string_view kCannotCreateTail =
+    "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+
+Failure FileFailure(const std::string& path, std::string_view tail) {
+  std::string text(kFileHead);
+  text.append(path).append(tail);
+  return Failure(text);
+}
+
+class File {
+ public:
+  explicit File(HANDLE h) : h_(h) {}
+  ~File() {
+    if (ok()) CloseHandle(h_);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  // Closes now, so that an error reported only by the close is seen.
+  bool Close() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// Reads a whole file from the disk; false when it cannot be opened or read.
+// A directory, a device or a pipe at the path is not read.
+bool ReadWhole(const std::string& path, std::string* out, DWORD* openError) {
+  File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  *openError = file.ok() ? ERROR_SUCCESS : GetLastError();
+  if (!file.ok() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;
+  out->clear();
+  out->reserve(static_cast<size_t>(size.QuadPart));
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return false;
+    if (got == 0) return true;
+    out->append(buffer, got);
+  }
+}
+
+bool WriteAll(HANDLE h, std::string_view text) {
+  while (!text.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(h, text.data(), chunk, &written, nullptr) || written == 0) return false;
+    text.remove_prefix(written);
+  }
+  return true;
+}
+
+// Opens a new file beside path under a name no one else uses.
+HANDLE CreateTemporary(const std::string& path, std::string* tempPath) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *tempPath = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+                std::to_string(counter++);
+    const HANDLE h = CreateFileA(tempPath->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// Writes text to a temporary file beside path and moves it over path. On
+// failure the temporary file is removed and path is untouched.
+bool ReplaceAtomically(const std::string& path, std::string_view text) {
+  std::string tempPath;
+  File file(CreateTemporary(path, &tempPath));
+  if (!file.ok()) return false;
+  const bool written = WriteAll(file.get(), text) && FlushFileBuffers(file.get()) && file.Close() &&
+                       MoveFileExA(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!written) {
+    if (file.ok()) file.Close();
+    DeleteFileA(tempPath.c_str());
+  }
+  return written;
+}
+
+}  // namespace
+
+Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
+
+std::optional<std::string> ReadListFile(const std::string& path) {
+  std::string text;
+  DWORD openError = ERROR_SUCCESS;
+  if (ReadWhole(path, &text, &openError)) return text;
+  // A missing folder on the way means nothing is at the path either.
+  if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::nullopt;
+  throw FileFailure(path, kCannotOpenTail);
+}
+
+void WriteListFile(const std::string& path, std::string_view text) {
+  if (!ReplaceAtomically(path, text)) throw CannotCreate(path);
+}
+
+bool KeepBackup(const std::string& path) {
+  std::string text;
+  DWORD openError = ERROR_SUCCESS;
+  return ReadWhole(path, &text, &openError) && ReplaceAtomically(BackupPath(path), text);
+}
+
+}  // namespace pclist

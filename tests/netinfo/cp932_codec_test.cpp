@@ -1,0 +1,105 @@
+// Code page 932 through the platform's own converter (iconv on Linux,
+// MultiByteToWideChar/WideCharToMultiByte under Windows): one table, which
+// both platforms must give alike, and the round trip of every byte string.
+#include "cp932_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Hex(std::u32string_view cps) {
+  std::string out;
+  for (char32_t cp : cps) out += "U+" + std::to_string(static_cast<unsigned long>(cp)) + " ";
+  return out;
+}
+
+TEST(Cp932Codec, EveryByteSequenceRoundTrips) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+  std::string pairs;
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!cp932::isLeadByte(static_cast<unsigned char>(lead))) continue;
+    for (int trail = 0; trail < 256; ++trail) {
+      pairs.push_back(static_cast<char>(lead));
+      pairs.push_back(static_cast<char>(trail));
+    }
+  }
+  for (const std::string& s : {all, pairs, std::string("abc\x83"), std::string("\x82"), std::string("\xA0\xFD\xFF")}) {
+    std::string back;
+    ASSERT_TRUE(cp932::encodeCodePoints(cp932::decodeCodePoints(s), &back, false));
+    EXPECT_EQ(back, s);
+  }
+}
+
+// Characters where code page 932 differs from plain Shift_JIS, its extension
+// rows, half-width katakana and the user-defined area, in both directions.
+TEST(Cp932Codec, KnownCharactersBothWays) {
+  const struct {
+    const char* bytes;
+    char32_t cp;
+  } table[] = {
+      {"\x5C", 0x5C},         {"\x7E", 0x7E},         {"\x81\x5F", 0xFF3C},   {"\x81\x60", 0xFF5E},
+      {"\x81\x61", 0x2225},   {"\x81\x7C", 0xFF0D},   {"\x81\x91", 0xFFE0},   {"\x81\x92", 0xFFE1},
+      {"\x81\xCA", 0xFFE2},   {"\x81\xE0", 0x2252},   {"\x83\x5C", 0x30BD},   {"\x87\x40", 0x2460},
+      {"\x87\x54", 0x2160},   {"\x88\x9F", 0x4E9C},   {"\xFA\x40", 0x2170},   {"\xFA\x5C", 0x7E8A},
+      {"\xA6", 0xFF66},       {"\xDF", 0xFF9F},       {"\xF0\x40", 0xE000},   {"\xF9\xFC", 0xE757},
+  };
+  for (const auto& row : table) {
+    const std::string bytes = row.bytes;
+    EXPECT_EQ(cp932::decodeCodePoints(bytes), std::u32string(1, row.cp)) << Hex(std::u32string(1, row.cp));
+    std::string out;
+    EXPECT_TRUE(cp932::encodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
+    EXPECT_EQ(out, bytes) << Hex(std::u32string(1, row.cp));
+  }
+}
+
+// A character with two codes is written with one of them; the other is kept
+// as its raw bytes, so it still comes back unchanged.
+TEST(Cp932Codec, DuplicateCodesEncodeOneWayAndKeepTheOther) {
+  const struct {
+    char32_t cp;
+    const char* chosen;
+    const char* other;
+  } table[] = {
+      {0x2252, "\x81\xE0", "\x87\x90"},  // NEC row 13 against JIS
+      {0x2235, "\x81\xE6", "\x87\x9A"},
+      {0xFFE2, "\x81\xCA", "\xEE\xF9"},  // NEC-selected IBM row against JIS
+      {0x2170, "\xFA\x40", "\xEE\xEF"},  // NEC-selected IBM row against IBM
+      {0x7E8A, "\xFA\x5C", "\xED\x40"},
+      {0x2160, "\x87\x54", "\xFA\x4A"},  // NEC row 13 against IBM
+  };
+  for (const auto& row : table) {
+    std::string out;
+    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
+    EXPECT_EQ(out, row.chosen) << Hex(std::u32string(1, row.cp));
+    const std::u32string other = cp932::decodeCodePoints(row.other);
+    EXPECT_NE(other, std::u32string(1, row.cp)) << Hex(other);
+    ASSERT_TRUE(cp932::encodeCodePoints(other, &out, false));
+    EXPECT_EQ(out, row.other);
+  }
+}
+
+TEST(Cp932Codec, NoBestFitForWhatItCannotHold) {
+  // Look-alikes that a best-fit conversion would turn into "\", "~" or a
+  // full-width sign are characters code page 932 does not have.
+  for (char32_t cp : {char32_t{0xA5}, char32_t{0x203E}, char32_t{0x301C}, char32_t{0x2016}, char32_t{0xD55C},
+                      char32_t{0x1F600}, char32_t{0xD800}}) {
+    std::string out;
+    EXPECT_FALSE(cp932::encodeCodePoints(std::u32string(1, cp), &out, false)) << Hex(std::u32string(1, cp));
+    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string{'a', cp, 'b'}, &out, true));
+    EXPECT_EQ(out, "a?b");
+  }
+}
+
+TEST(Cp932Codec, Utf8BothWays) {
+  EXPECT_EQ(cp932::toUtf8("\x8B\xA4\x97\x4C\x83\x5C"), u8"共有ソ");
+  EXPECT_EQ(cp932::fromUtf8Lossy(u8"共有データ"), "\x8B\xA4\x97\x4C\x83\x66\x81\x5B\x83\x5E");
+  EXPECT_EQ(cp932::text(u8"グローバルIP"), "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B" "IP");
+  // Malformed UTF-8 (a stray continuation byte, a cut sequence, an encoded
+  // surrogate, an overlong "/") never passes through as bytes.
+  EXPECT_EQ(cp932::fromUtf8Lossy("a\x80" "b\xE3\x81" "c\xED\xA0\x80" "d\xC0\xAF"), "a?b??c???d??");
+}
+
+}  // namespace
