@@ -282,7 +282,7 @@ TEST_F(LanWindow, TreeReachesComputersWithoutNetbiosByTheirLinkLocalNames) {
   Click(w->Button1);
 
   EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"WSDHOST", "MDNSHOST"}));
-  EXPECT_TRUE(ui_.messages.isEmpty()) << ui_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
   const QTreeWidgetItem* wsd = Computer(w->TreeView1, "WSDHOST");
   const QTreeWidgetItem* mdns = Computer(w->TreeView1, "MDNSHOST");
   ASSERT_TRUE(wsd && mdns);
