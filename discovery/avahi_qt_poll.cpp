@@ -7,7 +7,12 @@
 #include <algorithm>
 #include <limits>
 
+// Avahi may free a watch or a timeout from inside its own callback; it is
+// then deleted once the callback has returned, else at once (nothing is left
+// for the event loop to delete, so nothing outlives the client).
 struct AvahiWatch {
+  bool dispatching = false;
+  bool freed = false;
   int fd = -1;
   AvahiWatchEvent wanted = static_cast<AvahiWatchEvent>(0);
   AvahiWatchEvent happened = static_cast<AvahiWatchEvent>(0);  // during a callback
@@ -18,6 +23,8 @@ struct AvahiWatch {
 };
 
 struct AvahiTimeout {
+  bool dispatching = false;
+  bool freed = false;
   QTimer* timer = nullptr;
   AvahiTimeoutCallback callback = nullptr;
   void* userdata = nullptr;
@@ -27,10 +34,18 @@ namespace discovery {
 
 namespace {
 
+void Delete(AvahiWatch* w) {
+  delete w->read;
+  delete w->write;
+  delete w;
+}
+
 void Dispatch(AvahiWatch* w, AvahiWatchEvent event) {
   w->happened = event;
-  // The callback may free w: nothing touches it afterwards.
+  w->dispatching = true;
   w->callback(w, w->fd, event, w->userdata);
+  if (w->freed) Delete(w);
+  else w->dispatching = false;
 }
 
 void Arm(AvahiWatch* w) {
@@ -60,12 +75,10 @@ void WatchUpdate(AvahiWatch* w, AvahiWatchEvent event) {
 AvahiWatchEvent WatchGetEvents(AvahiWatch* w) { return w->happened; }
 
 void WatchFree(AvahiWatch* w) {
-  for (QSocketNotifier* n : {w->read, w->write}) {
-    n->setEnabled(false);
-    n->disconnect();
-    n->deleteLater();
-  }
-  delete w;
+  w->read->setEnabled(false);
+  w->write->setEnabled(false);
+  if (w->dispatching) w->freed = true;
+  else Delete(w);
 }
 
 // Avahi gives absolute wall-clock times; null means "disabled".
@@ -86,7 +99,16 @@ AvahiTimeout* TimeoutNew(const AvahiPoll*, const struct timeval* tv, AvahiTimeou
   t->userdata = userdata;
   t->timer = new QTimer;
   t->timer->setSingleShot(true);
-  QObject::connect(t->timer, &QTimer::timeout, [t] { t->callback(t, t->userdata); });
+  QObject::connect(t->timer, &QTimer::timeout, [t] {
+    t->dispatching = true;
+    t->callback(t, t->userdata);
+    if (t->freed) {
+      delete t->timer;
+      delete t;
+    } else {
+      t->dispatching = false;
+    }
+  });
   Schedule(t, tv);
   return t;
 }
@@ -95,9 +117,12 @@ void TimeoutUpdate(AvahiTimeout* t, const struct timeval* tv) { Schedule(t, tv);
 
 void TimeoutFree(AvahiTimeout* t) {
   t->timer->stop();
-  t->timer->disconnect();
-  t->timer->deleteLater();
-  delete t;
+  if (t->dispatching) {
+    t->freed = true;
+  } else {
+    delete t->timer;
+    delete t;
+  }
 }
 
 }  // namespace

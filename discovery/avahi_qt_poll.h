@@ -1,7 +1,6 @@
 #pragma once
 // Avahi's poll API driven from Qt's event loop: watches are socket notifiers,
-// timeouts are single-shot timers. Avahi may free a watch or a timeout from
-// inside its own callback, so their Qt objects are deleted from the loop.
+// timeouts are single-shot timers.
 #include <avahi-common/watch.h>
 
 namespace discovery {

@@ -139,14 +139,18 @@ DnsSdBrowser::DnsSdBrowser(QObject* parent) : QObject(parent) {}
 
 DnsSdBrowser::~DnsSdBrowser() = default;
 
+// A search may end from inside one of its own callbacks, so a cancelled
+// search is only stopped here and deleted at the next start or with the
+// client, never from inside itself.
 void DnsSdBrowser::Cancel() {
   if (!search_) return;
   search_->Stop();
-  search_.release()->deleteLater();
+  retired_.push_back(std::move(search_));
 }
 
 Outcome DnsSdBrowser::Start(int windowMs, Found found, Done done) {
   Cancel();
+  retired_.clear();
   auto search = std::make_unique<Search>(std::move(found), [this, done = std::move(done)](Outcome outcome) {
     Cancel();
     done(outcome);

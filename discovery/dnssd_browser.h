@@ -4,6 +4,7 @@
 // daemon to talk to, the source cannot ask (Outcome::NoDaemon).
 #include <QObject>
 #include <memory>
+#include <vector>
 
 #include "source.h"
 
@@ -22,6 +23,7 @@ class DnsSdBrowser final : public QObject, public Source {
  private:
   class Search;
   std::unique_ptr<Search> search_;
+  std::vector<std::unique_ptr<Search>> retired_;  // stopped, deleted at the next Start
 };
 
 }  // namespace discovery

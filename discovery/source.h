@@ -10,7 +10,7 @@
 namespace discovery {
 
 // Where a finding came from.
-enum class Origin { BrowseList, WsDiscovery, DnsSd, NodeStatus };
+enum class Origin { BrowseList, WsDiscovery, DnsSd };
 
 // One computer as one source saw it. Texts are code page 932 bytes.
 struct Finding {

@@ -203,16 +203,18 @@ WsdClient::WsdClient(QObject* parent) : QObject(parent) {}
 
 WsdClient::~WsdClient() = default;
 
-// A search may end from inside one of its own slots, so it is stopped at
-// once and deleted from the event loop.
+// A search may end from inside one of its own callbacks, so a cancelled
+// search is only stopped here and deleted at the next start or with the
+// client, never from inside itself.
 void WsdClient::Cancel() {
   if (!search_) return;
   search_->Stop();
-  search_.release()->deleteLater();
+  retired_.push_back(std::move(search_));
 }
 
 Outcome WsdClient::Start(int windowMs, Found found, Done done) {
   Cancel();
+  retired_.clear();
   auto search = std::make_unique<Search>(std::move(found), [this, done = std::move(done)](Outcome outcome) {
     Cancel();
     done(outcome);

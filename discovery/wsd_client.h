@@ -5,6 +5,7 @@
 // fetched by HTTP from the answering host itself.
 #include <QObject>
 #include <memory>
+#include <vector>
 
 #include "source.h"
 
@@ -23,6 +24,7 @@ class WsdClient final : public QObject, public Source {
  private:
   class Search;
   std::unique_ptr<Search> search_;
+  std::vector<std::unique_ptr<Search>> retired_;  // stopped, deleted at the next Start
 };
 
 }  // namespace discovery

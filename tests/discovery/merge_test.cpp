@@ -17,7 +17,7 @@ using discovery::Origin;
 Finding F(Origin origin, const char* name, const char* address = "", const char* workgroup = "") {
   return Finding{origin, name, address, workgroup};
 }
-constexpr Origin B = Origin::BrowseList, W = Origin::WsDiscovery, D = Origin::DnsSd, N = Origin::NodeStatus;
+constexpr Origin B = Origin::BrowseList, W = Origin::WsDiscovery, D = Origin::DnsSd;
 
 TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
   struct Case {
@@ -38,8 +38,6 @@ TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
        {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "OTHER")}, {}, {}},
       {"DNS-SD only: listed at the end, under every workgroup", {F(D, "nas", "10.0.0.4"), F(B, "PC01")},
        {"PC01"}, {"nas"}},
-      {"a node status answer places a DNS-SD host", {F(D, "nas", "10.0.0.4"), F(N, "NAS", "10.0.0.4", "OTHER")},
-       {}, {}},
       {"a later source saying otherwise does not move a listed row",
        {F(B, "PC01"), F(W, "PC01", "10.0.0.1", "OTHER")}, {"PC01"}, {}},
       {"repeats of one computer add nothing", {F(D, "nas", "10.0.0.4"), F(D, "nas", "fe80::1%eth0")}, {}, {"nas"}},
