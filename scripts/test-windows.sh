@@ -12,7 +12,14 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ ! -x /usr/lib/wine/
   exit 0
 fi
 start=$(date +%s)
-scripts/build-windows.sh >/dev/null
+log=$(mktemp)
+if ! scripts/build-windows.sh >"$log" 2>&1; then
+  cat "$log"
+  rm -f "$log"
+  echo "The Windows cross-build failed." >&2
+  exit 1
+fi
+rm -f "$log"
 built=$(date +%s)
 if [ "$(id -u)" != 0 ] || ! unshare --net true 2>/dev/null; then
   echo "Windows tests skipped: they run only inside a network namespace (needs root)."
