@@ -6,6 +6,10 @@
 #
 #   bench/lan-side-by-side.sh [BIN_DIR] [RUNS]
 #
+# With BASE_BIN set to a folder holding an earlier build's mlk_probe and
+# libmirelka.so, the NetBIOS lookups are also timed with that build in the
+# same run ("before").
+#
 # Each row is the median wall time of RUNS whole-process runs after 3 warm-up
 # runs (hyperfine); "in-process" is the median of one call repeated RUNS times
 # inside one mlk_probe or mlk_enum process. Failing calls are compared with the bound that
@@ -39,7 +43,7 @@ trap '"$LAN" stop; rm -rf "$OUT"' EXIT
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing
 
 # Bounds of a failing call, from the companion library's own limits:
-# a NetBIOS name query gives up after 250 ms (companion/netbios_query.cpp),
+# a name query gives up after 250 ms (companion/exchange.h),
 # a connection check waits 1000 ms on each of 445 and 139 (companion/resolve.cpp).
 BOUND_NAME_MS=250
 BOUND_CONNECT_MS=2000
@@ -87,6 +91,35 @@ bound_row() {  # LABEL OURS_CMD BOUND_MS
 echo "timing (runs: $RUNS, failing calls: $SLOW_RUNS) ..." >&2
 row "nametoip MEMBER2" "$PROBE nametoip MEMBER2" "nmblookup MEMBER2" "nmblookup MEMBER2" "$RUNS" \
   "$PROBE" nametoip MEMBER2
+# Against the earlier build: in-process medians (RUNS * 5 calls each), ours
+# and before taken turn about three times so that load on the machine falls
+# on both; the row shows the median of the three medians.
+before_row() {  # CALL ARG
+  local a=() b=() i
+  for i in 1 2 3; do
+    a+=("$(RUNS=$((RUNS * 5)) in_process "$PROBE" "$1" "$2")")
+    b+=("$(RUNS=$((RUNS * 5)) in_process "$BASE_PROBE" "$1" "$2")")
+  done
+  local ma mb
+  ma=$(printf '%s\n' "${a[@]}" | sort -n | sed -n 2p)
+  mb=$(printf '%s\n' "${b[@]}" | sort -n | sed -n 2p)
+  rows+=("$(printf '| %s %s | - | %s | before: %s %s (in-process) | %s | %s |' "$1" "$2" "$ma" "$1" "$2" "$mb" "$(ratio "$ma" "$mb")")")
+  echo "${rows[-1]}" >&2
+}
+if [ -n "${BASE_BIN:-}" ]; then
+  BASE_PROBE="$(cd "$BASE_BIN" && pwd)/mlk_probe"
+  before_row nametoip MEMBER2
+  before_row iptoname 10.231.0.12
+  before_row connectpc MEMBER2
+fi
+# Names only multicast DNS or only LLMNR knows, beside the desktop's own
+# mDNS lookup (through the client's avahi-daemon) of MDNSHOST.
+row "nametoip MDNSHOST (mDNS only)" "$PROBE nametoip MDNSHOST" "avahi-resolve -n mdnshost.local" \
+  "avahi-resolve -n mdnshost.local" "$RUNS" "$PROBE" nametoip MDNSHOST
+row "nametoip WSDHOST (LLMNR only)" "$PROBE nametoip WSDHOST" "avahi-resolve -n mdnshost.local" \
+  "avahi-resolve -n mdnshost.local" "$RUNS" "$PROBE" nametoip WSDHOST
+row "iptoname 10.231.0.31 (mDNS only)" "$PROBE iptoname 10.231.0.31" "avahi-resolve -a 10.231.0.31" \
+  "avahi-resolve -a 10.231.0.31" "$RUNS" "$PROBE" iptoname 10.231.0.31
 row "iptoname 10.231.0.12" "$PROBE iptoname 10.231.0.12" "nmblookup -A 10.231.0.12" \
   "nmblookup -A 10.231.0.12" "$RUNS" "$PROBE" iptoname 10.231.0.12
 row "connectpc MEMBER2" "$PROBE connectpc MEMBER2" "nmblookup MEMBER2" "nmblookup MEMBER2" "$RUNS" \

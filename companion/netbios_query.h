@@ -1,21 +1,25 @@
 #pragma once
-// NetBIOS name service exchanges over UDP 137, each bounded in time.
+// NetBIOS name service questions over UDP 137, asked beside the other
+// questions of a lookup (exchange.h).
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "address.h"
+#include "exchange.h"
 
 namespace mirelka::netbios {
 
-// Broadcasts a name query on every up, non-loopback IPv4 interface; the first
-// positive answer wins. Both exchanges throw std::runtime_error when no
-// socket can be had for them. The name is asked with the workstation suffix 0x00:
-// every computer with NetBIOS registers NAME<00>, also one that shares no files.
-std::optional<Ipv4> QueryName(std::string_view name);
+// A name query broadcast to each of broadcasts (exchange.h); found
+// receives the first positive answer. The name is asked with the workstation
+// suffix 0x00: every computer with NetBIOS registers NAME<00>, also one that
+// shares no files. Nothing when the name cannot be asked or there is no
+// interface to broadcast on.
+std::optional<Asking> AskName(std::string_view name, const std::vector<Ipv4>& broadcasts, std::optional<Ipv4>& found);
 
-// Asks the computer at address for its name table (unicast node status) and
-// picks its computer name.
-std::optional<std::string> QueryComputerName(const Ipv4& address);
+// A node status question to the computer at address (unicast), answered only
+// by that address; found receives its computer name.
+std::optional<Asking> AskComputerName(const Ipv4& address, std::optional<std::string>& found);
 
 }  // namespace mirelka::netbios

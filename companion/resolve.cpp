@@ -5,8 +5,7 @@
 #include <string>
 
 #include "address.h"
-#include "netbios.h"
-#include "netbios_query.h"
+#include "link_query.h"
 #include "sock.h"
 
 namespace mirelka {
@@ -20,8 +19,7 @@ Outcome Failure(uint16_t code, const char* text) { return Outcome{code, text}; }
 std::optional<Ipv4> Resolve(std::string_view name) {
   if (std::optional<Ipv4> dotted = ParseDotted(name)) return dotted;
   if (std::optional<Ipv4> address = sock::LookupHost(std::string(name))) return address;
-  if (name.size() <= netbios::kMaxNameLength) return netbios::QueryName(name);
-  return std::nullopt;
+  return AskLinkForAddress(name);
 }
 
 }  // namespace
@@ -43,7 +41,7 @@ Outcome IpToName(std::string_view dotted) {
   const sock::Session session;
   if (!session.ok()) return Failure(kInternal, reason::kInternal);
   if (std::optional<std::string> name = sock::LookupAddress(*address)) return Outcome{kOk, *name};
-  if (std::optional<std::string> name = netbios::QueryComputerName(*address)) return Outcome{kOk, *name};
+  if (std::optional<std::string> name = AskLinkForName(*address)) return Outcome{kOk, *name};
   return Failure(kNotFound, reason::kNoName);
 }
 

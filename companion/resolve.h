@@ -11,11 +11,11 @@
 namespace mirelka {
 
 // Name to dotted address: a dotted address as it is, else the platform
-// resolver, else (names of up to 15 bytes) a NetBIOS broadcast query.
+// resolver, else NetBIOS, multicast DNS and LLMNR asked at once (link_query.h).
 Outcome NameToIp(std::string_view name);
 
-// Dotted address to name: reverse lookup by the resolver, else the name the
-// computer itself reports by NetBIOS node status.
+// Dotted address to name: reverse lookup by the resolver, else NetBIOS node
+// status, multicast DNS and LLMNR reverse lookups asked at once.
 Outcome IpToName(std::string_view dotted);
 
 // Resolves as NameToIp and checks the computer answers on TCP 445, then 139;

@@ -36,10 +36,15 @@ class Udp {
   bool ok() const;
 
   bool SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t port);
-  // Waits up to timeoutMs for a datagram; false on timeout or error.
-  bool WaitReadable(int timeoutMs);
+  // For multicast: the hop limit of what is sent, and the interface (given
+  // by its address) the following sends leave by. A namespace or host
+  // without a default route needs the interface, or sending fails.
+  bool SetMulticastTtl(int ttl);
+  bool SetMulticastInterface(const Ipv4& address);
+  // Waits up to timeoutMs until one of sockets has a datagram (or an error).
+  static bool WaitAny(const std::vector<Udp*>& sockets, int timeoutMs);
   // Takes the next waiting datagram into buffer; false when none is waiting.
-  bool Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from);
+  bool Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint16_t& fromPort);
 
  private:
   intptr_t handle_;
@@ -51,8 +56,15 @@ enum class Probe { kAccepted, kRefused, kNoAnswer };
 // is closed at once.
 Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs);
 
-// Broadcast addresses of the IPv4 interfaces that are up, loopback excluded.
-std::vector<Ipv4> BroadcastAddresses();
+// An IPv4 address of an interface that is up.
+struct LinkAddress {
+  Ipv4 address{};
+  Ipv4 mask{};
+  Ipv4 broadcast{};  // zero when the interface cannot broadcast
+  bool multicast = false;
+};
+// The addresses of the IPv4 interfaces that are up, loopback excluded.
+std::vector<LinkAddress> LinkAddresses();
 
 // The resolver's first IPv4 address for name.
 std::optional<Ipv4> LookupHost(const std::string& name);

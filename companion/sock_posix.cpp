@@ -49,13 +49,26 @@ bool Udp::SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t po
                 sizeof sa) == static_cast<ssize_t>(packet.size());
 }
 
-bool Udp::WaitReadable(int timeoutMs) {
-  pollfd pfd{static_cast<int>(handle_), POLLIN, 0};
-  // A pending error counts too, so that Receive takes it off the socket.
-  return poll(&pfd, 1, std::max(timeoutMs, 0)) > 0 && (pfd.revents & (POLLIN | POLLERR)) != 0;
+bool Udp::SetMulticastTtl(int ttl) {
+  const unsigned char value = static_cast<unsigned char>(ttl);
+  return setsockopt(static_cast<int>(handle_), IPPROTO_IP, IP_MULTICAST_TTL, &value, sizeof value) == 0;
 }
 
-bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
+bool Udp::SetMulticastInterface(const Ipv4& address) {
+  in_addr in{};
+  std::memcpy(&in, address.data(), address.size());
+  return setsockopt(static_cast<int>(handle_), IPPROTO_IP, IP_MULTICAST_IF, &in, sizeof in) == 0;
+}
+
+bool Udp::WaitAny(const std::vector<Udp*>& sockets, int timeoutMs) {
+  std::vector<pollfd> pfds;
+  for (const Udp* socket : sockets) pfds.push_back(pollfd{static_cast<int>(socket->handle_), POLLIN, 0});
+  if (poll(pfds.data(), pfds.size(), std::max(timeoutMs, 0)) <= 0) return false;
+  // A pending error counts too, so that Receive takes it off the socket.
+  return std::any_of(pfds.begin(), pfds.end(), [](const pollfd& p) { return (p.revents & (POLLIN | POLLERR)) != 0; });
+}
+
+bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint16_t& fromPort) {
   for (;;) {
     sockaddr_in sa{};
     socklen_t saLength = sizeof sa;
@@ -69,6 +82,7 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
     if (static_cast<size_t>(got) > buffer.size() || sa.sin_family != AF_INET) continue;  // cut short: unreadable
     length = static_cast<size_t>(got);
     from = FromSockaddr(sa);
+    fromPort = ntohs(sa.sin_port);
     return true;
   }
 }
@@ -95,38 +109,39 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == ECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
-std::vector<Ipv4> BroadcastAddresses() {
-  std::vector<Ipv4> addresses;
+std::vector<LinkAddress> LinkAddresses() {
+  std::vector<LinkAddress> links;
   ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return addresses;
+  if (getifaddrs(&list) != 0) return links;
   for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
     const unsigned flags = ifa->ifa_flags;
-    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET || (flags & IFF_UP) == 0 ||
-        (flags & IFF_LOOPBACK) != 0 || (flags & IFF_BROADCAST) == 0) {
+    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET || ifa->ifa_netmask == nullptr ||
+        ifa->ifa_netmask->sa_family != AF_INET || (flags & IFF_UP) == 0 || (flags & IFF_LOOPBACK) != 0) {
       continue;
     }
-    Ipv4 address{};
-    if (ifa->ifa_broadaddr != nullptr && ifa->ifa_broadaddr->sa_family == AF_INET) {
-      sockaddr_in sa{};
-      std::memcpy(&sa, ifa->ifa_broadaddr, sizeof sa);
-      address = FromSockaddr(sa);
+    sockaddr_in own{};
+    sockaddr_in mask{};
+    std::memcpy(&own, ifa->ifa_addr, sizeof own);
+    std::memcpy(&mask, ifa->ifa_netmask, sizeof mask);
+    LinkAddress link{FromSockaddr(own), FromSockaddr(mask), {}, (flags & IFF_MULTICAST) != 0};
+    if ((flags & IFF_BROADCAST) != 0) {
+      if (ifa->ifa_broadaddr != nullptr && ifa->ifa_broadaddr->sa_family == AF_INET) {
+        sockaddr_in sa{};
+        std::memcpy(&sa, ifa->ifa_broadaddr, sizeof sa);
+        link.broadcast = FromSockaddr(sa);
+      }
+      // An address configured without a broadcast address still has one:
+      // the host part all ones.
+      if (link.broadcast == Ipv4{}) {
+        for (size_t i = 0; i < link.broadcast.size(); ++i) {
+          link.broadcast[i] = static_cast<uint8_t>(link.address[i] | ~link.mask[i]);
+        }
+      }
     }
-    // An address configured without a broadcast address still has one: the
-    // host part all ones.
-    if (address == Ipv4{} && ifa->ifa_netmask != nullptr && ifa->ifa_netmask->sa_family == AF_INET) {
-      sockaddr_in own{};
-      sockaddr_in mask{};
-      std::memcpy(&own, ifa->ifa_addr, sizeof own);
-      std::memcpy(&mask, ifa->ifa_netmask, sizeof mask);
-      const Ipv4 a = FromSockaddr(own);
-      const Ipv4 m = FromSockaddr(mask);
-      for (size_t i = 0; i < address.size(); ++i) address[i] = static_cast<uint8_t>(a[i] | ~m[i]);
-    }
-    if (!IsUnicastTarget(address)) continue;  // never 0.x or the limited broadcast
-    if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+    links.push_back(link);
   }
   freeifaddrs(list);
-  return addresses;
+  return links;
 }
 
 }  // namespace mirelka::sock

@@ -58,12 +58,27 @@ bool Udp::SendTo(const std::vector<uint8_t>& packet, const Ipv4& to, uint16_t po
                 reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == static_cast<int>(packet.size());
 }
 
-bool Udp::WaitReadable(int timeoutMs) {
-  WSAPOLLFD pfd{AsSocket(handle_), POLLRDNORM, 0};
-  return WSAPoll(&pfd, 1, std::max(timeoutMs, 0)) > 0 && (pfd.revents & (POLLRDNORM | POLLERR)) != 0;
+bool Udp::SetMulticastTtl(int ttl) {
+  const DWORD value = static_cast<DWORD>(ttl);
+  return setsockopt(AsSocket(handle_), IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&value),
+                    sizeof value) == 0;
 }
 
-bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
+bool Udp::SetMulticastInterface(const Ipv4& address) {
+  in_addr in{};
+  std::memcpy(&in, address.data(), address.size());
+  return setsockopt(AsSocket(handle_), IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&in), sizeof in) == 0;
+}
+
+bool Udp::WaitAny(const std::vector<Udp*>& sockets, int timeoutMs) {
+  std::vector<WSAPOLLFD> pfds;
+  for (const Udp* socket : sockets) pfds.push_back(WSAPOLLFD{AsSocket(socket->handle_), POLLRDNORM, 0});
+  if (WSAPoll(pfds.data(), static_cast<ULONG>(pfds.size()), std::max(timeoutMs, 0)) <= 0) return false;
+  return std::any_of(pfds.begin(), pfds.end(),
+                     [](const WSAPOLLFD& p) { return (p.revents & (POLLRDNORM | POLLERR)) != 0; });
+}
+
+bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint16_t& fromPort) {
   for (;;) {
     sockaddr_in sa{};
     int saLength = sizeof sa;
@@ -78,6 +93,7 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from) {
     if (sa.sin_family != AF_INET) continue;
     length = static_cast<size_t>(got);
     from = FromSockaddr(sa);
+    fromPort = ntohs(sa.sin_port);
     return true;
   }
 }
@@ -104,8 +120,8 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == WSAECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
-std::vector<Ipv4> BroadcastAddresses() {
-  std::vector<Ipv4> addresses;
+std::vector<LinkAddress> LinkAddresses() {
+  std::vector<LinkAddress> links;
   ULONG size = 16 * 1024;
   std::vector<unsigned char> storage;
   ULONG status = ERROR_BUFFER_OVERFLOW;
@@ -114,22 +130,28 @@ std::vector<Ipv4> BroadcastAddresses() {
     status = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
                                   nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
   }
-  if (status != NO_ERROR) return addresses;
+  if (status != NO_ERROR) return links;
   for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter; adapter = adapter->Next) {
     if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
     for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
       const SOCKADDR* sa = unicast->Address.lpSockaddr;
-      if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 30) continue;
+      if (sa == nullptr || sa->sa_family != AF_INET || unicast->OnLinkPrefixLength > 32) continue;
       sockaddr_in in{};
       std::memcpy(&in, sa, sizeof in);
+      LinkAddress link{FromSockaddr(in), {}, {}, (adapter->Flags & IP_ADAPTER_NO_MULTICAST) == 0};
       const uint32_t host = ntohl(in.sin_addr.s_addr);
       const uint32_t mask = unicast->OnLinkPrefixLength == 0 ? 0u : ~0u << (32 - unicast->OnLinkPrefixLength);
-      in.sin_addr.s_addr = htonl(host | ~mask);
-      const Ipv4 address = FromSockaddr(in);
-      if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) addresses.push_back(address);
+      in.sin_addr.s_addr = htonl(mask);
+      link.mask = FromSockaddr(in);
+      // Point-to-point links (/31, /32) have no broadcast address.
+      if (unicast->OnLinkPrefixLength <= 30) {
+        in.sin_addr.s_addr = htonl(host | ~mask);
+        link.broadcast = FromSockaddr(in);
+      }
+      links.push_back(link);
     }
   }
-  return addresses;
+  return links;
 }
 
 }  // namespace mirelka::sock

@@ -40,6 +40,9 @@ const QString kMember1 = "10.231.0.11";
 const QString kMember2 = "10.231.0.12";
 const QString kLateHost = "10.231.0.13";
 const QString kGarbler = "10.231.0.66";
+const QString kWsdHost = "10.231.0.30";   // LLMNR (llmnrd) only
+const QString kMdnsHost = "10.231.0.31";  // multicast DNS (avahi-daemon) only
+const QString kLlmnrPc = "10.231.0.32";   // LLMNR both ways, after garbage
 const QString kLongShare = "share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
 // Generous bounds so a stuck call fails the test instead of hanging it.
 constexpr int kWatchBoundMs = 60000;
@@ -273,6 +276,22 @@ TEST_F(LanWindow, ShareTreeShowsEachHostsRealSharesAndReportsTheUnknownOne) {
   EXPECT_EQ(ui_.launched[0], "explorer.exe /root, /e,\\\\MEMBER2\\team docs");
 }
 
+TEST_F(LanWindow, TreeReachesComputersWithoutNetbiosByTheirLinkLocalNames) {
+  WriteList({"WSDHOST", "MDNSHOST"});
+  auto w = Open();
+  Click(w->Button1);
+
+  EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"WSDHOST", "MDNSHOST"}));
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();
+  const QTreeWidgetItem* wsd = Computer(w->TreeView1, "WSDHOST");
+  const QTreeWidgetItem* mdns = Computer(w->TreeView1, "MDNSHOST");
+  ASSERT_TRUE(wsd && mdns);
+  EXPECT_EQ(ChildTexts(wsd), QStringList{"wsdshare"});
+  EXPECT_EQ(ChildTexts(mdns), QStringList{"mdnsshare"});
+  EXPECT_EQ(w->ListView3->SubItem(0), kWsdHost);
+  EXPECT_EQ(w->ListView3->SubItem(1), kMdnsHost);
+}
+
 TEST_F(LanWindow, WatchTurnsToSuccessWhenTheServerComesUpAfterTheSecondTick) {
   if (LateServerUp()) GTEST_SKIP() << "LATEHOST is already serving: the watch needs a fresh LAN";
   WriteList({"MEMBER1", "LATEHOST"});
@@ -315,6 +334,10 @@ TEST_F(LanWindow, ConversionBoxResolvesNamesAndAddressesWithoutDns) {
       {"name in the hosts file", "MEMBER1", "", "MEMBER1", kMember1},
       {"address by node status", "", kMember2, "MEMBER2", kMember2},
       {"address of the master", "", "10.231.0.10", "WGMASTER", "10.231.0.10"},
+      {"name by multicast DNS only", "MDNSHOST", "", "MDNSHOST", kMdnsHost},
+      {"name under .local", "mdnshost.local", "", "MDNSHOST.LOCAL", kMdnsHost},
+      {"address by multicast DNS only", "", kMdnsHost, "MDNSHOST", kMdnsHost},
+      {"name by LLMNR only", "WSDHOST", "", "WSDHOST", kWsdHost},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -349,6 +372,11 @@ TEST_F(LanWindow, GarbageAnswersAreSkippedAndTheSoundAnswerAfterThemIsTaken) {
       {"only garbage for the name", "GARBLER", "", "Err "},
       {"garbage, then the address", "GARBLEOK", "", kGarbler},
       {"garbage, then the name table", "", kGarbler, "GARBLEOK"},
+      // LLMNR and multicast DNS: broken and forged answers, and for the
+      // reverse name a sound-looking one from an address that was not asked
+      {"only garbage by LLMNR", "LLMNRBAD", "", "Err "},
+      {"garbage by both, then the address by LLMNR", "LLMNRPC", "", kLlmnrPc},
+      {"forged and garbage, then the name by LLMNR", "", kLlmnrPc, "LLMNRPC"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -665,6 +665,7 @@ cmd_start() {
   wait_locked "$deadline"
   if wait "$dc_job"; then start_dc "$deadline"; else log "no domain controller: $(tail -n 1 "$(hostdir ADDC)/dc/provision.log" 2>/dev/null)"; fi
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
+  log "browse list and NetBIOS peers ready after $((SECONDS - t0)) s"
   wait_modern "$deadline"
   trap - EXIT
   log "ready after $((SECONDS - t0)) s"
