@@ -189,6 +189,25 @@ TEST_F(LanWindow, WorkgroupListingMergesEverySourceOneRowPerComputer) {
   EXPECT_EQ(w->ListView3->RowCount(), int(kTestgroup.size()));
 }
 
+TEST_F(LanWindow, TreeReachesTheComputersAsTheListingNamesThem) {
+  auto w = Open();
+  w->workgroupname->setText("NOSUCHGROUP");  // no browse list: only what the other sources found
+  Click(w->Button5);
+  ASSERT_EQ(Set(Captions(w->ListView3)), (std::set<QString>{"mdnshost"}));
+  EXPECT_TRUE(ui_.boxes.isEmpty()) << ui_.boxes.join(" | ").toStdString();  // the others could ask
+  w->workgroupname->setText("TESTGROUP");
+  Click(w->Button5);
+  ASSERT_EQ(Set(Captions(w->ListView3)), kTestgroup);
+  ui_.boxes.clear();
+  Click(w->Button1);
+  for (const auto& [computer, share] : {std::pair<QString, QString>{"WSDHOST", "wsdshare"}, {"mdnshost", "mdnsshare"}}) {
+    SCOPED_TRACE(computer.toStdString());
+    const QTreeWidgetItem* node = Computer(w->TreeView1, computer);
+    ASSERT_NE(node, nullptr) << ui_.boxes.join(" | ").toStdString();
+    EXPECT_EQ(ChildTexts(node), QStringList{share});
+  }
+}
+
 TEST_F(LanWindow, AComputerOfAnotherWorkgroupIsListedOnlyUnderIt) {
   auto w = Open();
   w->workgroupname->setText("othergrp");  // compared without case
