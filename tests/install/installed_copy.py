@@ -129,6 +129,8 @@ class Program:
         account = pwd.getpwnam(USER)
         env = {"HOME": home, "DISPLAY": display.name, "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8",
                "QT_QPA_PLATFORM": "xcb"}
+        # A sanitizer build keeps its settings (scripts/test.sh --sanitize).
+        env.update({k: v for k, v in os.environ.items() if k in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")})
         self.log_path = os.path.join(work, name + ".log")
         self.process = subprocess.Popen(
             ["setpriv", "--reuid=%d" % account.pw_uid, "--regid=%d" % account.pw_gid, "--clear-groups",
