@@ -40,6 +40,8 @@ struct TForm1Deps {
   // Sources beside the browse list; null where a platform has none.
   discovery::Source* wsDiscovery = nullptr;
   discovery::Source* dnsSd = nullptr;
+  // Asks a computer found without a workgroup for its workgroup; null: not asked.
+  discovery::WorkgroupQuery* nodeStatus = nullptr;
   std::string sambaConfigPath;  // the local Samba configuration; empty: none
 };
 

@@ -1,9 +1,11 @@
 // The workgroup listing and the start-up workgroup with the sources beside
-// the browse list (WS-Discovery, DNS-SD), merged by discovery::Merge.
+// the browse list (WS-Discovery, DNS-SD), merged by discovery::Merge. A
+// computer found only by DNS-SD is asked its workgroup by node status.
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
+#include <map>
 
 #include "TListView.h"
 #include "Unit1.h"
@@ -70,19 +72,23 @@ QString Explain(const char* name, const Search& search, int elsewhere) {
   return {};
 }
 
-// Pumps messages until the searches end or boundMs has passed since clock
-// started; a timer makes sure the wait wakes up at the bound.
-void WaitFor(UiServices& ui, const std::vector<Search*>& searches, const QElapsedTimer& clock, int boundMs) {
+// Pumps messages until the searches end (and the workgroup questions, when
+// given) or boundMs has passed since clock started; a timer makes sure the
+// wait wakes up at the bound.
+void WaitFor(UiServices& ui, const std::vector<Search*>& searches, const QElapsedTimer& clock, int boundMs,
+             discovery::WorkgroupQuery* questions = nullptr) {
   auto running = [&] {
-    return std::any_of(searches.begin(), searches.end(), [](const Search* s) { return s->running; });
+    return std::any_of(searches.begin(), searches.end(), [](const Search* s) { return s->running; }) ||
+           (questions && questions->Waiting());
   };
-  if (!running()) return;
   QTimer bound;
   bound.setSingleShot(true);
   bound.start(static_cast<int>(std::max<qint64>(0, boundMs - clock.elapsed())));
   while (running() && bound.isActive()) ui.WaitForMessages();
+  bound.stop();
   // Whatever overran the bound is ended here and counts as not answering.
   for (Search* s : searches) s->End();
+  if (questions) questions->Cancel();
 }
 
 }  // namespace
@@ -92,9 +98,20 @@ QString TForm1::ListComputers() {
   clock.start();
   const std::string workgroup = Bytes(workgroupname->text());
   discovery::Merge merge(workgroup);
-  auto take = [this, &merge](const Finding& finding) {
+  discovery::WorkgroupQuery* const nodeStatus = deps_.nodeStatus;
+  std::map<std::string, std::string> asked;  // address -> the name it was found under
+  auto take = [this, &merge, nodeStatus, &asked](const Finding& finding) {
     if (const std::optional<std::string> caption = merge.Add(finding)) ListView3->AddRow(Text(*caption), {QString()});
+    // Found only by DNS-SD so far: its own answer to node status may place it.
+    if (nodeStatus && finding.origin == Origin::DnsSd && !finding.address.empty() && !merge.Placed(finding) &&
+        !asked.count(finding.address) && nodeStatus->Ask(finding.address))
+      asked.emplace(finding.address, finding.name);
   };
+  if (nodeStatus)
+    nodeStatus->Begin(kListingWindowMs, [&take, &asked](const std::string& address, const std::string& group) {
+      const auto it = asked.find(address);
+      if (it != asked.end()) take(Finding{Origin::NodeStatus, it->second, address, group});
+    });
 
   // The sources send first; their answers wait in the sockets while the
   // browse list is read, and are taken as they come after it.
@@ -110,7 +127,7 @@ QString TForm1::ListComputers() {
     finding.name = cp932::removeBackslashes(entry);
     take(finding);
   }
-  WaitFor(*deps_.ui, {&wsd, &dnsSd}, clock, kListingBoundMs);
+  WaitFor(*deps_.ui, {&wsd, &dnsSd}, clock, kListingBoundMs, nodeStatus);
   for (const std::string& caption : merge.Finish()) ListView3->AddRow(Text(caption), {QString()});
 
   const bool wsdAsked = wsd.source && !discovery::CouldNotRun(wsd.outcome);

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
 
   auto wsDiscovery = discovery::MakeWsDiscovery();
   auto dnsSd = discovery::MakeDnsSd();
+  auto nodeStatus = discovery::MakeNodeStatus();
 
   TForm1Deps deps;
   deps.ui = ui.get();
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   deps.libraryName = netlib::LibraryFileName();
   deps.wsDiscovery = wsDiscovery.get();
   deps.dnsSd = dnsSd.get();
+  deps.nodeStatus = nodeStatus.get();
   deps.sambaConfigPath = discovery::kSambaConfigPath;
   const pclist::ListLocation list = pclist::LocateListFile(
       QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());

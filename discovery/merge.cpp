@@ -17,12 +17,21 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 Merge::Merge(std::string workgroup) : workgroup_(std::move(workgroup)) {}
 
 Merge::Computer* Merge::Find(const Finding& f) {
-  for (Computer& c : computers_) {
+  return const_cast<Computer*>(static_cast<const Merge*>(this)->Find(f));
+}
+
+const Merge::Computer* Merge::Find(const Finding& f) const {
+  for (const Computer& c : computers_) {
     if (Contains(c.names, f.name)) return &c;
     if (!f.address.empty() && std::find(c.addresses.begin(), c.addresses.end(), f.address) != c.addresses.end())
       return &c;
   }
   return nullptr;
+}
+
+bool Merge::Placed(const Finding& f) const {
+  const Computer* c = Find(f);
+  return c && c->workgroup;
 }
 
 bool Merge::Listed(const Computer& c) const { return c.workgroup && SameName(*c.workgroup, workgroup_); }

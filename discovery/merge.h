@@ -25,6 +25,9 @@ class Merge {
   // unknown, in the order they were found.
   std::vector<std::string> Finish();
 
+  // True when the computer this finding belongs to has a known workgroup.
+  bool Placed(const Finding& finding) const;
+
   int Rows() const { return rows_; }
   // Computers a source reported (after merging) that belong to another workgroup.
   int Elsewhere(Origin origin) const;
@@ -38,6 +41,7 @@ class Merge {
     bool shown = false;
   };
   Computer* Find(const Finding& finding);
+  const Computer* Find(const Finding& finding) const;
   bool Listed(const Computer& c) const;
 
   std::string workgroup_;

@@ -10,7 +10,7 @@
 namespace discovery {
 
 // Where a finding came from.
-enum class Origin { BrowseList, WsDiscovery, DnsSd };
+enum class Origin { BrowseList, WsDiscovery, DnsSd, NodeStatus };
 
 // One computer as one source saw it. Texts are code page 932 bytes.
 struct Finding {
@@ -48,9 +48,30 @@ class Source {
   virtual void Cancel() = 0;
 };
 
+// Asks single computers which workgroup they belong to, by unicast to the
+// address a source gave (NetBIOS node status, UDP 137; never broadcast).
+class WorkgroupQuery {
+ public:
+  // A sound answer from address: the workgroup (or domain) it names, bytes.
+  using Answer = std::function<void(const std::string& address, const std::string& workgroup)>;
+  virtual ~WorkgroupQuery() = default;
+
+  // Opens a round that lasts at most windowMs; answer() is called from the
+  // event loop, never after the round ends. A running round is cancelled first.
+  virtual void Begin(int windowMs, Answer answer) = 0;
+  // Asks address (IPv4 text) once in this round; false when it is not asked
+  // (not a unicast IPv4 address, asked already, no round, no socket).
+  virtual bool Ask(const std::string& address) = 0;
+  // True while a question of this round is neither answered nor given up.
+  virtual bool Waiting() const = 0;
+  // Ends the round at once; nothing is reported after it.
+  virtual void Cancel() = 0;
+};
+
 // The platform's sources: WS-Discovery everywhere; DNS-SD through the
 // desktop's mDNS daemon where there is one (null elsewhere).
 std::unique_ptr<Source> MakeWsDiscovery();
 std::unique_ptr<Source> MakeDnsSd();
+std::unique_ptr<WorkgroupQuery> MakeNodeStatus();
 
 }  // namespace discovery

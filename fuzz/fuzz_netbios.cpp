@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (node.name.empty() || node.name.size() > netbios::kMaxNameLength) __builtin_trap();
   }
   netbios::PickComputerName(names);
+  if (const auto group = netbios::PickWorkgroupName(names); group && group->empty()) __builtin_trap();
 
   // The same bytes as caller input: read, convert and write back within size.
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -109,6 +109,7 @@ TForm1& AppFixture::Open() {
   if (withSources) {
     deps.wsDiscovery = &wsd;
     deps.dnsSd = &dnsSd;
+    deps.nodeStatus = &nodeStatus;
   }
   deps.sambaConfigPath = sambaConfigPath;
   form_ = std::make_unique<TForm1>(deps);

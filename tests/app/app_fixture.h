@@ -84,6 +84,7 @@ class AppFixture {
   fakes::FakeSockets sockets;
   // Sources beside the browse list, given to the window only when set.
   fakes::FakeSource wsd, dnsSd;
+  fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
   std::string sambaConfigPath;
   std::vector<std::string> events;  // "save" / "free" in the order they happened

@@ -27,23 +27,29 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
       .EndAfter(200);
   app.dnsSd.Find(15, {D, "pc02", "10.0.0.4", ""})
       .Find(25, {D, "win11-laptop", "10.0.0.2", ""})
+      .Find(35, {D, "nas2", "10.0.0.8", ""})
+      .Find(38, {D, "nas3", "10.0.0.7", ""})
       .Find(40, {D, "nas", "10.0.0.9", ""})
       .Find(45, {D, "far", "10.0.0.3", ""})
       .EndAfter(100);
+  // nas2 is in WG; nas3 says it is elsewhere only after every source has ended; nas never answers.
+  app.nodeStatus.Answer("10.0.0.8", 5, "wg").Answer("10.0.0.7", 250, "OTHER");
   TForm1& form = app.Open();
   QList<QStringList> seen;  // the rows at each wait
   app.ui.onPump = [&] { seen.append(Captions(form)); };
   form.Button5->click();
 
-  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas"}));
-  EXPECT_EQ(Addresses(form), (QStringList{{}, {}, {}, {}}));
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas2", "nas"}));
+  EXPECT_EQ(Addresses(form), (QStringList{{}, {}, {}, {}, {}}));
+  // Only computers no other source placed are asked.
+  EXPECT_EQ(app.nodeStatus.asked, (std::vector<std::string>{"10.0.0.8", "10.0.0.7", "10.0.0.9"}));
   EXPECT_EQ(form.Status(), QStringLiteral("終了"));
   EXPECT_TRUE(app.ui.boxes.isEmpty());
   EXPECT_TRUE(seen.contains(QStringList{"PC01", "PC02", "WIN11"}));  // shown before the window closed
   EXPECT_EQ(app.wsd.lastWindowMs, app.dnsSd.lastWindowMs);
 
   form.Button5->click();  // a second listing gives the same rows
-  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas"}));
+  EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas2", "nas"}));
 }
 
 TEST(MergedListing, AClickInsideTheWaitIsIgnored) {

@@ -243,24 +243,31 @@ TEST(NetbiosNodeStatus, SeveralNamesAreReadInOrder) {
   EXPECT_EQ(PickComputerName(names), "MLKPEER");
 }
 
-TEST(NetbiosNodeStatus, ComputerNameChoice) {
+TEST(NetbiosNodeStatus, ComputerAndWorkgroupNameChoice) {
   struct Case {
     const char* what;
     std::vector<Entry> entries;
-    std::optional<std::string> expected;
+    std::optional<std::string> computer, workgroup;
   };
   const Case cases[] = {
       {"unique <00> wins over an earlier <20> and a group <00>",
        {{"GROUPNAME", 0x00, kGroup}, {"SERVERNAME", 0x20, kActive}, {"WORKST", 0x00, kActive}},
-       "WORKST"},
-      {"only <20> unique", {{"GROUPNAME", 0x00, kGroup}, {"FILESRV", 0x20, kActive}}, "FILESRV"},
-      {"only <03>", {{"MSGONLY", 0x03, kActive}}, std::nullopt},
-      {"only groups", {{"G1", 0x00, kGroup}, {"G1", 0x20, kGroup}}, std::nullopt},
-      {"name in conflict skipped", {{"CLASH", 0x00, kActive | 0x0800}, {"OTHER", 0x20, kActive}}, "OTHER"},
-      {"no names", {}, std::nullopt},
+       "WORKST", "GROUPNAME"},
+      {"only <20> unique", {{"GROUPNAME", 0x00, kGroup}, {"FILESRV", 0x20, kActive}}, "FILESRV", "GROUPNAME"},
+      {"only <03>", {{"MSGONLY", 0x03, kActive}}, std::nullopt, std::nullopt},
+      {"only groups", {{"G1", 0x00, kGroup}, {"G1", 0x20, kGroup}}, std::nullopt, "G1"},
+      {"name in conflict skipped", {{"CLASH", 0x00, kActive | 0x0800}, {"OTHER", 0x20, kActive}}, "OTHER",
+       std::nullopt},
+      {"a workgroup is a <00> group not in conflict; the browse group is not one",
+       {{"\x01\x02__MSBROWSE__\x02", 0x01, kGroup}, {"OLD", 0x00, kGroup | 0x0800}, {"MLKGROUP", 0x1E, kGroup},
+        {"MLKGROUP", 0x00, kGroup}},
+       std::nullopt, "MLKGROUP"},
+      {"no names", {}, std::nullopt, std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PickComputerName(ParseStatus(StatusReply(c.entries).bytes)), c.expected) << c.what;
+    const std::vector<NodeName> names = ParseStatus(StatusReply(c.entries).bytes);
+    EXPECT_EQ(PickComputerName(names), c.computer) << c.what;
+    EXPECT_EQ(PickWorkgroupName(names), c.workgroup) << c.what;
   }
 }
 

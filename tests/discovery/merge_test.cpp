@@ -17,7 +17,7 @@ using discovery::Origin;
 Finding F(Origin origin, const char* name, const char* address = "", const char* workgroup = "") {
   return Finding{origin, name, address, workgroup};
 }
-constexpr Origin B = Origin::BrowseList, W = Origin::WsDiscovery, D = Origin::DnsSd;
+constexpr Origin B = Origin::BrowseList, W = Origin::WsDiscovery, D = Origin::DnsSd, N = Origin::NodeStatus;
 
 TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
   struct Case {
@@ -41,6 +41,12 @@ TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
       {"a later source saying otherwise does not move a listed row",
        {F(B, "PC01"), F(W, "PC01", "10.0.0.1", "OTHER")}, {"PC01"}, {}},
       {"repeats of one computer add nothing", {F(D, "nas", "10.0.0.4"), F(D, "nas", "fe80::1%eth0")}, {}, {"nas"}},
+      {"node status places a DNS-SD-only computer in the listed workgroup at once",
+       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "wg")}, {"nas"}, {}},
+      {"node status naming another workgroup: not listed",
+       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "OTHER"), F(D, "nas", "fe80::1%eth0")}, {}, {}},
+      {"node status does not override WS-Discovery",
+       {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "WG"), F(N, "mac", "10.0.0.3", "OTHER")}, {"mac"}, {}},
   };
   for (const Case& c : cases) {
     Merge merge("WG");
@@ -55,11 +61,15 @@ TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
 
 TEST(Merge, CountsComputersOfOtherWorkgroupsPerSource) {
   Merge merge("WG");
+  merge.Add(F(D, "nas", "10.0.0.4"));
+  EXPECT_FALSE(merge.Placed(F(D, "nas", "10.0.0.4")));
+  merge.Add(F(N, "nas", "10.0.0.4", "FAR"));
+  EXPECT_TRUE(merge.Placed(F(D, "NAS", "fe80::1%eth0")));
   merge.Add(F(W, "A", "10.0.0.1", "OTHER"));
   merge.Add(F(W, "B", "10.0.0.2", "THIRD"));
   merge.Add(F(W, "C", "10.0.0.3", "WG"));
   EXPECT_EQ(merge.Elsewhere(W), 2);
-  EXPECT_EQ(merge.Elsewhere(D), 0);
+  EXPECT_EQ(merge.Elsewhere(D), 1);  // placed by its node status answer
 }
 
 TEST(StartupWorkgroup, MostReportedThenSambaConfiguration) {

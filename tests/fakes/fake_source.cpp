@@ -1,6 +1,7 @@
 #include "fake_source.h"
 
 #include <QTimer>
+#include <algorithm>
 
 namespace fakes {
 
@@ -43,6 +44,36 @@ discovery::Outcome FakeSource::Start(int windowMs, Found found, Done done) {
 void FakeSource::Cancel() {
   ++cancels;
   run_.reset();  // its pending timers go with it
+}
+
+FakeNodeStatus& FakeNodeStatus::Answer(std::string address, int afterMs, std::string workgroup) {
+  script_.push_back({std::move(address), afterMs, std::move(workgroup)});
+  return *this;
+}
+
+void FakeNodeStatus::Begin(int, discovery::WorkgroupQuery::Answer answer) {
+  Cancel();
+  answer_ = std::move(answer);
+  run_ = std::make_unique<QObject>();
+}
+
+bool FakeNodeStatus::Ask(const std::string& address) {
+  if (!run_) return false;
+  asked.push_back(address);
+  ++open_;
+  auto it = std::find_if(script_.begin(), script_.end(), [&](const Scripted& s) { return s.address == address; });
+  const int after = it == script_.end() ? giveUpMs : it->afterMs;
+  const std::string workgroup = it == script_.end() ? std::string() : it->workgroup;
+  QTimer::singleShot(after, run_.get(), [this, address, workgroup] {
+    --open_;
+    if (!workgroup.empty()) answer_(address, workgroup);
+  });
+  return true;
+}
+
+void FakeNodeStatus::Cancel() {
+  run_.reset();
+  open_ = 0;
 }
 
 }  // namespace fakes

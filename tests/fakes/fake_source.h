@@ -35,4 +35,34 @@ class FakeSource final : public discovery::Source {
   std::unique_ptr<QObject> run_;  // owns the pending timers of a search
 };
 
+// Node status for tests: the addresses asked, and scripted answers that come
+// from the event loop after their delays; unscripted questions are given up
+// after giveUpMs.
+//
+//   FakeNodeStatus nodeStatus;
+//   nodeStatus.Answer("10.0.0.9", 5, "WG");
+class FakeNodeStatus final : public discovery::WorkgroupQuery {
+ public:
+  FakeNodeStatus& Answer(std::string address, int afterMs, std::string workgroup);
+
+  void Begin(int windowMs, discovery::WorkgroupQuery::Answer answer) override;
+  bool Ask(const std::string& address) override;
+  bool Waiting() const override { return open_ > 0; }
+  void Cancel() override;
+
+  std::vector<std::string> asked;
+  int giveUpMs = 50;
+
+ private:
+  struct Scripted {
+    std::string address;
+    int afterMs;
+    std::string workgroup;
+  };
+  std::vector<Scripted> script_;
+  discovery::WorkgroupQuery::Answer answer_;
+  int open_ = 0;
+  std::unique_ptr<QObject> run_;
+};
+
 }  // namespace fakes

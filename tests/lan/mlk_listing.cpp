@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   auto dynlib = netlib::MakePlatformDynamicLibrary();
   auto wsd = discovery::MakeWsDiscovery();
   auto dnsSd = discovery::MakeDnsSd();
+  auto nodeStatus = discovery::MakeNodeStatus();
   TForm1Deps deps;
   deps.ui = &ui;
   deps.provider = provider.get();
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   deps.libraryName = netlib::LibraryFileName();
   deps.wsDiscovery = wsd.get();
   deps.dnsSd = dnsSd.get();
+  deps.nodeStatus = nodeStatus.get();
   QTemporaryDir dir;  // a list file of its own, gone afterwards
   deps.listFilePath = dir.filePath(QStringLiteral("mirelka.ini")).toStdString();
   TForm1 form(deps);

@@ -13,6 +13,11 @@ must-be-ignored packets:
 - in mode "all" (read from the mode file on every packet) every other name
   query and node status query of the client gets the burst too, racing the
   real owner's answer.
+
+With --status-only WORKGROUP it answers nothing but node status queries sent
+to this host: the burst, then a name table that holds only that workgroup's
+group name (no computer name, so a reverse lookup must find the name by other
+means). The mode file is not read.
 """
 import argparse
 import random
@@ -52,10 +57,13 @@ def sound_query_answer(tid, qname, address):
 
 
 def sound_status_answer(tid, qname, name, workgroup):
+    entries = ((name, 0x00, 0x0400), (name, 0x20, 0x0400), (workgroup, 0x00, 0x8400))
+    if name is None:
+        entries = entries[2:]
     table = b""
-    for entry, suffix, flags in ((name, 0x00, 0x0400), (name, 0x20, 0x0400), (workgroup, 0x00, 0x8400)):
+    for entry, suffix, flags in entries:
         table += entry.ljust(15) + bytes([suffix]) + struct.pack(">H", flags)
-    data = bytes([3]) + table + b"\x02\x00\x00\x00\x00\x66" + b"\0" * 40
+    data = bytes([len(entries)]) + table + b"\x02\x00\x00\x00\x00\x66" + b"\0" * 40
     return header(tid, 0x8400, an=1) + qname + struct.pack(">HHIH", NBSTAT, 1, 0, len(data)) + data
 
 
@@ -109,6 +117,7 @@ def main():
     ap.add_argument("--ok-name", required=True)
     ap.add_argument("--mode-file", required=True)
     ap.add_argument("--port", type=int, default=137)
+    ap.add_argument("--status-only", metavar="WORKGROUP")
     args = ap.parse_args()
 
     own = args.name.upper().encode("ascii")
@@ -138,6 +147,10 @@ def main():
                 mode = f.read().strip()
         except OSError:
             mode = "own"
+        if args.status_only:
+            if qtype != NBSTAT or dest != args.bind:
+                continue
+            mode = "own"
         bare = name[:15].rstrip(b" ")
         qname = data[12:12 + 34]
         sound = None
@@ -150,7 +163,10 @@ def main():
         elif qtype == NBSTAT:
             replies = garbage_for_status
             if dest == args.bind:
-                sound = sound_status_answer(tid, qname, ok, b"OTHERGRP")
+                if args.status_only:
+                    sound = sound_status_answer(tid, qname, None, args.status_only.upper().encode("ascii"))
+                else:
+                    sound = sound_status_answer(tid, qname, ok, b"OTHERGRP")
             elif mode != "all":
                 continue
         else:

@@ -30,7 +30,9 @@
 #                  answered only by llmnrd (LLMNR A)
 #   MDNSHOST .31   SMB1 and NetBIOS off (share mdnsshare): announced only by
 #                  DNS-SD; smbd registers _smb._tcp as MDNSHOST with its own
-#                  avahi-daemon, host name mdnshost.local (mDNS both ways)
+#                  avahi-daemon, host name mdnshost.local (mDNS both ways);
+#                  node status sent to it gets garbage, then a table holding
+#                  only the group TESTGROUP (nbgarbage.py --status-only)
 #   LLMNRPC  .32   no SMB, no NetBIOS: LLMNR A for LLMNRPC and PTR for .32,
 #                  each after garbage, a forged PTR answer from .33, and mDNS
 #                  garbage for llmnrpc.local (see llmnrpeer.py); LLMNRBAD gets
@@ -497,6 +499,9 @@ start_llmnr_peer() {
 start_modern() {
   start_avahi client mlkclient
   start_avahi MDNSHOST mdnshost
+  # No nmbd there: a stand-in answers node status only, naming TESTGROUP.
+  spawn MDNSHOST nbstatus python3 "$HERE/nbgarbage.py" --bind "$(host_field MDNSHOST 2)" \
+    --client "$CLIENT_ADDR" --name MDNSHOST --ok-name MDNSHOST --mode-file /dev/null --status-only TESTGROUP
   start_samba WSDHOST smbd
   start_wsdd WSDHOST TESTGROUP
   start_wsdd MEMBER1 TESTGROUP
@@ -603,6 +608,7 @@ wait_modern() {  # DEADLINE
   wait_listening WSDHOST t 445 "$1"
   wait_listening LLMNRPC u 5355 "$1"
   wait_listening LLMNRPC u 5353 "$1"
+  wait_listening MDNSHOST u 137 "$1"
   wait_avahi client "$1"
   wait_dnssd "$1"
 }

@@ -267,4 +267,12 @@ std::optional<std::string> PickComputerName(const std::vector<NodeName>& names) 
   return std::nullopt;
 }
 
+std::optional<std::string> PickWorkgroupName(const std::vector<NodeName>& names) {
+  for (const NodeName& node : names) {
+    if (node.suffix == kWorkstation && (node.flags & kGroupFlag) != 0 && (node.flags & kConflictFlag) == 0)
+      return node.name;
+  }
+  return std::nullopt;
+}
+
 }  // namespace mirelka::netbios

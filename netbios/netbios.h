@@ -61,5 +61,8 @@ std::vector<NodeName> ParseNodeStatusReply(const uint8_t* data, size_t size, uin
 // workstation name (suffix 0x00), else the first unique file server name
 // (0x20). Group names and names in conflict are skipped.
 std::optional<std::string> PickComputerName(const std::vector<NodeName>& names);
+// The workgroup (or domain) among them: the first group workstation name
+// (suffix 0x00) not in conflict.
+std::optional<std::string> PickWorkgroupName(const std::vector<NodeName>& names);
 
 }  // namespace mirelka::netbios
