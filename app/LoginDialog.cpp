@@ -81,7 +81,8 @@ LoginDialog::LoginDialog(const netinfo::LoginRequest& request, QWidget* parent)
   CancelButton->setGeometry(253, 145, 75, 25);
   CancelButton->setAutoDefault(false);
 
-  connect(UserName, &QLineEdit::textChanged, this, [this](const QString& text) { OkButton->setEnabled(!text.isEmpty()); });
+  connect(UserName, &QLineEdit::textChanged, this,
+          [this](const QString& text) { OkButton->setEnabled(!text.isEmpty()); });
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   UserName->setFocus();

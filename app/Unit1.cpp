@@ -48,7 +48,9 @@ QIcon MakeWindowIcon() {
   return icon;
 }
 
-QIcon Scaled(QStyle::StandardPixmap which, const QWidget* w) { return QIcon(w->style()->standardIcon(which).pixmap(16, 16)); }
+QIcon Scaled(QStyle::StandardPixmap which, const QWidget* w) {
+  return QIcon(w->style()->standardIcon(which).pixmap(16, 16));
+}
 
 QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, QRect geometry) {
   auto* box = new QGroupBox(title, parent);
@@ -192,8 +194,8 @@ void TForm1::CreateControls() {
   for (const auto& [widget, name] : spoken) widget->setAccessibleName(QString::fromUtf8(name));
 
   // Tab order inside the window, then inside each frame.
-  const QList<QWidget*> order = {ListView1, Edit14, workgroupname, Button5, ListView3, Edit15, Button11,
-                                 Button1,   TreeView1, inimemo, Edit16, Edit17, Button9, Button10};
+  const QList<QWidget*> order = {ListView1, Edit14,    workgroupname, Button5, ListView3, Edit15,  Button11,
+                                 Button1,   TreeView1, inimemo,       Edit16,  Edit17,    Button9, Button10};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

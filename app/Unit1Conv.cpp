@@ -8,8 +8,7 @@ namespace {
 
 // Puts the placeholder in the target, pumps so it shows, then converts the
 // source field's text as it stands after the pump.
-void Convert(UiServices& ui, netlib::ConvFn fn, netlib::ConvBuffer<256>& buffer, QLineEdit* source,
-             QLineEdit* target) {
+void Convert(UiServices& ui, netlib::ConvFn fn, netlib::ConvBuffer<256>& buffer, QLineEdit* source, QLineEdit* target) {
   target->setText(QStringLiteral("working..."));
   ui.ProcessMessages();
   buffer.SetInput(Bytes(source->text()));

@@ -152,12 +152,17 @@ WireName ReverseName(const Ipv4& address) {
     out.push_back(static_cast<char>(part.size()));
     out += part;
   }
-  out += "\x07in-addr\x04" "arpa";
+  out +=
+      "\x07in-addr\x04"
+      "arpa";
   return out;
 }
 
 bool IsReverseName(const WireName& name) {
-  for (const std::string_view zone : {std::string_view("\x07in-addr\x04" "arpa"), std::string_view("\x03ip6\x04" "arpa")}) {
+  for (const std::string_view zone : {std::string_view("\x07in-addr\x04"
+                                                       "arpa"),
+                                      std::string_view("\x03ip6\x04"
+                                                       "arpa")}) {
     if (name.size() >= zone.size() && SameName(name.substr(name.size() - zone.size()), WireName(zone))) return true;
   }
   return false;

@@ -74,7 +74,6 @@ std::optional<Response> ParseResponse(const uint8_t* data, size_t size, uint16_t
 // The answer records that answer `asked` in a response to transaction id
 // that repeats exactly that one question: same name, type and class (classes
 // compared under classMask), in order. Nothing for any other response.
-std::vector<Record> AnswersTo(const uint8_t* data, size_t size, uint16_t id, const Question& asked,
-                              uint16_t classMask);
+std::vector<Record> AnswersTo(const uint8_t* data, size_t size, uint16_t id, const Question& asked, uint16_t classMask);
 
 }  // namespace mirelka::dns

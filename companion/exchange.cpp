@@ -73,7 +73,8 @@ std::vector<Ipv4> BroadcastTargets(const std::vector<sock::LinkAddress>& links) 
 std::vector<sock::LinkAddress> MulticastLinks(const std::vector<sock::LinkAddress>& links) {
   std::vector<sock::LinkAddress> out;
   for (const sock::LinkAddress& link : links) {
-    const bool seen = std::any_of(out.begin(), out.end(), [&](const sock::LinkAddress& l) { return l.address == link.address; });
+    const bool seen =
+        std::any_of(out.begin(), out.end(), [&](const sock::LinkAddress& l) { return l.address == link.address; });
     if (link.multicast && IsUnicastTarget(link.address) && !seen) out.push_back(link);
   }
   return out;

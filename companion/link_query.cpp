@@ -38,8 +38,8 @@ std::vector<Asking::Target> ToGroup(const Links& links, const Ipv4& group, uint1
 // port and from a neighbour on one of the links.
 template <typename Parse, typename Result>
 std::optional<Asking> AskGroup(const Links& links, const Ipv4& group, uint16_t port, int ttl,
-                               const dns::Question& question, std::vector<uint8_t> packet, uint16_t id,
-                               Parse parse, std::optional<Result>& found) {
+                               const dns::Question& question, std::vector<uint8_t> packet, uint16_t id, Parse parse,
+                               std::optional<Result>& found) {
   if (links.empty()) return std::nullopt;
   Asking asking;
   asking.multicastTtl = ttl;
@@ -102,8 +102,8 @@ std::optional<Ipv4> AskLinkForAddress(std::string_view name) {
   if (std::optional<dns::WireName> host = llmnr::HostName(name)) {
     const uint16_t id = NewTransactionId();
     const dns::Question question = llmnr::AddressQuestion(*host);
-    Add(askings, AskGroup(links, llmnr::kGroup, llmnr::kPort, kLlmnrTtl, question, llmnr::BuildQuery(id, question),
-                          id, llmnr::ParseAddressReply, found));
+    Add(askings, AskGroup(links, llmnr::kGroup, llmnr::kPort, kLlmnrTtl, question, llmnr::BuildQuery(id, question), id,
+                          llmnr::ParseAddressReply, found));
   }
   GiveNetbiosItsHeadStart(askings, netbiosAsked);
   AskAtOnce(askings, kNameTiming);

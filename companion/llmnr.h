@@ -29,7 +29,6 @@ std::vector<uint8_t> BuildQuery(uint16_t id, const dns::Question& question);
 std::optional<Ipv4> ParseAddressReply(const uint8_t* data, size_t size, uint16_t id, const dns::Question& asked);
 // The name a response gives for a reverse question; a reverse-mapping name
 // is no computer name.
-std::optional<std::string> ParseReverseReply(const uint8_t* data, size_t size, uint16_t id,
-                                             const dns::Question& asked);
+std::optional<std::string> ParseReverseReply(const uint8_t* data, size_t size, uint16_t id, const dns::Question& asked);
 
 }  // namespace mirelka::llmnr

@@ -36,7 +36,6 @@ std::vector<uint8_t> BuildQuery(uint16_t id, const dns::Question& question);
 std::optional<Ipv4> ParseAddressReply(const uint8_t* data, size_t size, uint16_t id, const dns::Question& asked);
 // The host name a response gives for a reverse question, without ".local";
 // a reverse-mapping name is no host name.
-std::optional<std::string> ParseReverseReply(const uint8_t* data, size_t size, uint16_t id,
-                                             const dns::Question& asked);
+std::optional<std::string> ParseReverseReply(const uint8_t* data, size_t size, uint16_t id, const dns::Question& asked);
 
 }  // namespace mirelka::mdns

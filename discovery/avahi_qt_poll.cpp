@@ -44,8 +44,10 @@ void Dispatch(AvahiWatch* w, AvahiWatchEvent event) {
   w->happened = event;
   w->dispatching = true;
   w->callback(w, w->fd, event, w->userdata);
-  if (w->freed) Delete(w);
-  else w->dispatching = false;
+  if (w->freed)
+    Delete(w);
+  else
+    w->dispatching = false;
 }
 
 void Arm(AvahiWatch* w) {
@@ -77,8 +79,10 @@ AvahiWatchEvent WatchGetEvents(AvahiWatch* w) { return w->happened; }
 void WatchFree(AvahiWatch* w) {
   w->read->setEnabled(false);
   w->write->setEnabled(false);
-  if (w->dispatching) w->freed = true;
-  else Delete(w);
+  if (w->dispatching)
+    w->freed = true;
+  else
+    Delete(w);
 }
 
 // Avahi gives absolute wall-clock times; null means "disabled".

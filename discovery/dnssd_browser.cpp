@@ -94,7 +94,8 @@ class DnsSdBrowser::Search : public QObject {
     if (event == AVAHI_RESOLVER_FOUND && hostName && address) {
       char text[AVAHI_ADDRESS_STR_MAX] = {};
       avahi_address_snprint(text, sizeof text, address);
-      if (std::optional<Finding> finding = DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
+      if (std::optional<Finding> finding =
+              DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
         ++s->computers_;
         s->found_(*finding);
         if (s->stopped_) return;

@@ -134,8 +134,7 @@ class WsdClient::Search : public QObject {
     }
     StartFetches();
     // What is left waits for the next turn, so timers (the window) still run.
-    if (socket->hasPendingDatagrams())
-      QTimer::singleShot(0, this, [this, socket] { Read(socket); });
+    if (socket->hasPendingDatagrams()) QTimer::singleShot(0, this, [this, socket] { Read(socket); });
   }
 
   void StartFetches() {

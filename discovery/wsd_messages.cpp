@@ -192,9 +192,12 @@ class Reader {
   }
 
   bool SetKind() {
-    if (action_ == Action("ProbeMatches")) m_.kind = Kind::ProbeMatches;
-    else if (action_ == Action("ResolveMatches")) m_.kind = Kind::ResolveMatches;
-    else if (action_ == kGetResponseAction) m_.kind = Kind::GetResponse;
+    if (action_ == Action("ProbeMatches"))
+      m_.kind = Kind::ProbeMatches;
+    else if (action_ == Action("ResolveMatches"))
+      m_.kind = Kind::ResolveMatches;
+    else if (action_ == kGetResponseAction)
+      m_.kind = Kind::GetResponse;
     return true;
   }
 

@@ -28,7 +28,7 @@ QString NewMessageId();
 
 // One ProbeMatch or ResolveMatch.
 struct Match {
-  QString endpoint;  // EndpointReference/Address
+  QString endpoint;       // EndpointReference/Address
   bool computer = false;  // Types hold pub:Computer
   QStringList xaddrs;
 };

@@ -44,7 +44,6 @@ Session::Session(QString probeId) : probeId_(probeId.isEmpty() ? NewMessageId() 
   probe_ = BuildProbe(probeId_);
 }
 
-
 Session::Actions Session::OnDatagram(const QByteArray& bytes, const QHostAddress& from) {
   Actions actions;
   const std::optional<Message> message = Parse(bytes);

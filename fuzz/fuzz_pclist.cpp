@@ -37,8 +37,7 @@ std::optional<int32_t> ReferenceCount(std::string_view line) {
   }
   if (line.empty()) return std::nullopt;
   for (char c : line) {
-    const bool digit =
-        (c >= '0' && c <= '9') || (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+    const bool digit = (c >= '0' && c <= '9') || (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
     if (!digit) return std::nullopt;
   }
   // Leading zeros do not count toward the range.

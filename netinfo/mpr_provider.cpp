@@ -11,10 +11,8 @@ namespace netinfo {
 namespace {
 
 static_assert(sizeof(NetResource) == sizeof(NETRESOURCEA), "record layouts must match");
-static_assert(offsetof(NetResource, lpRemoteName) == offsetof(NETRESOURCEA, lpRemoteName),
-              "record layouts must match");
-static_assert(offsetof(NetResource, lpProvider) == offsetof(NETRESOURCEA, lpProvider),
-              "record layouts must match");
+static_assert(offsetof(NetResource, lpRemoteName) == offsetof(NETRESOURCEA, lpRemoteName), "record layouts must match");
+static_assert(offsetof(NetResource, lpProvider) == offsetof(NETRESOURCEA, lpProvider), "record layouts must match");
 
 NETRESOURCEA ToPlatform(const NetResource& r) {
   NETRESOURCEA out{};

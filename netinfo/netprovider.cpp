@@ -19,11 +19,11 @@ char* PlaceText(const char* text, char*& cursor) {
 
 }  // namespace
 
-uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName,
-                     const char* comment, const char* provider, void* buffer, uint32_t* bufferSize) {
+uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
+                     const char* provider, void* buffer, uint32_t* bufferSize) {
   if (!bufferSize) return kErrorInvalidParameter;
-  const size_t needed = sizeof(NetResource) + TextSize(localName) + TextSize(remoteName) + TextSize(comment) +
-                        TextSize(provider);
+  const size_t needed =
+      sizeof(NetResource) + TextSize(localName) + TextSize(remoteName) + TextSize(comment) + TextSize(provider);
   if (!buffer || needed > *bufferSize) {
     *bufferSize = static_cast<uint32_t>(needed);
     return kErrorMoreData;

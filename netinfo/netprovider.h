@@ -92,7 +92,7 @@ std::unique_ptr<NetProvider> MakePlatformNetProvider();
 // Packs one record and its texts into buffer. Returns kErrorMoreData and sets
 // *bufferSize to the size needed when they do not fit; never writes past
 // *bufferSize bytes. Null texts stay null pointers.
-uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName,
-                     const char* comment, const char* provider, void* buffer, uint32_t* bufferSize);
+uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
+                     const char* provider, void* buffer, uint32_t* bufferSize);
 
 }  // namespace netinfo

@@ -47,8 +47,7 @@ std::string FirstRemoteName(const ResultBuffer& buffer) {
 // Opens the container and calls onName with each child's remote name until
 // the provider answers anything but success. False when the open failed.
 template <typename OnName>
-bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-               OnName onName) {
+bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName, OnName onName) {
   auto buffer = std::make_unique<ResultBuffer>();
   uint32_t bufferSize = kResultBufferSize;
   // Writable copies: the record's text fields are char*, and an empty name
@@ -72,8 +71,7 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
 
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       ResourceList& list) {
-  return Enumerate(provider, remoteName, providerName,
-                   [&list](std::string name) { list.push_back(std::move(name)); });
+  return Enumerate(provider, remoteName, providerName, [&list](std::string name) { list.push_back(std::move(name)); });
 }
 
 std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {

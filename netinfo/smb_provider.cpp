@@ -103,8 +103,8 @@ std::string DnsName(const std::string& name) {
 
 // Hands the library the logon of the attempt under way (the context's user
 // data). Names that do not fit are never cut: the attempt is refused before.
-void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int workgroupLength, char* user,
-               int userLength, char* password, int passwordLength) {
+void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int workgroupLength, char* user, int userLength,
+               char* password, int passwordLength) {
   const auto* logon = static_cast<const Logon*>(smbc_getOptionUserData(ctx));
   auto put = [](char* buffer, int length, const std::string& text) {
     if (length <= 0) return;
@@ -330,8 +330,8 @@ class SmbProvider final : public NetProvider {
     auto* enumeration = static_cast<Enumeration*>(handle);
     if (enumeration->next >= enumeration->entries.size()) return kErrorNoMoreItems;
     const Entry& entry = enumeration->entries[enumeration->next];
-    const uint32_t result = WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork,
-                                        buffer, bufferSize);
+    const uint32_t result =
+        WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork, buffer, bufferSize);
     if (result != kNoError) return result;
     *count = 1;
     ++enumeration->next;

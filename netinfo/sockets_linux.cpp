@@ -40,8 +40,7 @@ void PutEntry(uint8_t* entry, const ifaddrs& ifa) {
   const uint32_t flags = MapFlags(ifa.ifa_flags);
   std::memcpy(entry + kOffFlags, &flags, sizeof flags);
   PutAddress(entry, kOffAddressFamily, kOffAddress, ifa.ifa_addr);
-  PutAddress(entry, kOffBroadcastFamily, kOffBroadcast,
-             (ifa.ifa_flags & IFF_BROADCAST) ? ifa.ifa_broadaddr : nullptr);
+  PutAddress(entry, kOffBroadcastFamily, kOffBroadcast, (ifa.ifa_flags & IFF_BROADCAST) ? ifa.ifa_broadaddr : nullptr);
   PutAddress(entry, kOffNetmaskFamily, kOffNetmask, ifa.ifa_netmask);
 }
 

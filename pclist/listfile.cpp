@@ -16,8 +16,7 @@ namespace {
 // "ファイル " and the endings " は開けません" / " を作成できません" in code page 932.
 constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
 constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
-constexpr std::string_view kCannotCreateTail =
-    "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
 QString FileName(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 

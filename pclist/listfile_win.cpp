@@ -17,8 +17,7 @@ namespace {
 // "ファイル " and the endings " は開けません" / " を作成できません" in code page 932.
 constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
 constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
-constexpr std::string_view kCannotCreateTail =
-    "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
 Failure FileFailure(const std::string& path, std::string_view tail) {
   std::string text(kFileHead);
@@ -83,8 +82,8 @@ HANDLE CreateTemporary(const std::string& path, std::string* tempPath) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     *tempPath = path + ".tmp" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
                 std::to_string(counter++);
-    const HANDLE h = CreateFileA(tempPath->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+    const HANDLE h =
+        CreateFileA(tempPath->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
   }
   return INVALID_HANDLE_VALUE;

@@ -111,8 +111,8 @@ TEST(KeyringStore, WithoutAKeyringNothingIsSavedAnywhere) {
     EXPECT_FALSE(store->Save("PC01", {"alice", netinfo::Secret("pw", 2)}));
     EXPECT_FALSE(store->Load("PC01"));
   }
-  for (const auto& [name, value] : {std::pair{"DBUS_SESSION_BUS_ADDRESS", bus}, {"HOME", oldHome},
-                                    {"XDG_CONFIG_HOME", config}})
+  for (const auto& [name, value] :
+       {std::pair{"DBUS_SESSION_BUS_ADDRESS", bus}, {"HOME", oldHome}, {"XDG_CONFIG_HOME", config}})
     value.isNull() ? qunsetenv(name) : qputenv(name, value);
   EXPECT_TRUE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }

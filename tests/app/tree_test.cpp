@@ -147,8 +147,8 @@ TEST_F(ShareTree, DoubleClickHandsTheExactCommandLineToTheLauncher) {
   QTest::qWait(20);
   form->TreeView1->setCurrentItem(pc);
   form->TreeView1DblClick();
-  EXPECT_EQ(app.ui.launched, (std::vector<std::string>{"explorer.exe /root, /e,\\\\PC01\\my docs",
-                                                       "explorer.exe /root, /e,\\\\PC01"}));
+  EXPECT_EQ(app.ui.launched,
+            (std::vector<std::string>{"explorer.exe /root, /e,\\\\PC01\\my docs", "explorer.exe /root, /e,\\\\PC01"}));
 }
 
 TEST_F(ShareTree, SecondClickRebuildsFromTheCurrentRowsAndSelectionExpandsOneNode) {
@@ -177,8 +177,7 @@ TEST(Launcher, HostileNamesStayOneUrlOfData) {
   // A 250-byte name and a double-byte name whose second byte is 0x5C.
   const QByteArray longUrl = SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC\\" + std::string(250, 'x')));
   EXPECT_EQ(longUrl.size(), 9 + 250);
-  EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC\\" + Cp932("ソ"))),
-            QByteArray("smb://PC/%E3%82%BD"));
+  EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC\\" + Cp932("ソ"))), QByteArray("smb://PC/%E3%82%BD"));
   EXPECT_TRUE(SmbUrlForCommandLine("rm -rf /").isEmpty());
 }
 

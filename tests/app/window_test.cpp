@@ -153,7 +153,7 @@ TEST(Window, EveryControlHasASpokenNameInJapanese) {
 TEST(Window, TabOrderRunsThroughTheFrames) {
   AppFixture app;
   TForm1& form = app.Open();
-  const QList<QWidget*> order = {form.ListView1, form.Edit14,   form.workgroupname, form.Button5, form.ListView3,
+  const QList<QWidget*> order = {form.ListView1, form.Edit14,   form.workgroupname, form.Button5,   form.ListView3,
                                  form.Edit15,    form.Button11, form.Button1,       form.TreeView1, form.inimemo,
                                  form.Edit16,    form.Edit17,   form.Button9,       form.Button10};
   // Walking the focus chain, the next listed control reached is the next in order.

@@ -100,8 +100,8 @@ TEST(CompanionContract, GuardBytesAfterBufSizeStayUntouched) {
         std::vector<char> buf(static_cast<size_t>(size) + 1 + 64, kGuard);
         std::memcpy(buf.data(), input.data(), static_cast<size_t>(size) + 1);
         entry.fn(buf.data(), size);
-        const std::string where = std::string(entry.name) + " size " + std::to_string(size) + " input " +
-                                  input.substr(0, 12);
+        const std::string where =
+            std::string(entry.name) + " size " + std::to_string(size) + " input " + input.substr(0, 12);
         for (size_t i = static_cast<size_t>(size) + 1; i < buf.size(); ++i) {
           ASSERT_EQ(buf[i], kGuard) << where << " byte " << i;
         }
@@ -244,8 +244,21 @@ class FakeStatusResponder {
 
  private:
   static std::vector<uint8_t> Reply(uint16_t id, uint16_t flags, const std::string& name, uint8_t suffix) {
-    std::vector<uint8_t> r = {static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id), static_cast<uint8_t>(flags >> 8),
-                              static_cast<uint8_t>(flags), 0, 0, 0, 1, 0, 0, 0, 0, 32, 'C', 'K'};
+    std::vector<uint8_t> r = {static_cast<uint8_t>(id >> 8),
+                              static_cast<uint8_t>(id),
+                              static_cast<uint8_t>(flags >> 8),
+                              static_cast<uint8_t>(flags),
+                              0,
+                              0,
+                              0,
+                              1,
+                              0,
+                              0,
+                              0,
+                              0,
+                              32,
+                              'C',
+                              'K'};
     for (int i = 0; i < 30; ++i) r.push_back('A');
     const uint8_t tail[] = {0, 0x00, 0x21, 0x00, 0x01, 0, 0, 0, 0, 0, 19, 1};
     r.insert(r.end(), std::begin(tail), std::end(tail));
@@ -261,8 +274,8 @@ class FakeStatusResponder {
     uint8_t query[576];
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const auto got = recvfrom(fd_, reinterpret_cast<char*>(query), sizeof query, 0,
-                              reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const auto got =
+        recvfrom(fd_, reinterpret_cast<char*>(query), sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (got < 12) return;
     const auto id = static_cast<uint16_t>(query[0] << 8 | query[1]);
     std::vector<uint8_t> cut = Reply(id, 0x8400, "CUTSHORT", 0x00);

@@ -19,7 +19,10 @@ TEST(Cp932Text, UpperAsciiLeavesTrailBytes) {
       {"pc01", "PC01"},
       {"Already UP", "ALREADY UP"},
       {"\x83\x61\x83\x7a", "\x83\x61\x83\x7a"},  // trail bytes 'a' and 'z' belong to their characters
-      {"a\x96\x62" "b", "A\x96\x62" "B"},
+      {"a\x96\x62"
+       "b",
+       "A\x96\x62"
+       "B"},
       {"\xb1z", "\xb1Z"},  // half-width katakana is single-byte
       {"\x83", "\x83"},    // a lone lead byte at the end
   };
@@ -27,10 +30,10 @@ TEST(Cp932Text, UpperAsciiLeavesTrailBytes) {
 }
 
 TEST(Cp932Text, PrefixNeverSplitsACharacter) {
-  const std::string mixed = "A\x83\x5C" "B\x96\xbc";  // A, ソ, B, 名
-  const struct {
-    size_t max, expected;
-  } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 4}, {5, 4}, {6, 6}, {100, 6}};
+  const std::string mixed =
+      "A\x83\x5C"
+      "B\x96\xbc";  // A, ソ, B, 名
+  const struct { size_t max, expected; } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 4}, {5, 4}, {6, 6}, {100, 6}};
   for (const auto& c : cases) EXPECT_EQ(cp932::prefixLength(mixed, c.max), c.expected) << c.max;
 }
 

@@ -101,7 +101,8 @@ TEST(WsDiscovery, ForgedAndHostileAnswersComeToNothing) {
        [&](const Resolving&) {
          return Replace(probeMatch, "\\?>", "?><!DOCTYPE soap:Envelope [<!ENTITY a \"aaaaaaaa\">]>");
        }},
-      {"over 32767 bytes", false, [&](const Resolving&) { return Replace(probeMatch, "</soap:Envelope>", pad + "</soap:Envelope>"); }},
+      {"over 32767 bytes", false,
+       [&](const Resolving&) { return Replace(probeMatch, "</soap:Envelope>", pad + "</soap:Envelope>"); }},
       {"cut short", false, [&](const Resolving&) { return probeMatch.left(probeMatch.size() / 2); }},
       {"ResolveMatch sent from another address", true, [](const Resolving& r) { return r.Answer(); },
        QHostAddress("10.99.0.66")},

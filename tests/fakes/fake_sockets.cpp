@@ -5,8 +5,7 @@
 
 namespace fakes {
 
-FakeSockets& FakeSockets::AddInterface(std::array<uint8_t, 4> address, std::array<uint8_t, 4> mask,
-                                       uint32_t flags) {
+FakeSockets& FakeSockets::AddInterface(std::array<uint8_t, 4> address, std::array<uint8_t, 4> mask, uint32_t flags) {
   std::vector<uint8_t> entry(netinfo::kInterfaceInfoSize, 0);
   const uint16_t family = 2;
   std::memcpy(entry.data() + netinfo::kOffFlags, &flags, sizeof flags);

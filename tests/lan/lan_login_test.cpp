@@ -156,7 +156,7 @@ TEST_F(LanLogin, UserNameFormsAndBadInput) {
       {"TESTGROUP\\daemon", kPassword, true},
       {"daemon@LOCKED", kPassword, true},
       {"daemon", "パス🔑ワード", false},  // CP932 and emoji: sent, refused
-      {"daemon", "", false},                // empty password: sent, refused
+      {"daemon", "", false},             // empty password: sent, refused
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.user + (" / " + c.password));

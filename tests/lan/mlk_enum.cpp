@@ -31,7 +31,8 @@
 namespace {
 
 int Usage() {
-  std::fputs("usage: mlk_enum [-r N] REMOTE [PROVIDER] | mlk_enum [-r N] -w | mlk_enum [-r N] -u|-U USER REMOTE\n", stderr);
+  std::fputs("usage: mlk_enum [-r N] REMOTE [PROVIDER] | mlk_enum [-r N] -w | mlk_enum [-r N] -u|-U USER REMOTE\n",
+             stderr);
   return 2;
 }
 

@@ -40,11 +40,10 @@ TEST(Cp932Codec, KnownCharactersBothWays) {
     const char* bytes;
     char32_t cp;
   } table[] = {
-      {"\x5C", 0x5C},         {"\x7E", 0x7E},         {"\x81\x5F", 0xFF3C},   {"\x81\x60", 0xFF5E},
-      {"\x81\x61", 0x2225},   {"\x81\x7C", 0xFF0D},   {"\x81\x91", 0xFFE0},   {"\x81\x92", 0xFFE1},
-      {"\x81\xCA", 0xFFE2},   {"\x81\xE0", 0x2252},   {"\x83\x5C", 0x30BD},   {"\x87\x40", 0x2460},
-      {"\x87\x54", 0x2160},   {"\x88\x9F", 0x4E9C},   {"\xFA\x40", 0x2170},   {"\xFA\x5C", 0x7E8A},
-      {"\xA6", 0xFF66},       {"\xDF", 0xFF9F},       {"\xF0\x40", 0xE000},   {"\xF9\xFC", 0xE757},
+      {"\x5C", 0x5C},       {"\x7E", 0x7E},       {"\x81\x5F", 0xFF3C}, {"\x81\x60", 0xFF5E}, {"\x81\x61", 0x2225},
+      {"\x81\x7C", 0xFF0D}, {"\x81\x91", 0xFFE0}, {"\x81\x92", 0xFFE1}, {"\x81\xCA", 0xFFE2}, {"\x81\xE0", 0x2252},
+      {"\x83\x5C", 0x30BD}, {"\x87\x40", 0x2460}, {"\x87\x54", 0x2160}, {"\x88\x9F", 0x4E9C}, {"\xFA\x40", 0x2170},
+      {"\xFA\x5C", 0x7E8A}, {"\xA6", 0xFF66},     {"\xDF", 0xFF9F},     {"\xF0\x40", 0xE000}, {"\xF9\xFC", 0xE757},
   };
   for (const auto& row : table) {
     const std::string bytes = row.bytes;
@@ -63,12 +62,10 @@ TEST(Cp932Codec, DuplicateCodesEncodeOneWayAndKeepTheOther) {
     const char* chosen;
     const char* other;
   } table[] = {
-      {0x2252, "\x81\xE0", "\x87\x90"},  // NEC row 13 against JIS
-      {0x2235, "\x81\xE6", "\x87\x9A"},
-      {0xFFE2, "\x81\xCA", "\xEE\xF9"},  // NEC-selected IBM row against JIS
-      {0x2170, "\xFA\x40", "\xEE\xEF"},  // NEC-selected IBM row against IBM
-      {0x7E8A, "\xFA\x5C", "\xED\x40"},
-      {0x2160, "\x87\x54", "\xFA\x4A"},  // NEC row 13 against IBM
+      {0x2252, "\x81\xE0", "\x87\x90"},                                    // NEC row 13 against JIS
+      {0x2235, "\x81\xE6", "\x87\x9A"}, {0xFFE2, "\x81\xCA", "\xEE\xF9"},  // NEC-selected IBM row against JIS
+      {0x2170, "\xFA\x40", "\xEE\xEF"},                                    // NEC-selected IBM row against IBM
+      {0x7E8A, "\xFA\x5C", "\xED\x40"}, {0x2160, "\x87\x54", "\xFA\x4A"},  // NEC row 13 against IBM
   };
   for (const auto& row : table) {
     std::string out;
@@ -96,10 +93,16 @@ TEST(Cp932Codec, NoBestFitForWhatItCannotHold) {
 TEST(Cp932Codec, Utf8BothWays) {
   EXPECT_EQ(cp932::toUtf8("\x8B\xA4\x97\x4C\x83\x5C"), u8"共有ソ");
   EXPECT_EQ(cp932::fromUtf8Lossy(u8"共有データ"), "\x8B\xA4\x97\x4C\x83\x66\x81\x5B\x83\x5E");
-  EXPECT_EQ(cp932::text(u8"グローバルIP"), "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B" "IP");
+  EXPECT_EQ(cp932::text(u8"グローバルIP"),
+            "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B"
+            "IP");
   // Malformed UTF-8 (a stray continuation byte, a cut sequence, an encoded
   // surrogate, an overlong "/") never passes through as bytes.
-  EXPECT_EQ(cp932::fromUtf8Lossy("a\x80" "b\xE3\x81" "c\xED\xA0\x80" "d\xC0\xAF"), "a?b??c???d??");
+  EXPECT_EQ(cp932::fromUtf8Lossy("a\x80"
+                                 "b\xE3\x81"
+                                 "c\xED\xA0\x80"
+                                 "d\xC0\xAF"),
+            "a?b??c???d??");
 }
 
 }  // namespace

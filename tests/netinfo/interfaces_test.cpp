@@ -22,19 +22,21 @@ TEST(ClassifyAddress, LabelsTheRangesAtTheirBoundaries) {
     const char* address;
     std::string label;
   } cases[] = {
-      {"10.0.0.0", "class A"},         {"10.255.255.255", "class A"}, {"11.0.0.1", kGlobal},
-      {"9.255.255.255", kGlobal},      {"172.15.255.255", kGlobal},   {"172.16.0.0", "class B"},
-      {"172.31.255.255", "class B"},   {"172.32.0.0", kGlobal},       {"192.168.0.1", "class C"},
-      {"192.169.0.1", kGlobal},        {"193.168.0.1", kGlobal},      {"192.167.255.255", kGlobal},
-      {"127.0.0.1", "loopback"},       {"127.0.0.2", kGlobal},        {"127.1.0.1", kGlobal},
-      {"127.0.1.1", kGlobal},          {"0.0.0.0", kGlobal},          {"169.254.1.1", kGlobal},
+      {"10.0.0.0", "class A"},       {"10.255.255.255", "class A"}, {"11.0.0.1", kGlobal},
+      {"9.255.255.255", kGlobal},    {"172.15.255.255", kGlobal},   {"172.16.0.0", "class B"},
+      {"172.31.255.255", "class B"}, {"172.32.0.0", kGlobal},       {"192.168.0.1", "class C"},
+      {"192.169.0.1", kGlobal},      {"193.168.0.1", kGlobal},      {"192.167.255.255", kGlobal},
+      {"127.0.0.1", "loopback"},     {"127.0.0.2", kGlobal},        {"127.1.0.1", kGlobal},
+      {"127.0.1.1", kGlobal},        {"0.0.0.0", kGlobal},          {"169.254.1.1", kGlobal},
       {"255.255.255.255", kGlobal},
   };
   for (const auto& c : cases) EXPECT_EQ(ClassifyAddress(c.address), c.label) << c.address;
 }
 
 TEST(ClassifyAddress, GlobalLabelIsCodePage932) {
-  EXPECT_EQ(kGlobal, "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B" "IP");
+  EXPECT_EQ(kGlobal,
+            "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B"
+            "IP");
 }
 
 TEST(DottedText, WritesBytesWithoutLeadingZeros) {

@@ -33,8 +33,7 @@ TEST(MprProvider, EnumeratesTheTopLevelOneRecordAtATime) {
   container.dwUsage = netinfo::kResourceUsageContainer;
   container.lpProvider = const_cast<char*>(netinfo::kWindowsNetwork);
   netinfo::NetProvider::Handle handle = nullptr;
-  const uint32_t opened =
-      net->OpenEnum(netinfo::kResourceGlobalNet, netinfo::kResourceTypeAny, 0, container, &handle);
+  const uint32_t opened = net->OpenEnum(netinfo::kResourceGlobalNet, netinfo::kResourceTypeAny, 0, container, &handle);
   if (opened == netinfo::kErrorNoNetwork) {
     GTEST_SKIP() << "WNetOpenEnumA: ERROR_NO_NETWORK (Wine installs no network provider)";
   }

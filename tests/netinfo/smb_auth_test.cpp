@@ -89,8 +89,7 @@ TEST_F(Attempts, GoInOrderTicketSessionKeyringGuestDialog) {
   pc.password = "fresh";
   prompt.Answer("alice", "fresh");
   EXPECT_EQ(Open("pc01", true), 0);
-  EXPECT_THAT(pc.offered,
-              ElementsAre("kerberos", "password:\\alice:stale", "anonymous", "password:\\alice:fresh"));
+  EXPECT_THAT(pc.offered, ElementsAre("kerberos", "password:\\alice:stale", "anonymous", "password:\\alice:fresh"));
   ASSERT_EQ(prompt.asked.size(), 1u);
   EXPECT_EQ(prompt.asked[0].host, "pc01");
   EXPECT_EQ(prompt.asked[0].reason, Reason::kFirst);
@@ -213,8 +212,14 @@ TEST_F(Attempts, BadInputGetsAClearOutcome) {
 }
 
 TEST(PasswordLogon, SplitsTheDomainOffTheUserName) {
-  const Credentials cases[] = {C("alice", "p"), C("DOM\\alice", "p"), C("DOM\xC2\xA5" "alice", "p"),
-                               C("alice@REALM.TEST", "p"), C("\\alice", "p"), C("alice@", "p")};
+  const Credentials cases[] = {C("alice", "p"),
+                               C("DOM\\alice", "p"),
+                               C("DOM\xC2\xA5"
+                                 "alice",
+                                 "p"),
+                               C("alice@REALM.TEST", "p"),
+                               C("\\alice", "p"),
+                               C("alice@", "p")};
   std::vector<std::string> got;
   for (const Credentials& c : cases) {
     const Logon l = netinfo::PasswordLogon(c);

@@ -14,9 +14,7 @@ namespace {
 using namespace std::string_literals;
 using Names = std::vector<std::string>;
 
-std::string NotInteger(const std::string& line) {
-  return "'" + line + "'" + cp932::text(" は整数ではありません");
-}
+std::string NotInteger(const std::string& line) { return "'" + line + "'" + cp932::text(" は整数ではありません"); }
 
 TEST(ListFilePathTest, ReplacesOrAppendsTheExtensionOfTheFileNameOnly) {
   const struct {
@@ -132,10 +130,7 @@ TEST(ParseTest, ReadsSectionsByTheRules) {
       {"X2", "[WGPCLIST]\r\nX2\r\nA\r\nB\r\nC\r\n", {"A", "B"}, std::nullopt},
       {"0x2", "[WGPCLIST]\r\n0x2\r\nA\r\nB\r\nC\r\n", {"A", "B"}, std::nullopt},
       {"0X2", "[WGPCLIST]\r\n0X2\r\nA\r\nB\r\nC\r\n", {"A", "B"}, std::nullopt},
-      {"negative count, next section read",
-       "[WGPCLIST]\r\n-3\r\n[WGPCLIST]\r\n1\r\nA\r\n",
-       {"A"},
-       std::nullopt},
+      {"negative count, next section read", "[WGPCLIST]\r\n-3\r\n[WGPCLIST]\r\n1\r\nA\r\n", {"A"}, std::nullopt},
       {"count 0, next section read", "[WGPCLIST]\r\n0\r\n[WGPCLIST]\r\n1\r\nA\r\n", {"A"}, std::nullopt},
       {"scanning resumes after the last name",
        "[WGPCLIST]\r\n1\r\n[WGPCLIST]\r\n1\r\nA\r\n",
@@ -149,18 +144,12 @@ TEST(ParseTest, ReadsSectionsByTheRules) {
        {"B", "A", "C"},
        std::nullopt},
       {"three promised, two given", "[WGPCLIST]\r\n3\r\nA\r\nB\r\n", {"A", "B", ""}, std::nullopt},
-      {"three promised, two given, no final line end",
-       "[WGPCLIST]\r\n3\r\nA\r\nB",
-       {"A", "B", ""},
-       std::nullopt},
+      {"three promised, two given, no final line end", "[WGPCLIST]\r\n3\r\nA\r\nB", {"A", "B", ""}, std::nullopt},
       {"count with nothing after it", "[WGPCLIST]\r\n2", {"", ""}, std::nullopt},
       {"LF only", "[WGPCLIST]\n2\nPC01\nSERVER\n", {"PC01", "SERVER"}, std::nullopt},
       {"CR only", "[WGPCLIST]\r2\rPC01\rSERVER\r", {"PC01", "SERVER"}, std::nullopt},
       {"mixed line ends", "[WGPCLIST]\r2\nPC01\r\nSERVER", {"PC01", "SERVER"}, std::nullopt},
-      {"a name reading as a section line",
-       "[WGPCLIST]\r\n2\r\n[WGPCLIST]\r\n5\r\n",
-       {"[WGPCLIST]", "5"},
-       std::nullopt},
+      {"a name reading as a section line", "[WGPCLIST]\r\n2\r\n[WGPCLIST]\r\n5\r\n", {"[WGPCLIST]", "5"}, std::nullopt},
       {"names before a failing section stay",
        "[WGPCLIST]\r\n1\r\nA\r\n[WGPCLIST]\r\nmany\r\n[WGPCLIST]\r\n1\r\nB\r\n",
        {"A"},
@@ -240,8 +229,7 @@ TEST(FormatTest, NamesSurviveASaveAndALoadByteForByte) {
 }
 
 TEST(FormatTest, TwoSectionsAreSavedAsOne) {
-  const pclist::ParseResult loaded =
-      pclist::Parse("[WGPCLIST]\r\n1\r\nA\r\nxx\r\n[WGPCLIST]\r\n2\r\nB\r\nC\r\n");
+  const pclist::ParseResult loaded = pclist::Parse("[WGPCLIST]\r\n1\r\nA\r\nxx\r\n[WGPCLIST]\r\n2\r\nB\r\nC\r\n");
   EXPECT_EQ(pclist::Format(loaded.names), "[WGPCLIST]\r\n3\r\nA\r\nB\r\nC\r\n");
 }
 
