@@ -139,8 +139,8 @@ void NodeStatusQuery::Read() {
     for (size_t i = 0; i < questions_.size(); ++i) {
       Question& q = questions_[i];
       if (!q.open || q.address.toIPv4Address() != *sender) continue;
-      const std::vector<nb::NodeName> names =
-          nb::ParseNodeStatusReply(reinterpret_cast<const uint8_t*>(buffer.constData()), static_cast<size_t>(got), q.id);
+      const std::vector<nb::NodeName> names = nb::ParseNodeStatusReply(
+          reinterpret_cast<const uint8_t*>(buffer.constData()), static_cast<size_t>(got), q.id);
       if (names.empty()) break;  // not an answer to it: the real one may still come
       Close(i);
       if (const std::optional<std::string> workgroup = nb::PickWorkgroupName(names)) {

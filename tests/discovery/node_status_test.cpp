@@ -60,7 +60,7 @@ TEST(NodeStatus, OnlyTheAskedComputersSoundAnswerCounts) {
 
   forger.writeDatagram(StatusReply(id, {{"FORGED", 0x00, 0x8400}}), from, port);
   peer.writeDatagram(StatusReply(uint16_t(id ^ 1), {{"WRONGID", 0x00, 0x8400}}), from, port);
-  peer.writeDatagram(sound.left(sound.size() - 1), from, port);  // cut short
+  peer.writeDatagram(sound.left(sound.size() - 1), from, port);              // cut short
   peer.writeDatagram(StatusReply(id, {{"NAS", 0x20, 0x0400}}), from, port);  // no group: not one to wait for
   QElapsedTimer clock;
   clock.start();
