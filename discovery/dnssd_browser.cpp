@@ -140,27 +140,10 @@ DnsSdBrowser::DnsSdBrowser(QObject* parent) : QObject(parent) {}
 
 DnsSdBrowser::~DnsSdBrowser() = default;
 
-// A search may end from inside one of its own callbacks, so a cancelled
-// search is only stopped here and deleted at the next start or with the
-// client, never from inside itself.
-void DnsSdBrowser::Cancel() {
-  if (!search_) return;
-  search_->Stop();
-  retired_.push_back(std::move(search_));
-}
+void DnsSdBrowser::Cancel() { searches_.Cancel(); }
 
 Outcome DnsSdBrowser::Start(int windowMs, Found found, Done done) {
-  Cancel();
-  retired_.clear();
-  auto search = std::make_unique<Search>(std::move(found), [this, done = std::move(done)](Outcome outcome) {
-    Cancel();
-    done(outcome);
-  });
-  const Outcome opened = search->Open();
-  if (opened != Outcome::Answered) return opened;
-  search_ = std::move(search);
-  search_->Begin(windowMs);
-  return Outcome::Answered;
+  return searches_.Start(windowMs, std::move(found), std::move(done));
 }
 
 }  // namespace discovery

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "source.h"
+#include "search_owner.h"
 
 namespace discovery {
 
@@ -23,8 +23,7 @@ class WsdClient final : public QObject, public Source {
 
  private:
   class Search;
-  std::unique_ptr<Search> search_;
-  std::vector<std::unique_ptr<Search>> retired_;  // stopped, deleted at the next Start
+  SearchOwner<Search> searches_;
 };
 
 }  // namespace discovery
