@@ -34,8 +34,8 @@ struct TForm1Deps {
   netinfo::NetProvider* provider = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
   netlib::DynamicLibrary* dynlib = nullptr;
-  std::string libraryName;   // bare file name of the companion library
-  std::string listFilePath;  // the computer list file
+  std::string libraryName;      // bare file name of the companion library
+  std::string listFilePath;     // the computer list file
   std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
   // Sources beside the browse list; null where a platform has none.
   discovery::Source* wsDiscovery = nullptr;
@@ -148,9 +148,9 @@ class TForm1 : public QWidget {
   bool terminateRequested_ = false;
   bool listLoadAttempted_ = false;  // start-up reached the list file
   bool listLoadFailed_ = false;     // a list file exists that could not be read
-  bool buildingTree_ = false;   // Button1Click is running
-  bool tickRunning_ = false;    // repeatpingTimer is running
-  bool listingWorkgroup_ = false;  // Button5Click is running
+  bool buildingTree_ = false;       // Button1Click is running
+  bool tickRunning_ = false;        // repeatpingTimer is running
+  bool listingWorkgroup_ = false;   // Button5Click is running
   // The computer whose shares are being listed and its address as the tree
   // has just resolved it (nothing when that failed), so the provider does not
   // resolve the name a second time.

@@ -30,9 +30,8 @@ int main(int argc, char** argv) {
   auto keyring = netinfo::MakeKeyringStore();
   LoginDialogPrompt prompt;
   netinfo::Authenticator login(keyring.get(), &prompt);
-  auto ui = MakeDesktopUiServices(nullptr, [&login](const std::string& host) {
-    return login.UserFor(cp932::toUtf8(host));
-  });
+  auto ui =
+      MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::toUtf8(host)); });
   auto provider = netinfo::MakePlatformNetProvider();
   provider->SetLogin(&login);
   auto sockets = netinfo::MakePlatformSockets();
@@ -52,8 +51,8 @@ int main(int argc, char** argv) {
   deps.dnsSd = dnsSd.get();
   deps.nodeStatus = nodeStatus.get();
   deps.sambaConfigPath = discovery::kSambaConfigPath;
-  const pclist::ListLocation list = pclist::LocateListFile(
-      QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+  const pclist::ListLocation list =
+      pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
   deps.listFilePath = list.path;
   deps.oldListFilePath = list.oldPath;
 

@@ -39,8 +39,10 @@ bool Merge::Listed(const Computer& c) const { return c.workgroup && SameName(*c.
 std::optional<std::string> Merge::Add(const Finding& f) {
   if (f.name.empty()) return std::nullopt;
   std::optional<std::string> workgroup;
-  if (f.origin == Origin::BrowseList) workgroup = workgroup_;
-  else if (!f.workgroup.empty()) workgroup = f.workgroup;
+  if (f.origin == Origin::BrowseList)
+    workgroup = workgroup_;
+  else if (!f.workgroup.empty())
+    workgroup = f.workgroup;
 
   Computer* c = Find(f);
   if (!c) {
@@ -84,8 +86,10 @@ std::string MostReportedWorkgroup(const std::vector<Finding>& findings) {
   for (const Finding& f : findings) {
     if (f.workgroup.empty()) continue;
     auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& p) { return SameName(p.first, f.workgroup); });
-    if (it == counts.end()) counts.emplace_back(f.workgroup, 1);
-    else ++it->second;
+    if (it == counts.end())
+      counts.emplace_back(f.workgroup, 1);
+    else
+      ++it->second;
   }
   std::string best;
   int most = 0;

@@ -30,7 +30,9 @@ enum class Outcome {
 };
 
 // True when the outcome means the source could not ask at all.
-inline bool CouldNotRun(Outcome o) { return o == Outcome::NoInterface || o == Outcome::NoSocket || o == Outcome::NoDaemon; }
+inline bool CouldNotRun(Outcome o) {
+  return o == Outcome::NoInterface || o == Outcome::NoSocket || o == Outcome::NoDaemon;
+}
 
 class Source {
  public:

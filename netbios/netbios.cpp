@@ -141,8 +141,7 @@ bool ReadRecord(const uint8_t* data, size_t size, Reader& reader, Record& out) {
   uint16_t ttlHigh = 0;
   uint16_t ttlLow = 0;
   return ReadName(data, size, reader, out.name, true) && reader.U16(out.type) && reader.U16(out.cls) &&
-         reader.U16(ttlHigh) && reader.U16(ttlLow) && reader.U16(out.rdlength) &&
-         reader.Take(out.rdlength, out.rdata);
+         reader.U16(ttlHigh) && reader.U16(ttlLow) && reader.U16(out.rdlength) && reader.Take(out.rdlength, out.rdata);
 }
 
 // A positive reply to transaction id, read whole; its answer records. Every

@@ -103,8 +103,10 @@ TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
     AppFixture app;
     app.withSources = true;
     app.provider.Add("", {"WG"});
-    if (c.browseOpens) app.provider.Add("WG", {});
-    else app.provider.FailOpen("WG", 1222);
+    if (c.browseOpens)
+      app.provider.Add("WG", {});
+    else
+      app.provider.FailOpen("WG", 1222);
     c.sources(app);
     TForm1& form = app.Open();
     form.Button5->click();

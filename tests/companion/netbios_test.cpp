@@ -64,7 +64,7 @@ TEST(NetbiosBuild, NameQueryIsUpperCasedBlankPaddedWithSuffix) {
   Packet expected;
   expected.Header(0x1234, 0x0110, 1, 0).U8(32).Raw("FAEDDADB");  // "PC01"
   for (int i = 0; i < 11; ++i) expected.Raw("CA");               // blanks
-  expected.Raw("AA").U8(0).U16(0x0020).U16(0x0001);               // suffix 0x00, NB, IN
+  expected.Raw("AA").U8(0).U16(0x0020).U16(0x0001);              // suffix 0x00, NB, IN
   EXPECT_EQ(packet, expected.bytes);
 }
 
@@ -133,31 +133,73 @@ TEST(NetbiosNameQuery, RejectedReplies) {
       {"ANCOUNT 2, one answer", withAnswer(Packet().Header(kId, kPositive, 0, 2))},
       {"QDCOUNT 1, no question", withAnswer(Packet().Header(kId, kPositive, 1, 1))},
       {"ARCOUNT 1, no record", withAnswer(Packet().Header(kId, kPositive, 0, 1, 0, 1))},
-      {"RDLENGTH beyond the end",
-       Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 12).Address(0, 10, 77, 0, 2)
-           .bytes},
-      {"RDLENGTH not whole entries",
-       Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 5).U16(0).U8(10).U16(77)
-           .U16(2).bytes},
+      {"RDLENGTH beyond the end", Packet()
+                                      .Header(kId, kPositive, 0, 1)
+                                      .EncodedName("MLKPEER", 0)
+                                      .RecordTail(0x20, 12)
+                                      .Address(0, 10, 77, 0, 2)
+                                      .bytes},
+      {"RDLENGTH not whole entries", Packet()
+                                         .Header(kId, kPositive, 0, 1)
+                                         .EncodedName("MLKPEER", 0)
+                                         .RecordTail(0x20, 5)
+                                         .U16(0)
+                                         .U8(10)
+                                         .U16(77)
+                                         .U16(2)
+                                         .bytes},
       {"RDLENGTH zero", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 0).bytes},
-      {"answer for another name", Packet().Header(kId, kPositive, 0, 1).EncodedName("OTHER", 0).RecordTail(0x20, 6)
-                                      .Address(0, 10, 77, 0, 2).bytes},
-      {"answer for another suffix", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0x20)
-                                        .RecordTail(0x20, 6).Address(0, 10, 77, 0, 2).bytes},
-      {"group name", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 6)
-                         .Address(0x8000, 10, 77, 0, 2).bytes},
-      {"unusable addresses", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 12)
-                                 .Address(0, 0, 0, 0, 0).Address(0, 255, 255, 255, 255).bytes},
-      {"wrong record type", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x21, 6)
-                                .Address(0, 10, 77, 0, 2).bytes},
-      {"name label not 32", Packet().Header(kId, kPositive, 0, 1).U8(31).Raw(std::string(31, 'A')).U8(0)
-                                .RecordTail(0x20, 6).Address(0, 10, 77, 0, 2).bytes},
-      {"letter outside A-P", Packet().Header(kId, kPositive, 0, 1).U8(32).Raw(std::string(31, 'A') + "Z").U8(0)
-                                 .RecordTail(0x20, 6).Address(0, 10, 77, 0, 2).bytes},
-      {"pointer to itself", Packet().Header(kId, kPositive, 0, 1).U16(0xC00C).RecordTail(0x20, 6)
-                                .Address(0, 10, 77, 0, 2).bytes},
-      {"pointer forward", Packet().Header(kId, kPositive, 0, 1).U16(0xC020).RecordTail(0x20, 6)
-                              .Address(0, 10, 77, 0, 2).bytes},
+      {"answer for another name", Packet()
+                                      .Header(kId, kPositive, 0, 1)
+                                      .EncodedName("OTHER", 0)
+                                      .RecordTail(0x20, 6)
+                                      .Address(0, 10, 77, 0, 2)
+                                      .bytes},
+      {"answer for another suffix", Packet()
+                                        .Header(kId, kPositive, 0, 1)
+                                        .EncodedName("MLKPEER", 0x20)
+                                        .RecordTail(0x20, 6)
+                                        .Address(0, 10, 77, 0, 2)
+                                        .bytes},
+      {"group name", Packet()
+                         .Header(kId, kPositive, 0, 1)
+                         .EncodedName("MLKPEER", 0)
+                         .RecordTail(0x20, 6)
+                         .Address(0x8000, 10, 77, 0, 2)
+                         .bytes},
+      {"unusable addresses", Packet()
+                                 .Header(kId, kPositive, 0, 1)
+                                 .EncodedName("MLKPEER", 0)
+                                 .RecordTail(0x20, 12)
+                                 .Address(0, 0, 0, 0, 0)
+                                 .Address(0, 255, 255, 255, 255)
+                                 .bytes},
+      {"wrong record type", Packet()
+                                .Header(kId, kPositive, 0, 1)
+                                .EncodedName("MLKPEER", 0)
+                                .RecordTail(0x21, 6)
+                                .Address(0, 10, 77, 0, 2)
+                                .bytes},
+      {"name label not 32", Packet()
+                                .Header(kId, kPositive, 0, 1)
+                                .U8(31)
+                                .Raw(std::string(31, 'A'))
+                                .U8(0)
+                                .RecordTail(0x20, 6)
+                                .Address(0, 10, 77, 0, 2)
+                                .bytes},
+      {"letter outside A-P", Packet()
+                                 .Header(kId, kPositive, 0, 1)
+                                 .U8(32)
+                                 .Raw(std::string(31, 'A') + "Z")
+                                 .U8(0)
+                                 .RecordTail(0x20, 6)
+                                 .Address(0, 10, 77, 0, 2)
+                                 .bytes},
+      {"pointer to itself",
+       Packet().Header(kId, kPositive, 0, 1).U16(0xC00C).RecordTail(0x20, 6).Address(0, 10, 77, 0, 2).bytes},
+      {"pointer forward",
+       Packet().Header(kId, kPositive, 0, 1).U16(0xC020).RecordTail(0x20, 6).Address(0, 10, 77, 0, 2).bytes},
       {"empty", {}},
   };
   for (const Case& c : cases) EXPECT_TRUE(ParseQuery(c.bytes).empty()) << c.what;
@@ -173,17 +215,33 @@ TEST(NetbiosNameQuery, AcceptedVariants) {
   withQuestion.Header(kId, kPositive, 1, 1).EncodedName("MLKPEER", 0).U16(0x20).U16(1);
   withQuestion.U16(0xC00C).RecordTail(0x20, 6).Address(0, 10, 77, 0, 2);
   const Case cases[] = {
-      {"echoed lower-case name", Packet().Header(kId, kPositive, 0, 1).EncodedName("mlkpeer", 0).RecordTail(0x20, 6)
-                                     .Address(0, 10, 77, 0, 2).bytes,
+      {"echoed lower-case name",
+       Packet()
+           .Header(kId, kPositive, 0, 1)
+           .EncodedName("mlkpeer", 0)
+           .RecordTail(0x20, 6)
+           .Address(0, 10, 77, 0, 2)
+           .bytes,
        {{10, 77, 0, 2}}},
       {"multi-homed, repeated, group entry skipped",
-       Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0).RecordTail(0x20, 24)
-           .Address(0, 10, 77, 0, 2).Address(0x8000, 10, 77, 0, 9).Address(0, 10, 77, 0, 2).Address(0, 10, 78, 0, 2)
+       Packet()
+           .Header(kId, kPositive, 0, 1)
+           .EncodedName("MLKPEER", 0)
+           .RecordTail(0x20, 24)
+           .Address(0, 10, 77, 0, 2)
+           .Address(0x8000, 10, 77, 0, 9)
+           .Address(0, 10, 77, 0, 2)
+           .Address(0, 10, 78, 0, 2)
            .bytes,
        {{10, 77, 0, 2}, {10, 78, 0, 2}}},
       {"question echoed, answer name by pointer", withQuestion.bytes, {{10, 77, 0, 2}}},
-      {"scope label", Packet().Header(kId, kPositive, 0, 1).EncodedName("MLKPEER", 0, "LAN").RecordTail(0x20, 6)
-                          .Address(0, 10, 77, 0, 2).bytes,
+      {"scope label",
+       Packet()
+           .Header(kId, kPositive, 0, 1)
+           .EncodedName("MLKPEER", 0, "LAN")
+           .RecordTail(0x20, 6)
+           .Address(0, 10, 77, 0, 2)
+           .bytes,
        {{10, 77, 0, 2}}},
       {"trailing padding", PositiveReply().U32(0).bytes, {{10, 77, 0, 2}}},
       {"positive, no answers", Packet().Header(kId, kPositive, 0, 0).bytes, {}},
@@ -252,16 +310,22 @@ TEST(NetbiosNodeStatus, ComputerAndWorkgroupNameChoice) {
   const Case cases[] = {
       {"unique <00> wins over an earlier <20> and a group <00>",
        {{"GROUPNAME", 0x00, kGroup}, {"SERVERNAME", 0x20, kActive}, {"WORKST", 0x00, kActive}},
-       "WORKST", "GROUPNAME"},
+       "WORKST",
+       "GROUPNAME"},
       {"only <20> unique", {{"GROUPNAME", 0x00, kGroup}, {"FILESRV", 0x20, kActive}}, "FILESRV", "GROUPNAME"},
       {"only <03>", {{"MSGONLY", 0x03, kActive}}, std::nullopt, std::nullopt},
       {"only groups", {{"G1", 0x00, kGroup}, {"G1", 0x20, kGroup}}, std::nullopt, "G1"},
-      {"name in conflict skipped", {{"CLASH", 0x00, kActive | 0x0800}, {"OTHER", 0x20, kActive}}, "OTHER",
+      {"name in conflict skipped",
+       {{"CLASH", 0x00, kActive | 0x0800}, {"OTHER", 0x20, kActive}},
+       "OTHER",
        std::nullopt},
       {"a workgroup is a <00> group not in conflict; the browse group is not one",
-       {{"\x01\x02__MSBROWSE__\x02", 0x01, kGroup}, {"OLD", 0x00, kGroup | 0x0800}, {"MLKGROUP", 0x1E, kGroup},
+       {{"\x01\x02__MSBROWSE__\x02", 0x01, kGroup},
+        {"OLD", 0x00, kGroup | 0x0800},
+        {"MLKGROUP", 0x1E, kGroup},
         {"MLKGROUP", 0x00, kGroup}},
-       std::nullopt, "MLKGROUP"},
+       std::nullopt,
+       "MLKGROUP"},
       {"no names", {}, std::nullopt, std::nullopt},
   };
   for (const Case& c : cases) {

@@ -29,24 +29,40 @@ TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
   const std::vector<Case> cases = {
       {"browse list as it was", {F(B, "PC01"), F(B, "PC02")}, {"PC01", "PC02"}, {}},
       {"same name in another case is one row",
-       {F(B, "PC01"), F(W, "pc01", "10.0.0.1", "WG"), F(D, "Pc01", "10.0.0.1")}, {"PC01"}, {}},
+       {F(B, "PC01"), F(W, "pc01", "10.0.0.1", "WG"), F(D, "Pc01", "10.0.0.1")},
+       {"PC01"},
+       {}},
       {"same address is one row", {F(W, "WIN1", "10.0.0.5", "wg"), F(D, "win1-laptop", "10.0.0.5")}, {"WIN1"}, {}},
       {"a workgroup is compared without case", {F(W, "A", "10.0.0.1", "wg")}, {"A"}, {}},
       {"another workgroup or a domain is not listed",
-       {F(W, "A", "10.0.0.1", "OTHER"), F(W, "B", "10.0.0.2", "corp.example")}, {}, {}},
+       {F(W, "A", "10.0.0.1", "OTHER"), F(W, "B", "10.0.0.2", "corp.example")},
+       {},
+       {}},
       {"known elsewhere by WS-Discovery: its DNS-SD twin is not listed either",
-       {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "OTHER")}, {}, {}},
-      {"DNS-SD only: listed at the end, under every workgroup", {F(D, "nas", "10.0.0.4"), F(B, "PC01")},
-       {"PC01"}, {"nas"}},
+       {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "OTHER")},
+       {},
+       {}},
+      {"DNS-SD only: listed at the end, under every workgroup",
+       {F(D, "nas", "10.0.0.4"), F(B, "PC01")},
+       {"PC01"},
+       {"nas"}},
       {"a later source saying otherwise does not move a listed row",
-       {F(B, "PC01"), F(W, "PC01", "10.0.0.1", "OTHER")}, {"PC01"}, {}},
+       {F(B, "PC01"), F(W, "PC01", "10.0.0.1", "OTHER")},
+       {"PC01"},
+       {}},
       {"repeats of one computer add nothing", {F(D, "nas", "10.0.0.4"), F(D, "nas", "fe80::1%eth0")}, {}, {"nas"}},
       {"node status places a DNS-SD-only computer in the listed workgroup at once",
-       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "wg")}, {"nas"}, {}},
+       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "wg")},
+       {"nas"},
+       {}},
       {"node status naming another workgroup: not listed",
-       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "OTHER"), F(D, "nas", "fe80::1%eth0")}, {}, {}},
+       {F(D, "nas", "10.0.0.4"), F(N, "nas", "10.0.0.4", "OTHER"), F(D, "nas", "fe80::1%eth0")},
+       {},
+       {}},
       {"node status does not override WS-Discovery",
-       {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "WG"), F(N, "mac", "10.0.0.3", "OTHER")}, {"mac"}, {}},
+       {F(D, "mac", "10.0.0.3"), F(W, "MAC", "10.0.0.3", "WG"), F(N, "mac", "10.0.0.3", "OTHER")},
+       {"mac"},
+       {}},
   };
   for (const Case& c : cases) {
     Merge merge("WG");
@@ -73,8 +89,8 @@ TEST(Merge, CountsComputersOfOtherWorkgroupsPerSource) {
 }
 
 TEST(StartupWorkgroup, MostReportedThenSambaConfiguration) {
-  EXPECT_EQ(discovery::MostReportedWorkgroup({F(W, "A", "", "wga"), F(W, "B", "", "WGB"), F(W, "C", "", "WGA"),
-                                              F(W, "D", "", "")}),
+  EXPECT_EQ(discovery::MostReportedWorkgroup(
+                {F(W, "A", "", "wga"), F(W, "B", "", "WGB"), F(W, "C", "", "WGA"), F(W, "D", "", "")}),
             "wga");
   EXPECT_EQ(discovery::MostReportedWorkgroup({F(W, "A", "", "X"), F(W, "B", "", "Y")}), "X");  // a tie: the first
   EXPECT_EQ(discovery::MostReportedWorkgroup({F(W, "A")}), "");
@@ -97,8 +113,10 @@ TEST(StartupWorkgroup, MostReportedThenSambaConfiguration) {
 TEST(Names, OnlyPlausibleComputerNamesAreTaken) {
   EXPECT_EQ(discovery::DnsSdFinding("member1.local", QHostAddress("10.0.0.1"))->name, "member1");
   EXPECT_EQ(discovery::WsdFinding(QString::fromUtf8("経理PC"), "WG", QHostAddress("10.0.0.1"))->name,
-            "\x8c\x6f\x97\x9d" "PC");
-  for (const char* bad : {"", "a\\b", "a/b", "tab\there", "x123456789012345678901234567890123456789012345678901234567890123"})
+            "\x8c\x6f\x97\x9d"
+            "PC");
+  for (const char* bad :
+       {"", "a\\b", "a/b", "tab\there", "x123456789012345678901234567890123456789012345678901234567890123"})
     EXPECT_FALSE(discovery::ComputerNameBytes(QString::fromUtf8(bad))) << bad;
   EXPECT_FALSE(discovery::ComputerNameBytes(QString::fromUtf8("한국")));  // code page 932 cannot hold it
   // A double-byte character whose second byte is a Latin letter is not folded.

@@ -204,7 +204,8 @@ TEST_F(LanWindow, TreeReachesTheComputersAsTheListingNamesThem) {
   ASSERT_EQ(Set(Captions(w->ListView3)), kTestgroup);
   ui_.boxes.clear();
   Click(w->Button1);
-  for (const auto& [computer, share] : {std::pair<QString, QString>{"WSDHOST", "wsdshare"}, {"mdnshost", "mdnsshare"}}) {
+  for (const auto& [computer, share] :
+       {std::pair<QString, QString>{"WSDHOST", "wsdshare"}, {"mdnshost", "mdnsshare"}}) {
     SCOPED_TRACE(computer.toStdString());
     const QTreeWidgetItem* node = Computer(w->TreeView1, computer);
     ASSERT_NE(node, nullptr) << ui_.boxes.join(" | ").toStdString();
