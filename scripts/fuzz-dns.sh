@@ -4,13 +4,9 @@
 # touches no network.
 # Usage: scripts/fuzz-dns.sh [seconds]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${MIRELKA_FUZZ_BUILD:-$root/build-fuzz}
+. "$(dirname "$0")/fuzz-common.sh"
 seconds=${1:-60}
-
-cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMIRELKA_FUZZ=ON \
-  -DMIRELKA_TESTS=OFF -DMIRELKA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_dns -j2
+build_fuzz_target fuzz_dns
 
 # Seeds: answers captured on the test LAN from avahi-daemon (address and
 # reverse name) and llmnrd, and the LAN's LLMNR peer's reverse answer.

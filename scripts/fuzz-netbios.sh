@@ -3,13 +3,9 @@
 # runs it (60 s unless a number of seconds is given). It touches no network.
 # Usage: scripts/fuzz-netbios.sh [seconds]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${MIRELKA_FUZZ_BUILD:-$root/build-fuzz}
+. "$(dirname "$0")/fuzz-common.sh"
 seconds=${1:-60}
-
-cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMIRELKA_FUZZ=ON \
-  -DMIRELKA_TESTS=OFF -DMIRELKA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_netbios -j2
+build_fuzz_target fuzz_netbios
 
 # Seeds: a positive name query reply for MLKPEER<00> and a node status reply,
 # id 0x4d21 (the target reads the id from the reply itself).
