@@ -17,21 +17,6 @@ std::string AddressText(const QHostAddress& address) {
   return plain.toString().toStdString();
 }
 
-// Upper-cases the single-byte letters of CP932 bytes, leaving double-byte
-// characters whole.
-std::string Fold(const std::string& bytes) {
-  std::string out = bytes;
-  for (size_t i = 0; i < out.size(); ++i) {
-    const auto b = static_cast<unsigned char>(out[i]);
-    if (cp932::isLeadByte(b)) {
-      ++i;
-      continue;
-    }
-    if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 0x20);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> ComputerNameBytes(const QString& name) {
@@ -67,6 +52,8 @@ std::optional<Finding> DnsSdFinding(const QString& hostName, const QHostAddress&
   return finding;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return a.size() == b.size() && Fold(a) == Fold(b); }
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && cp932::upperAscii(a) == cp932::upperAscii(b);
+}
 
 }  // namespace discovery
