@@ -47,7 +47,8 @@ std::string FirstRemoteName(const ResultBuffer& buffer) {
 // Opens the container and calls onName with each child's remote name until
 // the provider answers anything but success. False when the open failed.
 template <typename OnName>
-bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName, OnName onName) {
+bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+               const HostLookup* lookup, OnName onName) {
   auto buffer = std::make_unique<ResultBuffer>();
   uint32_t bufferSize = kResultBufferSize;
   // Writable copies: the record's text fields are char*, and an empty name
@@ -57,7 +58,10 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
   const NetResource request = ContainerRequest(remote.data(), providerText.data());
 
   NetProvider::Handle handle = nullptr;
-  if (provider.OpenEnum(kResourceGlobalNet, kResourceTypeAny, 0, request, &handle) != kNoError) return false;
+  const uint32_t opened =
+      lookup ? provider.OpenEnumWith(*lookup, kResourceGlobalNet, kResourceTypeAny, 0, request, &handle)
+             : provider.OpenEnum(kResourceGlobalNet, kResourceTypeAny, 0, request, &handle);
+  if (opened != kNoError) return false;
   // The provider writes back into both values; they are set once, not per call.
   uint32_t count = 1;
   while (provider.EnumResource(handle, &count, buffer->bytes, &bufferSize) == kNoError) {
@@ -71,14 +75,21 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
 
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       ResourceList& list) {
-  return Enumerate(provider, remoteName, providerName, [&list](std::string name) { list.push_back(std::move(name)); });
+  return Enumerate(provider, remoteName, providerName, nullptr,
+                   [&list](std::string name) { list.push_back(std::move(name)); });
+}
+
+bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const HostLookup& lookup,
+                      ResourceList& list) {
+  return Enumerate(provider, remoteName, std::string(), &lookup,
+                   [&list](std::string name) { list.push_back(std::move(name)); });
 }
 
 std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
   std::string last;
-  const bool opened = Enumerate(provider, std::string(), kWindowsNetwork, [&last, capacity](const std::string& name) {
-    last = cp932::removeBackslashes(name).substr(0, capacity);
-  });
+  const bool opened = Enumerate(
+      provider, std::string(), kWindowsNetwork, nullptr,
+      [&last, capacity](const std::string& name) { last = cp932::removeBackslashes(name).substr(0, capacity); });
   if (!opened) return std::nullopt;
   return last;
 }

@@ -35,8 +35,16 @@ bool NeedsCredentials(int error) { return error == EACCES || error == EPERM || e
 Authenticator::Authenticator(CredentialStore* store, LoginPrompt* prompt) : store_(store), prompt_(prompt) {}
 
 std::string Authenticator::UserFor(const std::string& host) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   const auto it = session_.find(KeyForHost(host));
   return it == session_.end() ? std::string() : it->second.user;
+}
+
+std::optional<Credentials> Authenticator::SessionEntry(const std::string& key) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = session_.find(key);
+  if (it == session_.end()) return std::nullopt;
+  return it->second;
 }
 
 int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt& attempt) {
@@ -58,19 +66,40 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   };
   int result = 0;
 
-  if (const auto it = session_.find(key); it != session_.end()) {
-    if (tryPassword(it->second, &result)) return result;
-    session_.erase(key);  // the password changed since
-  }
+  // Tries this session's credentials; true when the attempts are over.
+  auto trySession = [&](int* outcome) {
+    const std::optional<Credentials> known = SessionEntry(key);
+    if (!known) return false;
+    if (tryPassword(*known, outcome)) return true;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // the password changed since (unless another thread has put new ones)
+    if (const auto it = session_.find(key); it != session_.end() && it->second.user == known->user &&
+                                            it->second.password.bytes() == known->password.bytes())
+      session_.erase(it);
+    return false;
+  };
+  if (trySession(&result)) return result;
 
-  if (store_ && !staleSaved_.count(key)) {
-    if (std::optional<Credentials> saved = store_->Load(host)) {
+  bool stale = false;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stale = staleSaved_.count(key) > 0;
+  }
+  if (store_ && !stale) {
+    std::optional<Credentials> saved;
+    {
+      const std::lock_guard<std::mutex> lock(storeMutex_);
+      saved = store_->Load(host);
+    }
+    if (saved) {
       if (tryPassword(*saved, &result)) {
+        const std::lock_guard<std::mutex> lock(mutex_);
         if (result == 0) session_[key] = std::move(*saved);
         return result;
       }
       // Refused: not offered again this session, so that repeated clicks do
       // not pile up failed logons on the account.
+      const std::lock_guard<std::mutex> lock(mutex_);
       staleSaved_.insert(key);
     }
   }
@@ -79,9 +108,15 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   if (const int error = attempt(anonymous); error == 0 || !NeedsCredentials(error)) return error;
 
   if (!prompt_) return EACCES;
+  const std::lock_guard<std::mutex> oneDialog(dialogMutex_);
+  // Another row of this computer may have logged on while this one waited.
+  if (trySession(&result)) return result;
   LoginRequest request;
   request.host = host;
-  request.canSave = store_ && store_->Available();
+  {
+    const std::lock_guard<std::mutex> lock(storeMutex_);
+    request.canSave = store_ && store_->Available();
+  }
   for (int tries = 0; tries < kMaxDialogTries; ++tries) {
     std::optional<LoginAnswer> answer = prompt_->Ask(request);
     if (!answer) return EACCES;
@@ -93,7 +128,13 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
     }
     if (tryPassword(given, &result)) {
       if (result != 0) return result;
-      if (answer->save && request.canSave && store_->Save(host, given)) staleSaved_.erase(key);
+      bool saved = false;
+      if (answer->save && request.canSave) {
+        const std::lock_guard<std::mutex> lock(storeMutex_);
+        saved = store_->Save(host, given);
+      }
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (saved) staleSaved_.erase(key);
       session_[key] = std::move(given);
       return 0;
     }
