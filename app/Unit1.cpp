@@ -169,6 +169,9 @@ void TForm1::CreateControls() {
   StatusBar1->setAutoFillBackground(true);  // covers what lies below its top edge
   StatusPanel0 = new QLabel(StatusBar1);
   StatusPanel0->setObjectName("StatusPanel0");
+  // Names from the network or the list file reach the status line: shown as
+  // text, never as markup.
+  StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
 
   repeatping = new QTimer(this);
@@ -224,6 +227,10 @@ void TForm1::WireEvents() {
   connect(TreeView1, &QTreeWidget::itemClicked, this, on(&TForm1::TreeView1Click));
   TreeView1->viewport()->installEventFilter(this);
   Edit15->installEventFilter(this);
+  // A character a field refuses is named on the status line as well as in
+  // the field's tooltip.
+  for (const Cp932Validator* validator : findChildren<Cp932Validator*>())
+    connect(validator, &Cp932Validator::refused, this, &TForm1::SetStatus);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -308,6 +315,11 @@ void TForm1::FormCreate() {
   } catch (const pclist::Failure& e) {
     listLoadFailed_ = true;
     ShowFailure(e);
+  } catch (...) {
+    // Anything else (memory exhausted, say) fails the load the same way; the
+    // box names the file rather than the exception.
+    listLoadFailed_ = true;
+    Guarded([this] { ShowFailure(pclist::CannotOpen(ListSource())); });
   }
 
   workgroupname->setText(QStringLiteral("取得中..."));
@@ -323,12 +335,13 @@ void TForm1::FormDestroy() {
   // is answered "cancelled", and no result reaches the window after this.
   if (deps_.loginRelay) deps_.loginRelay->Close();
   shareTree_.reset();
-  // A list that was never read is not replaced; one that failed to load is
-  // kept under a backup name before the rows replace it. An old list read
-  // from elsewhere is not replaced by the save and needs no backup. Whatever
-  // the save throws is shown here: this runs from the destructor, and the
-  // library is released all the same.
-  if (listLoadAttempted_) {
+  // A list that was never read, or could not be read, is not replaced; one
+  // whose rows were read up to a bad count line is kept under a backup name
+  // before the rows replace it. An old list read from elsewhere is not
+  // replaced by the save and needs no backup. Whatever the save throws is
+  // shown here: this runs from the destructor, and the library is released
+  // all the same.
+  if (listLoadAttempted_ && (!listLoadFailed_ || listRowsLoaded_)) {
     Guarded([this] {
       if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
         throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "companion.h"
+#include "listing.h"
 #include "netprovider.h"
 #include "source.h"
 #include "sockets.h"
@@ -112,6 +113,8 @@ class TForm1 : public QWidget {
   // Plain routines that fill controls.
   void ListInterfaces();
   void ShowHostName();
+  // The file the list is read from at start-up.
+  const std::string& ListSource() const;
   void LoadPcList();
   void SavePcList();
 
@@ -150,15 +153,19 @@ class TForm1 : public QWidget {
   void Post(std::function<void()> fn);
   // One computer of the share tree, as its result comes in row order.
   void AddTreeRow(const netinfo::ShareTreeRow& result);
+  // The listing engine, made at first use; it keeps the sources running.
+  discovery::Listing& ListingEngine();
 
   TForm1Deps deps_;
   netlib::CompanionLibrary library_;
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool listLoadAttempted_ = false;                 // start-up reached the list file
-  bool listLoadFailed_ = false;                    // a list file exists that could not be read
+  bool listLoadFailed_ = false;                    // a list file exists that could not be loaded
+  bool listRowsLoaded_ = false;                    // its rows reached the list (up to a bad count line)
   bool buildingTree_ = false;                      // the share tree is being built
   bool tickRunning_ = false;                       // repeatpingTimer is running
   bool listingWorkgroup_ = false;                  // Button5Click is running
   std::unique_ptr<netinfo::ShareTree> shareTree_;  // its workers end before the library goes
+  std::unique_ptr<discovery::Listing> listing_;
 };

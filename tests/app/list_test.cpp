@@ -4,16 +4,23 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QPointer>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <utility>
 
 #include "TListView.h"
 #include "app_fixture.h"
+#include "Unit2.h"
 #include "cp932.h"
+#include "pclist.h"
 
 namespace {
 
@@ -63,6 +70,57 @@ TEST(ListFile, BadCountShowsTheErrorBoxKeepsEarlierRowsAndBacksUpTheFile) {
   EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nA\r\n");
 }
 
+// A list that could not be read at all is left exactly as it was at exit,
+// whatever the rows; start-up goes on past the box.
+TEST(ListFile, UnreadListSurvivesExitUntouched) {
+  const std::string big = "[WGPCLIST]\r\n1\r\nBIG\r\n" + std::string(pclist::kMaxFileBytes, 'x');
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+    QString box;  // the end of the error box
+  } const cases[] = {
+      {"over the size cap", [&](const std::string& path) { std::ofstream(path, std::ios::binary) << big; },
+       QStringLiteral(" は大きすぎて読めません.")},
+      {"sparse 1 TiB",
+       [](const std::string& path) {
+         std::ofstream(path, std::ios::binary) << "[WGPCLIST]\r\n1\r\nA\r\n";
+         std::filesystem::resize_file(path, uintmax_t{1} << 40);
+       },
+       QStringLiteral(" は大きすぎて読めません.")},
+      {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); },
+       QStringLiteral(" は開けません.")},
+      {"a link to /dev/zero", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+       QStringLiteral(" は開けません.")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    AppFixture app;
+    app.provider.Add("", {"WG"});
+    c.make(app.ListPath());
+    const auto before = std::filesystem::symlink_status(app.ListPath());
+    const uintmax_t size =
+        before.type() == std::filesystem::file_type::regular ? std::filesystem::file_size(app.ListPath()) : 0;
+    TForm1& form = app.Open();
+    ASSERT_EQ(app.ui.errorBoxes.size(), 1);
+    EXPECT_TRUE(app.ui.errorBoxes[0].endsWith(c.box)) << app.ui.errorBoxes[0].toStdString();
+    EXPECT_EQ(form.workgroupname->text(), QStringLiteral("WG"));  // start-up went on
+    QPointer<TForm2> splash = form.findChild<TForm2*>();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(splash.isNull());
+    form.ListView3->AddRow(QStringLiteral("NEWPC"), {QString()});
+    app.Close();
+    EXPECT_EQ(app.ui.errorBoxes.size(), 1);
+    EXPECT_EQ(std::filesystem::symlink_status(app.ListPath()).type(), before.type());
+    EXPECT_FALSE(std::filesystem::exists(app.ListPath() + ".bak"));
+    if (before.type() == std::filesystem::file_type::regular) {
+      EXPECT_EQ(std::filesystem::file_size(app.ListPath()), size);
+      if (size == big.size()) {
+        EXPECT_TRUE(app.ReadListFile() == big);  // no 16 MiB diff on failure
+      }
+    }
+  }
+}
+
 TEST(ListFile, UnwritableListShowsTheErrorBoxAtShutdown) {
   AppFixture app;
   app.Open();
@@ -109,6 +167,9 @@ TEST(ListFile, TextCodePage932CannotHoldIsRefused) {
   QTest::keyClicks(form.Edit15, QStringLiteral("AB"));
   form.Edit15->insert(QStringLiteral("한"));
   EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
+  // ... and is named, on the status line and in the field's tooltip.
+  EXPECT_TRUE(form.Status().contains(QStringLiteral("「한」"))) << form.Status().toStdString();
+  EXPECT_EQ(form.Edit15->toolTip(), form.Status());
   QApplication::clipboard()->setText(QStringLiteral("X😀"));
   form.Edit15->paste();
   EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
@@ -121,6 +182,26 @@ TEST(ListFile, TextCodePage932CannotHoldIsRefused) {
   QTest::keyClick(editor, Qt::Key_Return);
   QApplication::processEvents();  // the delegate commits through a queued call
   EXPECT_EQ(form.ListView3->Caption(0), QStringLiteral("PC"));
+}
+
+TEST(ListFile, TypedWaveDashIsKeptAsTheCodePagesTilde) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  form.show();
+  app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.9");
+  // Typed as an input method on Linux commits it: U+301C WAVE DASH.
+  QTest::keyClicks(form.Edit15, QStringLiteral("PC"));
+  QInputMethodEvent commit;
+  commit.setCommitString(QStringLiteral("\u301C"));
+  QApplication::sendEvent(form.Edit15, &commit);
+  QTest::keyClicks(form.Edit15, QStringLiteral("1"));
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("PC\uFF5E1"));
+  EXPECT_TRUE(form.Edit15->toolTip().isEmpty());
+  form.Button11->click();
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(),
+            "[WGPCLIST]\r\n1\r\nPC\x81\x60"
+            "1\r\n");
 }
 
 TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {
@@ -136,6 +217,7 @@ TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {
   EXPECT_EQ(Addresses(form), (QStringList{{}, {}}));
   EXPECT_EQ(form.Status(), QStringLiteral("終了"));
   EXPECT_EQ(app.ui.pumps, pumpsBefore + 1);
+  statusAtPump.removeDuplicates();  // the pump, then waits for the browse list read on a worker
   EXPECT_EQ(statusAtPump, QStringList{QStringLiteral("処理中")});
   const auto& request = app.provider.requests().back();
   EXPECT_EQ(request.remoteName, "WG");
