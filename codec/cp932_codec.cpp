@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "iconv_text.h"
+#include "converter.h"
 
 namespace cp932 {
 namespace {
