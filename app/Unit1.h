@@ -10,6 +10,7 @@
 #include <string>
 
 #include "companion.h"
+#include "listing.h"
 #include "source.h"
 #include "netprovider.h"
 #include "sockets.h"
@@ -104,6 +105,8 @@ class TForm1 : public QWidget {
   // Plain routines that fill controls.
   void ListInterfaces();
   void ShowHostName();
+  // The file the list is read from at start-up.
+  const std::string& ListSource() const;
   void LoadPcList();
   void SavePcList();
 
@@ -138,6 +141,8 @@ class TForm1 : public QWidget {
   // The workgroup name at start-up: the browse list's, else the one most
   // WS-Discovery computers report, else the local Samba configuration's.
   std::string StartupWorkgroup();
+  // The listing engine, made at first use; it keeps the sources running.
+  discovery::Listing& ListingEngine();
   // The provider's resolver: the address handed over for the computer being
   // listed, else the companion library's nametoip.
   std::optional<std::string> HostAddress(const std::string& name);
@@ -147,7 +152,8 @@ class TForm1 : public QWidget {
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool listLoadAttempted_ = false;  // start-up reached the list file
-  bool listLoadFailed_ = false;     // a list file exists that could not be read
+  bool listLoadFailed_ = false;     // a list file exists that could not be loaded
+  bool listRowsLoaded_ = false;     // its rows reached the list (up to a bad count line)
   bool buildingTree_ = false;       // Button1Click is running
   bool tickRunning_ = false;        // repeatpingTimer is running
   bool listingWorkgroup_ = false;   // Button5Click is running
@@ -159,4 +165,5 @@ class TForm1 : public QWidget {
     std::optional<std::string> address;
   };
   std::optional<HandedOver> handedOver_;
+  std::unique_ptr<discovery::Listing> listing_;
 };
