@@ -40,10 +40,10 @@ struct ShareTreeSteps {
 
 struct ShareTreeRow {
   size_t row = 0;
-  std::string name;        // as given (code page 932)
-  NameResolution address;  // the row's resolution
-  bool listed = false;     // resolved and its shares could be read
-  ResourceList shares;     // remote names in the provider's order
+  std::string name;          // as given (code page 932)
+  NameResolution address;    // the row's resolution
+  bool listed = false;       // resolved and its shares could be read
+  NamedResourceList shares;  // in the provider's order
 };
 
 class ShareTree {
