@@ -225,6 +225,10 @@ void TForm1::WireEvents() {
   connect(TreeView1, &QTreeWidget::itemClicked, this, on(&TForm1::TreeView1Click));
   TreeView1->viewport()->installEventFilter(this);
   Edit15->installEventFilter(this);
+  // A character a field refuses is named on the status line as well as in
+  // the field's tooltip.
+  for (const Cp932Validator* validator : findChildren<Cp932Validator*>())
+    connect(validator, &Cp932Validator::refused, this, &TForm1::SetStatus);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

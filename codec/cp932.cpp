@@ -33,6 +33,20 @@ bool canEncode(const QString& text) {
   return encode(text, &scratch);
 }
 
+QString foldTwins(const QString& text) {
+  QString out = text;
+  for (QChar& c : out) c = QChar(static_cast<char16_t>(twin(c.unicode())));
+  return out;
+}
+
+QString firstUnencodable(const QString& text) {
+  std::string scratch;
+  for (char32_t cp : CodePoints(text)) {
+    if (!encodeCodePoints(std::u32string_view(&cp, 1), &scratch, false)) return QString::fromUcs4(&cp, 1);
+  }
+  return {};
+}
+
 std::string encodeLossy(const QString& text) {
   std::string out;
   encodeCodePoints(CodePoints(text), &out, true);

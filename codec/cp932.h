@@ -17,6 +17,15 @@ QString decode(std::string_view bytes);
 bool encode(const QString& text, std::string* out);
 bool canEncode(const QString& text);
 
+// The text with each JIS-mapped twin (U+301C WAVE DASH and the few like it)
+// replaced by the code page's own character: what its bytes decode to. Same
+// length, so a cursor position stays valid.
+QString foldTwins(const QString& text);
+
+// The first character of text that code page 932 cannot hold, even through
+// its twin (a surrogate pair stays whole); empty when there is none.
+QString firstUnencodable(const QString& text);
+
 // Like encode, but every character that cannot be held becomes "?".
 std::string encodeLossy(const QString& text);
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "iconv_text.h"
+#include "converter.h"
 
 namespace cp932 {
 namespace {
@@ -16,6 +16,23 @@ constexpr char32_t kEscapeBase = 0xF700;  // U+F700..U+F7FF: raw bytes
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsEscape(char32_t cp) { return cp >= kEscapeBase && cp <= kEscapeBase + 0xFF; }
+
+// Shift_JIS text on Unix maps these JIS characters to other code points than
+// code page 932 does; input methods there type them, and servers name shares
+// with them. Each is written as the code page's own character. Decoding keeps
+// the code page's mapping, so saved bytes come back unchanged.
+constexpr struct {
+  char32_t jis;
+  char32_t cp932;
+} kTwins[] = {
+    {0x301C, 0xFF5E},  // WAVE DASH -> FULLWIDTH TILDE, 0x8160
+    {0x2016, 0x2225},  // DOUBLE VERTICAL LINE -> PARALLEL TO, 0x8161
+    {0x2212, 0xFF0D},  // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS, 0x817C
+    {0x2014, 0x2015},  // EM DASH -> HORIZONTAL BAR, 0x815C
+    {0x00A2, 0xFFE0},  // CENT SIGN, 0x8191
+    {0x00A3, 0xFFE1},  // POUND SIGN, 0x8192
+    {0x00AC, 0xFFE2},  // NOT SIGN, 0x81CA
+};
 
 // Decode and encode tables filled from the platform codec as they are needed:
 // one row of 256 trail bytes per lead byte, and one cached answer per encoded
@@ -164,6 +181,12 @@ std::u32string DecodeUtf8(std::string_view utf8) {
 
 bool codecReady() { return codec().ok(); }
 
+char32_t twin(char32_t cp) {
+  for (const auto& t : kTwins)
+    if (t.jis == cp) return t.cp932;
+  return cp;
+}
+
 std::u32string decodeCodePoints(std::string_view bytes) {
   Codec& c = codec();
   std::u32string out;
@@ -191,7 +214,7 @@ bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
   for (char32_t cp : text) {
     if (IsEscape(cp)) {
       out->push_back(static_cast<char>(cp - kEscapeBase));
-    } else if (!c.Encode(cp, *out)) {
+    } else if (!c.Encode(twin(cp), *out)) {
       if (!lossy) return false;
       out->push_back('?');
     }

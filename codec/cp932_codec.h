@@ -19,6 +19,11 @@ bool codecReady();
 // Bytes to code points, one per character or escaped byte.
 std::u32string decodeCodePoints(std::string_view bytes);
 
+// The code page's own character for a JIS-mapped twin (U+301C WAVE DASH ->
+// U+FF5E, and the few like it); any other code point as it is. Encoding
+// applies it to every code point.
+char32_t twin(char32_t cp);
+
 // Code points to bytes. With lossy, a code point that code page 932 cannot
 // hold becomes "?"; without, the result is false and *out unspecified.
 bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy);

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "resolve.h"
-#include "text.h"
+#include "result.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "address.h"
-#include "text.h"
+#include "result.h"
 
 namespace mirelka {
 

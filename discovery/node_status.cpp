@@ -6,12 +6,7 @@
 
 #include "address.h"
 #include "netbios.h"
-
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
+#include "platform.h"
 
 namespace discovery {
 
@@ -68,10 +63,8 @@ void NodeStatusQuery::Begin(int windowMs, Answer answer) {
     socket_.reset();
     return;
   }
-  // Qt allows broadcast on every UDP socket; this one only ever sends to one computer.
-  int off = 0;
-  setsockopt(static_cast<decltype(socket(0, 0, 0))>(socket_->socketDescriptor()), SOL_SOCKET, SO_BROADCAST,
-             reinterpret_cast<const char*>(&off), sizeof off);
+  // This socket only ever sends to one computer.
+  RefuseBroadcast(socket_->socketDescriptor());
   answer_ = std::move(answer);
   datagrams_ = 0;
   connect(socket_.get(), &QUdpSocket::readyRead, this, &NodeStatusQuery::Read);

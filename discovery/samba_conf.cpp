@@ -7,12 +7,6 @@
 
 namespace discovery {
 
-#ifdef _WIN32
-const char* const kSambaConfigPath = "";
-#else
-const char* const kSambaConfigPath = "/etc/samba/smb.conf";
-#endif
-
 namespace {
 
 constexpr qint64 kMaxConfigBytes = 1 << 20;

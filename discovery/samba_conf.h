@@ -6,7 +6,7 @@
 
 namespace discovery {
 
-// Where this platform keeps it; empty where there is none.
+// Where this platform keeps it; empty where there is none (platform_*.cpp).
 extern const char* const kSambaConfigPath;
 
 // Code page 932 bytes.

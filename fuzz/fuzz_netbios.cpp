@@ -10,7 +10,7 @@
 
 #include "cp932_bytes.h"
 #include "netbios.h"
-#include "text.h"
+#include "result.h"
 
 using namespace mirelka;
 

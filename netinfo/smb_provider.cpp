@@ -8,7 +8,6 @@
 // Browsing a workgroup needs SMB1 on both ends, so it gets a context that
 // allows NT1; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
-#include <QUrl>
 #include <libsmbclient.h>
 #include <netdb.h>
 #include <unistd.h>
@@ -23,7 +22,7 @@
 #include <vector>
 
 #include "address.h"
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "netprovider.h"
 #include "smb_auth.h"
 
@@ -53,8 +52,22 @@ Target Classify(const char* remote) {
   return {};
 }
 
+// Every byte but the unreserved ones of a URL as %XX.
 std::string PercentEncode(const std::string& utf8) {
-  return QUrl::toPercentEncoding(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))).toStdString();
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : utf8) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
+        b == '_' || b == '~') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+    }
+  }
+  return out;
 }
 
 uint32_t ErrorFromErrno(int error) {

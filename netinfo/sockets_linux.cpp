@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "sockets.h"
 
 namespace netinfo {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -109,6 +110,9 @@ TEST(ListFile, TextCodePage932CannotHoldIsRefused) {
   QTest::keyClicks(form.Edit15, QStringLiteral("AB"));
   form.Edit15->insert(QStringLiteral("한"));
   EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
+  // ... and is named, on the status line and in the field's tooltip.
+  EXPECT_TRUE(form.Status().contains(QStringLiteral("「한」"))) << form.Status().toStdString();
+  EXPECT_EQ(form.Edit15->toolTip(), form.Status());
   QApplication::clipboard()->setText(QStringLiteral("X😀"));
   form.Edit15->paste();
   EXPECT_EQ(form.Edit15->text(), QStringLiteral("AB"));
@@ -121,6 +125,26 @@ TEST(ListFile, TextCodePage932CannotHoldIsRefused) {
   QTest::keyClick(editor, Qt::Key_Return);
   QApplication::processEvents();  // the delegate commits through a queued call
   EXPECT_EQ(form.ListView3->Caption(0), QStringLiteral("PC"));
+}
+
+TEST(ListFile, TypedWaveDashIsKeptAsTheCodePagesTilde) {
+  AppFixture app;
+  TForm1& form = app.Open();
+  form.show();
+  app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.9");
+  // Typed as an input method on Linux commits it: U+301C WAVE DASH.
+  QTest::keyClicks(form.Edit15, QStringLiteral("PC"));
+  QInputMethodEvent commit;
+  commit.setCommitString(QStringLiteral("\u301C"));
+  QApplication::sendEvent(form.Edit15, &commit);
+  QTest::keyClicks(form.Edit15, QStringLiteral("1"));
+  EXPECT_EQ(form.Edit15->text(), QStringLiteral("PC\uFF5E1"));
+  EXPECT_TRUE(form.Edit15->toolTip().isEmpty());
+  form.Button11->click();
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(),
+            "[WGPCLIST]\r\n1\r\nPC\x81\x60"
+            "1\r\n");
 }
 
 TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {

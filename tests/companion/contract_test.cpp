@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "iconv_text.h"
+#include "converter.h"
 #include "loopback_only.h"
 #include "mirelka.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "companion.h"
-#include "iconv_text.h"
+#include "converter.h"
 #include "probe_timing.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "companion.h"
-#include "cp932.h"
+#include "cp932_codec.h"
 #include "netresources.h"
 #include "smb_test_env.h"
 

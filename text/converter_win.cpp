@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "iconv_text.h"
+#include "converter.h"
 
 namespace textconv {
 namespace {

@@ -3,7 +3,7 @@
 // run over whole inputs, and code page 932 shown as UTF-8 for tools and tests.
 // iconv on Linux; on Windows the system's MultiByteToWideChar and
 // WideCharToMultiByte, for the encodings named here: "CP932", "UTF-8",
-// "UTF-16LE" and "UTF-32LE" (iconv_text_win.cpp).
+// "UTF-16LE" and "UTF-32LE" (converter_win.cpp).
 #include <cstddef>
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "iconv_text.h"
+#include "converter.h"
 
 #include <iconv.h>
 

@@ -1,7 +1,7 @@
 // Code page 932 shown as UTF-8, over whichever converter the platform has.
 #include <cstdio>
 
-#include "iconv_text.h"
+#include "converter.h"
 
 namespace textconv {
 

@@ -81,13 +81,33 @@ TEST(Cp932Codec, DuplicateCodesEncodeOneWayAndKeepTheOther) {
 TEST(Cp932Codec, NoBestFitForWhatItCannotHold) {
   // Look-alikes that a best-fit conversion would turn into "\", "~" or a
   // full-width sign are characters code page 932 does not have.
-  for (char32_t cp : {char32_t{0xA5}, char32_t{0x203E}, char32_t{0x301C}, char32_t{0x2016}, char32_t{0xD55C},
-                      char32_t{0x1F600}, char32_t{0xD800}}) {
+  for (char32_t cp : {char32_t{0xA5}, char32_t{0x203E}, char32_t{0xD55C}, char32_t{0x1F600}, char32_t{0xD800}}) {
     std::string out;
     EXPECT_FALSE(cp932::encodeCodePoints(std::u32string(1, cp), &out, false)) << Hex(std::u32string(1, cp));
     ASSERT_TRUE(cp932::encodeCodePoints(std::u32string{'a', cp, 'b'}, &out, true));
     EXPECT_EQ(out, "a?b");
   }
+}
+
+// The JIS-mapped code points that Shift_JIS text on Unix carries are written
+// as the code page's own characters; decoding keeps the code page's mapping.
+TEST(Cp932Codec, TwinsEncodeAsTheCodePagesCharacter) {
+  const struct {
+    char32_t jis;
+    const char* bytes;
+    char32_t decoded;
+  } table[] = {
+      {0x301C, "\x81\x60", 0xFF5E}, {0x2016, "\x81\x61", 0x2225}, {0x2212, "\x81\x7C", 0xFF0D},
+      {0x2014, "\x81\x5C", 0x2015}, {0x00A2, "\x81\x91", 0xFFE0}, {0x00A3, "\x81\x92", 0xFFE1},
+      {0x00AC, "\x81\xCA", 0xFFE2},
+  };
+  for (const auto& row : table) {
+    std::string out;
+    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string{'a', row.jis}, &out, false)) << Hex(std::u32string(1, row.jis));
+    EXPECT_EQ(out, std::string("a") + row.bytes) << Hex(std::u32string(1, row.jis));
+    EXPECT_EQ(cp932::decodeCodePoints(out), (std::u32string{'a', row.decoded}));
+  }
+  EXPECT_EQ(cp932::fromUtf8Lossy(u8"資料〜2024"), cp932::fromUtf8Lossy(u8"資料～2024"));
 }
 
 TEST(Cp932Codec, Utf8BothWays) {

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "result.h"
 
 #include <cstring>
 
