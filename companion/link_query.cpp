@@ -92,7 +92,7 @@ std::optional<Ipv4> AskLinkForAddress(std::string_view name, LinkProtocol* answe
   const Links all = sock::LinkAddresses();
   const Links links = MulticastLinks(all);
   std::vector<Asking> askings;
-  Add(askings, netbios::AskName(name, BroadcastTargets(all), found));
+  Add(askings, netbios::AskName(name, all, found));
   const bool netbiosAsked = !askings.empty();
   protocols.resize(askings.size(), LinkProtocol::kNetbios);
   if (std::optional<dns::WireName> host = mdns::HostName(name)) {

@@ -19,6 +19,10 @@ MSG
 fi
 
 if [ "${1:-}" = "--isolated" ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "--isolated makes a network namespace, which needs root: run it as root (or with sudo)." >&2
+    exit 1
+  fi
   exec unshare --net -- sh -c "ip link set lo up && exec '$program'"
 fi
 exec "$program"
