@@ -170,6 +170,9 @@ void TForm1::CreateControls() {
   StatusBar1->setAutoFillBackground(true);  // covers what lies below its top edge
   StatusPanel0 = new QLabel(StatusBar1);
   StatusPanel0->setObjectName("StatusPanel0");
+  // Names from the network or the list file reach the status line: shown as
+  // text, never as markup.
+  StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
 
   repeatping = new QTimer(this);

@@ -2,12 +2,32 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <vector>
 
 #include "cp932.h"
 
 namespace {
 constexpr std::string_view kExplorer = "explorer.exe";
 constexpr std::string_view kOptions = " /root, /e,";
+
+// The parts of a UNC path without its leading "\\", split at single-byte
+// backslashes only: in code page 932 a 0x5C trail byte is part of its
+// character, and in UTF-8 no byte of a longer character is 0x5C.
+std::vector<std::string> Components(const std::string& path, bool codePage932) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto b = static_cast<unsigned char>(path[i]);
+    if (codePage932 && cp932::isLeadByte(b) && i + 1 < path.size()) {
+      parts.back() += path[i];
+      parts.back() += path[++i];
+    } else if (b == '\\') {
+      parts.emplace_back();
+    } else {
+      parts.back() += path[i];
+    }
+  }
+  return parts;
+}
 }  // namespace
 
 std::string ExplorerCommandLine(const std::string& uncPath) {
@@ -17,44 +37,37 @@ std::string ExplorerCommandLine(const std::string& uncPath) {
   return line;
 }
 
-QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor) {
+QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor,
+                                const std::string& uncText) {
   const std::string prefix = std::string(kExplorer) + std::string(kOptions);
   if (commandLine.compare(0, prefix.size(), prefix) != 0) return {};
-  std::string path = commandLine.substr(prefix.size());
+  const std::string path = commandLine.substr(prefix.size());
   if (path.compare(0, 2, "\\\\") != 0) return {};
-  path.erase(0, 2);
+  const std::vector<std::string> bytes = Components(path.substr(2), true);
+  std::vector<std::string> text;
+  if (uncText.empty()) {
+    for (const std::string& part : bytes) text.push_back(cp932::toUtf8(part));
+  } else {
+    if (uncText.compare(0, 2, "\\\\") != 0) return {};
+    text = Components(uncText.substr(2), false);
+  }
 
-  // Split at single-byte backslashes only: a 0x5C trail byte is part of its
-  // character. Every component is data: percent-encoded, never interpreted.
+  // Every component is data: percent-encoded, never interpreted. The peer's
+  // text goes as its bytes are, so even a name that is no valid UTF-8 is
+  // asked for as the server gave it.
   QByteArray url("smb:/");
-  std::string part;
-  bool host = true;
-  auto flush = [&] {
+  for (size_t i = 0; i < text.size(); ++i) {
     url += '/';
-    if (host && userFor) {
-      if (const std::string user = userFor(part); !user.empty()) {
-        QString text = QString::fromStdString(user);
+    if (i == 0 && userFor) {
+      if (const std::string user = userFor(bytes.front()); !user.empty()) {
+        QString name = QString::fromStdString(user);
         // the URL form of DOMAIN\user (or DOMAIN, yen sign, user)
-        const qsizetype cut = text.indexOf(QRegularExpression(QStringLiteral("[\\\\\u00A5]")));
-        if (cut > 0) text[cut] = QChar(';');
-        url += QUrl::toPercentEncoding(text, ";") + '@';
+        const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[\\\\\u00A5]")));
+        if (cut > 0) name[cut] = QChar(';');
+        url += QUrl::toPercentEncoding(name, ";") + '@';
       }
     }
-    host = false;
-    url += QUrl::toPercentEncoding(cp932::decode(part));
-    part.clear();
-  };
-  for (size_t i = 0; i < path.size(); ++i) {
-    const auto b = static_cast<unsigned char>(path[i]);
-    if (cp932::isLeadByte(b) && i + 1 < path.size()) {
-      part += path[i];
-      part += path[++i];
-    } else if (b == '\\') {
-      flush();
-    } else {
-      part += path[i];
-    }
+    url += QByteArray::fromStdString(text[i]).toPercentEncoding();
   }
-  flush();
   return url;
 }

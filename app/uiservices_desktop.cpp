@@ -15,11 +15,16 @@ class DesktopUiServices final : public UiServices {
   void ErrorBox(const QString& text) override { Show(QMessageBox::Critical, text); }
   void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-  void Launch(const std::string& commandLine) override { StartFileManager(commandLine, userFor_); }
+  void Launch(const std::string& commandLine, const std::string& uncText) override {
+    StartFileManager(commandLine, uncText, userFor_);
+  }
 
  private:
   void Show(QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, QStringLiteral("Mirelka"), text, QMessageBox::Ok, owner_.data());
+    // The text carries names from the network and the list file: a name
+    // such as "<i>x</i>" is shown as written, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   }
 

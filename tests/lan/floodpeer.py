@@ -23,42 +23,14 @@ import sys
 import threading
 import time
 
+from llmnrpeer import read_question
+from nbgarbage import decode_name
+
 TYPE_A = 1
 TYPE_TXT = 16
 NB = 0x0020
 MAX_UDP = 65507
 MAX_POINTER = 0x3FFF
-
-
-def decode_netbios_name(packet):
-    if len(packet) < 12 + 34 + 4 or packet[12] != 32:
-        return None
-    enc = packet[13:45]
-    out = bytearray()
-    for i in range(0, 32, 2):
-        hi, lo = enc[i] - 0x41, enc[i + 1] - 0x41
-        if not (0 <= hi < 16 and 0 <= lo < 16):
-            return None
-        out.append(hi << 4 | lo)
-    return bytes(out[:15]).rstrip(b" ").decode("ascii", "replace")
-
-
-def dns_question(data):
-    """(first label, qtype, raw question bytes) of a one-question query, or None."""
-    pos, labels = 12, []
-    while pos < len(data):
-        n = data[pos]
-        pos += 1
-        if n == 0:
-            if pos + 4 > len(data):
-                return None
-            qtype = struct.unpack(">H", data[pos:pos + 2])[0]
-            return (labels[0] if labels else ""), qtype, data[12:pos + 4]
-        if n & 0xC0 or pos + n > len(data):
-            return None
-        labels.append(data[pos:pos + n].decode("ascii", "replace").lower())
-        pos += n
-    return None
 
 
 def pointer(offset):
@@ -136,12 +108,14 @@ def main():
                 continue  # only standard queries
             packet = None
             if sock is netbios:
-                if decode_netbios_name(data) == args.name.upper() and struct.unpack(">H", data[46:48])[0] == NB:
+                nbname = decode_name(data, 12)
+                if (nbname is not None and nbname[:15].rstrip(b" ") == args.name.upper().encode("ascii") and
+                        struct.unpack(">H", data[46:48])[0] == NB):
                     packet = netbios_answer(tid, data[12:46])
             else:
-                q = dns_question(data)
-                if q is not None and q[0] == name and q[1] == TYPE_A:
-                    packet = chain_answer(tid, 0x8400 if sock is mdns else 0x8000, q[2])
+                q = read_question(data)
+                if q is not None and q[0].split(".")[0].lower() == name and q[1] == TYPE_A:
+                    packet = chain_answer(tid, 0x8400 if sock is mdns else 0x8000, q[3])
             if packet is not None:
                 threading.Thread(target=flood, args=(sock, packet, src, args.seconds), daemon=True).start()
 
