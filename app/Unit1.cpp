@@ -296,8 +296,12 @@ void TForm1::FormCreate() {
   steps.resolve = [this](const std::string& name) {
     netlib::ConvBuffer<512> buffer;
     buffer.SetInput(name);
-    const bool ok = netlib::Call(library_.nametoip, buffer) == 0;
-    return netinfo::NameResolution{ok, buffer.Output()};
+    netinfo::NameSource source = netinfo::NameSource::kSystem;
+    netinfo::NameResolution resolution;
+    if (netlib::CallNameToIp(library_, buffer, &source) == 0)
+      resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
+    resolution.text = buffer.Output();
+    return resolution;
   };
   steps.reachable = [this](const std::string& address) { return netlib::Reaches(library_, address); };
   shareTree_ = std::make_unique<netinfo::ShareTree>(*deps_.provider, std::move(steps),

@@ -77,9 +77,9 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
     result.address = build->steps.resolve ? build->steps.resolve(name) : NameResolution{};
     // A name that does not resolve is not listed: the provider is not asked
     // to resolve it a second time.
-    if (result.address.ok && !build->stopped) {
+    if (result.address.host && !build->stopped) {
       HostLookup lookup;
-      lookup.resolve = [address = result.address.text](const std::string&) { return std::optional(address); };
+      lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
       lookup.reachable = build->steps.reachable;
       result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
     }

@@ -22,11 +22,10 @@ namespace netinfo {
 // than by the processor; measured in bench/share-tree-side-by-side.sh.
 constexpr size_t kShareTreeWorkers = 16;
 
-// A name's resolution as the owner's resolver gives it: the dotted address,
-// or the reason text when ok is false.
+// A name's resolution as the owner's resolver gives it.
 struct NameResolution {
-  bool ok = false;
-  std::string text;
+  std::optional<ResolvedHost> host;  // the address and how the name led there; nothing: not found
+  std::string text;                  // what the address column shows: the address, or why not
 };
 
 // What the engine asks of its owner; both are called on worker threads and

@@ -32,6 +32,11 @@ Logon PasswordLogon(const Credentials& credentials) {
 
 bool NeedsCredentials(int error) { return error == EACCES || error == EPERM || error == EINVAL; }
 
+bool MayOffer(const std::optional<ResolvedHost>& bound, const ResolvedHost& now) {
+  if (now.source == NameSource::kDns || now.source == NameSource::kDotted) return true;
+  return bound && !now.address.empty() && bound->address == now.address;
+}
+
 Authenticator::Authenticator(CredentialStore* store, LoginPrompt* prompt) : store_(store), prompt_(prompt) {}
 
 std::string Authenticator::UserFor(const std::string& host) const {
@@ -47,8 +52,18 @@ std::optional<Credentials> Authenticator::SessionEntry(const std::string& key) c
   return it->second;
 }
 
-int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt& attempt) {
+int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt) {
   const std::string key = KeyForHost(host);
+  LoginRequest request;
+  request.host = host;
+  request.address = where.address;
+  // Credentials that may not go to where: their user fills in the dialog.
+  auto holdBack = [&request](const Credentials& credentials) {
+    if (!request.boundAddress) {
+      request.user = credentials.user;
+      request.boundAddress = credentials.boundTo ? credentials.boundTo->address : std::string();
+    }
+  };
 
   // A ticket that does not fit this computer (no such principal, a name
   // that does not resolve) leaves the other ways open, whatever the error.
@@ -66,16 +81,26 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   };
   int result = 0;
 
-  // Tries this session's credentials; true when the attempts are over.
+  // Tries this session's credentials where they may go; true when the
+  // attempts are over.
   auto trySession = [&](int* outcome) {
     const std::optional<Credentials> known = SessionEntry(key);
     if (!known) return false;
-    if (tryPassword(*known, outcome)) return true;
+    if (!MayOffer(known->boundTo, where)) {
+      holdBack(*known);
+      return false;
+    }
+    const bool over = tryPassword(*known, outcome);
     const std::lock_guard<std::mutex> lock(mutex_);
-    // the password changed since (unless another thread has put new ones)
-    if (const auto it = session_.find(key); it != session_.end() && it->second.user == known->user &&
-                                            it->second.password.bytes() == known->password.bytes())
-      session_.erase(it);
+    const auto it = session_.find(key);
+    // Another thread may have put new credentials meanwhile: those stay.
+    const bool same = it != session_.end() && it->second.user == known->user &&
+                      it->second.password.bytes() == known->password.bytes();
+    if (over) {
+      if (*outcome == 0 && same) it->second.boundTo = where;
+      return true;
+    }
+    if (same) session_.erase(it);  // the password changed since
     return false;
   };
   if (trySession(&result)) return result;
@@ -91,10 +116,15 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
       const std::lock_guard<std::mutex> lock(storeMutex_);
       saved = store_->Load(host);
     }
-    if (saved) {
+    if (saved && !MayOffer(saved->boundTo, where)) {
+      holdBack(*saved);
+    } else if (saved) {
       if (tryPassword(*saved, &result)) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (result == 0) session_[key] = std::move(*saved);
+        if (result == 0) {
+          saved->boundTo = where;
+          const std::lock_guard<std::mutex> lock(mutex_);
+          session_[key] = std::move(*saved);
+        }
         return result;
       }
       // Refused: not offered again this session, so that repeated clicks do
@@ -111,8 +141,6 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   const std::lock_guard<std::mutex> oneDialog(dialogMutex_);
   // Another row of this computer may have logged on while this one waited.
   if (trySession(&result)) return result;
-  LoginRequest request;
-  request.host = host;
   {
     const std::lock_guard<std::mutex> lock(storeMutex_);
     request.canSave = store_ && store_->Available();
@@ -126,8 +154,14 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
       request.reason = LoginRequest::Reason::kTooLong;
       continue;
     }
+    if (given.user.find('\0') != std::string::npos || given.password.bytes().find('\0') != std::string::npos) {
+      // the library would stop at the NUL, and the keyring entry too
+      request.reason = LoginRequest::Reason::kNulCharacter;
+      continue;
+    }
     if (tryPassword(given, &result)) {
       if (result != 0) return result;
+      given.boundTo = where;
       bool saved = false;
       if (answer->save && request.canSave) {
         const std::lock_guard<std::mutex> lock(storeMutex_);

@@ -55,11 +55,11 @@ uint32_t FakeProvider::OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t 
                                     const NetResource& container, Handle* handle) {
   const std::string remote = container.lpRemoteName ? container.lpRemoteName : "";
   if (onOpen_) onOpen_(remote);
-  std::optional<std::string> address;
-  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0 && lookup.resolve) address = lookup.resolve(remote.substr(2));
+  std::optional<netinfo::ResolvedHost> found;
+  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0 && lookup.resolve) found = lookup.resolve(remote.substr(2));
   const std::lock_guard<std::mutex> lock(mutex_);
   if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0)
-    resolved_.push_back(remote.substr(2) + "=" + address.value_or(""));
+    resolved_.push_back(remote.substr(2) + "=" + (found ? found->address : std::string()));
   if (record_) {
     OpenRequest r;
     r.scope = scope;

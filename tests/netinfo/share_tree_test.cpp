@@ -59,8 +59,8 @@ class OwnerQueue {
 netinfo::ShareTreeSteps Resolving() {
   netinfo::ShareTreeSteps steps;
   steps.resolve = [](const std::string& name) {
-    return name.rfind("NONAME", 0) == 0 ? netinfo::NameResolution{false, "unknown"}
-                                        : netinfo::NameResolution{true, "10.0.0.1"};
+    if (name.rfind("NONAME", 0) == 0) return netinfo::NameResolution{std::nullopt, "unknown"};
+    return netinfo::NameResolution{netinfo::ResolvedHost{"10.0.0.1", netinfo::NameSource::kDns}, "10.0.0.1"};
   };
   return steps;
 }
@@ -171,7 +171,7 @@ TEST(ShareTreeEngine, ALoginDialogOnTheOwnersThreadWhileTheOtherRowsGoOn) {
       ++plainDone;
       return;
     }
-    login.Open("SECURE", false, [](const netinfo::Logon& logon) {
+    login.Open("SECURE", {"10.0.0.1", netinfo::NameSource::kDns}, false, [](const netinfo::Logon& logon) {
       return logon.kind == netinfo::Logon::Kind::kPassword && logon.user == "alice" ? 0 : EACCES;
     });
   });
