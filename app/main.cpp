@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
   deps.nodeStatus = nodeStatus.get();
   deps.sambaConfigPath = discovery::kSambaConfigPath;
   const pclist::ListLocation list =
-      pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+      pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
+                             MIRELKA_INSTALLED_COPY ? pclist::Copy::kInstalled : pclist::Copy::kPortable);
   deps.listFilePath = list.path;
   deps.oldListFilePath = list.oldPath;
 
