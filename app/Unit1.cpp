@@ -170,6 +170,9 @@ void TForm1::CreateControls() {
   StatusBar1->setAutoFillBackground(true);  // covers what lies below its top edge
   StatusPanel0 = new QLabel(StatusBar1);
   StatusPanel0->setObjectName("StatusPanel0");
+  // Names from the network or the list file reach the status line: shown as
+  // text, never as markup.
+  StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
 
   repeatping = new QTimer(this);
@@ -303,6 +306,11 @@ void TForm1::FormCreate() {
   } catch (const pclist::Failure& e) {
     listLoadFailed_ = true;
     ShowFailure(e);
+  } catch (...) {
+    // Anything else (memory exhausted, say) fails the load the same way; the
+    // box names the file rather than the exception.
+    listLoadFailed_ = true;
+    Guarded([this] { ShowFailure(pclist::CannotOpen(ListSource())); });
   }
 
   workgroupname->setText(QStringLiteral("取得中..."));
@@ -314,12 +322,13 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
   repeatping->stop();
-  // A list that was never read is not replaced; one that failed to load is
-  // kept under a backup name before the rows replace it. An old list read
-  // from elsewhere is not replaced by the save and needs no backup. Whatever
-  // the save throws is shown here: this runs from the destructor, and the
-  // library is released all the same.
-  if (listLoadAttempted_) {
+  // A list that was never read, or could not be read, is not replaced; one
+  // whose rows were read up to a bad count line is kept under a backup name
+  // before the rows replace it. An old list read from elsewhere is not
+  // replaced by the save and needs no backup. Whatever the save throws is
+  // shown here: this runs from the destructor, and the library is released
+  // all the same.
+  if (listLoadAttempted_ && (!listLoadFailed_ || listRowsLoaded_)) {
     Guarded([this] {
       if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
         throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));

@@ -104,6 +104,8 @@ class TForm1 : public QWidget {
   // Plain routines that fill controls.
   void ListInterfaces();
   void ShowHostName();
+  // The file the list is read from at start-up.
+  const std::string& ListSource() const;
   void LoadPcList();
   void SavePcList();
 
@@ -147,7 +149,8 @@ class TForm1 : public QWidget {
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool listLoadAttempted_ = false;  // start-up reached the list file
-  bool listLoadFailed_ = false;     // a list file exists that could not be read
+  bool listLoadFailed_ = false;     // a list file exists that could not be loaded
+  bool listRowsLoaded_ = false;     // its rows reached the list (up to a bad count line)
   bool buildingTree_ = false;       // Button1Click is running
   bool tickRunning_ = false;        // repeatpingTimer is running
   bool listingWorkgroup_ = false;   // Button5Click is running

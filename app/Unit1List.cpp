@@ -11,10 +11,13 @@
 #include "netresources.h"
 #include "pclist.h"
 
+const std::string& TForm1::ListSource() const {
+  return deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
+}
+
 void TForm1::LoadPcList() {
   inimemo->clear();
-  const std::string& source = deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
-  const std::optional<std::string> file = pclist::ReadListFile(source);
+  const std::optional<std::string> file = pclist::ReadListFile(ListSource());
   if (!file) return;
   const std::vector<std::string> lines = pclist::SplitLines(*file);
   QString memo;
@@ -29,6 +32,7 @@ void TForm1::LoadPcList() {
   rows.reserve(static_cast<qsizetype>(parsed.names.size()));
   for (const std::string& name : parsed.names) rows.append({Text(name), QString()});
   ListView3->AddRows(rows);
+  listRowsLoaded_ = true;
   if (parsed.failure) throw pclist::Failure(*parsed.failure);
 }
 

@@ -12,10 +12,11 @@ class QWidget;
 class UiServices {
  public:
   virtual ~UiServices() = default;
-  // Modal box with the text and an OK button, captioned "Mirelka".
+  // Modal box with the text (plain text, never markup) and an OK button,
+  // captioned "Mirelka".
   virtual void MessageBox(const QString& text) = 0;
   // Modal box with an error icon and an OK button, captioned "Mirelka";
-  // the text is shown as given.
+  // the text is shown as given, as plain text.
   virtual void ErrorBox(const QString& text) = 0;
   // Processes all pending window messages.
   virtual void ProcessMessages() = 0;

@@ -20,6 +20,9 @@ class DesktopUiServices final : public UiServices {
  private:
   void Show(QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, QStringLiteral("Mirelka"), text, QMessageBox::Ok, owner_.data());
+    // The text carries names from the network and the list file: a name
+    // such as "<i>x</i>" is shown as written, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   }
 

@@ -25,12 +25,15 @@ class Reader {
   }
   // A name at the current position. A compression pointer may only lead
   // below every offset this name was read from so far, so pointers can
-  // neither loop nor run forward.
+  // neither loop nor run forward; and a name follows at most
+  // kMaxPointerJumps of them, so that a message made of pointer chains costs
+  // little to read.
   bool Name(WireName& out) {
     out.clear();
     size_t at = pos_;
     size_t floor = pos_;
     bool jumped = false;
+    unsigned jumps = 0;
     for (;;) {
       if (at >= size_) return false;
       const uint8_t length = data_[at];
@@ -39,7 +42,7 @@ class Reader {
         const size_t target = static_cast<size_t>(length & 0x3F) << 8 | data_[at + 1];
         if (!jumped) pos_ = at + 2;
         jumped = true;
-        if (target >= floor) return false;
+        if (target >= floor || ++jumps > kMaxPointerJumps) return false;
         floor = at = target;
         continue;
       }

@@ -2,8 +2,9 @@
 // DNS message format as multicast DNS and LLMNR use it: building one-question
 // queries and reading responses strictly. Plain code over bytes, no sockets.
 // A response is read only within its length; one that is truncated, whose
-// counts or lengths overrun it, whose names loop or run past 255 bytes, or
-// whose A records are not 4 bytes long yields nothing.
+// counts or lengths overrun it, whose names loop, run past 255 bytes or follow
+// more than kMaxPointerJumps compression pointers, or whose A records are not
+// 4 bytes long yields nothing.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,10 @@
 #include "address.h"
 
 namespace mirelka::dns {
+
+// The compression pointers one name may follow. A real name needs one or two;
+// the cap keeps a packet of pointer chains from costing quadratic work.
+constexpr unsigned kMaxPointerJumps = 128;
 
 constexpr uint16_t kTypeA = 1;
 constexpr uint16_t kTypePtr = 12;

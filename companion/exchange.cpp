@@ -89,29 +89,35 @@ bool AskAtOnce(std::vector<Asking>& askings, Timing timing) {
   // Sockets open with their first send, so a question that waits for its
   // turn costs nothing when an answer comes before it.
   std::vector<std::unique_ptr<sock::Udp>> sockets(askings.size());
-  std::vector<sock::Udp*> open;
+  std::vector<size_t> received(askings.size(), 0);
   std::vector<uint8_t> buffer(kDatagramMax);
   for (;;) {
     const Clock::time_point now = Clock::now();
     if (now >= deadline) return false;
     Clock::time_point wakeUp = deadline;
+    std::vector<sock::Udp*> open;
     for (size_t i = 0; i < askings.size(); ++i) {
+      if (received[i] >= kDatagramsPerQuestion) continue;  // flooded: given up
       if (now >= nextSends[i]) {
-        if (!sockets[i]) {
-          sockets[i] = OpenSocket(askings[i]);
-          open.push_back(sockets[i].get());
-        }
+        if (!sockets[i]) sockets[i] = OpenSocket(askings[i]);
         SendAll(askings[i], *sockets[i]);
         nextSends[i] = now + timing.retry;
       }
       wakeUp = std::min(wakeUp, nextSends[i]);
+      if (sockets[i]) open.push_back(sockets[i].get());
     }
+    if (open.empty() && wakeUp == deadline) return false;  // every question flooded
     if (!sock::Udp::WaitAny(open, MillisecondsUntil(wakeUp))) continue;
     for (size_t i = 0; i < askings.size(); ++i) {
       if (!sockets[i]) continue;
       Datagram datagram;
       size_t length = 0;
-      while (sockets[i]->Receive(buffer, length, datagram.from, datagram.port)) {
+      // A flood must not hold the call past its bound: the deadline is
+      // checked before every datagram, and a question stops being read
+      // after its share of them.
+      while (received[i] < kDatagramsPerQuestion && Clock::now() < deadline &&
+             sockets[i]->Receive(buffer, length, datagram.from, datagram.port)) {
+        ++received[i];
         datagram.data = buffer.data();
         datagram.size = length;
         if (askings[i].accept(datagram)) return true;

@@ -54,10 +54,16 @@ constexpr Timing kNameTiming{std::chrono::milliseconds{250}, std::chrono::millis
 // up to 1.5 s.
 constexpr Timing kAddressTiming{std::chrono::milliseconds{1500}, std::chrono::milliseconds{500}};
 
+// A question stops being read after this many datagrams in one call, and
+// is not sent again. A sound answer comes among the first few even on a LAN
+// full of garbage; a flood, whatever its packets hold, costs no more.
+constexpr size_t kDatagramsPerQuestion = 256;
+
 // Sends every asking's packet, each on a socket of its own, to its targets
 // after its delay and again at each retry (resends keep the transaction id),
 // and hands each datagram to its asking's accept until one takes an answer or
-// the budget is spent. True when an answer was taken. Throws
+// the budget is spent; the budget is checked before every datagram, so a
+// flood of them ends the call on time. True when an answer was taken. Throws
 // std::runtime_error when a socket could not be had: that is no unknown name
 // but a failure of its own.
 bool AskAtOnce(std::vector<Asking>& askings, Timing timing);

@@ -91,7 +91,7 @@ std::optional<Ipv4> AskLinkForAddress(std::string_view name) {
   const Links all = sock::LinkAddresses();
   const Links links = MulticastLinks(all);
   std::vector<Asking> askings;
-  Add(askings, netbios::AskName(name, BroadcastTargets(all), found));
+  Add(askings, netbios::AskName(name, all, found));
   const bool netbiosAsked = !askings.empty();
   if (std::optional<dns::WireName> host = mdns::HostName(name)) {
     const uint16_t id = NewTransactionId();

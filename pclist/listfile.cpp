@@ -17,6 +17,9 @@ namespace {
 constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
 constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
 constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+// " は大きすぎて読めません"
+constexpr std::string_view kTooBigTail =
+    "\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
 
 QString FileName(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
@@ -34,16 +37,22 @@ Failure FileFailure(const std::string& path, std::string_view tail) {
   return Failure(text);
 }
 
-// Reads a whole regular file. Only regular files are opened: a FIFO would
-// block the open, and a device could feed an endless text.
-bool ReadWhole(const QFileInfo& info, std::string* out) {
-  if (!info.isFile()) return false;
+enum class Read { kWhole, kUnreadable, kTooBig };
+
+// Reads a whole regular file of at most kMaxFileBytes. Only regular files
+// are opened: a FIFO would block the open, and a device could feed an
+// endless text. A file that grows past the cap while it is read is too big
+// all the same.
+Read ReadWhole(const QFileInfo& info, std::string* out) {
+  if (!info.isFile()) return Read::kUnreadable;
+  if (info.size() > kMaxFileBytes) return Read::kTooBig;
   QFile file(info.filePath());
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) return false;
+  if (!file.open(QIODevice::ReadOnly)) return Read::kUnreadable;
+  const QByteArray bytes = file.read(kMaxFileBytes + 1);
+  if (file.error() != QFileDevice::NoError) return Read::kUnreadable;
+  if (bytes.size() > kMaxFileBytes) return Read::kTooBig;
   *out = bytes.toStdString();
-  return true;
+  return Read::kWhole;
 }
 
 // Writes text to a temporary file beside path and renames it over path. The
@@ -65,14 +74,22 @@ bool ReplaceAtomically(const std::string& path, std::string_view text,
 }  // namespace
 
 Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
+Failure CannotOpen(const std::string& path) { return FileFailure(path, kCannotOpenTail); }
 
 std::optional<std::string> ReadListFile(const std::string& path) {
   const QFileInfo info(FileName(path));
   // Nothing at the path, also when a leading part of it is a file.
   if (!info.exists()) return std::nullopt;
   std::string text;
-  if (!ReadWhole(info, &text)) throw FileFailure(path, kCannotOpenTail);
-  return text;
+  switch (ReadWhole(info, &text)) {
+    case Read::kWhole:
+      return text;
+    case Read::kTooBig:
+      throw FileFailure(path, kTooBigTail);
+    case Read::kUnreadable:
+      break;
+  }
+  throw CannotOpen(path);
 }
 
 void WriteListFile(const std::string& path, std::string_view text) {
@@ -82,7 +99,7 @@ void WriteListFile(const std::string& path, std::string_view text) {
 bool KeepBackup(const std::string& path) {
   const QFileInfo info(FileName(path));
   std::string text;
-  if (!ReadWhole(info, &text)) return false;
+  if (ReadWhole(info, &text) != Read::kWhole) return false;
   // The copy is as private as the original, whatever an older backup allowed.
   return ReplaceAtomically(BackupPath(path), text, info.permissions());
 }

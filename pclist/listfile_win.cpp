@@ -18,6 +18,9 @@ namespace {
 constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
 constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
 constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+// " は大きすぎて読めません"
+constexpr std::string_view kTooBigTail =
+    "\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
 
 Failure FileFailure(const std::string& path, std::string_view tail) {
   std::string text(kFileHead);
@@ -46,15 +49,21 @@ class File {
   HANDLE h_;
 };
 
-// Reads a whole file from the disk; false when it cannot be opened or read.
-// A directory, a device or a pipe at the path is not read.
-bool ReadWhole(const std::string& path, std::string* out, DWORD* openError) {
+// Reads a whole file from the disk; false when it cannot be opened or read,
+// or (with *tooBig set) when it holds more than kMaxFileBytes. A directory, a
+// device or a pipe at the path is not read.
+bool ReadWhole(const std::string& path, std::string* out, DWORD* openError, bool* tooBig) {
+  *tooBig = false;
   File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr));
   *openError = file.ok() ? ERROR_SUCCESS : GetLastError();
   if (!file.ok() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;
+  if (size.QuadPart > kMaxFileBytes) {
+    *tooBig = true;
+    return false;
+  }
   out->clear();
   out->reserve(static_cast<size_t>(size.QuadPart));
   char buffer[65536];
@@ -63,6 +72,10 @@ bool ReadWhole(const std::string& path, std::string* out, DWORD* openError) {
     if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return false;
     if (got == 0) return true;
     out->append(buffer, got);
+    if (out->size() > static_cast<size_t>(kMaxFileBytes)) {  // it grew while read
+      *tooBig = true;
+      return false;
+    }
   }
 }
 
@@ -107,14 +120,17 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
 }  // namespace
 
 Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
+Failure CannotOpen(const std::string& path) { return FileFailure(path, kCannotOpenTail); }
 
 std::optional<std::string> ReadListFile(const std::string& path) {
   std::string text;
   DWORD openError = ERROR_SUCCESS;
-  if (ReadWhole(path, &text, &openError)) return text;
+  bool tooBig = false;
+  if (ReadWhole(path, &text, &openError, &tooBig)) return text;
+  if (tooBig) throw FileFailure(path, kTooBigTail);
   // A missing folder on the way means nothing is at the path either.
   if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::nullopt;
-  throw FileFailure(path, kCannotOpenTail);
+  throw CannotOpen(path);
 }
 
 void WriteListFile(const std::string& path, std::string_view text) {
@@ -124,7 +140,8 @@ void WriteListFile(const std::string& path, std::string_view text) {
 bool KeepBackup(const std::string& path) {
   std::string text;
   DWORD openError = ERROR_SUCCESS;
-  return ReadWhole(path, &text, &openError) && ReplaceAtomically(BackupPath(path), text);
+  bool tooBig = false;
+  return ReadWhole(path, &text, &openError, &tooBig) && ReplaceAtomically(BackupPath(path), text);
 }
 
 }  // namespace pclist

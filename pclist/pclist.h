@@ -15,6 +15,11 @@ namespace pclist {
 // names as empty rows, but never more than this many per load.
 constexpr int32_t kMaxMissingRows = 10000;
 
+// A list file larger than this is not read: a list of every computer of a
+// big LAN takes a few hundred kilobytes, and a huge or endless file must
+// neither exhaust the memory nor hold the start-up.
+constexpr int64_t kMaxFileBytes = 16 * 1024 * 1024;
+
 // A failure that ends a load or a save. what() is the user's text in code
 // page 932, without the final "." that the error box adds.
 class Failure : public std::runtime_error {
@@ -45,15 +50,18 @@ ParseResult Parse(std::string_view text);
 std::string Format(const std::vector<std::string>& names);
 
 // The whole file, or nothing when no file exists at path. Throws Failure
-// "ファイル %s は開けません" when it exists but cannot be read.
+// "ファイル %s は開けません" when it exists but cannot be read (a directory, a
+// device, a pipe), and "ファイル %s は大きすぎて読めません" when it holds more
+// than kMaxFileBytes.
 std::optional<std::string> ReadListFile(const std::string& path);
 
 // Replaces the file atomically (a temporary file beside it, then a rename).
 // Throws Failure "ファイル %s を作成できません"; the old file is then intact.
 void WriteListFile(const std::string& path, std::string_view text);
 
-// The failure "ファイル %s を作成できません" for path.
+// The failures "ファイル %s を作成できません" and "ファイル %s は開けません" for path.
 Failure CannotCreate(const std::string& path);
+Failure CannotOpen(const std::string& path);
 
 // Where an unreadable or unparsable list is kept before the window's rows
 // replace it, and the copy itself (false when it could not be made).

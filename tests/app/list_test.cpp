@@ -9,12 +9,18 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QPointer>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <utility>
 
 #include "TListView.h"
 #include "app_fixture.h"
+#include "Unit2.h"
 #include "cp932.h"
+#include "pclist.h"
 
 namespace {
 
@@ -62,6 +68,57 @@ TEST(ListFile, BadCountShowsTheErrorBoxKeepsEarlierRowsAndBacksUpTheFile) {
   ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
   EXPECT_EQ(backup.readAll().toStdString(), file);
   EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nA\r\n");
+}
+
+// A list that could not be read at all is left exactly as it was at exit,
+// whatever the rows; start-up goes on past the box.
+TEST(ListFile, UnreadListSurvivesExitUntouched) {
+  const std::string big = "[WGPCLIST]\r\n1\r\nBIG\r\n" + std::string(pclist::kMaxFileBytes, 'x');
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+    QString box;  // the end of the error box
+  } const cases[] = {
+      {"over the size cap", [&](const std::string& path) { std::ofstream(path, std::ios::binary) << big; },
+       QStringLiteral(" は大きすぎて読めません.")},
+      {"sparse 1 TiB",
+       [](const std::string& path) {
+         std::ofstream(path, std::ios::binary) << "[WGPCLIST]\r\n1\r\nA\r\n";
+         std::filesystem::resize_file(path, uintmax_t{1} << 40);
+       },
+       QStringLiteral(" は大きすぎて読めません.")},
+      {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); },
+       QStringLiteral(" は開けません.")},
+      {"a link to /dev/zero", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+       QStringLiteral(" は開けません.")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    AppFixture app;
+    app.provider.Add("", {"WG"});
+    c.make(app.ListPath());
+    const auto before = std::filesystem::symlink_status(app.ListPath());
+    const uintmax_t size =
+        before.type() == std::filesystem::file_type::regular ? std::filesystem::file_size(app.ListPath()) : 0;
+    TForm1& form = app.Open();
+    ASSERT_EQ(app.ui.errorBoxes.size(), 1);
+    EXPECT_TRUE(app.ui.errorBoxes[0].endsWith(c.box)) << app.ui.errorBoxes[0].toStdString();
+    EXPECT_EQ(form.workgroupname->text(), QStringLiteral("WG"));  // start-up went on
+    QPointer<TForm2> splash = form.findChild<TForm2*>();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(splash.isNull());
+    form.ListView3->AddRow(QStringLiteral("NEWPC"), {QString()});
+    app.Close();
+    EXPECT_EQ(app.ui.errorBoxes.size(), 1);
+    EXPECT_EQ(std::filesystem::symlink_status(app.ListPath()).type(), before.type());
+    EXPECT_FALSE(std::filesystem::exists(app.ListPath() + ".bak"));
+    if (before.type() == std::filesystem::file_type::regular) {
+      EXPECT_EQ(std::filesystem::file_size(app.ListPath()), size);
+      if (size == big.size()) {
+        EXPECT_TRUE(app.ReadListFile() == big);  // no 16 MiB diff on failure
+      }
+    }
+  }
 }
 
 TEST(ListFile, UnwritableListShowsTheErrorBoxAtShutdown) {

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -22,6 +23,7 @@
 #include "TListView.h"
 #include "Unit2.h"
 #include "app_fixture.h"
+#include "uiservices.h"
 
 namespace {
 
@@ -164,6 +166,42 @@ TEST(Window, TabOrderRunsThroughTheFrames) {
     EXPECT_EQ(w, order[i]);
   }
   EXPECT_EQ(form.SpeedButton1->focusPolicy(), Qt::NoFocus);
+}
+
+// A name from the list file or the network is text wherever it shows: in the
+// desktop's boxes, the status line, the list and the tree. With MLK_GRAB_DIR
+// set, the window and the box are saved there as PNG files to look at.
+TEST(Window, NamesShowAsTextNeverAsMarkup) {
+  const QString evil = QStringLiteral("<i>EVIL</i>");
+  AppFixture app;
+  app.WriteListFile("[WGPCLIST]\r\n1\r\n<i>EVIL</i>\r\n");
+  app.provider.Add("\\\\<i>EVIL</i>", {"\\\\<i>EVIL</i>\\<b>S</b>"});
+  TForm1& form = app.Open();
+  app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.1");
+  form.Button1->click();
+  ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->child(0)->text(0), QStringLiteral("<b>S</b>"));
+  form.SetStatus(evil);
+  EXPECT_EQ(form.StatusPanel0->textFormat(), Qt::PlainText);
+  const QString grabDir = qEnvironmentVariable("MLK_GRAB_DIR");
+  if (!grabDir.isEmpty()) form.grab().save(grabDir + "/names-window.png");
+
+  const auto desktop = MakeDesktopUiServices(&form);
+  Qt::TextFormat format = Qt::AutoText;
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (box == nullptr || !box->isVisible()) continue;
+      format = box->textFormat();
+      shown = box->text();
+      if (!grabDir.isEmpty()) box->grab().save(grabDir + "/names-box.png");
+      box->accept();
+    }
+  });
+  desktop->MessageBox(evil + QStringLiteral("のリソースを取得できません"));
+  EXPECT_EQ(shown, evil + QStringLiteral("のリソースを取得できません"));
+  EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST(Startup, EverythingPresentFillsTheWindowAndReleasesTheSplash) {

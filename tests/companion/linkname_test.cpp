@@ -158,6 +158,31 @@ TEST(LinkNameAnswers, ForgedOrBrokenAnswersYieldNothing) {
       llmnr::ParseAddressReply(flushed.data(), flushed.size(), 0x0102, llmnr::AddressQuestion(*llmnr::HostName("pc"))));
 }
 
+// An answer whose name is a chain of compression pointers: a record of
+// another type holds `links` pointers, each to the one before it (the first
+// to the question), and the A record's name points to the last.
+Bytes PointerChain(size_t links) {
+  Bytes chain;
+  for (size_t k = 0; k < links; ++k) {
+    const size_t to = k == 0 ? 12 : 12 + kQuestion.size() + 12 + 2 * (k - 1);
+    chain.push_back(static_cast<uint8_t>(0xC0 | to >> 8));
+    chain.push_back(static_cast<uint8_t>(to & 0xFF));
+  }
+  const size_t last = 12 + kQuestion.size() + 12 + 2 * (links - 1);
+  const Bytes txt = Cat(Hex("c00c001000010000000a"),
+                        Bytes{static_cast<uint8_t>(chain.size() >> 8), static_cast<uint8_t>(chain.size() & 0xFF)});
+  const Bytes name{static_cast<uint8_t>(0xC0 | last >> 8), static_cast<uint8_t>(last & 0xFF)};
+  return Cat(Cat(Cat(Hex("010284000001000200000000"), kQuestion), Cat(txt, chain)),
+             Cat(name, Cat(kRecordTail, Hex("0ae70005"))));
+}
+
+TEST(LinkNameAnswers, ANameFollowsAtMostItsShareOfCompressionPointers) {
+  // The A record's own pointer and the chain's: links + 1 jumps.
+  EXPECT_EQ(ParsePc(PointerChain(dns::kMaxPointerJumps - 1)), (Ipv4{10, 231, 0, 5}));
+  EXPECT_FALSE(ParsePc(PointerChain(dns::kMaxPointerJumps)));
+  EXPECT_FALSE(ParsePc(PointerChain(8000)));
+}
+
 TEST(LinkNameAnswers, NamesPastTheirLimitOrWithControlBytesYieldNothing) {
   // Four labels of 63 bytes are 257 bytes in wire form; so are three in the
   // question and one before a pointer to them.

@@ -33,6 +33,9 @@
 #                  avahi-daemon, host name mdnshost.local (mDNS both ways);
 #                  node status sent to it gets garbage, then a table holding
 #                  only the group TESTGROUP (nbgarbage.py --status-only)
+#   FLOODER  .67   queries for FLOODME (NetBIOS, LLMNR, mDNS) get a second
+#                  of the largest answers there are, costly to read and
+#                  naming no address (see floodpeer.py)
 #   LLMNRPC  .32   no SMB, no NetBIOS: LLMNR A for LLMNRPC and PTR for .32,
 #                  each after garbage, a forged PTR answer from .33, and mDNS
 #                  garbage for llmnrpc.local (see llmnrpeer.py); LLMNRBAD gets
@@ -74,7 +77,8 @@ MDNSHOST $NET.31 - dnssd
 LLMNRPC $NET.32 - llmnr
 LOCKED $NET.15 TESTGROUP locked
 ADDC $NET.16 MLK dc
-DROPPER $NET.17 - dropper"
+DROPPER $NET.17 - dropper
+FLOODER $NET.67 - flood"
 LLMNR_FORGER=$NET.33
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
@@ -494,6 +498,11 @@ start_llmnr_peer() {
     --client "$CLIENT_ADDR" --name LLMNRPC --bad-name LLMNRBAD --forged-from "$LLMNR_FORGER" --forged-name FORGED
 }
 
+start_flooder() {
+  spawn FLOODER flooder python3 "$HERE/floodpeer.py" --bind "$(host_field FLOODER 2)" --client "$CLIENT_ADDR" \
+    --name FLOODME
+}
+
 # The announcers of today's LANs: ready within seconds, well inside the
 # master browser's election, so they add nothing to the start-up time.
 start_modern() {
@@ -507,6 +516,7 @@ start_modern() {
   start_wsdd MEMBER1 TESTGROUP
   spawn WSDHOST llmnrd llmnrd -i eth0 -H WSDHOST
   start_llmnr_peer
+  start_flooder
 }
 
 # --- readiness --------------------------------------------------------------
@@ -609,6 +619,7 @@ wait_modern() {  # DEADLINE
   wait_listening LLMNRPC u 5355 "$1"
   wait_listening LLMNRPC u 5353 "$1"
   wait_listening MDNSHOST u 137 "$1"
+  wait_listening FLOODER u 5353 "$1"
   wait_avahi client "$1"
   wait_dnssd "$1"
 }
@@ -637,7 +648,7 @@ cmd_start() {
   write_client_files
   local name addr wg role
   while read -r name addr wg role; do
-    if [ "$role" != garbage ] && [ "$role" != llmnr ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
+    if [ "$role" != garbage ] && [ "$role" != llmnr ] && [ "$role" != flood ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
   done <<<"$HOSTS"
 
   start_samba WGMASTER nmbd

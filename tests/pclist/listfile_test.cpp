@@ -127,6 +127,42 @@ TEST_F(ListFileTest, SomethingUnreadableAtThePathFailsWithThePath) {
   ::alarm(0);
 }
 
+TEST_F(ListFileTest, FilesPastTheSizeCapAreNotRead) {
+  const std::string tooBig = cp932::text("ファイル ") + path_ + cp932::text(" は大きすぎて読めません");
+  struct Case {
+    uintmax_t size;  // sparse: nothing but the size is written
+    bool read;
+  } const cases[] = {
+      {0, true},
+      {pclist::kMaxFileBytes, true},
+      {pclist::kMaxFileBytes + 1, false},
+      {uintmax_t{1} << 40, false},  // 1 TiB
+  };
+  for (const Case& c : cases) {
+    WriteBytes(path_, "");
+    fs::resize_file(path_, c.size);
+    if (c.read) {
+      EXPECT_EQ(pclist::ReadListFile(path_).value_or("?").size(), c.size);
+      continue;
+    }
+    try {
+      pclist::ReadListFile(path_);
+      ADD_FAILURE() << c.size << " bytes were read";
+    } catch (const pclist::Failure& failure) {
+      EXPECT_EQ(failure.what(), tooBig);
+    }
+  }
+  // An endless device behind a link is no file to read.
+  fs::remove(path_);
+  fs::create_symlink("/dev/zero", path_);
+  try {
+    pclist::ReadListFile(path_);
+    FAIL() << "/dev/zero was read as a list";
+  } catch (const pclist::Failure& failure) {
+    EXPECT_EQ(failure.what(), CannotOpen(path_));
+  }
+}
+
 TEST_F(ListFileTest, UnreadableFileFailsWhenPermissionsApply) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their mode";
   WriteBytes(path_, "[WGPCLIST]\r\n0\r\n");
