@@ -10,6 +10,7 @@
 #include <string>
 
 #include "companion.h"
+#include "listing.h"
 #include "source.h"
 #include "netprovider.h"
 #include "sockets.h"
@@ -140,6 +141,8 @@ class TForm1 : public QWidget {
   // The workgroup name at start-up: the browse list's, else the one most
   // WS-Discovery computers report, else the local Samba configuration's.
   std::string StartupWorkgroup();
+  // The listing engine, made at first use; it keeps the sources running.
+  discovery::Listing& ListingEngine();
   // The provider's resolver: the address handed over for the computer being
   // listed, else the companion library's nametoip.
   std::optional<std::string> HostAddress(const std::string& name);
@@ -162,4 +165,5 @@ class TForm1 : public QWidget {
     std::optional<std::string> address;
   };
   std::optional<HandedOver> handedOver_;
+  std::unique_ptr<discovery::Listing> listing_;
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace discovery {
 
@@ -14,10 +15,15 @@ enum class Origin { BrowseList, WsDiscovery, DnsSd, NodeStatus };
 
 // One computer as one source saw it. Texts are code page 932 bytes.
 struct Finding {
+  Finding(Origin o = Origin::BrowseList, std::string n = {}, std::string a = {}, std::string w = {}, std::string k = {})
+      : origin(o), name(std::move(n)), address(std::move(a)), workgroup(std::move(w)), key(std::move(k)) {}
   Origin origin = Origin::BrowseList;
   std::string name;       // the computer's name, no backslashes; never empty
   std::string address;    // IPv4 or IPv6 text; empty when the source gives none
   std::string workgroup;  // workgroup or domain; empty when unknown
+  // The computer's identity within its source (a WS-Discovery endpoint, a
+  // DNS-SD service); empty: its name.
+  std::string key;
 };
 
 // How one search ended.
@@ -38,6 +44,7 @@ class Source {
  public:
   using Found = std::function<void(const Finding&)>;
   using Done = std::function<void(Outcome)>;
+  using Gone = std::function<void(const std::string& key)>;
   virtual ~Source() = default;
 
   // Starts one search that lasts at most windowMs. found() is called for
@@ -48,6 +55,16 @@ class Source {
   virtual Outcome Start(int windowMs, Found found, Done done) = 0;
   // Ends a running search at once; done() is not called.
   virtual void Cancel() = 0;
+
+  // Follows announcements between searches, until the next Follow or the
+  // source's end: found() for a computer that announces itself, gone() with
+  // the key of one that says it leaves. Both are called from the event loop.
+  // False when the source has nothing to follow or cannot listen now.
+  virtual bool Follow(Found found, Gone gone) {
+    (void)found;
+    (void)gone;
+    return false;
+  }
 };
 
 // Asks single computers which workgroup they belong to, by unicast to the

@@ -46,6 +46,25 @@ void FakeSource::Cancel() {
   run_.reset();  // its pending timers go with it
 }
 
+bool FakeSource::Follow(Found found, Gone gone) {
+  if (found) ++follows;
+  followFound_ = std::move(found);
+  followGone_ = std::move(gone);
+  return !refuse_ && followFound_;
+}
+
+bool FakeSource::Announce(const discovery::Finding& finding) {
+  if (!followFound_) return false;
+  followFound_(finding);
+  return true;
+}
+
+bool FakeSource::Leave(const std::string& key) {
+  if (!followGone_) return false;
+  followGone_(key);
+  return true;
+}
+
 FakeNodeStatus& FakeNodeStatus::Answer(std::string address, int afterMs, std::string workgroup) {
   script_.push_back({std::move(address), afterMs, std::move(workgroup)});
   return *this;

@@ -5,6 +5,8 @@
 //   FakeSource wsd;
 //   wsd.Find(20, {Origin::WsDiscovery, "PC01", "10.0.0.1", "WG"}).EndAfter(100);
 //   wsd.Refuse(Outcome::NoInterface);   // Start says it cannot ask
+//   wsd.Announce({Origin::WsDiscovery, "PC02", "10.0.0.2", "WG", "urn:2"});  // a Hello, now
+//   wsd.Leave("urn:2");                                                     // its Bye
 #include <QObject>
 #include <memory>
 #include <optional>
@@ -23,8 +25,14 @@ class FakeSource final : public discovery::Source {
 
   discovery::Outcome Start(int windowMs, Found found, Done done) override;
   void Cancel() override;
+  bool Follow(Found found, Gone gone) override;
+
+  // What a followed source hears, delivered at once; false when nobody follows.
+  bool Announce(const discovery::Finding& finding);
+  bool Leave(const std::string& key);
 
   int starts = 0;
+  int follows = 0;
   int cancels = 0;
   int lastWindowMs = 0;
 
@@ -33,6 +41,8 @@ class FakeSource final : public discovery::Source {
   int endAfterMs_ = 0;
   std::optional<discovery::Outcome> refuse_;
   std::unique_ptr<QObject> run_;  // owns the pending timers of a search
+  Found followFound_;
+  Gone followGone_;
 };
 
 // Node status for tests: the addresses asked, and scripted answers that come

@@ -1,0 +1,424 @@
+#include "listing.h"
+
+#include <QElapsedTimer>
+#include <QNetworkInterface>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include "cp932.h"
+#include "merge.h"
+#include "names.h"
+#include "samba_conf.h"
+
+namespace discovery {
+
+namespace {
+
+constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
+constexpr size_t kMaxQueuedAsks = 1024;
+
+std::string Fold(const std::string& name) { return cp932::upperAscii(name); }
+
+// A browse list entry as a computer name; nothing for a name no other
+// source would take either (a control byte could split a list file line).
+std::optional<std::string> BrowseName(const std::string& entry) {
+  std::string name = cp932::removeBackslashes(entry);
+  if (name.empty()) return std::nullopt;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/') return std::nullopt;
+  return name;
+}
+
+std::string InterfaceText() {
+  std::string text;
+  for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+    if (!(iface.flags() & QNetworkInterface::IsUp)) continue;
+    text += iface.name().toStdString() + '/' + std::to_string(int(iface.flags())) + ':';
+    for (const QNetworkAddressEntry& entry : iface.addressEntries()) text += entry.ip().toString().toStdString() + ',';
+    text += ';';
+  }
+  return text;
+}
+
+}  // namespace
+
+// The listing being waited for on a cold table: it takes findings as they come.
+struct Listing::Active {
+  Merge merge;
+  std::function<void(const std::string&)> row;
+  void Take(const Finding& finding) {
+    if (const std::optional<std::string> caption = merge.Add(finding)) row(*caption);
+  }
+};
+
+struct Listing::Read {
+  bool done = false;  // the result is here (set on the event loop's thread)
+  std::optional<std::vector<std::string>> list;
+  std::atomic<bool> finished{false};  // the worker has returned
+};
+
+Listing::Listing(ListingDeps deps) : deps_(std::move(deps)) {
+  wsd_.source = deps_.wsDiscovery;
+  wsd_.origin = Origin::WsDiscovery;
+  dnsSd_.source = deps_.dnsSd;
+  dnsSd_.origin = Origin::DnsSd;
+  if (!deps_.interfaces) deps_.interfaces = InterfaceText;
+  tick_.setInterval(kTickMs);
+  connect(&tick_, &QTimer::timeout, this, &Listing::Tick);
+}
+
+Listing::~Listing() {
+  tick_.stop();
+  for (SourceState* s : {&wsd_, &dnsSd_}) {
+    if (!s->source) continue;
+    ++s->generation;
+    s->source->Cancel();
+    s->source->Follow({}, {});
+  }
+  if (deps_.nodeStatus) deps_.nodeStatus->Cancel();
+  // A read still running is waited for: it calls into the provider, which
+  // must not go before it (libsmbclient's own timeouts bound it).
+  for (std::thread& worker : workers_) worker.join();
+}
+
+qint64 Listing::Now() const {
+  if (deps_.now) return deps_.now();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void Listing::Start() {
+  if (started_) return;
+  started_ = true;
+  interfaces_ = deps_.interfaces();
+  Follow(wsd_);
+  Follow(dnsSd_);
+  StartSearches();
+  tick_.start();
+}
+
+void Listing::Follow(SourceState& s) {
+  if (!s.source) return;
+  const Origin origin = s.origin;
+  s.source->Follow([this](const Finding& f) { Seen(f); },
+                   [this, origin](const std::string& key) { Gone(origin, key); });
+}
+
+void Listing::StartSearches() {
+  lastProbe_ = Now();
+  StartSearch(wsd_);
+  StartSearch(dnsSd_);
+  if (!Running()) coldOver_ = true;
+}
+
+void Listing::StartSearch(SourceState& s) {
+  if (!s.source) return;
+  const unsigned generation = ++s.generation;
+  const qint64 started = Now();
+  s.running = true;
+  s.outcome = s.source->Start(
+      kWindowMs, [this](const Finding& f) { Seen(f); },
+      [this, &s, generation, started](Outcome outcome) {
+        if (generation == s.generation) SearchEnded(s, started, outcome);
+      });
+  s.running = s.outcome == Outcome::Answered;
+}
+
+void Listing::SearchEnded(SourceState& s, qint64 started, Outcome outcome) {
+  s.running = false;
+  s.outcome = outcome;
+  // Expiry: a computer that two searches in a row did not find has gone.
+  for (auto it = table_.begin(); it != table_.end();) {
+    Entry& e = it->second;
+    if (e.finding.origin == s.origin && e.seen < started && ++e.missed >= 2)
+      it = table_.erase(it);
+    else
+      ++it;
+  }
+  if (!Running()) coldOver_ = true;
+}
+
+bool Listing::Running() const { return wsd_.running || dnsSd_.running; }
+
+void Listing::Seen(const Finding& f) {
+  if (f.name.empty()) return;
+  const std::pair<int, std::string> key(static_cast<int>(f.origin), f.key.empty() ? f.name : f.key);
+  auto it = table_.find(key);
+  if (it == table_.end()) {
+    if (table_.size() >= kMaxComputers) Evict();
+    it = table_.emplace(key, Entry{f, Now(), 0, ++order_}).first;
+  } else {
+    it->second.finding = f;
+    it->second.seen = Now();
+    it->second.missed = 0;
+  }
+  if (active_) active_->Take(f);
+  // Found only by DNS-SD so far: its own answer to node status may place it.
+  if (f.origin == Origin::DnsSd && !f.address.empty() && !Placed(f)) AskWorkgroup(f.address);
+}
+
+void Listing::Gone(Origin origin, const std::string& key) { table_.erase({static_cast<int>(origin), key}); }
+
+void Listing::Evict() {
+  auto oldest = std::min_element(table_.begin(), table_.end(),
+                                 [](const auto& a, const auto& b) { return a.second.seen < b.second.seen; });
+  if (oldest != table_.end()) table_.erase(oldest);
+}
+
+void Listing::Expire(qint64 now) {
+  for (auto it = table_.begin(); it != table_.end();)
+    it = now - it->second.seen > kMaxAgeMs ? table_.erase(it) : std::next(it);
+  for (auto it = workgroupAt_.begin(); it != workgroupAt_.end();)
+    it = now - it->second.seen > kMaxAgeMs ? workgroupAt_.erase(it) : std::next(it);
+}
+
+bool Listing::Placed(const Finding& f) const {
+  if (workgroupAt_.count(f.address) || browsed_.count(Fold(f.name))) return true;
+  return std::any_of(table_.begin(), table_.end(), [&](const auto& item) {
+    const Finding& o = item.second.finding;
+    return !o.workgroup.empty() && (SameName(o.name, f.name) || (!f.address.empty() && o.address == f.address));
+  });
+}
+
+void Listing::AskWorkgroup(const std::string& address) {
+  if (!deps_.nodeStatus || asking_.count(address) || toAsk_.size() >= kMaxQueuedAsks) return;
+  asking_.insert(address);
+  toAsk_.push_back(address);
+  PumpAsks();
+}
+
+void Listing::PumpAsks() {
+  WorkgroupQuery* const q = deps_.nodeStatus;
+  if (!q || toAsk_.empty()) return;
+  if (!q->Waiting()) {
+    // The round before is over: its addresses may be asked again later.
+    asking_ = std::set<std::string>(toAsk_.begin(), toAsk_.end());
+    asksThisRound_ = 0;
+    q->Begin(kWindowMs,
+             [this](const std::string& address, const std::string& workgroup) { Answered(address, workgroup); });
+  }
+  while (!toAsk_.empty() && asksThisRound_ < kMaxAsksPerRound) {
+    const std::string address = std::move(toAsk_.front());
+    toAsk_.pop_front();
+    ++asksThisRound_;
+    q->Ask(address);
+  }
+}
+
+void Listing::Answered(const std::string& address, const std::string& workgroup) {
+  if (!workgroupAt_.count(address) && workgroupAt_.size() >= kMaxComputers) {
+    workgroupAt_.erase(std::min_element(workgroupAt_.begin(), workgroupAt_.end(),
+                                        [](const auto& a, const auto& b) { return a.second.seen < b.second.seen; }));
+  }
+  workgroupAt_[address] = Group{workgroup, Now()};
+  if (!active_) return;
+  for (const auto& [key, e] : table_)
+    if (e.finding.origin == Origin::DnsSd && e.finding.address == address)
+      active_->Take(Finding{Origin::NodeStatus, e.finding.name, address, workgroup, {}});
+}
+
+// The table into a listing, in the order the computers were first found;
+// a DNS-SD computer is followed by its node status answer.
+void Listing::Feed(Active& active) const {
+  std::vector<const Entry*> entries;
+  entries.reserve(table_.size());
+  for (const auto& item : table_) entries.push_back(&item.second);
+  std::sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
+  for (const Entry* e : entries) {
+    active.Take(e->finding);
+    if (e->finding.origin != Origin::DnsSd) continue;
+    const auto group = workgroupAt_.find(e->finding.address);
+    if (group != workgroupAt_.end())
+      active.Take(Finding{Origin::NodeStatus, e->finding.name, e->finding.address, group->second.workgroup, {}});
+  }
+}
+
+void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
+  QElapsedTimer clock;
+  clock.start();
+  QTimer bound;  // wakes the wait at the bound
+  bound.setSingleShot(true);
+  while (!done()) {
+    const qint64 left = boundMs - clock.elapsed();
+    if (left <= 0) break;
+    bound.start(static_cast<int>(left));
+    deps_.wait();
+  }
+}
+
+void Listing::Tick() {
+  const qint64 now = Now();
+  const std::string interfaces = deps_.interfaces();
+  if (interfaces != interfaces_) {
+    interfaces_ = interfaces;
+    reprobe_ = true;
+  }
+  // A changed interface set is asked again at once, but at most every
+  // kMinProbeGapMs however often it changes; a quiet table now and then.
+  if ((reprobe_ && now - lastProbe_ >= kMinProbeGapMs) || now - lastProbe_ >= kRefreshMs) {
+    if (reprobe_) {
+      Follow(wsd_);  // listens on the interfaces there are now
+      Follow(dnsSd_);
+    }
+    reprobe_ = false;
+    StartSearches();
+  }
+  Expire(now);
+  PumpAsks();
+}
+
+std::string Listing::StartupWorkgroup() {
+  QElapsedTimer clock;
+  clock.start();
+  Start();
+  if (deps_.browseWorkgroup) {
+    const std::optional<std::string> workgroup = deps_.browseWorkgroup();
+    if (workgroup && !workgroup->empty()) return *workgroup;
+  }
+  WaitUntil([this] { return coldOver_; }, kStartupWaitMs - clock.elapsed());
+  // A search that overran its window is not waited for again.
+  for (SourceState* s : {&wsd_, &dnsSd_}) {
+    if (!s->running) continue;
+    ++s->generation;
+    s->source->Cancel();
+    s->running = false;
+    s->outcome = Outcome::NoAnswer;
+  }
+  coldOver_ = true;
+  std::vector<Finding> found;
+  std::vector<const Entry*> entries;
+  for (const auto& item : table_)
+    if (item.second.finding.origin == Origin::WsDiscovery) entries.push_back(&item.second);
+  std::sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
+  for (const Entry* e : entries) found.push_back(e->finding);
+  std::string workgroup = MostReportedWorkgroup(found);
+  if (workgroup.empty() && !deps_.sambaConfigPath.empty()) workgroup = SambaWorkgroup(deps_.sambaConfigPath);
+  return workgroup;
+}
+
+QString Listing::Explain(const char* name, const SourceState& s, int elsewhere) const {
+  const QString source = QString::fromUtf8(name);
+  if (!s.source) return {};
+  Outcome outcome = s.outcome;
+  if (!CouldNotRun(outcome)) {
+    const bool any = std::any_of(table_.begin(), table_.end(),
+                                 [&](const auto& item) { return item.second.finding.origin == s.origin; });
+    outcome = any ? Outcome::Answered : Outcome::NoAnswer;
+  }
+  switch (outcome) {
+    case Outcome::NoInterface:
+      return source + QStringLiteral("送信先なし");
+    case Outcome::NoSocket:
+      return source + QStringLiteral("送信不可");
+    case Outcome::NoDaemon:
+      return QStringLiteral("mDNSデーモン停止中");
+    case Outcome::NoAnswer:
+      return source + QStringLiteral("応答なし");
+    case Outcome::Answered:
+      return source + QStringLiteral("は他WGの%1台のみ").arg(elsewhere);
+  }
+  return {};
+}
+
+Listing::Result Listing::List(const std::string& workgroup, const std::function<void(const std::string&)>& row) {
+  Start();
+  QElapsedTimer clock;
+  clock.start();
+  Active active{Merge(workgroup), row};
+
+  // The browse list is read on a worker; one read at a time, so a provider
+  // that hangs is not asked again while it does.
+  std::shared_ptr<Read> read;
+  if (!deps_.browseList) {
+    read = std::make_shared<Read>();
+    read->done = true;
+  } else if (!reading_ || reading_->finished) {
+    for (std::thread& w : workers_) w.join();
+    workers_.clear();
+    read = reading_ = std::make_shared<Read>();
+    workers_.emplace_back([this, browse = deps_.browseList, workgroup, read] {
+      std::optional<std::vector<std::string>> list;
+      try {
+        list = browse(workgroup);
+      } catch (...) {
+        list.reset();  // counts as a list that could not be read
+      }
+      QMetaObject::invokeMethod(
+          this,
+          [read, list = std::move(list)]() mutable {
+            read->list = std::move(list);
+            read->done = true;
+          },
+          Qt::QueuedConnection);
+      read->finished = true;
+    });
+  }
+  bool browseTaken = false;
+  auto takeBrowse = [&] {
+    if (browseTaken || !read || !read->done) return;
+    browseTaken = true;
+    if (!read->list) return;
+    browsed_.clear();
+    for (const std::string& entry : *read->list) {
+      const std::optional<std::string> name = BrowseName(entry);
+      if (!name) continue;
+      browsed_.insert(Fold(*name));
+      active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});
+    }
+  };
+
+  if (coldOver_) {
+    // Warm: the table as it is, beside the browse list; a new search
+    // refreshes the table for the next listing.
+    StartSearches();
+    WaitUntil([&] { return !read || read->done; }, kListingBoundMs);
+    takeBrowse();
+    Feed(active);
+  } else {
+    // Cold: rows as the first search windows find them.
+    struct Attach {
+      Active*& slot;
+      ~Attach() { slot = nullptr; }
+    } attach{active_};
+    active_ = &active;
+    Feed(active);
+    WaitUntil(
+        [&] {
+          takeBrowse();
+          return (!read || read->done) && !Running() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
+        },
+        kListingBoundMs);
+    takeBrowse();
+    active_ = nullptr;
+    for (SourceState* s : {&wsd_, &dnsSd_}) {
+      if (!s->running) continue;
+      ++s->generation;  // overran the bound: counts as not answering
+      s->source->Cancel();
+      s->running = false;
+      s->outcome = Outcome::NoAnswer;
+    }
+    coldOver_ = true;
+  }
+  for (const std::string& caption : active.merge.Finish()) row(caption);
+
+  Result result;
+  const bool browsed = read && read->done && read->list;
+  const bool wsdAsked = wsd_.source && !CouldNotRun(wsd_.outcome);
+  const bool dnsSdAsked = dnsSd_.source && !CouldNotRun(dnsSd_.outcome);
+  result.failed = !browsed && !wsdAsked && !dnsSdAsked;
+  if (active.merge.Rows() > 0) {
+    result.status = QStringLiteral("終了");
+    return result;
+  }
+  // Nothing found: one short line on what each source found or why it could not ask.
+  QStringList parts;
+  parts << (browsed ? QStringLiteral("ブラウズリスト0台") : QStringLiteral("ブラウズリストなし"));
+  for (const QString& part : {Explain("WSD", wsd_, active.merge.Elsewhere(Origin::WsDiscovery)),
+                              Explain("DNS-SD", dnsSd_, active.merge.Elsewhere(Origin::DnsSd))})
+    if (!part.isEmpty()) parts << part;
+  result.status = QStringLiteral("終了 (") + parts.join(QStringLiteral("、")) + QStringLiteral(")");
+  return result;
+}
+
+}  // namespace discovery

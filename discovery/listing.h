@@ -1,0 +1,146 @@
+#pragma once
+// The workgroup listing without widgets. The sources run from start-up and
+// keep a bounded table of the computers they know (search answers,
+// announcements, node status answers); a listing merges that table with a
+// fresh read of the browse list. Until the first search window is over the
+// table is cold, and a listing waits for the window as the sources answer.
+//
+// Everything runs on the thread of Qt's event loop except the browse list
+// read, which runs on a worker thread of its own and hands its result back
+// through the event loop.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "source.h"
+
+namespace discovery {
+
+// What the engine is given: the platform's sources and seams, or fakes.
+struct ListingDeps {
+  Source* wsDiscovery = nullptr;  // null: the platform has none
+  Source* dnsSd = nullptr;
+  WorkgroupQuery* nodeStatus = nullptr;  // null: workgroups are not asked
+  // A workgroup's browse list (entries as the provider gives them, "\\NAME");
+  // nothing when it cannot be opened. Runs on a worker thread.
+  std::function<std::optional<std::vector<std::string>>(const std::string& workgroup)> browseList;
+  // The workgroup the browse list names; empty or nothing when none.
+  std::function<std::optional<std::string>()> browseWorkgroup;
+  std::string sambaConfigPath;  // empty: none
+  // Waits for the next event from the event loop (the window's pump).
+  std::function<void()> wait;
+  // Milliseconds on a monotonic clock; default: a steady clock.
+  std::function<qint64()> now;
+  // A text that changes whenever the machine's interfaces or addresses do;
+  // default: read from the interface list.
+  std::function<std::string()> interfaces;
+};
+
+class Listing final : public QObject {
+ public:
+  // The table's bound: beyond it the computer seen longest ago makes room.
+  static constexpr size_t kMaxComputers = 1024;
+  static constexpr int kWindowMs = 1500;          // one search
+  static constexpr int kListingBoundMs = 2500;    // the longest a listing waits
+  static constexpr int kStartupWaitMs = 1500;     // the longest start-up waits
+  static constexpr int kTickMs = 2000;            // interface and expiry checks
+  static constexpr qint64 kMinProbeGapMs = 5000;  // probes after interface changes
+  static constexpr qint64 kRefreshMs = 10 * 60 * 1000;
+  static constexpr qint64 kMaxAgeMs = 30 * 60 * 1000;
+
+  explicit Listing(ListingDeps deps);
+  ~Listing() override;
+
+  // The sources begin: a first search each, and announcements from now on.
+  void Start();
+
+  // The workgroup name at start-up: the browse list's, else the one most
+  // WS-Discovery computers report, else the local Samba configuration's.
+  std::string StartupWorkgroup();
+
+  struct Result {
+    QString status;       // the status text: "終了", with the reasons when nothing was found
+    bool failed = false;  // no source could ask at all
+  };
+  // Lists one workgroup (bytes): row() for each computer as it becomes
+  // known (cold) or all at once (warm), never after this returns.
+  Result List(const std::string& workgroup, const std::function<void(const std::string&)>& row);
+
+  // The periodic check the timer runs: a changed interface set or an old
+  // table makes a new search; old entries go. Public for tests.
+  void Tick();
+
+  bool Warm() const { return coldOver_; }
+  size_t Known() const { return table_.size(); }
+
+ private:
+  struct SourceState {
+    Source* source = nullptr;
+    Origin origin = Origin::WsDiscovery;
+    Outcome outcome = Outcome::NoDaemon;
+    bool running = false;
+    unsigned generation = 0;  // tells an ended search's callbacks from the current one's
+  };
+  struct Entry {
+    Finding finding;
+    qint64 seen = 0;
+    int missed = 0;      // searches in a row that ended without it
+    uint64_t order = 0;  // first seen, for rows in the order found
+  };
+  struct Active;
+
+  qint64 Now() const;
+  void StartSearches();
+  void StartSearch(SourceState& s);
+  void SearchEnded(SourceState& s, qint64 started, Outcome outcome);
+  void Follow(SourceState& s);
+  void Seen(const Finding& finding);
+  void Gone(Origin origin, const std::string& key);
+  void Evict();
+  void Expire(qint64 now);
+  bool Placed(const Finding& finding) const;
+  void AskWorkgroup(const std::string& address);
+  void PumpAsks();
+  void Answered(const std::string& address, const std::string& workgroup);
+  void Feed(Active& active) const;
+  bool Running() const;
+  void WaitUntil(const std::function<bool()>& done, qint64 deadline);
+  QString Explain(const char* name, const SourceState& s, int elsewhere) const;
+
+  ListingDeps deps_;
+  SourceState wsd_, dnsSd_;
+  std::map<std::pair<int, std::string>, Entry> table_;  // (origin, key) -> entry
+  struct Group {
+    std::string workgroup;
+    qint64 seen = 0;
+  };
+  std::map<std::string, Group> workgroupAt_;  // node status answers by address
+  std::set<std::string> browsed_;             // names on the last browse list read (upper case)
+  std::deque<std::string> toAsk_;
+  std::set<std::string> asking_;  // queued or asked in the running round
+  int asksThisRound_ = 0;
+  uint64_t order_ = 0;
+  bool started_ = false;
+  bool coldOver_ = false;
+  qint64 lastProbe_ = 0;
+  bool reprobe_ = false;
+  std::string interfaces_;
+  QTimer tick_;
+  Active* active_ = nullptr;  // the cold listing being waited for
+
+  // The browse list read on a worker; one at a time.
+  struct Read;
+  std::shared_ptr<Read> reading_;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace discovery
