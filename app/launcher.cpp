@@ -1,9 +1,9 @@
 #include "launcher.h"
 
-#include <QRegularExpression>
 #include <QUrl>
 
 #include "cp932.h"
+#include "smb_auth.h"
 
 namespace {
 constexpr std::string_view kExplorer = "explorer.exe";
@@ -33,11 +33,10 @@ QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHos
     url += '/';
     if (host && userFor) {
       if (const std::string user = userFor(part); !user.empty()) {
-        QString text = QString::fromStdString(user);
-        // the URL form of DOMAIN\user (or DOMAIN, yen sign, user)
-        const qsizetype cut = text.indexOf(QRegularExpression(QStringLiteral("[\\\\\u00A5]")));
-        if (cut > 0) text[cut] = QChar(';');
-        url += QUrl::toPercentEncoding(text, ";") + '@';
+        // the URL form of DOMAIN\user: DOMAIN;user
+        const netinfo::DomainUser split = netinfo::SplitDomainUser(user);
+        const std::string text = split.domain.empty() ? user : split.domain + ';' + split.user;
+        url += QUrl::toPercentEncoding(QString::fromStdString(text), ";") + '@';
       }
     }
     host = false;
