@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "formlook.h"
+
 namespace {
 
 QLabel* Caption(QWidget* parent, const QString& text, QRect geometry) {
@@ -34,11 +36,7 @@ LoginDialog::LoginDialog(const netinfo::LoginRequest& request, QWidget* parent)
   setObjectName("LoginDialog");
   setWindowTitle(QStringLiteral("Mirelka"));
   setFixedSize(340, 178);
-  setAutoFillBackground(true);
-  setBackgroundRole(QPalette::Button);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  SetFormLook(this);
 
   const QString host = QString::fromUtf8(request.host.data(), static_cast<qsizetype>(request.host.size()));
   Message = Caption(this, QStringLiteral("%1 に接続するためのユーザー名とパスワードを入力してください。").arg(host),
