@@ -64,12 +64,35 @@ void TForm1::Button1Click() {
   TreeView1->expandAll();
 }
 
+namespace {
+
+// Each node keeps its name twice: the code page 932 bytes the command line
+// is made of, and the text the peer gave it (UTF-8), which it shows and the
+// file manager's URL is built from.
+constexpr int kBytesRole = Qt::UserRole;
+constexpr int kTextRole = Qt::UserRole + 1;
+
+// A node's name as bytes or as text; a node that keeps neither gives its
+// caption.
+std::string Role(const QTreeWidgetItem* item, int role) {
+  const QVariant value = item->data(0, role);
+  if (value.isValid()) return value.toByteArray().toStdString();
+  return role == kBytesRole ? Bytes(item->text(0)) : item->text(0).toUtf8().toStdString();
+}
+
+}  // namespace
+
 void TForm1::TreeView1DblClick() {
   const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
   if (selected.isEmpty()) return;
   const QTreeWidgetItem* node = selected.first();
   std::string path = "\\\\";
-  if (const QTreeWidgetItem* parent = node->parent()) path += Bytes(parent->text(0)) + "\\";
-  path += Bytes(node->text(0));
-  deps_.ui->Launch(ExplorerCommandLine(path));
+  std::string text = path;
+  if (const QTreeWidgetItem* parent = node->parent()) {
+    path += Role(parent, kBytesRole) + "\\";
+    text += Role(parent, kTextRole) + "\\";
+  }
+  path += Role(node, kBytesRole);
+  text += Role(node, kTextRole);
+  deps_.ui->Launch(ExplorerCommandLine(path), text);
 }

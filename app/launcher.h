@@ -13,10 +13,14 @@ std::string ExplorerCommandLine(const std::string& uncPath);
 using UserForHost = std::function<std::string(const std::string& host)>;
 
 // The smb:// URL (percent-encoded UTF-8) for the UNC path of such a command
-// line; empty when the command line is not one. With userFor, the user who
-// opened the computer goes before the host (smb://user@HOST/share,
-// "DOMAIN\user" as "DOMAIN;user"); a password never does.
-QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor = {});
+// line; empty when the command line is not one. uncText, when given, is the
+// same path as the peers name it (UTF-8): the URL is built from it, since
+// the command line's code page 932 cannot hold every share name. With
+// userFor, the user who opened the computer goes before the host
+// (smb://user@HOST/share, "DOMAIN\user" as "DOMAIN;user"); a password never does.
+QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor = {},
+                                const std::string& uncText = {});
 
-// Hands the command line to the platform; its outcome is not examined.
-void StartFileManager(const std::string& commandLine, const UserForHost& userFor = {});
+// Hands the command line, or the path as the peers name it (uncText, UTF-8;
+// may be empty), to the platform; its outcome is not examined.
+void StartFileManager(const std::string& commandLine, const std::string& uncText, const UserForHost& userFor = {});

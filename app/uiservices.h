@@ -24,7 +24,9 @@ class UiServices {
   // what is pending. Callers wait only on work that a timer bounds.
   virtual void WaitForMessages() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
   // Starts the file manager with the command line (code page 932 bytes).
-  virtual void Launch(const std::string& commandLine) = 0;
+  // uncText is the same path as the peers name it (UTF-8), which opens a
+  // share whose name the code page cannot hold; empty when there is none.
+  virtual void Launch(const std::string& commandLine, const std::string& uncText) = 0;
 };
 
 // userFor names the user who opened a computer, for the file manager's URL.

@@ -15,7 +15,9 @@ class DesktopUiServices final : public UiServices {
   void ErrorBox(const QString& text) override { Show(QMessageBox::Critical, text); }
   void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-  void Launch(const std::string& commandLine) override { StartFileManager(commandLine, userFor_); }
+  void Launch(const std::string& commandLine, const std::string& uncText) override {
+    StartFileManager(commandLine, uncText, userFor_);
+  }
 
  private:
   void Show(QMessageBox::Icon icon, const QString& text) {

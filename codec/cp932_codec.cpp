@@ -224,6 +224,35 @@ std::string toUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size() * 3);
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char32_t cp = utf16[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::u16string toUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char32_t cp : decodeCodePoints(bytes)) {
+    if (cp < 0x10000) {
+      out.push_back(static_cast<char16_t>(cp));
+    } else {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+  }
+  return out;
+}
+
 std::string fromUtf8Lossy(std::string_view utf8) {
   std::string out;
   encodeCodePoints(DecodeUtf8(utf8), &out, true);

@@ -33,6 +33,11 @@ bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy);
 std::string toUtf8(std::string_view bytes);
 std::string fromUtf8Lossy(std::string_view utf8);
 
+// Conversions for the platform's wide-character calls (UTF-16). An unpaired
+// surrogate, which a broken peer may send, becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view utf16);
+std::u16string toUtf16(std::string_view bytes);
+
 // Shorthand for fixed texts written in this source as UTF-8 literals.
 inline std::string text(const char* utf8) { return fromUtf8Lossy(utf8); }
 

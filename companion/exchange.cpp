@@ -106,7 +106,9 @@ bool AskAtOnce(std::vector<Asking>& askings, Timing timing) {
       wakeUp = std::min(wakeUp, nextSends[i]);
       if (sockets[i]) open.push_back(sockets[i].get());
     }
-    if (open.empty() && wakeUp == deadline) return false;  // every question flooded
+    // Every question so far flooded: with nothing to wait for, it is over;
+    // else the wait below only sleeps until the next question's turn.
+    if (open.empty() && wakeUp == deadline) return false;
     if (!sock::Udp::WaitAny(open, MillisecondsUntil(wakeUp))) continue;
     for (size_t i = 0; i < askings.size(); ++i) {
       if (!sockets[i]) continue;

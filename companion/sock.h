@@ -41,7 +41,8 @@ class Udp {
   // without a default route needs the interface, or sending fails.
   bool SetMulticastTtl(int ttl);
   bool SetMulticastInterface(const Ipv4& address);
-  // Waits up to timeoutMs until one of sockets has a datagram (or an error).
+  // Waits up to timeoutMs until one of sockets has a datagram (or an error);
+  // with no sockets it sleeps that long.
   static bool WaitAny(const std::vector<Udp*>& sockets, int timeoutMs);
   // Takes the next waiting datagram into buffer; false when none is waiting.
   bool Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint16_t& fromPort);

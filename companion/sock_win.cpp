@@ -71,6 +71,10 @@ bool Udp::SetMulticastInterface(const Ipv4& address) {
 }
 
 bool Udp::WaitAny(const std::vector<Udp*>& sockets, int timeoutMs) {
+  if (sockets.empty()) {  // WSAPoll fails at once on no sockets, where poll sleeps
+    Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));
+    return false;
+  }
   std::vector<WSAPOLLFD> pfds;
   for (const Udp* socket : sockets) pfds.push_back(WSAPOLLFD{AsSocket(socket->handle_), POLLRDNORM, 0});
   if (WSAPoll(pfds.data(), static_cast<ULONG>(pfds.size()), std::max(timeoutMs, 0)) <= 0) return false;

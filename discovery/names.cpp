@@ -1,5 +1,6 @@
 #include "names.h"
 
+#include "address.h"
 #include "cp932.h"
 
 namespace discovery {
@@ -17,38 +18,51 @@ std::string AddressText(const QHostAddress& address) {
   return plain.toString().toStdString();
 }
 
+bool Plausible(const QString& name) {
+  if (name.isEmpty()) return false;
+  for (const QChar c : name) {
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\') || c == QLatin1Char('/')) return false;
+  }
+  return true;
+}
+
+// Names the finding (whose address is set): its bytes, or its IPv4 address
+// when code page 932 cannot hold the name. False when it cannot be listed.
+bool Name(Finding& finding, const QString& name) {
+  finding.text = name.toStdString();
+  if (const std::optional<std::string> bytes = ComputerNameBytes(name)) {
+    finding.name = *bytes;
+    return true;
+  }
+  if (!Plausible(name) || cp932::canEncode(name) || !mirelka::ParseDotted(finding.address)) return false;
+  finding.name = finding.address;
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> ComputerNameBytes(const QString& name) {
-  if (name.isEmpty()) return std::nullopt;
-  for (const QChar c : name) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\') || c == QLatin1Char('/'))
-      return std::nullopt;
-  }
+  if (!Plausible(name)) return std::nullopt;
   std::string bytes;
   if (!cp932::encode(name, &bytes) || bytes.size() > kMaxNameBytes) return std::nullopt;
   return bytes;
 }
 
 std::optional<Finding> WsdFinding(const QString& name, const QString& workgroup, const QHostAddress& address) {
-  const std::optional<std::string> bytes = ComputerNameBytes(name);
-  if (!bytes) return std::nullopt;
   Finding finding;
   finding.origin = Origin::WsDiscovery;
-  finding.name = *bytes;
   finding.address = AddressText(address);
+  if (!Name(finding, name)) return std::nullopt;
   if (const std::optional<std::string> group = ComputerNameBytes(workgroup)) finding.workgroup = *group;
   return finding;
 }
 
 std::optional<Finding> DnsSdFinding(const QString& hostName, const QHostAddress& address) {
   const QString label = hostName.section(QLatin1Char('.'), 0, 0);
-  const std::optional<std::string> bytes = ComputerNameBytes(label);
-  if (!bytes) return std::nullopt;
   Finding finding;
   finding.origin = Origin::DnsSd;
-  finding.name = *bytes;
   if (!address.isNull()) finding.address = AddressText(address);
+  if (!Name(finding, label)) return std::nullopt;
   return finding;
 }
 

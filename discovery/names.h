@@ -1,7 +1,9 @@
 #pragma once
 // Names that other computers announce, turned into findings. A name is taken
-// only when it is a plausible computer name that code page 932 can hold:
-// not empty, at most 63 bytes, no control characters, no "\" or "/".
+// only when it is a plausible computer name: not empty, no control
+// characters, no "\" or "/", and as code page 932 at most 63 bytes. A name
+// code page 932 cannot hold still lists the computer, under its IPv4 address,
+// with the name the peer sent beside it.
 #include <QHostAddress>
 #include <QString>
 #include <optional>

@@ -24,6 +24,10 @@ struct Finding {
   // The computer's identity within its source (a WS-Discovery endpoint, a
   // DNS-SD service); empty: its name.
   std::string key;
+  // The name as the peer sent it (UTF-8); empty when the source gives only
+  // bytes (the browse list, node status). A name code page 932 cannot hold
+  // is kept only here, and the computer listed under its address.
+  std::string text;
 };
 
 // How one search ended.

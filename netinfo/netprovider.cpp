@@ -20,10 +20,10 @@ char* PlaceText(const char* text, char*& cursor) {
 }  // namespace
 
 uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
-                     const char* provider, void* buffer, uint32_t* bufferSize) {
+                     const char* provider, void* buffer, uint32_t* bufferSize, const char* remoteText) {
   if (!bufferSize) return kErrorInvalidParameter;
-  const size_t needed =
-      sizeof(NetResource) + TextSize(localName) + TextSize(remoteName) + TextSize(comment) + TextSize(provider);
+  const size_t needed = sizeof(NetResource) + TextSize(localName) + TextSize(remoteName) + TextSize(comment) +
+                        TextSize(provider) + TextSize(remoteText);
   if (!buffer || needed > *bufferSize) {
     *bufferSize = static_cast<uint32_t>(needed);
     return kErrorMoreData;
@@ -35,6 +35,7 @@ uint32_t WriteRecord(const NetResource& fields, const char* localName, const cha
   record.lpRemoteName = PlaceText(remoteName, cursor);
   record.lpComment = PlaceText(comment, cursor);
   record.lpProvider = PlaceText(provider, cursor);
+  record.lpRemoteText = PlaceText(remoteText, cursor);
   // memcpy rather than a cast: the caller's buffer need not be aligned.
   std::memcpy(bytes, &record, sizeof record);
   return kNoError;

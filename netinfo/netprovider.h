@@ -35,17 +35,22 @@ constexpr uint32_t kResourceTypePrint = 2;
 
 constexpr const char* kWindowsNetwork = "Microsoft Windows Network";
 
-// One record as the provider writes it: the shape of the platform's
-// NETRESOURCEA, the texts pointing into the same buffer after the record.
+// One record as the provider writes it: the fields of the platform's
+// NETRESOURCEA, the texts pointing into the same buffer after the record,
+// with one text more: the remote name as the peer gave it.
 struct NetResource {
   uint32_t dwScope = 0;
   uint32_t dwType = 0;
   uint32_t dwDisplayType = 0;
   uint32_t dwUsage = 0;
   char* lpLocalName = nullptr;
-  char* lpRemoteName = nullptr;
+  char* lpRemoteName = nullptr;  // code page 932: what the program keeps and saves
   char* lpComment = nullptr;
   char* lpProvider = nullptr;
+  // The same remote name in the peer's own text (UTF-8, as the peer sent it,
+  // unchecked), which alone names a share whose name code page 932 cannot
+  // hold; null when the provider has no other text than lpRemoteName.
+  char* lpRemoteText = nullptr;
 };
 
 // What a provider that lists a computer's shares by its address asks of its
@@ -93,6 +98,6 @@ std::unique_ptr<NetProvider> MakePlatformNetProvider();
 // *bufferSize to the size needed when they do not fit; never writes past
 // *bufferSize bytes. Null texts stay null pointers.
 uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
-                     const char* provider, void* buffer, uint32_t* bufferSize);
+                     const char* provider, void* buffer, uint32_t* bufferSize, const char* remoteText = nullptr);
 
 }  // namespace netinfo

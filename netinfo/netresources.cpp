@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "cp932_bytes.h"
+#include "cp932_codec.h"
 
 namespace netinfo {
 namespace {
@@ -27,16 +27,14 @@ NetResource ContainerRequest(char* remoteName, char* providerName) {
   return request;
 }
 
-// The first record's remote name. The text is trusted only as far as it lies
-// inside the buffer: a null pointer is an empty name, a pointer outside gives
-// nothing, and a text without NUL ends at the buffer's end.
-std::string FirstRemoteName(const ResultBuffer& buffer) {
-  NetResource record;
-  std::memcpy(&record, buffer.bytes, sizeof record);
+// A text of the first record. The text is trusted only as far as it lies
+// inside the buffer: a null pointer, or one outside, gives nothing, and a
+// text without NUL ends at the buffer's end.
+std::optional<std::string> TextInBuffer(const ResultBuffer& buffer, const char* pointer) {
   const auto begin = reinterpret_cast<uintptr_t>(buffer.bytes);
   const auto end = begin + sizeof buffer.bytes;
-  const auto text = reinterpret_cast<uintptr_t>(record.lpRemoteName);
-  if (text < begin || text >= end) return {};
+  const auto text = reinterpret_cast<uintptr_t>(pointer);
+  if (text < begin || text >= end) return std::nullopt;
   const unsigned char* start = buffer.bytes + (text - begin);
   const size_t room = end - text;
   const void* nul = std::memchr(start, 0, room);
@@ -44,10 +42,23 @@ std::string FirstRemoteName(const ResultBuffer& buffer) {
   return std::string(reinterpret_cast<const char*>(start), length);
 }
 
-// Opens the container and calls onName with each child's remote name until
-// the provider answers anything but success. False when the open failed.
-template <typename OnName>
-bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName, OnName onName) {
+NetResource FirstRecord(const ResultBuffer& buffer) {
+  NetResource record;
+  std::memcpy(&record, buffer.bytes, sizeof record);
+  return record;
+}
+
+// The first record's remote name; a missing one is an empty name.
+std::string FirstRemoteName(const ResultBuffer& buffer) {
+  return TextInBuffer(buffer, FirstRecord(buffer).lpRemoteName).value_or(std::string());
+}
+
+// Opens the container and calls onRecord with the buffer that holds each
+// child's record until the provider answers anything but success. False when
+// the open failed.
+template <typename OnRecord>
+bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+               OnRecord onRecord) {
   auto buffer = std::make_unique<ResultBuffer>();
   uint32_t bufferSize = kResultBufferSize;
   // Writable copies: the record's text fields are char*, and an empty name
@@ -61,7 +72,7 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
   // The provider writes back into both values; they are set once, not per call.
   uint32_t count = 1;
   while (provider.EnumResource(handle, &count, buffer->bytes, &bufferSize) == kNoError) {
-    onName(FirstRemoteName(*buffer));
+    onRecord(*buffer);
   }
   provider.CloseEnum(handle);
   return true;
@@ -71,14 +82,27 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
 
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       ResourceList& list) {
-  return Enumerate(provider, remoteName, providerName, [&list](std::string name) { list.push_back(std::move(name)); });
+  return Enumerate(provider, remoteName, providerName,
+                   [&list](const ResultBuffer& buffer) { list.push_back(FirstRemoteName(buffer)); });
+}
+
+bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+                      NamedResourceList& list) {
+  return Enumerate(provider, remoteName, providerName, [&list](const ResultBuffer& buffer) {
+    NamedResource named;
+    named.name = FirstRemoteName(buffer);
+    const std::optional<std::string> text = TextInBuffer(buffer, FirstRecord(buffer).lpRemoteText);
+    named.text = text ? *text : cp932::toUtf8(named.name);
+    list.push_back(std::move(named));
+  });
 }
 
 std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
   std::string last;
-  const bool opened = Enumerate(provider, std::string(), kWindowsNetwork, [&last, capacity](const std::string& name) {
-    last = cp932::removeBackslashes(name).substr(0, capacity);
-  });
+  const bool opened =
+      Enumerate(provider, std::string(), kWindowsNetwork, [&last, capacity](const ResultBuffer& buffer) {
+        last = cp932::removeBackslashes(FirstRemoteName(buffer)).substr(0, capacity);
+      });
   if (!opened) return std::nullopt;
   return last;
 }

@@ -196,6 +196,7 @@ class Context {
 struct Entry {
   NetResource fields;
   std::string remoteName;  // code page 932
+  std::string remoteText;  // the same as the library gave it: UTF-8
 };
 
 struct Enumeration {
@@ -218,6 +219,7 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
       f.dwDisplayType = kResourceDisplayTypeDomain;
       f.dwUsage = kResourceUsageContainer;
       entry->remoteName = name;
+      entry->remoteText = dirent.name;
       return true;
     case Level::kWorkgroup:
       if (dirent.smbc_type != SMBC_SERVER || name.empty()) return false;
@@ -225,6 +227,7 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
       f.dwDisplayType = kResourceDisplayTypeServer;
       f.dwUsage = kResourceUsageContainer;
       entry->remoteName = "\\\\" + name;
+      entry->remoteText = std::string("\\\\") + dirent.name;
       return true;
     case Level::kServer:
       if (dirent.smbc_type != SMBC_FILE_SHARE && dirent.smbc_type != SMBC_PRINTER_SHARE) return false;
@@ -233,6 +236,7 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
       f.dwDisplayType = kResourceDisplayTypeShare;
       f.dwUsage = kResourceUsageConnectable;
       entry->remoteName = "\\\\" + target.name + "\\" + name;
+      entry->remoteText = "\\\\" + cp932::toUtf8(target.name) + "\\" + dirent.name;
       return true;
     case Level::kNone:
       break;
@@ -336,8 +340,8 @@ class SmbProvider final : public NetProvider {
     auto* enumeration = static_cast<Enumeration*>(handle);
     if (enumeration->next >= enumeration->entries.size()) return kErrorNoMoreItems;
     const Entry& entry = enumeration->entries[enumeration->next];
-    const uint32_t result =
-        WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork, buffer, bufferSize);
+    const uint32_t result = WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork,
+                                        buffer, bufferSize, entry.remoteText.c_str());
     if (result != kNoError) return result;
     *count = 1;
     ++enumeration->next;

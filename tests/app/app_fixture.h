@@ -21,11 +21,15 @@ class RecordingUi final : public UiServices {
   void ErrorBox(const QString& text) override;
   void ProcessMessages() override;
   void WaitForMessages() override;
-  void Launch(const std::string& commandLine) override { launched.push_back(commandLine); }
+  void Launch(const std::string& commandLine, const std::string& uncText) override {
+    launched.push_back(commandLine);
+    launchedText.push_back(uncText);
+  }
 
   QStringList boxes;       // message boxes in order
   QStringList errorBoxes;  // error boxes in order
   std::vector<std::string> launched;
+  std::vector<std::string> launchedText;  // the path as the peers name it, UTF-8
   int pumps = 0;
   int waits = 0;
   std::function<void()> onPump;     // runs inside every pump and wait

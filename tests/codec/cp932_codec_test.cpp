@@ -123,6 +123,9 @@ TEST(Cp932Codec, Utf8BothWays) {
                                  "c\xED\xA0\x80"
                                  "d\xC0\xAF"),
             "a?b??c???d??");
+  // The wide calls' text: a pair is one character, an unpaired surrogate U+FFFD.
+  EXPECT_EQ(cp932::utf16ToUtf8(u"写真\U0001F600\xD800x\xDC00"), u8"写真😀\uFFFDx\uFFFD");
+  EXPECT_EQ(cp932::toUtf16("\x8B\xA4\x81\x60\xFF"), u"共～\xF7FF");
 }
 
 }  // namespace

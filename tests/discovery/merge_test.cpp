@@ -119,6 +119,17 @@ TEST(Names, OnlyPlausibleComputerNamesAreTaken) {
        {"", "a\\b", "a/b", "tab\there", "x123456789012345678901234567890123456789012345678901234567890123"})
     EXPECT_FALSE(discovery::ComputerNameBytes(QString::fromUtf8(bad))) << bad;
   EXPECT_FALSE(discovery::ComputerNameBytes(QString::fromUtf8("한국")));  // code page 932 cannot hold it
+  // Such a computer is listed under its IPv4 address with the name it sent;
+  // without one it cannot be listed. A WAVE DASH is the code page's own.
+  const auto wsd = discovery::WsdFinding(QString::fromUtf8("写真😀PC"), "WG", QHostAddress("10.0.0.7"));
+  ASSERT_TRUE(wsd);
+  EXPECT_EQ(wsd->name, "10.0.0.7");
+  EXPECT_EQ(wsd->text, u8"写真😀PC");
+  EXPECT_FALSE(discovery::DnsSdFinding(QString::fromUtf8("한국.local"), QHostAddress("fe80::1")));
+  const auto dash = discovery::DnsSdFinding(QString::fromUtf8("〜.local"), QHostAddress("10.0.0.8"));
+  ASSERT_TRUE(dash);
+  EXPECT_EQ(dash->name, "\x81\x60");
+  EXPECT_EQ(dash->text, u8"〜");
   // A double-byte character whose second byte is a Latin letter is not folded.
   EXPECT_FALSE(discovery::SameName("\x83\x61", "\x83\x41"));
   EXPECT_TRUE(discovery::SameName("pc01", "PC01"));

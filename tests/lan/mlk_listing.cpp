@@ -23,7 +23,7 @@ class QuietUi final : public UiServices {
   void MessageBox(const QString& text) override { std::fprintf(stderr, "box: %s\n", text.toUtf8().constData()); }
   void ErrorBox(const QString& text) override { MessageBox(text); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
-  void Launch(const std::string&) override {}
+  void Launch(const std::string&, const std::string&) override {}
 };
 
 }  // namespace

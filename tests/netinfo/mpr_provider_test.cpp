@@ -1,5 +1,5 @@
 // The Windows network provider backend on the system's own mpr. Wine has no
-// network provider installed: WNetOpenEnumA answers ERROR_NO_NETWORK there,
+// network provider installed: WNetOpenEnumW answers ERROR_NO_NETWORK there,
 // so the failure path runs for real and the enumeration is skipped by name.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ TEST(MprProvider, EnumeratesTheTopLevelOneRecordAtATime) {
   netinfo::NetProvider::Handle handle = nullptr;
   const uint32_t opened = net->OpenEnum(netinfo::kResourceGlobalNet, netinfo::kResourceTypeAny, 0, container, &handle);
   if (opened == netinfo::kErrorNoNetwork) {
-    GTEST_SKIP() << "WNetOpenEnumA: ERROR_NO_NETWORK (Wine installs no network provider)";
+    GTEST_SKIP() << "WNetOpenEnumW: ERROR_NO_NETWORK (Wine installs no network provider)";
   }
   ASSERT_EQ(opened, netinfo::kNoError);
   alignas(8) std::array<char, netinfo::kResultBufferSize> buffer;

@@ -162,6 +162,32 @@ TEST(EnumNetResources, RemoteNameIsReadOnlyInsideTheBuffer) {
   EXPECT_THAT(list, ElementsAre("", "", "ZZZZZ", ""));
 }
 
+TEST(EnumNetResources, NamedChildrenCarryThePeersTextOrTheirBytesAsUtf8) {
+  static char outside[] = "outside";
+  auto record = [](const char* bytes, const char* text) {
+    return [=](uint32_t*, void* b, uint32_t* s) {
+      return netinfo::WriteRecord({}, nullptr, bytes, nullptr, nullptr, b, s, text);
+    };
+  };
+  FakeProvider p;
+  p.AddCustom("\\\\PC", {record("\\\\PC\\\x81\x60", u8"\\\\PC\\〜"), record("\\\\PC\\\x83\x5C", nullptr),
+                         [](uint32_t*, void* b, uint32_t* s) {
+                           netinfo::NetResource f;
+                           netinfo::WriteRecord(f, nullptr, "\\\\PC\\?", nullptr, nullptr, b, s);
+                           std::memcpy(&f, b, sizeof f);
+                           f.lpRemoteText = outside;  // a careless provider's text is not read
+                           std::memcpy(b, &f, sizeof f);
+                           return netinfo::kNoError;
+                         }});
+  netinfo::NamedResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0].name, "\\\\PC\\\x81\x60");
+  EXPECT_EQ(list[0].text, u8"\\\\PC\\〜");
+  EXPECT_EQ(list[1].text, u8"\\\\PC\\ソ");
+  EXPECT_EQ(list[2].text, "\\\\PC\\?");
+}
+
 TEST(FindWorkgroupName, LastContainerWinsWithBackslashesRemoved) {
   FakeProvider p;
   p.Add("", {"FIRSTLONGERNAME", "\\\\SECOND", "W\\G"});

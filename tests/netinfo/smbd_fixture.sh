@@ -3,7 +3,8 @@
 # Meant to run inside a network namespace of its own (unshare --net).
 #   smbd_fixture.sh start DIR   -> prints smbd's pid once the port answers
 #   smbd_fixture.sh stop DIR    -> stops smbd and its RPC helpers by pid
-# Everything (config, state, pid files, shared folders) lives under DIR. With
+# Everything (config, state, pid files, shared folders) lives under DIR; a
+# test that wants more shares names them in DIR/extra-shares first. With
 # MLK_FIXTURE_OWNER set, smbd is also stopped once that process is gone.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
@@ -71,6 +72,12 @@ $(samba_private_dirs "$dir")
   printable = yes
   guest ok = yes
 CONF
+  # Shares a test adds: one name per line of DIR/extra-shares, bytes as they are.
+  if [ -f "$dir/extra-shares" ]; then
+    while IFS= read -r name; do
+      printf '[%s]\n  path = %s/share\n  guest ok = yes\n  read only = yes\n' "$name" "$dir" >>"$dir/smb.conf"
+    done <"$dir/extra-shares"
+  fi
   ip link set lo up 2>/dev/null || true
   setsid smbd -F --no-process-group --debug-stdout -d 1 -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
   echo $! >"$dir/smbd.pid"
