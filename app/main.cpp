@@ -8,6 +8,7 @@
 #include "cp932.h"
 #include "credentials.h"
 #include "formlook.h"
+#include "hardening.h"
 #include "listlocation.h"
 #include "netprovider.h"
 #include "samba_conf.h"
@@ -17,6 +18,8 @@
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
+  // Before anything can hold a password.
+  KeepSecretsOutOfCoreDumps();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
   // Desktops that match windows to menu entries by name find mirelka.desktop.

@@ -20,16 +20,6 @@ constexpr size_t kMaxQueuedAsks = 1024;
 
 std::string Fold(const std::string& name) { return cp932::upperAscii(name); }
 
-// A browse list entry as a computer name; nothing for a name no other
-// source would take either (a control byte could split a list file line).
-std::optional<std::string> BrowseName(const std::string& entry) {
-  std::string name = cp932::removeBackslashes(entry);
-  if (name.empty()) return std::nullopt;
-  for (const char c : name)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/') return std::nullopt;
-  return name;
-}
-
 std::string InterfaceText() {
   std::string text;
   for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
@@ -333,7 +323,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   if (!deps_.browseList) {
     read = std::make_shared<Read>();
     read->done = true;
-  } else if (!reading_ || reading_->finished) {
+  } else if (!reading_ || reading_->done || reading_->finished) {  // done: its worker is returning
     for (std::thread& w : workers_) w.join();
     workers_.clear();
     read = reading_ = std::make_shared<Read>();
@@ -361,7 +351,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
     if (!read->list) return;
     browsed_.clear();
     for (const std::string& entry : *read->list) {
-      const std::optional<std::string> name = BrowseName(entry);
+      const std::optional<std::string> name = BrowseListName(entry);
       if (!name) continue;
       browsed_.insert(Fold(*name));
       active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});

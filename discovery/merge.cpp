@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cp932.h"
 #include "names.h"
 
 namespace discovery {
@@ -16,22 +17,31 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 Merge::Merge(std::string workgroup) : workgroup_(std::move(workgroup)) {}
 
-Merge::Computer* Merge::Find(const Finding& f) {
-  return const_cast<Computer*>(static_cast<const Merge*>(this)->Find(f));
+std::optional<size_t> Merge::Find(const Finding& f) const {
+  std::optional<size_t> found;
+  const auto name = byName_.find(cp932::upperAscii(f.name));
+  if (name != byName_.end()) found = name->second;
+  if (!f.address.empty()) {
+    const auto address = byAddress_.find(f.address);
+    if (address != byAddress_.end() && (!found || address->second < *found)) found = address->second;
+  }
+  return found;
 }
 
-const Merge::Computer* Merge::Find(const Finding& f) const {
-  for (const Computer& c : computers_) {
-    if (Contains(c.names, f.name)) return &c;
-    if (!f.address.empty() && std::find(c.addresses.begin(), c.addresses.end(), f.address) != c.addresses.end())
-      return &c;
+void Merge::Index(size_t index, const Finding& f) {
+  Computer& c = computers_[index];
+  if (!Contains(c.names, f.name)) c.names.push_back(f.name);
+  byName_.emplace(cp932::upperAscii(f.name), index);  // an earlier computer keeps the name
+  if (!f.address.empty()) {
+    byAddress_.emplace(f.address, index);
+    if (std::find(c.addresses.begin(), c.addresses.end(), f.address) == c.addresses.end())
+      c.addresses.push_back(f.address);
   }
-  return nullptr;
 }
 
 bool Merge::Placed(const Finding& f) const {
-  const Computer* c = Find(f);
-  return c && c->workgroup;
+  const std::optional<size_t> c = Find(f);
+  return c && computers_[*c].workgroup;
 }
 
 bool Merge::Listed(const Computer& c) const { return c.workgroup && SameName(*c.workgroup, workgroup_); }
@@ -44,16 +54,13 @@ std::optional<std::string> Merge::Add(const Finding& f) {
   else if (!f.workgroup.empty())
     workgroup = f.workgroup;
 
-  Computer* c = Find(f);
-  if (!c) {
+  std::optional<size_t> index = Find(f);
+  if (!index) {
+    index = computers_.size();
     computers_.emplace_back();
-    c = &computers_.back();
-    c->names.push_back(f.name);
-  } else if (!Contains(c->names, f.name)) {
-    c->names.push_back(f.name);
   }
-  if (!f.address.empty() && std::find(c->addresses.begin(), c->addresses.end(), f.address) == c->addresses.end())
-    c->addresses.push_back(f.address);
+  Index(*index, f);
+  Computer* c = &computers_[*index];
   if (std::find(c->origins.begin(), c->origins.end(), f.origin) == c->origins.end()) c->origins.push_back(f.origin);
   // The first source that knows the workgroup decides it.
   if (!c->workgroup && workgroup) c->workgroup = workgroup;

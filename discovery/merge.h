@@ -5,6 +5,7 @@
 // when that is known, under every workgroup when it cannot be known.
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "source.h"
@@ -40,12 +41,16 @@ class Merge {
     std::vector<Origin> origins;
     bool shown = false;
   };
-  Computer* Find(const Finding& finding);
-  const Computer* Find(const Finding& finding) const;
+  // The first computer (in the order found) that has the finding's name or
+  // address; the indexes keep this a lookup, however many there are.
+  std::optional<size_t> Find(const Finding& finding) const;
+  void Index(size_t computer, const Finding& finding);
   bool Listed(const Computer& c) const;
 
   std::string workgroup_;
   std::vector<Computer> computers_;
+  std::unordered_map<std::string, size_t> byName_;     // folded name -> first computer with it
+  std::unordered_map<std::string, size_t> byAddress_;  // address -> first computer with it
   int rows_ = 0;
 };
 

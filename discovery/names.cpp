@@ -66,6 +66,15 @@ std::optional<Finding> DnsSdFinding(const QString& hostName, const QHostAddress&
   return finding;
 }
 
+std::optional<std::string> BrowseListName(const std::string& entry) {
+  std::string name = cp932::removeBackslashes(entry);
+  if (name.empty() || name.size() > kMaxNameBytes) return std::nullopt;
+  // Bytes below 0x40 are never the second byte of a double-byte character.
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/') return std::nullopt;
+  return name;
+}
+
 bool SameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && cp932::upperAscii(a) == cp932::upperAscii(b);
 }

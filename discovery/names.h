@@ -23,6 +23,10 @@ std::optional<Finding> WsdFinding(const QString& name, const QString& workgroup,
 // first label.
 std::optional<Finding> DnsSdFinding(const QString& hostName, const QHostAddress& address);
 
+// A browse list entry ("\\NAME", bytes) as a computer name, by the same
+// rules: a control byte could split a line of the list file.
+std::optional<std::string> BrowseListName(const std::string& entry);
+
 // Whether two names or workgroups are the same one: ASCII letters compare
 // without case, the second byte of a double-byte character as it is.
 bool SameName(const std::string& a, const std::string& b);

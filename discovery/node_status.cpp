@@ -138,7 +138,11 @@ void NodeStatusQuery::Read() {
       Close(i);
       if (const std::optional<std::string> workgroup = nb::PickWorkgroupName(names)) {
         const Answer answer = answer_;  // the call may end the round, and with it answer_
-        answer(std::string(q.text), *workgroup);
+        try {
+          answer(std::string(q.text), *workgroup);
+        } catch (...) {
+          qWarning("mirelka: a node status answer could not be taken");  // never through the event loop
+        }
         if (round != round_) return;  // the answer ended the round
       }
       break;

@@ -1,33 +1,24 @@
 #pragma once
-// The part every discovery source shares: it owns the running search and
-// the ones it has stopped. A search may end from inside one of its own
-// callbacks, so a cancelled search is only stopped here and deleted at the
-// next start or with its owner, never from inside itself.
+// The Source every discovery source is: it owns the running search and ends
+// it. A search may end, or a new one start, from inside one of the search's
+// own callbacks, so a stopped search is deleted from the event loop, never
+// from inside itself.
 //
-// Search is the source's own class: Search(Found, Done), Open() -> Outcome,
-// Begin(windowMs), Stop(). It may be incomplete where the owner is declared;
-// the members are instantiated where it is complete.
+// Search is the source's own QObject: Open() -> Outcome, Begin(windowMs),
+// Stop(); the source makes it in Make().
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "source.h"
 
 namespace discovery {
 
 template <class Search>
-class SearchOwner {
+class SearchSource : public Source {
  public:
-  void Cancel() {
-    if (!search_) return;
-    search_->Stop();
-    retired_.push_back(std::move(search_));
-  }
-
-  Outcome Start(int windowMs, Source::Found found, Source::Done done) {
+  Outcome Start(int windowMs, Found found, Done done) override {
     Cancel();
-    retired_.clear();
-    auto search = std::make_unique<Search>(std::move(found), [this, done = std::move(done)](Outcome outcome) {
+    std::unique_ptr<Search> search = Make(std::move(found), [this, done = std::move(done)](Outcome outcome) {
       Cancel();
       done(outcome);
     });
@@ -38,9 +29,18 @@ class SearchOwner {
     return Outcome::Answered;
   }
 
+  void Cancel() override {
+    if (!search_) return;
+    search_->Stop();
+    search_.release()->deleteLater();
+  }
+
+ protected:
+  // A new search that reports through found and ends through done.
+  virtual std::unique_ptr<Search> Make(Found found, Done done) = 0;
+
  private:
   std::unique_ptr<Search> search_;
-  std::vector<std::unique_ptr<Search>> retired_;
 };
 
 }  // namespace discovery

@@ -114,7 +114,8 @@ class Reader {
       }
     }
     if (r_.hasError() || m_.messageId.isEmpty()) return std::nullopt;
-    const bool matchBody = m_.kind == Kind::ProbeMatches || m_.kind == Kind::ResolveMatches;
+    const bool matchBody = m_.kind == Kind::ProbeMatches || m_.kind == Kind::ResolveMatches || m_.kind == Kind::Hello ||
+                           m_.kind == Kind::Bye;
     if (!matchBody) m_.matches.clear();
     if (m_.kind != Kind::GetResponse) m_.hosts.clear();
     return m_;
@@ -137,7 +138,7 @@ class Reader {
       if (name.local == QLatin1String("RelatesTo")) return Leaf(&m_.relatesTo);
     }
     // ProbeMatch / ResolveMatch.
-    if (parent && (name.is(kWsd, "ProbeMatch") || name.is(kWsd, "ResolveMatch"))) {
+    if (parent && IsMatch(name)) {
       if (m_.matches.size() >= kMaxMatches) return false;
       m_.matches.emplace_back();
     }
@@ -179,7 +180,9 @@ class Reader {
     return true;
   }
 
-  static bool IsMatch(const Name& n) { return n.is(kWsd, "ProbeMatch") || n.is(kWsd, "ResolveMatch"); }
+  static bool IsMatch(const Name& n) {
+    return n.is(kWsd, "ProbeMatch") || n.is(kWsd, "ResolveMatch") || n.is(kWsd, "Hello") || n.is(kWsd, "Bye");
+  }
   bool InMatch() const {
     return std::any_of(path_.begin(), path_.end(), [](const Name& n) { return IsMatch(n); });
   }
@@ -198,6 +201,10 @@ class Reader {
       m_.kind = Kind::ResolveMatches;
     else if (action_ == kGetResponseAction)
       m_.kind = Kind::GetResponse;
+    else if (action_ == Action("Hello"))
+      m_.kind = Kind::Hello;
+    else if (action_ == Action("Bye"))
+      m_.kind = Kind::Bye;
     return true;
   }
 

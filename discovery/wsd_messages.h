@@ -13,6 +13,7 @@ namespace discovery::wsd {
 
 constexpr int kMaxMessageBytes = 32767;
 constexpr quint16 kPort = 3702;
+constexpr int kMetadataPort = 5357;     // the only port metadata is fetched from
 extern const char* const kMulticastV4;  // 239.255.255.250
 extern const char* const kMulticastV6;  // ff02::c
 
@@ -26,7 +27,7 @@ QByteArray BuildGet(const QString& messageId, const QString& endpoint);
 // A fresh "urn:uuid:..." message identifier.
 QString NewMessageId();
 
-// One ProbeMatch or ResolveMatch.
+// One ProbeMatch, ResolveMatch, Hello or Bye.
 struct Match {
   QString endpoint;       // EndpointReference/Address
   bool computer = false;  // Types hold pub:Computer
@@ -39,13 +40,13 @@ struct Host {
   QString computerText;   // the pub:Computer text, e.g. "NAME/Workgroup:WG"
 };
 
-enum class Kind { Other, ProbeMatches, ResolveMatches, GetResponse };
+enum class Kind { Other, ProbeMatches, ResolveMatches, GetResponse, Hello, Bye };
 
 struct Message {
   Kind kind = Kind::Other;
   QString messageId;
   QString relatesTo;
-  std::vector<Match> matches;  // ProbeMatches and ResolveMatches
+  std::vector<Match> matches;  // ProbeMatches, ResolveMatches, Hello and Bye (one)
   std::vector<Host> hosts;     // GetResponse
 };
 

@@ -9,22 +9,34 @@ namespace discovery::wsd {
 
 namespace {
 
-// The URL among xaddrs that points at `from` itself, rewritten to that very
-// address; a forged answer must not make us send requests anywhere else.
+// The URL among xaddrs that points at `from` itself on the metadata port,
+// rewritten to that very address; a forged answer must not make us send
+// requests to any other host or service.
 std::optional<QUrl> XAddrOnSender(const QStringList& xaddrs, const QHostAddress& from) {
   for (const QString& text : xaddrs) {
     QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != QLatin1String("http") || !url.userInfo().isEmpty()) continue;
+    if (!url.isValid() || url.scheme() != QLatin1String("http") || !url.userInfo().isEmpty() ||
+        url.port() != kMetadataPort)
+      continue;
     const QHostAddress host(url.host());
     if (host.isNull() || host.protocol() != from.protocol()) continue;
     // The same address; an IPv6 scope is the sender's, the URL seldom has one.
     const Q_IPV6ADDR a = host.toIPv6Address(), b = from.toIPv6Address();
     if (std::memcmp(&a, &b, sizeof a) != 0) continue;
     url.setHost(from.toString());  // keeps an IPv6 link-local scope
-    if (url.port() < 0) url.setPort(80);
     return url;
   }
   return std::nullopt;
+}
+
+Session::Fetch MakeFetch(const QUrl& url, const QString& endpoint, const QHostAddress& from) {
+  Session::Fetch fetch;
+  fetch.url = url;
+  fetch.endpoint = endpoint;
+  fetch.messageId = NewMessageId();
+  fetch.body = BuildGet(fetch.messageId, endpoint);
+  fetch.host = from;
+  return fetch;
 }
 
 }  // namespace
@@ -75,16 +87,26 @@ Session::Actions Session::OnDatagram(const QByteArray& bytes, const QHostAddress
     const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from);
     if (!url) continue;
     endpoints_.insert(match.endpoint, true);
-    Fetch fetch;
-    fetch.url = *url;
-    fetch.endpoint = match.endpoint;
-    fetch.messageId = NewMessageId();
-    fetch.body = BuildGet(fetch.messageId, match.endpoint);
-    fetch.host = from;
-    actions.fetches.push_back(std::move(fetch));
+    actions.fetches.push_back(MakeFetch(*url, match.endpoint, from));
   }
   if (!actions.resolves.empty() || !actions.fetches.empty()) seenIds_.insert(message->messageId);
   return actions;
+}
+
+Session::Heard Session::OnAnnouncement(const QByteArray& bytes, const QHostAddress& from) const {
+  Heard heard;
+  const std::optional<Message> message = Parse(bytes);
+  if (!message || message->matches.empty()) return heard;
+  const Match& match = message->matches.front();
+  if (match.endpoint.isEmpty() || match.endpoint.size() > 512) return heard;
+  if (message->kind == Kind::Bye) {
+    heard.bye = match.endpoint;
+  } else if (message->kind == Kind::Hello && match.computer) {
+    // A Hello without an address on its sender is left to the next search.
+    if (const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from))
+      heard.fetch = MakeFetch(*url, match.endpoint, from);
+  }
+  return heard;
 }
 
 std::optional<Computer> Session::OnMetadata(const Fetch& fetch, const QByteArray& body) const {

@@ -48,6 +48,13 @@ class Session {
 
   // One datagram that came from `from`.
   Actions OnDatagram(const QByteArray& bytes, const QHostAddress& from);
+  // A Hello or Bye heard between searches: the metadata to fetch for a
+  // computer that says hello, or the endpoint that says goodbye.
+  struct Heard {
+    std::optional<Fetch> fetch;
+    QString bye;
+  };
+  Heard OnAnnouncement(const QByteArray& bytes, const QHostAddress& from) const;
   // The body an HTTP POST of `fetch` brought back.
   std::optional<Computer> OnMetadata(const Fetch& fetch, const QByteArray& body) const;
 

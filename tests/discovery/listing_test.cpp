@@ -58,6 +58,7 @@ TEST(Listing, ColdWaitsForTheWindowWarmAnswersAtOnceAndAddsNothingAfter) {
   Engine e;
   e.wsd.Find(30, {W, "WIN11", "10.0.0.2", "WG", "urn:1"}).EndAfter(60);
   e.dnsSd.EndAfter(10);
+  e.browse.push_back("\\\\EVIL\r\n[WGPCLIST]");  // a line break would split the list file
   e.Make();
   EXPECT_EQ(e.List(), (std::vector<std::string>{"PC01", "WIN11"}));  // cold: the first window is waited for
   EXPECT_EQ(e.wsd.starts, 1);

@@ -113,6 +113,12 @@ TEST(WsDiscovery, ForgedAndHostileAnswersComeToNothing) {
        [](const Resolving& r) { return Replace(r.Answer(), "http://", "http://user:pw@"); }},
       {"ResolveMatch naming a host by name", true,
        [](const Resolving& r) { return Replace(r.Answer(), "10\\.99\\.0\\.1", "localhost"); }},
+      // Only the metadata port: never another service of the same host.
+      {"ResolveMatch naming the sender's port 80", true,
+       [](const Resolving& r) { return Replace(r.Answer(), ":5357/", ":80/"); }},
+      {"ResolveMatch naming the sender's port 9100", true,
+       [](const Resolving& r) { return Replace(r.Answer(), ":5357/", ":9100/"); }},
+      {"ResolveMatch naming no port", true, [](const Resolving& r) { return Replace(r.Answer(), ":5357/", "/"); }},
   };
   for (const Case& c : cases) {
     Resolving r;
@@ -125,6 +131,28 @@ TEST(WsDiscovery, ForgedAndHostileAnswersComeToNothing) {
       EXPECT_EQ(s.OnDatagram(r.Answer(), kHost).fetches.size(), 1u) << c.what << ": the real answer still counts";
     }
   }
+}
+
+// Hello and Bye as wsdd sends them: the resolve answer's match under another action.
+TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
+  const QByteArray resolveMatch = Load("wsdd-resolvematch.xml");
+  auto announce = [&](const char* action, const char* from = "ResolveMatch") {
+    QByteArray bytes = Replace(resolveMatch, "discovery/ResolveMatches", QStringLiteral("discovery/") + action);
+    bytes = Replace(bytes, "<wsa:RelatesTo>[^<]*</wsa:RelatesTo>", "");
+    bytes = Replace(bytes, "<wsd:ResolveMatches>|</wsd:ResolveMatches>", "");
+    return Replace(bytes, (QStringLiteral("wsd:") + from).toUtf8().constData(), QStringLiteral("wsd:") + action);
+  };
+  const Session session;
+  const Session::Heard hello = session.OnAnnouncement(announce("Hello"), kHost);
+  ASSERT_TRUE(hello.fetch);
+  EXPECT_EQ(hello.fetch->url, QUrl("http://10.99.0.1:5357/0f5c1d2e-6b1a-4c9e-9a0e-3b2f4c5d6e7f"));
+  EXPECT_EQ(hello.fetch->endpoint, kEndpoint);
+  EXPECT_FALSE(session.OnAnnouncement(announce("Hello"), QHostAddress("10.99.0.66")).fetch);  // forged sender
+  EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), ":5357/", ":9100/"), kHost).fetch);
+  EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), "pub:Computer", "wprt:Printer"), kHost).fetch);
+  EXPECT_EQ(session.OnAnnouncement(announce("Bye"), kHost).bye, kEndpoint);
+  EXPECT_TRUE(session.OnAnnouncement(resolveMatch, kHost).bye.isEmpty());  // not an announcement
+  EXPECT_FALSE(session.OnAnnouncement(resolveMatch, kHost).fetch);
 }
 
 TEST(WsDiscovery, AFloodStaysBounded) {

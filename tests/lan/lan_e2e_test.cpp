@@ -477,6 +477,47 @@ TEST(LanFlood, AFloodOfAnswersEndsTheNameQueryWithinItsBound) {
   EXPECT_EQ(buffer.Output(), kMember2.toStdString());
 }
 
+// A click after the first search window: the rows at once from what the
+// sources already know, and nothing appended afterwards.
+TEST_F(LanWindow, WarmListingAnswersFromTheLiveTable) {
+  auto w = Open();
+  QTest::qWait(2500);  // the first window is over, node status answered
+  Click(w->Button5);
+  EXPECT_EQ(w->Status(), "終了");
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_EQ(Set(rows), kTestgroup);
+  EXPECT_EQ(rows.size(), int(kTestgroup.size())) << rows.join(",").toStdString();
+  QTest::qWait(2000);  // the new search's answers go to the table, not to the rows
+  EXPECT_EQ(Captions(w->ListView3), rows);
+}
+
+// HELLOPC's wsdd says Hello and, stopped, Bye; MDNSHOST's smbd, stopped,
+// withdraws its DNS-SD service. Each shows in the next listing without a
+// search in between.
+TEST_F(LanWindow, HelloByeAndAWithdrawnServiceReachTheNextListing) {
+  struct Restore {
+    ~Restore() {
+      LanScript("hello-down");
+      LanScript("restore-dnssd");
+    }
+  } restore;
+  auto w = Open();
+  QTest::qWait(2500);
+  ASSERT_EQ(LanScript("hello-up"), 0);
+  QTest::qWait(3000);  // the Hello and the metadata fetched from its sender
+  Click(w->Button5);
+  EXPECT_TRUE(Captions(w->ListView3).contains("HELLOPC")) << Captions(w->ListView3).join(",").toStdString();
+
+  ASSERT_EQ(LanScript("hello-down"), 0);
+  ASSERT_EQ(LanScript("withdraw-dnssd"), 0);
+  QTest::qWait(3000);
+  Click(w->Button5);
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_FALSE(rows.contains("HELLOPC")) << rows.join(",").toStdString();
+  EXPECT_FALSE(rows.contains("mdnshost")) << rows.join(",").toStdString();
+  EXPECT_TRUE(rows.contains("WSDHOST")) << rows.join(",").toStdString();
+}
+
 // The same window on a LAN where nobody answers: run-e2e.sh runs this case
 // alone in a namespace of its own whose one interface leads nowhere and with
 // no mDNS daemon to ask.

@@ -12,6 +12,13 @@
 #                                 (broken packets, then its address) and node
 #                                 status (broken packets, then GARBLEOK), or
 #                                 in "all" every query the client sends
+#   testlan.sh hello-up|hello-down
+#                                 start HELLOPC's wsdd (it says Hello) or stop
+#                                 it (it says Bye)
+#   testlan.sh withdraw-dnssd|restore-dnssd
+#                                 stop MDNSHOST's smbd (its DNS-SD service is
+#                                 withdrawn) or start it again and wait until
+#                                 the service is seen
 #   testlan.sh status             print the hosts
 #
 # The hosts (10.231.0.0/24; the client is .100, MLKCLIENT in TESTGROUP):
@@ -33,6 +40,7 @@
 #                  avahi-daemon, host name mdnshost.local (mDNS both ways);
 #                  node status sent to it gets garbage, then a table holding
 #                  only the group TESTGROUP (nbgarbage.py --status-only)
+#   HELLOPC  .34   no SMB: only a wsdd (TESTGROUP) the tests start and stop
 #   FLOODER  .67   queries for FLOODME (NetBIOS, LLMNR, mDNS) get a second
 #                  of the largest answers there are, costly to read and
 #                  naming no address (see floodpeer.py)
@@ -78,7 +86,8 @@ LLMNRPC $NET.32 - llmnr
 LOCKED $NET.15 TESTGROUP locked
 ADDC $NET.16 MLK dc
 DROPPER $NET.17 - dropper
-FLOODER $NET.67 - flood"
+FLOODER $NET.67 - flood
+HELLOPC $NET.34 TESTGROUP hello"
 LLMNR_FORGER=$NET.33
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
@@ -519,6 +528,11 @@ start_modern() {
   start_flooder
 }
 
+start_mdns_smbd() {
+  spawn MDNSHOST smbd env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of MDNSHOST)" /usr/sbin/smbd --foreground \
+    --no-process-group -s "$(hostdir MDNSHOST)/smb.conf" -l "$(hostdir MDNSHOST)/log"
+}
+
 # --- readiness --------------------------------------------------------------
 
 deadline_passed() { [ "$SECONDS" -ge "$1" ]; }
@@ -648,7 +662,7 @@ cmd_start() {
   write_client_files
   local name addr wg role
   while read -r name addr wg role; do
-    if [ "$role" != garbage ] && [ "$role" != llmnr ] && [ "$role" != flood ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
+    if [ "$role" != garbage ] && [ "$role" != llmnr ] && [ "$role" != flood ] && [ "$role" != hello ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
   done <<<"$HOSTS"
 
   start_samba WGMASTER nmbd
@@ -663,8 +677,7 @@ cmd_start() {
   start_modern
   # MDNSHOST's smbd registers its service once its avahi-daemon is up.
   wait_avahi MDNSHOST "$deadline"
-  spawn MDNSHOST smbd env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of MDNSHOST)" /usr/sbin/smbd --foreground \
-    --no-process-group -s "$(hostdir MDNSHOST)/smb.conf" -l "$(hostdir MDNSHOST)/log"
+  start_mdns_smbd
   wait_master TESTGROUP "$(host_field WGMASTER 2)" "$deadline"
   log "master browser elected after $((SECONDS - t0)) s"
   # Members announce themselves fastest once the master has won.
@@ -771,6 +784,28 @@ stop_pids() {
   kill -KILL "${live[@]}" 2>/dev/null || true
 }
 
+# A daemon a test stops: the recorded PID, signalled and forgotten.
+stop_recorded() {  # NAME WHAT
+  local pid
+  pid=$(awk -v n="$1" -v w="$2" '$2 == n && $3 == w { print $1 }' "$RUN/pids" | tail -n 1)
+  if [ -n "$pid" ] && in_lan_ns "$pid" "$(ns_of "$1")"; then stop_pids "$pid"; fi
+  sed -i "/ $1 $2\$/d" "$RUN/pids"
+}
+
+cmd_hello_up() {
+  if grep -q ' HELLOPC wsdd$' "$RUN/pids"; then return 0; fi
+  start_wsdd HELLOPC TESTGROUP
+  wait_listening HELLOPC t 5357 $((SECONDS + 20))
+}
+
+cmd_withdraw_dnssd() { stop_recorded MDNSHOST smbd; }
+
+cmd_restore_dnssd() {
+  if grep -q ' MDNSHOST smbd$' "$RUN/pids"; then return 0; fi
+  start_mdns_smbd
+  wait_dnssd $((SECONDS + 30))
+}
+
 cmd_garbage_mode() {
   case ${1:-} in own | all) echo "$1" >"$RUN/garbler.mode" ;; *) die "garbage-mode own|all" ;; esac
 }
@@ -781,10 +816,14 @@ case ${1:-} in
   status) cmd_status ;;
   start-late-smbd) cmd_start_late_smbd ;;
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
+  hello-up) cmd_hello_up ;;
+  hello-down) stop_recorded HELLOPC wsdd ;;
+  withdraw-dnssd) cmd_withdraw_dnssd ;;
+  restore-dnssd) cmd_restore_dnssd ;;
   exec-client)
     shift
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|withdraw-dnssd|restore-dnssd|exec-client CMD..." ;;
 esac
