@@ -18,11 +18,12 @@ class LoginDialog : public QDialog {
   explicit LoginDialog(const netinfo::LoginRequest& request, QWidget* parent = nullptr);
   ~LoginDialog() override;
 
-  // The answer once accepted; empties the password field, and the caller's
-  // copy is the only one left.
+  // The answer once accepted; empties the password field and its undo
+  // history, and the caller's copy is the only one left.
   netinfo::LoginAnswer TakeAnswer();
 
   QLabel* Message = nullptr;  // names the computer
+  QLabel* Moved = nullptr;    // shown when saved credentials were held back
   QLabel* Problem = nullptr;  // the one line after a failed try, else hidden
   QLineEdit* UserName = nullptr;
   QLineEdit* Password = nullptr;

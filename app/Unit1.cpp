@@ -338,7 +338,7 @@ void TForm1::FormDestroy() {
   library_.FreeLibrary();
 }
 
-std::optional<std::string> TForm1::HostAddress(const std::string& name) {
+std::optional<netinfo::ResolvedHost> TForm1::HostAddress(const std::string& name) {
   if (handedOver_ && handedOver_->name == name) return handedOver_->address;
   return netlib::ResolveName(library_, name);
 }

@@ -145,7 +145,7 @@ class TForm1 : public QWidget {
   discovery::Listing& ListingEngine();
   // The provider's resolver: the address handed over for the computer being
   // listed, else the companion library's nametoip.
-  std::optional<std::string> HostAddress(const std::string& name);
+  std::optional<netinfo::ResolvedHost> HostAddress(const std::string& name);
 
   TForm1Deps deps_;
   netlib::CompanionLibrary library_;
@@ -162,7 +162,7 @@ class TForm1 : public QWidget {
   // resolve the name a second time.
   struct HandedOver {
     std::string name;
-    std::optional<std::string> address;
+    std::optional<netinfo::ResolvedHost> address;
   };
   std::optional<HandedOver> handedOver_;
   std::unique_ptr<discovery::Listing> listing_;

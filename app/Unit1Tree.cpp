@@ -35,7 +35,8 @@ void TForm1::Button1Click() {
     const std::string caption = Bytes(ListView3->Caption(row));
     netlib::ConvBuffer<512> buffer;
     buffer.SetInput(caption);
-    const uint16_t resolved = netlib::Call(library_.nametoip, buffer);
+    netinfo::NameSource source = netinfo::NameSource::kSystem;
+    const uint16_t resolved = netlib::CallNameToIp(library_, buffer, &source);
     if (ListView3->SubItem(row).isEmpty()) ListView3->SetSubItem(row, Text(buffer.Output()));
 
     const std::string unc = "\\\\" + caption;
@@ -44,7 +45,8 @@ void TForm1::Button1Click() {
       // The provider takes this row's address as just found instead of
       // resolving the name again.
       const QScopedValueRollback<std::optional<HandedOver>> handOver(
-          handedOver_, HandedOver{caption, resolved == 0 ? std::optional(buffer.Output()) : std::nullopt});
+          handedOver_, HandedOver{caption, resolved == 0 ? std::optional(netinfo::ResolvedHost{buffer.Output(), source})
+                                                         : std::nullopt});
       opened = netinfo::EnumNetResources(*deps_.provider, unc, std::string(), list);
     }
     if (opened && resolved == 0) {

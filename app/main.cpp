@@ -7,6 +7,7 @@
 #include "companion.h"
 #include "cp932.h"
 #include "credentials.h"
+#include "hardening.h"
 #include "listlocation.h"
 #include "netprovider.h"
 #include "samba_conf.h"
@@ -16,6 +17,8 @@
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
+  // Before anything can hold a password.
+  KeepSecretsOutOfCoreDumps();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
   // Desktops that match windows to menu entries by name find mirelka.desktop.

@@ -86,24 +86,37 @@ void GiveNetbiosItsHeadStart(std::vector<Asking>& askings, bool netbiosAsked) {
 
 }  // namespace
 
-std::optional<Ipv4> AskLinkForAddress(std::string_view name) {
+std::optional<Ipv4> AskLinkForAddress(std::string_view name, LinkProtocol* answeredBy) {
   std::optional<Ipv4> found;
+  std::vector<LinkProtocol> protocols;
   const Links all = sock::LinkAddresses();
   const Links links = MulticastLinks(all);
   std::vector<Asking> askings;
   Add(askings, netbios::AskName(name, all, found));
   const bool netbiosAsked = !askings.empty();
+  protocols.resize(askings.size(), LinkProtocol::kNetbios);
   if (std::optional<dns::WireName> host = mdns::HostName(name)) {
     const uint16_t id = NewTransactionId();
     const dns::Question question = mdns::AddressQuestion(*host);
     Add(askings, AskGroup(links, mdns::kGroup, mdns::kPort, kMdnsTtl, question, mdns::BuildQuery(id, question), id,
                           mdns::ParseAddressReply, found));
+    protocols.resize(askings.size(), LinkProtocol::kMdns);
   }
   if (std::optional<dns::WireName> host = llmnr::HostName(name)) {
     const uint16_t id = NewTransactionId();
     const dns::Question question = llmnr::AddressQuestion(*host);
     Add(askings, AskGroup(links, llmnr::kGroup, llmnr::kPort, kLlmnrTtl, question, llmnr::BuildQuery(id, question), id,
                           llmnr::ParseAddressReply, found));
+    protocols.resize(askings.size(), LinkProtocol::kLlmnr);
+  }
+  // Which asking took the answer: its protocol says how far to trust it.
+  for (size_t i = 0; i < askings.size(); ++i) {
+    askings[i].accept = [accept = std::move(askings[i].accept), protocol = protocols[i],
+                         answeredBy](const Datagram& d) {
+      if (!accept(d)) return false;
+      if (answeredBy) *answeredBy = protocol;
+      return true;
+    };
   }
   GiveNetbiosItsHeadStart(askings, netbiosAsked);
   AskAtOnce(askings, kNameTiming);

@@ -15,10 +15,12 @@
 
 namespace mirelka {
 
+enum class LinkProtocol { kNetbios, kMdns, kLlmnr };
+
 // The address of a computer name: NetBIOS for names of up to 15 bytes,
 // multicast DNS for NAME.local (or a name under .local), LLMNR for names of
-// one label.
-std::optional<Ipv4> AskLinkForAddress(std::string_view name);
+// one label. *answeredBy (when not null) receives the protocol that answered.
+std::optional<Ipv4> AskLinkForAddress(std::string_view name, LinkProtocol* answeredBy = nullptr);
 
 // The name of the computer at address: its NetBIOS node status, its
 // multicast DNS host name (without ".local", asked of the computer directly

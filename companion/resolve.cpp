@@ -16,21 +16,71 @@ constexpr uint16_t kProbePorts[] = {445, 139};
 
 Outcome Failure(uint16_t code, const char* text) { return Outcome{code, text}; }
 
-std::optional<Ipv4> Resolve(std::string_view name) {
-  if (std::optional<Ipv4> dotted = ParseDotted(name)) return dotted;
-  if (std::optional<Ipv4> address = sock::LookupHost(std::string(name))) return address;
-  return AskLinkForAddress(name);
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char c = text[text.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+// What the system resolver's answer for name counts as (mirelka.h): DNS for
+// a name with a dot inside that is not under .local; otherwise the resolver
+// may have asked the link itself.
+Source SystemAnswerSource(std::string_view name) {
+  if (!name.empty() && name.back() == '.') name.remove_suffix(1);
+  if (name.find('.') == std::string_view::npos) return Source::kSystem;
+  return EndsWithNoCase(name, ".local") ? Source::kMdns : Source::kDns;
+}
+
+Source FromLink(LinkProtocol protocol) {
+  switch (protocol) {
+    case LinkProtocol::kMdns:
+      return Source::kMdns;
+    case LinkProtocol::kLlmnr:
+      return Source::kLlmnr;
+    case LinkProtocol::kNetbios:
+      break;
+  }
+  return Source::kNetbios;
+}
+
+std::optional<Ipv4> Resolve(std::string_view name, Source& source) {
+  if (std::optional<Ipv4> dotted = ParseDotted(name)) {
+    source = Source::kDotted;
+    return dotted;
+  }
+  const std::string text(name);
+  if (std::optional<Ipv4> address = sock::HostsFileAddress(text)) {
+    source = Source::kDns;
+    return address;
+  }
+  if (std::optional<Ipv4> address = sock::LookupHost(text)) {
+    source = SystemAnswerSource(name);
+    return address;
+  }
+  LinkProtocol protocol = LinkProtocol::kNetbios;
+  std::optional<Ipv4> address = AskLinkForAddress(name, &protocol);
+  source = FromLink(protocol);
+  return address;
 }
 
 }  // namespace
 
-Outcome NameToIp(std::string_view name) {
+Outcome NameToIp(std::string_view name, Source* source) {
   if (name.empty()) return Failure(kBadInput, reason::kEmpty);
-  if (ParseDotted(name)) return Outcome{kOk, std::string(name)};
+  Source found = Source::kDotted;
+  if (ParseDotted(name)) {
+    if (source) *source = found;
+    return Outcome{kOk, std::string(name)};
+  }
   const sock::Session session;
   if (!session.ok()) return Failure(kInternal, reason::kInternal);
-  const std::optional<Ipv4> address = Resolve(name);
+  const std::optional<Ipv4> address = Resolve(name, found);
   if (!address) return Failure(kNotFound, reason::kNameUnknown);
+  if (source) *source = found;
   return Outcome{kOk, FormatDotted(*address)};
 }
 
@@ -49,7 +99,8 @@ Outcome ConnectPc(std::string_view name, int32_t& roundTripMs) {
   if (name.empty()) return Failure(kBadInput, reason::kEmpty);
   const sock::Session session;
   if (!session.ok()) return Failure(kInternal, reason::kInternal);
-  const std::optional<Ipv4> address = Resolve(name);
+  Source source = Source::kDotted;
+  const std::optional<Ipv4> address = Resolve(name, source);
   if (!address) return Failure(kNotFound, reason::kNameUnknown);
   if (!IsUnicastTarget(*address)) return Failure(kNoAnswer, reason::kNoAnswer);
   for (uint16_t port : kProbePorts) {

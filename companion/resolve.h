@@ -10,9 +10,14 @@
 
 namespace mirelka {
 
-// Name to dotted address: a dotted address as it is, else the platform
-// resolver, else NetBIOS, multicast DNS and LLMNR asked at once (link_query.h).
-Outcome NameToIp(std::string_view name);
+// How NameToIp found an address; the values of MIRELKA_FROM_* (mirelka.h
+// says which count as naming the computer with authority, and why).
+enum class Source : int32_t { kDotted = 0, kDns = 1, kNetbios = 2, kMdns = 3, kLlmnr = 4, kSystem = 5 };
+
+// Name to dotted address: a dotted address as it is, else the hosts file,
+// else the platform resolver, else NetBIOS, multicast DNS and LLMNR asked at
+// once (link_query.h). On success *source (when not null) says which answered.
+Outcome NameToIp(std::string_view name, Source* source = nullptr);
 
 // Dotted address to name: reverse lookup by the resolver, else NetBIOS node
 // status, multicast DNS and LLMNR reverse lookups asked at once.

@@ -67,6 +67,11 @@ struct LinkAddress {
 // The addresses of the IPv4 interfaces that are up, loopback excluded.
 std::vector<LinkAddress> LinkAddresses();
 
+// The first IPv4 address the hosts file gives name (names compared without
+// regard to ASCII case); the file is read up to a bounded size.
+std::optional<Ipv4> HostsFileAddress(const std::string& name);
+// Where this platform keeps the hosts file.
+std::string HostsFilePath();
 // The resolver's first IPv4 address for name.
 std::optional<Ipv4> LookupHost(const std::string& name);
 // The resolver's name for address; nothing when it has none.

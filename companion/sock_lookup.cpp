@@ -9,11 +9,51 @@
 #endif
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "sock.h"
 #include "sock_addr.h"
 
 namespace mirelka::sock {
+namespace {
+
+// A hosts file is a few kilobytes; a larger one is read no further.
+constexpr std::streamsize kHostsFileLimit = 1 << 20;
+
+bool SameNameNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Ipv4> HostsFileAddress(const std::string& name) {
+  std::ifstream file(HostsFilePath(), std::ios::binary);
+  if (!file || name.empty()) return std::nullopt;
+  std::string text(static_cast<size_t>(kHostsFileLimit), '\0');
+  file.read(text.data(), kHostsFileLimit);
+  text.resize(static_cast<size_t>(file.gcount()));
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::string first, alias;
+    if (!(words >> first)) continue;
+    const std::optional<Ipv4> address = ParseDotted(first);  // IPv6 lines are not ours
+    if (!address) continue;
+    while (words >> alias)
+      if (SameNameNoCase(alias, name)) return address;
+  }
+  return std::nullopt;
+}
 
 std::optional<Ipv4> LookupHost(const std::string& name) {
   addrinfo hints{};

@@ -109,6 +109,8 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == ECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
+std::string HostsFilePath() { return "/etc/hosts"; }
+
 std::vector<LinkAddress> LinkAddresses() {
   std::vector<LinkAddress> links;
   ifaddrs* list = nullptr;

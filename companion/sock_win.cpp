@@ -124,6 +124,13 @@ Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
   return error == WSAECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
 }
 
+std::string HostsFilePath() {
+  char system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::string(system, length) + "\\drivers\\etc\\hosts";
+}
+
 std::vector<LinkAddress> LinkAddresses() {
   std::vector<LinkAddress> links;
   ULONG size = 16 * 1024;

@@ -1,6 +1,7 @@
 #include "credentials.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace netinfo {
 
@@ -51,12 +52,44 @@ std::string KeyForHost(const std::string& host) {
   return key;
 }
 
+namespace {
+
+constexpr const char* kSourceWords[] = {"dotted", "dns", "netbios", "mdns", "llmnr", "system"};
+constexpr NameSource kSources[] = {NameSource::kDotted, NameSource::kDns,   NameSource::kNetbios,
+                                   NameSource::kMdns,   NameSource::kLlmnr, NameSource::kSystem};
+constexpr char kBoundTag[] = "bound ";
+
+std::string BindingText(const ResolvedHost& where) {
+  std::string text = kBoundTag + where.address + ' ';
+  for (size_t i = 0; i < std::size(kSources); ++i)
+    if (kSources[i] == where.source) text += kSourceWords[i];
+  return text;
+}
+
+std::optional<ResolvedHost> ParseBinding(const std::string& text) {
+  const std::string tag = kBoundTag;
+  if (text.compare(0, tag.size(), tag) != 0) return std::nullopt;
+  const size_t space = text.find(' ', tag.size());
+  if (space == std::string::npos || space == tag.size()) return std::nullopt;
+  const std::string word = text.substr(space + 1);
+  for (size_t i = 0; i < std::size(kSources); ++i)
+    if (word == kSourceWords[i]) return ResolvedHost{text.substr(tag.size(), space - tag.size()), kSources[i]};
+  return std::nullopt;
+}
+
+}  // namespace
+
 Secret PackCredentials(const Credentials& credentials) {
+  const std::string binding = credentials.boundTo ? BindingText(*credentials.boundTo) : std::string();
   std::string packed;
-  packed.reserve(credentials.user.size() + 1 + credentials.password.size());
+  packed.reserve(credentials.user.size() + 2 + credentials.password.size() + binding.size());
   packed += credentials.user;
   packed += '\0';
   packed += credentials.password.bytes();
+  if (!binding.empty()) {
+    packed += '\0';
+    packed += binding;
+  }
   Secret secret(packed.data(), packed.size());
   WipeBytes(packed.data(), packed.size());
   return secret;
@@ -67,7 +100,13 @@ std::optional<Credentials> UnpackCredentials(const std::string& bytes) {
   if (nul == std::string::npos || nul == 0) return std::nullopt;
   Credentials credentials;
   credentials.user = bytes.substr(0, nul);
-  credentials.password = Secret(bytes.data() + nul + 1, bytes.size() - nul - 1);
+  size_t end = bytes.find('\0', nul + 1);
+  if (end == std::string::npos) {
+    end = bytes.size();
+  } else {
+    credentials.boundTo = ParseBinding(bytes.substr(end + 1));
+  }
+  credentials.password = Secret(bytes.data() + nul + 1, end - nul - 1);
   return credentials;
 }
 

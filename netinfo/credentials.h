@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "netprovider.h"
+
 namespace netinfo {
 
 // Bytes that are wiped from memory when they are replaced or go away. For
@@ -35,6 +37,9 @@ void WipeBytes(void* data, size_t size);
 struct Credentials {
   std::string user;  // UTF-8 as typed: "user", "DOMAIN\user" or "user@realm"
   Secret password;   // UTF-8
+  // Where the computer was when these opened it (smb_auth.h); nothing for
+  // an entry saved before bindings were kept.
+  std::optional<ResolvedHost> boundTo;
 };
 
 class CredentialStore {
@@ -54,8 +59,13 @@ class CredentialStore {
 // without regard to case.
 std::string KeyForHost(const std::string& host);
 
-// An entry's stored form: the user name, a NUL, the password. Parse returns
-// nothing for bytes without a NUL or with an empty user name.
+// An entry's stored form: the user name, a NUL, the password, and where
+// there is a binding a NUL and "bound ADDRESS SOURCE" (SOURCE one of dotted,
+// dns, netbios, mdns, llmnr, system). Entries of releases before bindings
+// read as unbound; those releases read a bound entry's password up to the
+// second NUL, as the client library takes it. A password holds no NUL (the
+// dialog refuses one). Unpack returns nothing for bytes without a NUL or with
+// an empty user name; an unreadable binding reads as none.
 Secret PackCredentials(const Credentials& credentials);
 std::optional<Credentials> UnpackCredentials(const std::string& bytes);
 

@@ -53,12 +53,26 @@ struct NetResource {
   char* lpRemoteText = nullptr;
 };
 
+// How a computer's name became its address. Only kDns names the computer
+// with authority (the hosts file, or the system resolver for a name with a
+// dot outside .local); a NetBIOS, multicast DNS or LLMNR answer is whatever
+// some host on the link chose to say, and kSystem is the system resolver
+// for any other name, which may have asked the link itself. kDotted: the
+// name was the address.
+enum class NameSource { kDotted, kDns, kNetbios, kMdns, kLlmnr, kSystem };
+
+// A computer's address and how its name led there.
+struct ResolvedHost {
+  std::string address;  // dotted IPv4
+  NameSource source = NameSource::kSystem;
+};
+
 // What a provider that lists a computer's shares by its address asks of its
 // owner; either may be empty. The owner resolves names as it does everywhere
 // else, so the provider keeps no resolver of its own.
 struct HostLookup {
-  // The dotted IPv4 address of a computer name (code page 932), or nothing.
-  std::function<std::optional<std::string>(const std::string& name)> resolve;
+  // The address of a computer name (code page 932), or nothing.
+  std::function<std::optional<ResolvedHost>(const std::string& name)> resolve;
   // Whether the computer at a dotted address answers on an SMB port, within a
   // bound of its own: the client library waits far longer for a silent host.
   std::function<bool(const std::string& address)> reachable;

@@ -32,6 +32,11 @@ Logon PasswordLogon(const Credentials& credentials) {
 
 bool NeedsCredentials(int error) { return error == EACCES || error == EPERM || error == EINVAL; }
 
+bool MayOffer(const std::optional<ResolvedHost>& bound, const ResolvedHost& now) {
+  if (now.source == NameSource::kDns || now.source == NameSource::kDotted) return true;
+  return bound && !now.address.empty() && bound->address == now.address;
+}
+
 Authenticator::Authenticator(CredentialStore* store, LoginPrompt* prompt) : store_(store), prompt_(prompt) {}
 
 std::string Authenticator::UserFor(const std::string& host) const {
@@ -39,8 +44,18 @@ std::string Authenticator::UserFor(const std::string& host) const {
   return it == session_.end() ? std::string() : it->second.user;
 }
 
-int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt& attempt) {
+int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt) {
   const std::string key = KeyForHost(host);
+  LoginRequest request;
+  request.host = host;
+  request.address = where.address;
+  // Credentials that may not go to where: their user fills in the dialog.
+  auto holdBack = [&request](const Credentials& credentials) {
+    if (!request.boundAddress) {
+      request.user = credentials.user;
+      request.boundAddress = credentials.boundTo ? credentials.boundTo->address : std::string();
+    }
+  };
 
   // A ticket that does not fit this computer (no such principal, a name
   // that does not resolve) leaves the other ways open, whatever the error.
@@ -59,14 +74,26 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   int result = 0;
 
   if (const auto it = session_.find(key); it != session_.end()) {
-    if (tryPassword(it->second, &result)) return result;
-    session_.erase(key);  // the password changed since
+    if (!MayOffer(it->second.boundTo, where)) {
+      holdBack(it->second);
+    } else {
+      if (tryPassword(it->second, &result)) {
+        if (result == 0) it->second.boundTo = where;
+        return result;
+      }
+      session_.erase(key);  // the password changed since
+    }
   }
 
   if (store_ && !staleSaved_.count(key)) {
-    if (std::optional<Credentials> saved = store_->Load(host)) {
+    if (std::optional<Credentials> saved = store_->Load(host); saved && !MayOffer(saved->boundTo, where)) {
+      holdBack(*saved);
+    } else if (saved) {
       if (tryPassword(*saved, &result)) {
-        if (result == 0) session_[key] = std::move(*saved);
+        if (result == 0) {
+          saved->boundTo = where;
+          session_[key] = std::move(*saved);
+        }
         return result;
       }
       // Refused: not offered again this session, so that repeated clicks do
@@ -79,8 +106,6 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
   if (const int error = attempt(anonymous); error == 0 || !NeedsCredentials(error)) return error;
 
   if (!prompt_) return EACCES;
-  LoginRequest request;
-  request.host = host;
   request.canSave = store_ && store_->Available();
   for (int tries = 0; tries < kMaxDialogTries; ++tries) {
     std::optional<LoginAnswer> answer = prompt_->Ask(request);
@@ -91,8 +116,14 @@ int Authenticator::Open(const std::string& host, bool haveTicket, const Attempt&
       request.reason = LoginRequest::Reason::kTooLong;
       continue;
     }
+    if (given.user.find('\0') != std::string::npos || given.password.bytes().find('\0') != std::string::npos) {
+      // the library would stop at the NUL, and the keyring entry too
+      request.reason = LoginRequest::Reason::kNulCharacter;
+      continue;
+    }
     if (tryPassword(given, &result)) {
       if (result != 0) return result;
+      given.boundTo = where;
       if (answer->save && request.canSave && store_->Save(host, given)) staleSaved_.erase(key);
       session_[key] = std::move(given);
       return 0;

@@ -9,6 +9,14 @@
 //   4. guest / anonymous;
 //   5. the login dialog: at most kMaxDialogTries times per computer and call.
 //
+// Steps 2 and 3 send a password hash that can be cracked or relayed, so they
+// go only to the computer they are bound to (MayOffer): the address it had
+// when they opened it, or any address the computer's DNS name gives. Any
+// host on the link can answer a NetBIOS, LLMNR or mDNS question for a name.
+// Credentials held back so leave their user name to the dialog, which says
+// that the computer answers from a different address. Kerberos authenticates
+// the server and needs no binding; guest and anonymous send nothing secret.
+//
 // A refusal (EACCES, EPERM, or EINVAL, which Samba 4.16+ gives for a wrong
 // password) moves on to the next step; any other failure (the host went
 // away, the connection dropped) ends the attempts with that failure.
@@ -19,6 +27,7 @@
 #include <string>
 
 #include "credentials.h"
+#include "netprovider.h"
 
 namespace netinfo {
 
@@ -46,10 +55,15 @@ bool NeedsCredentials(int error);
 
 // What the login dialog is told and answers.
 struct LoginRequest {
-  enum class Reason { kFirst, kWrongCredentials, kTooLong };
+  enum class Reason { kFirst, kWrongCredentials, kTooLong, kNulCharacter };
   std::string host;  // the computer's name, UTF-8
   Reason reason = Reason::kFirst;
   bool canSave = false;  // a keyring answers
+  std::string user;      // filled in: the user of credentials held back
+  // Set when credentials were held back: the address they are bound to
+  // (empty for an entry saved without one) and the one answering now.
+  std::optional<std::string> boundAddress;
+  std::string address;
 };
 
 struct LoginAnswer {
@@ -64,6 +78,12 @@ class LoginPrompt {
   virtual std::optional<LoginAnswer> Ask(const LoginRequest& request) = 0;
 };
 
+// Whether credentials bound to bound may go to the computer reached as now
+// without asking: reached at the bound address, or named by DNS or by its
+// address. Credentials with no binding (saved before bindings were kept)
+// go only by DNS or address.
+bool MayOffer(const std::optional<ResolvedHost>& bound, const ResolvedHost& now);
+
 class Authenticator {
  public:
   static constexpr int kMaxDialogTries = 3;
@@ -74,9 +94,11 @@ class Authenticator {
   // Lists with attempt(logon) (0 or an errno) until one attempt succeeds;
   // the Kerberos step only when the caller has a ticket to offer. Returns 0,
   // or the errno that ended the attempts (EACCES when the user cancelled or
-  // ran out of tries). host is the computer's name in UTF-8.
+  // ran out of tries). host is the computer's name in UTF-8; where is the
+  // address attempt connects to and how the name led there. Credentials that
+  // open it are bound to where.
   using Attempt = std::function<int(const Logon&)>;
-  int Open(const std::string& host, bool haveTicket, const Attempt& attempt);
+  int Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt);
 
   // The user name that opened host in this session (empty for a ticket,
   // guest, or none): the file manager may be told it, never the password.

@@ -98,11 +98,13 @@ bool HasKerberosTicketCache() {
 
 // The name a Kerberos ticket can be asked for: a ticket is for a computer's
 // DNS name, never for an address, and a computer known only by its NetBIOS
-// name is in no realm. A dotted name as it is, else the canonical name the
-// system's resolver gives; empty when there is none with a dot. (Asked for
+// name is in no realm. None for a dotted address; a dotted name as it is,
+// else the canonical name the system's resolver gives; empty when there is
+// none with a dot. (Asked for
 // smb://NAME without a dot, the library also first looks NAME up as a
 // workgroup by broadcast, which costs about half a second.)
 std::string DnsName(const std::string& name) {
+  if (mirelka::ParseDotted(name)) return {};
   if (name.find('.') != std::string::npos) return name;
   addrinfo hints{};
   hints.ai_family = AF_INET;
@@ -189,7 +191,10 @@ class Context {
     smbc_setOptionUserData(ctx_, &logon_);
     const bool kerberos = logon.kind == Logon::Kind::kKerberos;
     smbc_setOptionUseKerberos(ctx_, kerberos);
-    smbc_setOptionFallbackAfterKerberos(ctx_, kerberos);
+    // Never the library's own NTLM try after a refused ticket: that would
+    // send a hash to a computer the ticket did not identify, past the
+    // Authenticator's binding check. The Authenticator moves on by itself.
+    smbc_setOptionFallbackAfterKerberos(ctx_, false);
     smbc_setOptionUseCCache(ctx_, kerberos);
     // A password logon that is refused must not turn into a guest one.
     smbc_setOptionNoAutoAnonymousLogin(ctx_, logon.kind != Logon::Kind::kAnonymous);
@@ -281,11 +286,12 @@ bool ListWith(Context& context, const Target& target, const std::string& host, u
 
 // The address of a server name: a dotted address as it is, else the owner's
 // resolver. Its answer is taken only in the strict dotted form.
-std::optional<mirelka::Ipv4> AddressOf(const std::string& name, const HostLookup& lookup) {
-  if (std::optional<mirelka::Ipv4> dotted = mirelka::ParseDotted(name)) return dotted;
+std::optional<ResolvedHost> AddressOf(const std::string& name, const HostLookup& lookup) {
+  if (mirelka::ParseDotted(name)) return ResolvedHost{name, NameSource::kDotted};
   if (!lookup.resolve) return std::nullopt;
-  const std::optional<std::string> answer = lookup.resolve(name);
-  return answer ? mirelka::ParseDotted(*answer) : std::nullopt;
+  std::optional<ResolvedHost> answer = lookup.resolve(name);
+  if (!answer || !mirelka::ParseDotted(answer->address)) return std::nullopt;
+  return answer;
 }
 
 uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authenticator& login, Enumeration* out) {
@@ -297,16 +303,16 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
   // The server is named by its address: asked for smb://NAME, the library
   // first looks the name up as a master browser and a domain, by broadcast,
   // which costs about half a second for every computer.
-  const std::optional<mirelka::Ipv4> address = AddressOf(target.name, lookup);
-  if (!address) return kErrorBadNetName;
-  const std::string host = mirelka::FormatDotted(*address);
+  const std::optional<ResolvedHost> where = AddressOf(target.name, lookup);
+  if (!where) return kErrorBadNetName;
+  const std::string& host = where->address;
   // The library's own connect waits about 5 s for a silent host before the
   // request timeout even starts; the owner's bounded check fails it early.
   if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
   const std::string name = cp932::toUtf8(target.name);
   const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
   Context context(false, 445);
-  error = login.Open(name, !realmName.empty(), [&](const Logon& logon) {
+  error = login.Open(name, *where, !realmName.empty(), [&](const Logon& logon) {
     context.Use(logon);
     const std::string& url = logon.kind == Logon::Kind::kKerberos ? realmName : host;
     // Port 445 alone: the library would wait about 5 s on each of 445 and

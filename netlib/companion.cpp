@@ -20,14 +20,35 @@ std::vector<std::string> CompanionLibrary::BindEntryPoints() {
   iptoname = reinterpret_cast<ConvFn>(found[2]);
   init = reinterpret_cast<InitFn>(found[3]);
   connectpc = reinterpret_cast<ConvFn>(found[4]);
+  nametoipfrom = handle_ ? reinterpret_cast<NameToIpFromFn>(dl_.Find(handle_, kOptionalNameToIpFrom)) : nullptr;
   return missing;
 }
 
-std::optional<std::string> ResolveName(const CompanionLibrary& library, std::string_view name) {
+netinfo::NameSource SourceFromLibrary(int32_t code) {
+  using netinfo::NameSource;
+  switch (code) {
+    case MIRELKA_FROM_DOTTED:
+      return NameSource::kDotted;
+    case MIRELKA_FROM_DNS:
+      return NameSource::kDns;
+    case MIRELKA_FROM_NETBIOS:
+      return NameSource::kNetbios;
+    case MIRELKA_FROM_MDNS:
+      return NameSource::kMdns;
+    case MIRELKA_FROM_LLMNR:
+      return NameSource::kLlmnr;
+    default:
+      return NameSource::kSystem;
+  }
+}
+
+std::optional<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name) {
   ConvBuffer<256> buffer;
   buffer.SetInput(name);
-  if (Call(library.nametoip, buffer) != 0) return std::nullopt;
-  return buffer.Output();
+  netinfo::ResolvedHost host;
+  if (CallNameToIp(library, buffer, &host.source) != 0) return std::nullopt;
+  host.address = buffer.Output();
+  return host;
 }
 
 bool Reaches(const CompanionLibrary& library, std::string_view address) {
@@ -40,6 +61,7 @@ void CompanionLibrary::FreeLibrary() {
   if (!handle_) return;
   pingresult = nullptr;
   nametoip = iptoname = connectpc = nullptr;
+  nametoipfrom = nullptr;
   init = nullptr;
   dl_.Free(handle_);
   handle_ = nullptr;

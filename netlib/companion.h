@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mirelka.h"
+#include "netprovider.h"
 
 namespace netlib {
 
@@ -31,9 +32,12 @@ std::unique_ptr<DynamicLibrary> MakePlatformDynamicLibrary();
 using ConvFn = uint16_t(MIRELKA_CALL*)(char*, int32_t);
 using InitFn = int32_t(MIRELKA_CALL*)();
 using PingResultFn = int32_t(MIRELKA_CALL*)();
+using NameToIpFromFn = uint16_t(MIRELKA_CALL*)(char*, int32_t, int32_t*);
 
 // The five entry points, looked up in this order at start-up.
 constexpr std::array<const char*, 5> kEntryPoints = {"pingresult", "nametoip", "iptoname", "init", "connectpc"};
+// Looked up as well; a library without it still starts (mirelka.h).
+constexpr const char* kOptionalNameToIpFrom = "nametoipfrom";
 
 class CompanionLibrary {
  public:
@@ -44,7 +48,8 @@ class CompanionLibrary {
 
   // Loads the library; false when it cannot be loaded (LibHandle stays null).
   bool Load(const char* bareName);
-  // Looks up the entry points; returns the names not found, in check order.
+  // Looks up the entry points; returns the names not found, in check order
+  // (the optional one is never reported).
   std::vector<std::string> BindEntryPoints();
   void FreeLibrary();
 
@@ -55,6 +60,7 @@ class CompanionLibrary {
   ConvFn iptoname = nullptr;
   InitFn init = nullptr;
   ConvFn connectpc = nullptr;
+  NameToIpFromFn nametoipfrom = nullptr;  // may stay null
 
  private:
   DynamicLibrary& dl_;
@@ -92,10 +98,28 @@ uint16_t Call(ConvFn fn, ConvBuffer<N>& buffer) {
   return fn ? fn(buffer.data(), ConvBuffer<N>::kSizeArg) : uint16_t{1};
 }
 
+// How the library said it found an address; kSystem for a code it does not
+// define, which trusts it least.
+netinfo::NameSource SourceFromLibrary(int32_t code);
+
+// Calls nametoipfrom, or nametoip where the library lacks it, with the
+// buffer; on success *source says how the address was found (by the text
+// alone where the library cannot say: a dotted name, else kSystem).
+template <size_t N>
+uint16_t CallNameToIp(const CompanionLibrary& library, ConvBuffer<N>& buffer, netinfo::NameSource* source) {
+  const std::string input = buffer.Output();
+  int32_t code = MIRELKA_FROM_SYSTEM;
+  const uint16_t result = library.nametoipfrom ? library.nametoipfrom(buffer.data(), ConvBuffer<N>::kSizeArg, &code)
+                                               : Call(library.nametoip, buffer);
+  if (result == 0 && !library.nametoipfrom && buffer.Output() == input) code = MIRELKA_FROM_DOTTED;
+  *source = SourceFromLibrary(code);
+  return result;
+}
+
 // The library as a resolver for others (the network provider): nametoip's
-// text for name, or nothing when it fails; and whether connectpc reaches the
+// address for name and how it was found, or nothing when it fails; and whether connectpc reaches the
 // computer at address, which the library bounds in time.
-std::optional<std::string> ResolveName(const CompanionLibrary& library, std::string_view name);
+std::optional<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name);
 bool Reaches(const CompanionLibrary& library, std::string_view address);
 
 }  // namespace netlib

@@ -13,7 +13,18 @@
  * is cut at a character boundary.
  *
  * All functions are called from one thread; none throws or keeps a pointer to
- * buf after it returns. Every call is bounded in time. */
+ * buf after it returns. Every call is bounded in time.
+ *
+ * Beside the five, an optional sixth export: nametoipfrom, nametoip that also
+ * says how the address was found. Callers look it up by name and fall back on
+ * nametoip when a library lacks it (any source then counts as unverified).
+ * Only an answer that names the computer with authority may open a saved
+ * password to a new address: a dotted address as typed, the hosts file, and
+ * the system resolver for a name with a dot outside .local (MIRELKA_FROM_DNS).
+ * The system resolver's answer for any other name is MIRELKA_FROM_SYSTEM: it
+ * may have asked the link itself (nss-mdns answers .local names,
+ * systemd-resolved and WINS modules answer one-label names by LLMNR or
+ * NetBIOS), and any host on the link can answer those. */
 #ifndef MIRELKA_H
 #define MIRELKA_H
 
@@ -39,6 +50,14 @@ extern "C" {
 MIRELKA_API uint16_t MIRELKA_CALL nametoip(char* buf, int32_t size);
 /* Dotted IPv4 address to computer name. */
 MIRELKA_API uint16_t MIRELKA_CALL iptoname(char* buf, int32_t size);
+/* nametoip, and on success *source (when not null) receives one of these. */
+#define MIRELKA_FROM_DOTTED 0  /* the input was a dotted address */
+#define MIRELKA_FROM_DNS 1     /* the hosts file, or the resolver for a name with a dot outside .local */
+#define MIRELKA_FROM_NETBIOS 2 /* a NetBIOS name query answer */
+#define MIRELKA_FROM_MDNS 3    /* a multicast DNS answer, or the resolver for a name under .local */
+#define MIRELKA_FROM_LLMNR 4   /* an LLMNR answer */
+#define MIRELKA_FROM_SYSTEM 5  /* the resolver for a name of one label: it may have asked the link */
+MIRELKA_API uint16_t MIRELKA_CALL nametoipfrom(char* buf, int32_t size, int32_t* source);
 /* Resolves the name and checks that the computer answers; success writes the address. */
 MIRELKA_API uint16_t MIRELKA_CALL connectpc(char* buf, int32_t size);
 /* Clears the previous check's state. */

@@ -90,12 +90,44 @@ TEST(LoginDialogPrompt, HandsBackWhatWasTypedOrNothingOnCancel) {
   EXPECT_FALSE(prompt.Ask(Request()));
 }
 
-TEST(LoginDialog, TakingTheAnswerEmptiesThePasswordField) {
+TEST(LoginDialog, TakingTheAnswerEmptiesThePasswordFieldAndItsUndoHistory) {
   LoginDialog d(Request());
   d.UserName->setText("alice");
-  d.Password->setText("secret");
+  QTest::keyClicks(d.Password, "secret");
   EXPECT_EQ(d.TakeAnswer().credentials.password.bytes(), "secret");
   EXPECT_TRUE(d.Password->text().isEmpty());
+  d.Password->setEchoMode(QLineEdit::Normal);  // where undo is offered
+  d.Password->undo();
+  EXPECT_TRUE(d.Password->text().isEmpty()) << d.Password->text().toStdString();
+}
+
+TEST(LoginDialog, HeldBackCredentialsShowBothAddressesAndNamesStayText) {
+  netinfo::LoginRequest request = Request();
+  request.host = "<i>EVIL</i>";
+  request.user = "alice";
+  request.boundAddress = "192.168.100.200";
+  request.address = "192.168.100.201";
+  LoginDialog d(request);
+  EXPECT_EQ(d.Message->textFormat(), Qt::PlainText);
+  EXPECT_TRUE(d.Message->text().startsWith("<i>EVIL</i>"));
+  EXPECT_TRUE(d.Moved->isVisibleTo(&d));
+  EXPECT_EQ(d.Moved->text(),
+            QStringLiteral("前回と異なるアドレス (192.168.100.200 → 192.168.100.201) で応答しています。"));
+  EXPECT_EQ(d.UserName->text(), "alice");
+  EXPECT_TRUE(d.Password->text().isEmpty());
+  EXPECT_TRUE(d.OkButton->isEnabled());
+  EXPECT_GE(d.Problem->geometry().top(), d.Moved->geometry().bottom());
+  EXPECT_LE(d.CancelButton->geometry().bottom(), d.height());
+  if (const QByteArray dir = qgetenv("MIRELKA_GRAB_DIR"); !dir.isEmpty())
+    d.grab().save(QString::fromLocal8Bit(dir) + "/login-dialog-moved.png");
+
+  request.boundAddress = "";  // saved before addresses were kept
+  request.reason = netinfo::LoginRequest::Reason::kNulCharacter;
+  LoginDialog unknown(request);
+  EXPECT_TRUE(unknown.Moved->text().contains("192.168.100.201"));
+  EXPECT_TRUE(unknown.Problem->isVisibleTo(&unknown));
+  if (const QByteArray dir = qgetenv("MIRELKA_GRAB_DIR"); !dir.isEmpty())
+    unknown.grab().save(QString::fromLocal8Bit(dir) + "/login-dialog-unknown.png");
 }
 
 TEST(KeyringStore, WithoutAKeyringNothingIsSavedAnywhere) {

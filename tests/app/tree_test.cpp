@@ -83,7 +83,7 @@ TEST_F(ShareTree, EachRowIsResolvedOnceAndTheProviderGetsThatAddress) {
   EXPECT_EQ(app.provider.resolved(), (std::vector<std::string>{"PC01=10.0.0.5", "NONAME="}));
   // Asked outside the tree, the provider's lookup goes to the library.
   app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.6");
-  EXPECT_EQ(app.provider.lookup().resolve("PC02"), "10.0.0.5");
+  EXPECT_EQ(app.provider.lookup().resolve("PC02")->address, "10.0.0.5");
   EXPECT_TRUE(app.provider.lookup().reachable("10.0.0.6"));
   EXPECT_EQ(app.companion.calls.back(), "connectpc:10.0.0.6");
   app.Close();

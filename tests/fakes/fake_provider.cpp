@@ -46,8 +46,8 @@ uint32_t FakeProvider::OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, c
   const std::string remote = container.lpRemoteName ? container.lpRemoteName : "";
   if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0) {
     const std::string name = remote.substr(2);
-    const std::optional<std::string> address = lookup_.resolve ? lookup_.resolve(name) : std::nullopt;
-    resolved_.push_back(name + "=" + address.value_or(""));
+    const std::optional<netinfo::ResolvedHost> found = lookup_.resolve ? lookup_.resolve(name) : std::nullopt;
+    resolved_.push_back(name + "=" + (found ? found->address : std::string()));
   }
   if (record_) {
     OpenRequest r;

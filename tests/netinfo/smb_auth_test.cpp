@@ -22,7 +22,10 @@ using Reason = LoginRequest::Reason;
 
 Secret S(const std::string& text) { return Secret(text.data(), text.size()); }
 
-Credentials C(const std::string& user, const std::string& password) { return {user, S(password)}; }
+Credentials C(const std::string& user, const std::string& password) { return {user, S(password), {}}; }
+
+// The rules before bindings hold for a computer named by DNS.
+const netinfo::ResolvedHost kByDns{"10.0.0.9", netinfo::NameSource::kDns};
 
 // A computer as the attempts see it: what it accepts, and every logon it was
 // offered ("kerberos", "anonymous", "password:WORKGROUP\user:password").
@@ -76,7 +79,7 @@ struct Prompt : netinfo::LoginPrompt {
 class Attempts : public ::testing::Test {
  protected:
   int Open(const std::string& host = "pc01", bool ticket = false) {
-    return auth.Open(host, ticket, [this](const Logon& l) { return pc(l); });
+    return auth.Open(host, kByDns, ticket, [this](const Logon& l) { return pc(l); });
   }
   Computer pc;
   fakes::FakeCredentialStore store;
@@ -125,7 +128,7 @@ TEST_F(Attempts, FirstSuccessEndsThemWithoutAsking) {
     if (c.saved) keyring.entries["smb://PC"] = C("alice", "right");
     Prompt ask;
     Authenticator a(&keyring, &ask);
-    EXPECT_EQ(a.Open("pc", c.ticket, [&](const Logon& l) { return computer(l); }), 0);
+    EXPECT_EQ(a.Open("pc", kByDns, c.ticket, [&](const Logon& l) { return computer(l); }), 0);
     EXPECT_EQ(computer.offered, c.offered);
     EXPECT_THAT(ask.asked, IsEmpty());
   }
@@ -138,7 +141,7 @@ TEST_F(Attempts, EveryRefusalCodeLeadsToTheDialogAnyOtherFailureEndsThem) {
     Prompt ask;
     ask.Answer("alice", "right");
     Authenticator a(nullptr, &ask);
-    EXPECT_EQ(a.Open("pc", false, [&](const Logon& l) { return computer(l); }), 0) << refusal;
+    EXPECT_EQ(a.Open("pc", kByDns, false, [&](const Logon& l) { return computer(l); }), 0) << refusal;
     EXPECT_EQ(ask.asked.size(), 1u) << refusal;
   }
   // A connection dropped mid-logon, an unreachable host: no dialog.
@@ -186,10 +189,10 @@ TEST_F(Attempts, SavedOnlyWhenTickedAfterSuccessWhereAKeyringAnswers) {
   Authenticator a(&none, &ask);
   Computer computer;
   auto attempt = [&](const Logon& l) { return computer(l); };
-  EXPECT_EQ(a.Open("pc02", false, attempt), 0);
+  EXPECT_EQ(a.Open("pc02", kByDns, false, attempt), 0);
   EXPECT_FALSE(ask.asked[0].canSave);
   EXPECT_THAT(none.saves, IsEmpty());
-  EXPECT_EQ(a.Open("pc02", false, attempt), 0);
+  EXPECT_EQ(a.Open("pc02", kByDns, false, attempt), 0);
   EXPECT_EQ(ask.asked.size(), 1u);
 }
 
@@ -207,7 +210,7 @@ TEST_F(Attempts, BadInputGetsAClearOutcome) {
   ask.Answer("alice", "");
   Computer computer;
   Authenticator a(nullptr, &ask);
-  EXPECT_EQ(a.Open("pc", false, [&](const Logon& l) { return computer(l); }), EACCES);
+  EXPECT_EQ(a.Open("pc", kByDns, false, [&](const Logon& l) { return computer(l); }), EACCES);
   EXPECT_THAT(computer.offered, ElementsAre("anonymous", "password:\\alice:"));
 }
 
@@ -230,14 +233,92 @@ TEST(PasswordLogon, SplitsTheDomainOffTheUserName) {
 }
 
 TEST(StoredCredentials, RoundTripAndRefuseMalformedEntries) {
-  const Secret packed = netinfo::PackCredentials(C("DOM\\alice", std::string("p\0w", 3)));
+  Credentials bound = C("DOM\\alice", "pw");
+  bound.boundTo = netinfo::ResolvedHost{"10.0.0.7", netinfo::NameSource::kLlmnr};
+  const Secret packed = netinfo::PackCredentials(bound);
+  // The release before bindings takes the password as the library does:
+  // up to its NUL.
+  EXPECT_STREQ(packed.bytes().c_str() + 10, "pw");
   const auto back = netinfo::UnpackCredentials(packed.bytes());
-  ASSERT_TRUE(back);
+  ASSERT_TRUE(back && back->boundTo);
   EXPECT_EQ(back->user, "DOM\\alice");
-  EXPECT_EQ(back->password.bytes(), std::string("p\0w", 3));
+  EXPECT_EQ(back->password.bytes(), "pw");
+  EXPECT_EQ(back->boundTo->address, "10.0.0.7");
+  EXPECT_EQ(back->boundTo->source, netinfo::NameSource::kLlmnr);
+  // An entry of that release, and one whose binding cannot be read: unbound.
+  for (const std::string& unbound : {std::string("bob\0pw", 6), std::string("bob\0pw\0bound 10.0.0.7 carrier", 30)}) {
+    const auto old = netinfo::UnpackCredentials(unbound);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->password.bytes(), "pw");
+    EXPECT_FALSE(old->boundTo);
+  }
   EXPECT_FALSE(netinfo::UnpackCredentials("no separator"));
   EXPECT_FALSE(netinfo::UnpackCredentials(std::string("\0pw", 3)));
   EXPECT_EQ(netinfo::KeyForHost("pc-01.ローカル"), "smb://PC-01.ローカル");
+}
+
+TEST(Binding, CredentialsGoOnlyToTheAddressTheyOpenedOrByDns) {
+  using netinfo::NameSource;
+  using netinfo::ResolvedHost;
+  const std::optional<ResolvedHost> at7 = ResolvedHost{"10.0.0.7", NameSource::kNetbios};
+  struct Case {
+    std::optional<ResolvedHost> bound;
+    ResolvedHost now;
+    bool offered;
+  } const cases[] = {
+      {at7, {"10.0.0.7", NameSource::kNetbios}, true},
+      {at7, {"10.0.0.7", NameSource::kMdns}, true},
+      {at7, {"10.0.0.8", NameSource::kNetbios}, false},
+      {at7, {"10.0.0.8", NameSource::kLlmnr}, false},
+      {at7, {"10.0.0.8", NameSource::kMdns}, false},
+      {at7, {"10.0.0.8", NameSource::kSystem}, false},
+      {at7, {"10.0.0.8", NameSource::kDns}, true},
+      {at7, {"10.0.0.8", NameSource::kDotted}, true},
+      {std::nullopt, {"10.0.0.7", NameSource::kNetbios}, false},
+      {std::nullopt, {"10.0.0.7", NameSource::kDns}, true},
+      {ResolvedHost{"", NameSource::kNetbios}, {"", NameSource::kNetbios}, false},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(netinfo::MayOffer(cases[i].bound, cases[i].now), cases[i].offered) << "case " << i;
+}
+
+TEST_F(Attempts, HeldBackCredentialsAreNeverSentAndTheDialogNamesBothAddresses) {
+  const netinfo::ResolvedHost at7{"10.0.0.7", netinfo::NameSource::kNetbios};
+  const netinfo::ResolvedHost at8{"10.0.0.8", netinfo::NameSource::kNetbios};
+  auto open = [this](const netinfo::ResolvedHost& where) {
+    return auth.Open("pc01", where, false, [this](const Logon& l) { return pc(l); });
+  };
+  store.entries["smb://PC01"] = C("alice", "right");
+  store.entries["smb://PC01"].boundTo = at7;
+  prompt.Answer("alice", "right", true);
+  EXPECT_EQ(open(at8), 0);
+  EXPECT_THAT(pc.offered, ElementsAre("anonymous", "password:\\alice:right"));  // the second from the dialog
+  ASSERT_EQ(prompt.asked.size(), 1u);
+  EXPECT_EQ(prompt.asked[0].user, "alice");
+  EXPECT_EQ(prompt.asked[0].boundAddress, "10.0.0.7");
+  EXPECT_EQ(prompt.asked[0].address, "10.0.0.8");
+  // Saving again binds the entry to the new address; the session's copy too.
+  EXPECT_EQ(store.entries["smb://PC01"].boundTo->address, "10.0.0.8");
+  pc.offered.clear();
+  EXPECT_EQ(open(at8), 0);
+  EXPECT_THAT(pc.offered, ElementsAre("password:\\alice:right"));
+
+  // The session's credentials are held back as well, and Cancel sends nothing.
+  pc.offered.clear();
+  EXPECT_EQ(open(at7), EACCES);
+  EXPECT_THAT(pc.offered, ElementsAre("anonymous"));
+  EXPECT_EQ(prompt.asked.back().boundAddress, "10.0.0.8");
+
+  // An entry saved before bindings: asked for (no address to name) unless DNS names it.
+  Authenticator fresh(&store, &prompt);
+  store.entries["smb://PC02"] = C("bob", "right");
+  pc.user = "bob";
+  EXPECT_EQ(fresh.Open("pc02", at7, false, [this](const Logon& l) { return pc(l); }), EACCES);
+  EXPECT_EQ(prompt.asked.back().user, "bob");
+  EXPECT_EQ(prompt.asked.back().boundAddress, "");
+  pc.offered.clear();
+  EXPECT_EQ(fresh.Open("pc02", kByDns, false, [this](const Logon& l) { return pc(l); }), 0);
+  EXPECT_THAT(pc.offered, ElementsAre("password:\\bob:right"));
 }
 
 }  // namespace

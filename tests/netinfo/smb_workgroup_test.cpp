@@ -37,10 +37,10 @@ class WorkgroupLan : public ::testing::Test {
     // The provider's owner resolves names; here it knows the two hosts.
     const std::map<std::string, std::string> hosts = {{"HOSTA", Line(a)}, {"HOSTB", Line(b)}};
     provider_ = netinfo::MakePlatformNetProvider();
-    provider_->SetHostLookup({[hosts](const std::string& name) -> std::optional<std::string> {
+    provider_->SetHostLookup({[hosts](const std::string& name) -> std::optional<netinfo::ResolvedHost> {
                                 const auto it = hosts.find(name);
                                 if (it == hosts.end()) return std::nullopt;
-                                return it->second;
+                                return netinfo::ResolvedHost{it->second, netinfo::NameSource::kNetbios};
                               },
                               {}});
   }

@@ -34,12 +34,22 @@ TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
   EXPECT_EQ(buffer.Output(), "127.0.0.1");
   lib.init();
   EXPECT_EQ(lib.pingresult(), -1);
+
+  // The optional export says how: a dotted name is the address, the hosts
+  // file counts as DNS.
+  ASSERT_NE(lib.nametoipfrom, nullptr);
+  EXPECT_EQ(ResolveName(lib, "127.0.0.1")->source, netinfo::NameSource::kDotted);
+  const std::optional<netinfo::ResolvedHost> local = ResolveName(lib, "LocalHost");
+  ASSERT_TRUE(local);
+  EXPECT_EQ(local->address, "127.0.0.1");
+  EXPECT_EQ(local->source, netinfo::NameSource::kDns);
 }
 
 TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
   CompanionLibrary lib(*dl_);
   ASSERT_TRUE(lib.Load(MIRELKA_PARTIAL_LIB));
-  EXPECT_EQ(lib.BindEntryPoints(), (std::vector<std::string>{"init", "connectpc"}));
+  EXPECT_EQ(lib.BindEntryPoints(), (std::vector<std::string>{"init", "connectpc"}));  // never the optional one
+  EXPECT_EQ(lib.nametoipfrom, nullptr);
   EXPECT_EQ(lib.init, nullptr);
   EXPECT_EQ(lib.connectpc, nullptr);
   EXPECT_NE(lib.nametoip, nullptr);
