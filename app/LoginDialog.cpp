@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "formlook.h"
+
 namespace {
 
 // Names in these texts come from the network: never read as markup.
@@ -60,11 +62,7 @@ LoginDialog::LoginDialog(const netinfo::LoginRequest& request, QWidget* parent)
   // The main window's look: its font, its grey face, fixed geometry.
   setObjectName("LoginDialog");
   setWindowTitle(QStringLiteral("Mirelka"));
-  setAutoFillBackground(true);
-  setBackgroundRole(QPalette::Button);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  SetFormLook(this);
 
   const QString host = FromUtf8(request.host);
   Message = Caption(this, QStringLiteral("%1 に接続するためのユーザー名とパスワードを入力してください。").arg(host),

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
@@ -24,6 +23,7 @@
 #include "Unit1Text.h"
 #include "Unit2.h"
 #include "cp932validator.h"
+#include "formlook.h"
 #include "interfaces.h"
 #include "netresources.h"
 #include "pclist.h"
@@ -103,13 +103,8 @@ void TForm1::CreateControls() {
   setWindowTitle(QStringLiteral("Mirelka β1"));
   setWindowIcon(MakeWindowIcon());
   setFixedSize(508, 372);
-  setAutoFillBackground(true);
-  setBackgroundRole(QPalette::Button);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  SetFormLook(this);
+  CentreOnScreen(this);
 
   GroupBox6 = Frame(this, "GroupBox6", QStringLiteral("ネットワーク情報"), {8, 8, 497, 97});
   Label4 = Label(GroupBox6, "Label4", QStringLiteral("コンピュータ名"), {336, 10, 73, 12});
@@ -157,9 +152,7 @@ void TForm1::CreateControls() {
   Edit16 = Field(GroupBox8, "Edit16", {40, 24, 177, 20});
   Edit17 = Field(GroupBox8, "Edit17", {32, 72, 185, 20});
   Button9 = Button(GroupBox8, "Button9", QStringLiteral("↑↓"), {56, 48, 65, 25});
-  QFont big = font;
-  big.setPixelSize(21);
-  Button9->setFont(big);
+  Button9->setFont(FormFont(21));
   Button10 = Button(GroupBox8, "Button10", QStringLiteral("clear"), {152, 48, 57, 25});
 
   StatusBar1 = new QStatusBar(this);
@@ -224,7 +217,6 @@ void TForm1::WireEvents() {
               if (current) current->setExpanded(true);
             });
           });
-  connect(TreeView1, &QTreeWidget::itemClicked, this, on(&TForm1::TreeView1Click));
   TreeView1->viewport()->installEventFilter(this);
   Edit15->installEventFilter(this);
   // A character a field refuses is named on the status line as well as in

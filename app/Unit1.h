@@ -108,7 +108,6 @@ class TForm1 : public QWidget {
   void SpeedButton1Click();
   void repeatpingTimer();
   void TreeView1DblClick();
-  void TreeView1Click() {}
 
   // Plain routines that fill controls.
   void ListInterfaces();

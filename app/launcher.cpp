@@ -1,10 +1,10 @@
 #include "launcher.h"
 
-#include <QRegularExpression>
 #include <QUrl>
 #include <vector>
 
 #include "cp932.h"
+#include "smb_auth.h"
 
 namespace {
 constexpr std::string_view kExplorer = "explorer.exe";
@@ -60,11 +60,10 @@ QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHos
     url += '/';
     if (i == 0 && userFor) {
       if (const std::string user = userFor(bytes.front()); !user.empty()) {
-        QString name = QString::fromStdString(user);
-        // the URL form of DOMAIN\user (or DOMAIN, yen sign, user)
-        const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[\\\\\u00A5]")));
-        if (cut > 0) name[cut] = QChar(';');
-        url += QUrl::toPercentEncoding(name, ";") + '@';
+        // the URL form of DOMAIN\user: DOMAIN;user
+        const netinfo::DomainUser split = netinfo::SplitDomainUser(user);
+        const std::string name = split.domain.empty() ? user : split.domain + ';' + split.user;
+        url += QUrl::toPercentEncoding(QString::fromStdString(name), ";") + '@';
       }
     }
     url += QByteArray::fromStdString(text[i]).toPercentEncoding();

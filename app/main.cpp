@@ -7,6 +7,7 @@
 #include "companion.h"
 #include "cp932.h"
 #include "credentials.h"
+#include "formlook.h"
 #include "hardening.h"
 #include "listlocation.h"
 #include "netprovider.h"
@@ -25,9 +26,8 @@ int main(int argc, char** argv) {
   // Desktops that match windows to menu entries by name find mirelka.desktop.
   QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
-  QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
-                             {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                              QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
+  QFont::insertSubstitutions(FormFontFamily(), {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                                                QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
 
   // Computers that refuse guests: a ticket, this session's, the keyring's
   // credentials, guest, then the login dialog.
@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   deps.sambaConfigPath = discovery::kSambaConfigPath;
   deps.loginRelay = &prompt;
   const pclist::ListLocation list =
-      pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome());
+      pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
+                             MIRELKA_INSTALLED_COPY ? pclist::Copy::kInstalled : pclist::Copy::kPortable);
   deps.listFilePath = list.path;
   deps.oldListFilePath = list.oldPath;
 

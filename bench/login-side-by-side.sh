@@ -1,7 +1,9 @@
 #!/bin/bash
 # Logged-on share listings on the test LAN, ours beside smbclient, from the
-# LAN's client namespace: LOCKED (refuses guests; user "daemon") and ADDC
-# (Samba AD DC; a Kerberos ticket for alice). Needs root, hyperfine, the Samba
+# LAN's client namespace: LOCKED (refuses guests; user "daemon"; named by
+# the client's hosts file), VAULT (the same, named by NetBIOS, so the session's
+# credentials pass the address binding check on every call) and ADDC (Samba
+# AD DC; a Kerberos ticket for alice). Needs root, hyperfine, the Samba
 # tools and mlk_enum (with libmirelka.so) built in BIN_DIR.
 #
 #   bench/login-side-by-side.sh [BIN_DIR] [RUNS]
@@ -35,6 +37,7 @@ trap '"$LAN" stop; rm -rf "$OUT"' EXIT
 C=$MLK_LAN_DIR/client
 # The LAN's test passwords (testlan.sh), in a file the runs read from.
 printf 'Locked-Pass-7\n' >"$OUT/pw"
+printf 'Vault-Pass-7\n' >"$OUT/vault-pw"
 KRB="KRB5_CONFIG=$C/krb5.conf KRB5CCNAME=FILE:$C/krb5cc"
 
 median() {  # COMMAND (run by a shell in the client namespace); prints ms
@@ -44,11 +47,11 @@ median() {  # COMMAND (run by a shell in the client namespace); prints ms
 print("%.1f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
 }
 
-in_process() {  # ENV-ASSIGNMENTS ARGS... (stdin: the password file)
+in_process() {  # ENV-ASSIGNMENTS ARGS... (stdin: the password file, $PW or LOCKED's)
   local env=$1
   shift
   # shellcheck disable=SC2086
-  "$LAN" exec-client env $env "$ENUM" -r "$RUNS" "$@" <"$OUT/pw" 2>&1 >/dev/null |
+  "$LAN" exec-client env $env "$ENUM" -r "$RUNS" "$@" <"${PW:-$OUT/pw}" 2>&1 >/dev/null |
     sed -n 's/^median \([0-9.]*\) ms.*/\1/p'
 }
 
@@ -59,6 +62,8 @@ ours_pw=$(median "$ENUM -u daemon '\\\\LOCKED' <$OUT/pw")
 session=$(in_process "" -U daemon '\\LOCKED')
 dialog=$(in_process "" -u daemon '\\LOCKED')
 guest=$(in_process "" '\\MEMBER1')
+peer_vault=$(median "smbclient -L //VAULT -U daemon%Vault-Pass-7")
+vault=$(PW=$OUT/vault-pw in_process "" -U daemon '\\VAULT')
 peer_krb=$(median "env $KRB smbclient --use-kerberos=required -L //ADDC")
 ours_krb=$(median "env $KRB $ENUM '\\\\ADDC'")
 krb=$(in_process "$KRB" '\\ADDC')
@@ -69,6 +74,7 @@ echo
 echo "| ours | median ms | in-process ms | peer | median ms | ratio (in-process) |"
 echo "|---|---:|---:|---|---:|---:|"
 echo "| enum \\\\LOCKED as daemon (session) | $ours_pw | $session | smbclient -L //LOCKED -U daemon%… | $peer_pw | $(ratio "$session" "$peer_pw") |"
+echo "| enum \\\\VAULT as daemon (session, bound by address) | - | $vault | smbclient -L //VAULT -U daemon%… | $peer_vault | $(ratio "$vault" "$peer_vault") |"
 echo "| enum \\\\ADDC with a ticket | $ours_krb | $krb | smbclient --use-kerberos=required -L //ADDC | $peer_krb | $(ratio "$krb" "$peer_krb") |"
 echo
 echo "| in-process | median ms |"

@@ -144,35 +144,30 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// UTF-8 to code points; a malformed or overlong sequence, a surrogate and a
-// value past U+10FFFF each give one U+FFFD and resume at the next byte.
+// UTF-8 to code points through the platform's converter. A byte that starts
+// no well-formed character (malformed, cut or overlong, a surrogate, past
+// U+10FFFF) gives one U+FFFD and decoding resumes at the next byte.
 std::u32string DecodeUtf8(std::string_view utf8) {
-  std::u32string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    size_t length = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (b < 0x80) {
-      length = 1, cp = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      length = 2, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      length = 3, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      length = 4, cp = b & 0x07, min = 0x10000;
+  thread_local textconv::Converter converter("UTF-32LE", "UTF-8");
+  std::u32string out(utf8.size(), U'\0');
+  if (const auto n = converter.Convert(utf8.data(), utf8.size(), out.data(), out.size() * sizeof(char32_t))) {
+    out.resize(*n / sizeof(char32_t));
+    return out;
+  }
+  out.clear();
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp = kReplacement;
+    size_t used = 1;
+    for (size_t width = 1; width <= 4 && i + width <= utf8.size(); ++width) {
+      char32_t one[2];
+      if (converter.Convert(utf8.data() + i, width, one, sizeof one) == sizeof(char32_t)) {
+        cp = one[0];
+        used = width;
+        break;
+      }
     }
-    bool good = length > 0 && i + length <= utf8.size();
-    for (size_t k = 1; good && k < length; ++k) {
-      const auto c = static_cast<unsigned char>(utf8[i + k]);
-      good = (c & 0xC0) == 0x80;
-      cp = cp << 6 | (c & 0x3F);
-    }
-    good = good && cp >= min && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-    out.push_back(good ? cp : kReplacement);
-    i += good ? length : 1;
+    out.push_back(cp);
+    i += used;
   }
   return out;
 }

@@ -1,5 +1,7 @@
 #include "dns_wire.h"
 
+#include "ascii.h"
+
 namespace mirelka::dns {
 namespace {
 
@@ -65,10 +67,6 @@ class Reader {
 };
 
 bool IsNameByte(unsigned char byte) { return byte > 0x20 && byte < 0x7F && byte != '.'; }
-
-unsigned char Lower(unsigned char byte) {
-  return static_cast<unsigned char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
-}
 
 void PutU16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value >> 8));
@@ -143,7 +141,7 @@ bool SameName(const WireName& a, const WireName& b) {
   if (a.size() != b.size()) return false;
   // Length bytes are below 64, so folding letters leaves them alone.
   for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i]))) return false;
+    if (ascii::Lower(a[i]) != ascii::Lower(b[i])) return false;
   }
   return true;
 }

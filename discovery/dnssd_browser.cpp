@@ -28,15 +28,6 @@ constexpr const char* kServiceType = "_smb._tcp";
 constexpr size_t kMaxResolvers = 128;
 constexpr size_t kMaxWaiting = 1024;
 
-template <class Call>
-void Guarded(Call&& call) noexcept {
-  try {
-    call();
-  } catch (...) {
-    qWarning("mirelka: a DNS-SD callback failed");
-  }
-}
-
 // The identity of one service as the daemon reports it.
 std::string ServiceKey(AvahiIfIndex interface, AvahiProtocol protocol, const char* name) {
   return std::string(name ? name : "") + '/' + std::to_string(interface) + '/' + std::to_string(protocol);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include "ascii.h"
 #include "names.h"
 
 namespace discovery {
@@ -16,7 +17,7 @@ std::string Key(const std::string& text) {
   std::string key;
   for (char c : text) {
     if (c == ' ' || c == '\t' || c == '_') continue;
-    key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    key += mirelka::ascii::Lower(c);
   }
   return key;
 }

@@ -6,12 +6,24 @@
 //
 // Search is the source's own QObject: Open() -> Outcome, Begin(windowMs),
 // Stop(); the source makes it in Make().
+#include <QtGlobal>
 #include <memory>
 #include <utility>
 
 #include "source.h"
 
 namespace discovery {
+
+// Calls out at a source's edge: nothing thrown there unwinds through the
+// event loop or a library's C frames.
+template <class Call>
+void Guarded(Call&& call) noexcept {
+  try {
+    call();
+  } catch (...) {
+    qWarning("mirelka: a discovery callback failed");
+  }
+}
 
 template <class Search>
 class SearchSource : public Source {

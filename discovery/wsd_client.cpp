@@ -41,17 +41,6 @@ constexpr int kMaxFetchHosts = 32;
 constexpr int kAnnouncedFetchMs = 2000;
 constexpr int kMaxKnown = 1024;
 
-// Calls out at the source's edge: nothing thrown there unwinds through the
-// event loop.
-template <class Call>
-void Guarded(Call&& call) noexcept {
-  try {
-    call();
-  } catch (...) {
-    qWarning("mirelka: a WS-Discovery callback failed");
-  }
-}
-
 bool Usable(const QNetworkInterface& iface) {
   const auto flags = iface.flags();
   return (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning) &&

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ascii.h"
 #include "cp932_bytes.h"
 
 namespace mirelka::netbios {
@@ -173,12 +174,9 @@ bool ReadReply(const uint8_t* data, size_t size, uint16_t id, std::vector<Record
   return true;
 }
 
-unsigned char UpperByte(uint8_t byte) {
-  return static_cast<unsigned char>(byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte);
-}
-
 bool SameName(const Name& a, const Name& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), [](uint8_t x, uint8_t y) { return UpperByte(x) == UpperByte(y); });
+  return std::equal(a.begin(), a.end(), b.begin(),
+                    [](uint8_t x, uint8_t y) { return ascii::Upper(x) == ascii::Upper(y); });
 }
 
 template <typename T>

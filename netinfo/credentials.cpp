@@ -3,6 +3,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "ascii.h"
+
 namespace netinfo {
 
 void WipeBytes(void* data, size_t size) {
@@ -48,7 +50,7 @@ void Secret::Wipe() {
 
 std::string KeyForHost(const std::string& host) {
   std::string key = "smb://";
-  for (const char c : host) key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  for (const char c : host) key += mirelka::ascii::Upper(c);
   return key;
 }
 

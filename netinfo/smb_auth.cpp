@@ -1,25 +1,31 @@
 #include "smb_auth.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace netinfo {
+
+DomainUser SplitDomainUser(const std::string& name) {
+  // "\" or the yen sign U+00A5 (UTF-8 C2 A5) before the user name
+  size_t cut = name.find('\\');
+  size_t skip = 1;
+  if (const size_t yen = name.find("\xC2\xA5"); yen != std::string::npos && yen < cut) {
+    cut = yen;
+    skip = 2;
+  }
+  if (cut == std::string::npos || cut == 0) return {{}, name};
+  return {name.substr(0, cut), name.substr(cut + skip)};
+}
 
 Logon PasswordLogon(const Credentials& credentials) {
   Logon logon;
   logon.kind = Logon::Kind::kPassword;
   logon.password = &credentials.password;
   const std::string& user = credentials.user;
-  // "\" or the yen sign U+00A5 (UTF-8 C2 A5) before the user name
-  size_t cut = user.find('\\');
-  size_t skip = 1;
-  if (const size_t yen = user.find("\xC2\xA5"); yen != std::string::npos && yen < cut) {
-    cut = yen;
-    skip = 2;
-  }
   const size_t at = user.rfind('@');
-  if (cut != std::string::npos && cut > 0 && cut + skip < user.size()) {
-    logon.workgroup = user.substr(0, cut);
-    logon.user = user.substr(cut + skip);
+  if (DomainUser split = SplitDomainUser(user); !split.domain.empty() && !split.user.empty()) {
+    logon.workgroup = std::move(split.domain);
+    logon.user = std::move(split.user);
   } else if (at != std::string::npos && at > 0 && at + 1 < user.size()) {
     // NTLM takes the realm as the domain; Kerberos is the ticket's business
     logon.workgroup = user.substr(at + 1);

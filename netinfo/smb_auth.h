@@ -46,9 +46,16 @@ struct Logon {
 constexpr size_t kMaxUserBytes = 255;
 constexpr size_t kMaxPasswordBytes = 255;
 
-// Splits "DOMAIN\user" (also with the yen sign that Japanese fonts show for
-// the backslash) and "user@realm" into workgroup and user; a plain "user"
-// keeps the library's workgroup.
+// "DOMAIN\user" (also with the yen sign U+00A5 that Japanese fonts show for
+// the backslash) in its two parts, cut at the first of either; an empty
+// domain when the name has no such form.
+struct DomainUser {
+  std::string domain, user;
+};
+DomainUser SplitDomainUser(const std::string& name);
+
+// Splits "DOMAIN\user" and "user@realm" into workgroup and user; a plain
+// "user" keeps the library's workgroup.
 Logon PasswordLogon(const Credentials& credentials);
 
 // Whether an errno from the client library means "log on otherwise".

@@ -21,10 +21,8 @@
 #include <libsmbclient.h>
 #include <netdb.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -36,6 +34,7 @@
 
 #include "address.h"
 #include "cp932_codec.h"
+#include "krb5_cache.h"
 #include "netprovider.h"
 #include "smb_auth.h"
 
@@ -101,12 +100,6 @@ uint32_t ErrorFromErrno(int error) {
     default:
       return kErrorBadNetPath;
   }
-}
-
-bool HasKerberosTicketCache() {
-  if (const char* name = std::getenv("KRB5CCNAME"); name && *name) return true;
-  const std::string defaultCache = "/tmp/krb5cc_" + std::to_string(getuid());
-  return access(defaultCache.c_str(), R_OK) == 0;
 }
 
 // The name a Kerberos ticket can be asked for: a ticket is for a computer's

@@ -13,14 +13,6 @@
 namespace pclist {
 namespace {
 
-// "ファイル " and the endings " は開けません" / " を作成できません" in code page 932.
-constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
-constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
-constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
-// " は大きすぎて読めません"
-constexpr std::string_view kTooBigTail =
-    "\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
-
 QString FileName(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // The path as the user's messages show it: local bytes become code page 932,
@@ -29,12 +21,6 @@ std::string PathForMessage(const std::string& path) {
   const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; });
   if (ascii) return path;
   return cp932::encodeLossy(FileName(path));
-}
-
-Failure FileFailure(const std::string& path, std::string_view tail) {
-  std::string text(kFileHead);
-  text.append(PathForMessage(path)).append(tail);
-  return Failure(text);
 }
 
 enum class Read { kWhole, kUnreadable, kTooBig };
@@ -73,8 +59,8 @@ bool ReplaceAtomically(const std::string& path, std::string_view text,
 
 }  // namespace
 
-Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
-Failure CannotOpen(const std::string& path) { return FileFailure(path, kCannotOpenTail); }
+Failure CannotCreate(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotCreate); }
+Failure CannotOpen(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotOpen); }
 
 std::optional<std::string> ReadListFile(const std::string& path) {
   const QFileInfo info(FileName(path));
@@ -85,7 +71,7 @@ std::optional<std::string> ReadListFile(const std::string& path) {
     case Read::kWhole:
       return text;
     case Read::kTooBig:
-      throw FileFailure(path, kTooBigTail);
+      throw FileFailure(PathForMessage(path), FileProblem::kTooBig);
     case Read::kUnreadable:
       break;
   }

@@ -14,20 +14,6 @@
 namespace pclist {
 namespace {
 
-// "ファイル " and the endings " は開けません" / " を作成できません" in code page 932.
-constexpr std::string_view kFileHead = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";
-constexpr std::string_view kCannotOpenTail = "\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1";
-constexpr std::string_view kCannotCreateTail = "\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
-// " は大きすぎて読めません"
-constexpr std::string_view kTooBigTail =
-    "\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1";
-
-Failure FileFailure(const std::string& path, std::string_view tail) {
-  std::string text(kFileHead);
-  text.append(path).append(tail);
-  return Failure(text);
-}
-
 class File {
  public:
   explicit File(HANDLE h) : h_(h) {}
@@ -119,15 +105,15 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
 
 }  // namespace
 
-Failure CannotCreate(const std::string& path) { return FileFailure(path, kCannotCreateTail); }
-Failure CannotOpen(const std::string& path) { return FileFailure(path, kCannotOpenTail); }
+Failure CannotCreate(const std::string& path) { return FileFailure(path, FileProblem::kCannotCreate); }
+Failure CannotOpen(const std::string& path) { return FileFailure(path, FileProblem::kCannotOpen); }
 
 std::optional<std::string> ReadListFile(const std::string& path) {
   std::string text;
   DWORD openError = ERROR_SUCCESS;
   bool tooBig = false;
   if (ReadWhole(path, &text, &openError, &tooBig)) return text;
-  if (tooBig) throw FileFailure(path, kTooBigTail);
+  if (tooBig) throw FileFailure(path, FileProblem::kTooBig);
   // A missing folder on the way means nothing is at the path either.
   if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::nullopt;
   throw CannotOpen(path);

@@ -1,9 +1,10 @@
 // Choosing the list file's folder.
 #include "listlocation.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdlib>
+#include <QStandardPaths>
 #include <filesystem>
 #include <system_error>
 
@@ -16,22 +17,16 @@ namespace fs = std::filesystem;
 
 QFileInfo Info(const std::string& path) { return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))); }
 
-// An absolute path from the environment, or empty.
-std::string AbsoluteFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || !fs::path(value).is_absolute()) return {};
-  return value;
-}
-
 }  // namespace
 
-ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome) {
+ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome, Copy copy) {
   const std::string beside = ListFilePath(executablePath);
   std::string folder = fs::path(executablePath).parent_path().string();
   if (folder.empty()) folder = ".";
+  if (configHome.empty()) return {beside, {}};
   // Whether this user may create files there; a read-only mount answers no
   // even to root.
-  if (Info(folder).isWritable() || configHome.empty()) return {beside, {}};
+  if (copy == Copy::kPortable && Info(folder).isWritable()) return {beside, {}};
 
   ListLocation location{(fs::path(configHome) / "mirelka" / "mirelka.ini").string(), {}};
   const QFileInfo target = Info(location.path);
@@ -41,12 +36,13 @@ ListLocation LocateListFile(const std::string& executablePath, const std::string
 }
 
 std::string UserConfigHome() {
-  // Relative values are not valid here and are ignored.
-  std::string config = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
-  if (!config.empty()) return config;
-  const std::string home = AbsoluteFromEnvironment("HOME");
-  if (home.empty()) return {};
-  return (fs::path(home) / ".config").string();
+  // Without a home Qt answers the root folder.
+  const QString home = QDir::homePath();
+  if (home == QDir::rootPath()) return {};
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  // Qt 6.4 passes a relative $XDG_CONFIG_HOME through; the XDG rules say to ignore it.
+  if (QDir::isRelativePath(folder)) folder = home + QStringLiteral("/.config");
+  return QFile::encodeName(folder).toStdString();
 }
 
 bool MakeFoldersFor(const std::string& path) {

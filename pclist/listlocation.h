@@ -1,8 +1,9 @@
 #pragma once
 // Where the computer list file lives. A copy of the program in a folder the
 // user may write to (a portable copy, a build tree) keeps its list beside the
-// executable; an installed copy, whose folder the user cannot write to, keeps
-// it in the user's configuration folder.
+// executable; any other keeps it in the user's configuration folder, and so
+// does the installed program always, even run by root, who may write to
+// /usr/bin: that is no place for a user's data.
 #include <string>
 
 namespace pclist {
@@ -16,15 +17,20 @@ struct ListLocation {
   std::string oldPath;
 };
 
-// The file beside the executable (its name with the extension ".ini") when
-// the executable's folder is writable by this user; otherwise
-// <configHome>/mirelka/mirelka.ini. An empty configHome leaves only the file
-// beside the executable.
-ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome);
+// Which copy of the program is running: the one the install puts in place
+// (linked for it alone), or a build tree's or an unpacked portable one.
+enum class Copy { kPortable, kInstalled };
 
-// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
-// path, else $HOME/.config; empty when neither is known (the list then stays
-// beside the executable).
+// <configHome>/mirelka/mirelka.ini for the installed copy, and for another
+// whose folder this user may not write to; otherwise the file beside the
+// executable (its name with the extension ".ini"). An empty configHome leaves
+// only the file beside the executable.
+ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome,
+                            Copy copy = Copy::kPortable);
+
+// The user's configuration folder (QStandardPaths): $XDG_CONFIG_HOME when it
+// is an absolute path, else ~/.config; empty when no home is known (the list
+// then stays beside the executable).
 std::string UserConfigHome();
 
 // Creates the missing folders that lead to path, readable by the user alone.

@@ -71,6 +71,23 @@ std::string NotAnInteger(std::string_view line) {
 
 }  // namespace
 
+Failure FileFailure(std::string_view shownPath, FileProblem problem) {
+  std::string text = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";  // "ファイル "
+  text.append(shownPath);
+  switch (problem) {
+    case FileProblem::kCannotOpen:
+      text.append("\x20\x82\xcd\x8a\x4a\x82\xaf\x82\xdc\x82\xb9\x82\xf1");  // " は開けません"
+      break;
+    case FileProblem::kCannotCreate:
+      text.append("\x20\x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1");  // " を作成できません"
+      break;
+    case FileProblem::kTooBig:  // " は大きすぎて読めません"
+      text.append("\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1");
+      break;
+  }
+  return Failure(text);
+}
+
 std::string ListFilePath(const std::string& executablePath) {
   // A dot that begins the file name (".hidden") marks a hidden file, not an
   // extension, and "." or ".." have none: ".ini" is then appended.

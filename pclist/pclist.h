@@ -59,6 +59,12 @@ std::optional<std::string> ReadListFile(const std::string& path);
 // Throws Failure "ファイル %s を作成できません"; the old file is then intact.
 void WriteListFile(const std::string& path, std::string_view text);
 
+// A list file's failure: "ファイル %s は開けません", "ファイル %s を作成できません"
+// or "ファイル %s は大きすぎて読めません", for a path already as messages show it
+// (code page 932).
+enum class FileProblem { kCannotOpen, kCannotCreate, kTooBig };
+Failure FileFailure(std::string_view shownPath, FileProblem problem);
+
 // The failures "ファイル %s を作成できません" and "ファイル %s は開けません" for path.
 Failure CannotCreate(const std::string& path);
 Failure CannotOpen(const std::string& path);

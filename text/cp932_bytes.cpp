@@ -1,5 +1,7 @@
 #include "cp932_bytes.h"
 
+#include "ascii.h"
+
 namespace cp932 {
 namespace {
 
@@ -37,7 +39,7 @@ std::string upperAscii(std::string_view text) {
   std::string upper(text);
   for (size_t i = 0; i < upper.size();) {
     const size_t width = CharacterWidth(upper, i);
-    if (width == 1 && upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - ('a' - 'A'));
+    if (width == 1) upper[i] = mirelka::ascii::Upper(upper[i]);
     i += width;
   }
   return upper;

@@ -1,5 +1,6 @@
 #!/bin/sh
-# mirelka.dll exports exactly the five entry points under their plain names
+# mirelka.dll exports exactly the five entry points and the optional sixth
+# (nametoipfrom) under their plain names
 # and needs no DLL beyond the system's: the MinGW runtime is linked in.
 #   dll_check.sh OBJDUMP mirelka.dll
 set -u
@@ -10,7 +11,7 @@ imports=$("$objdump" -p "$dll" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z
 echo "exports: $exports"
 echo "imports: $imports"
 status=0
-[ "$exports" = "connectpc init iptoname nametoip pingresult " ] || { echo "FAIL: the exports are not the five plain names"; status=1; }
+[ "$exports" = "connectpc init iptoname nametoip nametoipfrom pingresult " ] || { echo "FAIL: the exports are not the six plain names"; status=1; }
 for dll in $imports; do
   case "$dll" in
     kernel32.dll | msvcrt.dll | ws2_32.dll | iphlpapi.dll | advapi32.dll | ntdll.dll) ;;

@@ -5,9 +5,11 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <QTimer>
 
 #include "fake_source.h"
 #include "listing.h"
+#include "search_owner.h"
 
 namespace {
 
@@ -150,6 +152,52 @@ TEST(Listing, AnInterfaceThatComesAndGoesProbesAtMostEveryFewSeconds) {
   e.browse.clear();
   e.List("WG", &status);
   EXPECT_EQ(status, QStringLiteral("終了 (ブラウズリスト0台、WSD応答なし、mDNSデーモン停止中)"));
+}
+
+// A search that finds one computer as soon as it begins, then ends.
+class InstantSearch : public QObject {
+ public:
+  InstantSearch(discovery::Source::Found found, discovery::Source::Done done)
+      : found_(std::move(found)), done_(std::move(done)) {}
+  Outcome Open() { return Outcome::Answered; }
+  void Begin(int) {
+    QTimer::singleShot(0, this, [this] {
+      found_({W, "PC", "10.0.0.1", "WG"});
+      if (stopped_) return;  // reads its own member: it must still be alive
+      const discovery::Source::Done done = std::move(done_);
+      done(Outcome::Answered);
+    });
+  }
+  void Stop() { stopped_ = true; }
+
+ private:
+  discovery::Source::Found found_;
+  discovery::Source::Done done_;
+  bool stopped_ = false;
+};
+
+class InstantSource final : public discovery::SearchSource<InstantSearch> {
+ protected:
+  std::unique_ptr<InstantSearch> Make(Found found, Done done) override {
+    return std::make_unique<InstantSearch>(std::move(found), std::move(done));
+  }
+};
+
+TEST(SearchSource, ASearchRestartedFromInsideItsOwnCallbackIsSafe) {
+  InstantSource source;
+  int found = 0, done = 0;
+  std::function<void()> start = [&] {
+    source.Start(
+        100,
+        [&](const Finding&) {
+          if (++found < 3) start();
+        },
+        [&](Outcome) { ++done; });
+  };
+  start();
+  QTest::qWait(50);
+  EXPECT_EQ(found, 3);
+  EXPECT_EQ(done, 1);  // only the last search ran to its end
 }
 
 }  // namespace

@@ -7,7 +7,8 @@ own, on a virtual display, in a network namespace of its own. The first run
 reads an old list left beside the program and the user adds a computer
 through the window; after closing and starting again both computers are still
 listed, the list lives in the user's configuration folder, and nothing was
-written into the unpacked tree.
+written into the unpacked tree. Root, who may write beside the program, gets
+its list in its own configuration folder too.
 
 usage: installed_copy.py BUILD_DIR
 """
@@ -125,16 +126,19 @@ class Display:
 
 
 class Program:
-    def __init__(self, program, home, display, work, name):
-        account = pwd.getpwnam(USER)
+    def __init__(self, program, home, display, work, name, user=USER):
         env = {"HOME": home, "DISPLAY": display.name, "PATH": "/usr/bin:/bin", "LANG": "C.UTF-8",
                "QT_QPA_PLATFORM": "xcb"}
         # A sanitizer build keeps its settings (scripts/test.sh --sanitize).
         env.update({k: v for k, v in os.environ.items() if k in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")})
         self.log_path = os.path.join(work, name + ".log")
-        self.process = subprocess.Popen(
-            ["setpriv", "--reuid=%d" % account.pw_uid, "--regid=%d" % account.pw_gid, "--clear-groups",
-             "--", program], env=env, cwd=home, stdout=subprocess.DEVNULL, stderr=open(self.log_path, "w"))
+        command = [program]
+        if user:
+            account = pwd.getpwnam(user)
+            command = ["setpriv", "--reuid=%d" % account.pw_uid, "--regid=%d" % account.pw_gid, "--clear-groups",
+                       "--", program]
+        self.process = subprocess.Popen(command, env=env, cwd=home, stdout=subprocess.DEVNULL,
+                                        stderr=open(self.log_path, "w"))
 
     def log(self):
         with open(self.log_path) as f:
@@ -238,11 +242,27 @@ def main():
         if saved != expected:
             fail("after the second run the list holds %r, expected %r" % (saved, expected))
 
+        # Root may write into the unpacked tree, and still the list goes to
+        # its own configuration folder, with the old list's computer in it.
+        root_home = os.path.join(work, "root-home")
+        os.mkdir(root_home, 0o700)
+        as_root = Program(program, root_home, display, work, "root", user=None)
+        window = as_root.wait_window(display)
+        display.ask_to_close(window)
+        as_root.wait_end()
+        root_list = os.path.join(root_home, ".config", "mirelka", "mirelka.ini")
+        if not os.path.exists(root_list):
+            fail("run as root, the program saved no list at %s:\n%s" % (root_list, as_root.log()))
+        with open(root_list, "rb") as f:
+            saved = f.read()
+        if saved != b"[WGPCLIST]\r\n1\r\nOLDPC\r\n":
+            fail("run as root, the program saved %r" % saved)
+
         after = snapshot(root)
         if after != before:
             changed = sorted(set(after.items()) ^ set(before.items()))
             fail("the program wrote into the installed tree: %s" % changed)
-        print("installed copy: package clean, list kept in ~/.config/mirelka across a restart, "
+        print("installed copy: package clean, list kept in ~/.config/mirelka across a restart and for root, "
               "nothing written beside the program")
         return 0
     finally:

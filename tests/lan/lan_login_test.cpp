@@ -1,6 +1,7 @@
 // Computers that refuse guests, on the test LAN of testlan.sh: LOCKED (no
 // guest, no anonymous listing, one user), DROPPER (drops the connection
-// mid-logon) and, where the LAN has one, the domain controller ADDC. The
+// mid-logon), VAULT (as LOCKED, found by NetBIOS) with SPOOFER ready to
+// answer for its name, and, where the LAN has one, the domain controller ADDC. The
 // real window, provider and keyring (a private gnome-keyring under
 // keyring-session.sh); only the login dialog is scripted.
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "Unit1.h"
 #include "app_fixture.h"
 #include "credentials.h"
+#include "fake_credentials.h"
 #include "launcher.h"
 #include "prompt_relay.h"
 #include "smb_auth.h"
@@ -32,6 +34,20 @@ namespace {
 const char* const kUser = "daemon";
 const char* const kPassword = "Locked-Pass-7";
 const QString kCannotList = QStringLiteral("のリソースを取得できません");
+const char* const kVaultPassword = "Vault-Pass-7";
+
+// Every logon SPOOFER's smbd was offered, as its audit log lines.
+QStringList SpooferLogons() {
+  QStringList lines;
+  for (QDirIterator it(QString::fromLocal8Bit(qgetenv("MLK_LAN_DIR")) + "/h/SPOOFER/log", {"log.*"}, QDir::Files);
+       it.hasNext();) {
+    QFile file(it.next());
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    for (const QByteArray& line : file.readAll().split('\n'))
+      if (line.contains("Auth: [")) lines.append(QString::fromUtf8(line));
+  }
+  return lines;
+}
 
 // The dialog step, scripted: answers in turn, then Cancel.
 class ScriptedPrompt final : public netinfo::LoginPrompt {
@@ -215,6 +231,44 @@ TEST_F(LanLogin, KeyringKeepsTheCredentialsAcrossRunsUntilTheEntryIsDeleted) {
   auto third = NewSession(keyring.get());
   EXPECT_EQ(third->Tree({"LOCKED"}).count("LOCKED"), 0u);  // asked, cancelled
   EXPECT_EQ(third->prompt.asked.size(), 1u);
+}
+
+TEST_F(LanLogin, SavedLoginNeverGoesToAHostThatAnswersForTheComputersName) {
+  const char* script = std::getenv("MLK_LAN_SCRIPT");
+  if (!script) GTEST_SKIP() << "needs testlan.sh (run-e2e.sh)";
+  const auto keyring = netinfo::MakeKeyringStore(10000);
+  fakes::FakeCredentialStore memory;
+  netinfo::CredentialStore* store = keyring->Available() ? keyring.get() : &memory;
+  store->Remove("VAULT");
+
+  auto first = NewSession(store);
+  first->prompt.Answer(kUser, kVaultPassword, true);
+  ASSERT_EQ(first->Tree({"VAULT"}).count("VAULT"), 1u) << first->ui.boxes.join(" | ").toStdString();
+  first.reset();
+  auto again = NewSession(store);  // the program started again: the same address, no dialog
+  EXPECT_EQ(again->Tree({"VAULT"}).count("VAULT"), 1u);
+  EXPECT_TRUE(again->prompt.asked.empty());
+  again.reset();
+
+  // VAULT is switched off; SPOOFER answers NetBIOS, LLMNR and mDNS for it.
+  ASSERT_EQ(std::system(("'" + std::string(script) + "' spoof VAULT").c_str()), 0);
+  auto spoofed = NewSession(store);
+  EXPECT_EQ(spoofed->Tree({"VAULT"}).count("VAULT"), 0u);  // asked, cancelled
+  ASSERT_EQ(spoofed->prompt.asked.size(), 1u);
+  const netinfo::LoginRequest& asked = spoofed->prompt.asked[0];
+  EXPECT_EQ(asked.user, kUser);
+  EXPECT_EQ(asked.boundAddress, "10.231.0.18");
+  EXPECT_EQ(asked.address, "10.231.0.68");
+  const QStringList logons = SpooferLogons();
+  EXPECT_FALSE(logons.isEmpty()) << "the guest try is audited too";
+  EXPECT_TRUE(logons.filter("[daemon]").isEmpty()) << logons.join("\n").toStdString();
+
+  // The audit does catch a logon once one is offered: the user types the
+  // password for that host after all.
+  spoofed->prompt.Answer(kUser, kVaultPassword);
+  spoofed->Tree({"VAULT"});
+  EXPECT_FALSE(SpooferLogons().filter("[daemon]").isEmpty());
+  store->Remove("VAULT");
 }
 
 TEST_F(LanLogin, KerberosTicketOpensTheDomainControllerWithoutADialog) {

@@ -9,7 +9,8 @@
 //   mlk_listing [-r N] [-i SECONDS] [-n] WORKGROUP
 #include <QApplication>
 #include <QLineEdit>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <sys/resource.h>
 
@@ -35,11 +36,11 @@ class QuietUi final : public UiServices {
   void Launch(const std::string&, const std::string&) override {}
 };
 
-// Runs the event loop for ms.
+// Runs the event loop for ms, asleep while nothing happens.
 void Pump(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 double CpuMs() {

@@ -19,6 +19,9 @@
 #                                 stop MDNSHOST's smbd (its DNS-SD service is
 #                                 withdrawn) or start it again and wait until
 #                                 the service is seen
+#   testlan.sh spoof NAME         stop NAME's smbd and name responder, and let
+#                                 SPOOFER answer the client's name queries
+#                                 for NAME
 #   testlan.sh status             print the hosts
 #
 # The hosts (10.231.0.0/24; the client is .100, MLKCLIENT in TESTGROUP):
@@ -48,6 +51,13 @@
 #                  each after garbage, a forged PTR answer from .33, and mDNS
 #                  garbage for llmnrpc.local (see llmnrpeer.py); LLMNRBAD gets
 #                  garbage only
+#   VAULT    .18   refuses guests (one user, as LOCKED); its name is
+#                  answered by spoofer.py with its own address (NetBIOS
+#                  first), so it is in no browse list
+#   SPOOFER  .68   answers no name of its own; after "spoof NAME" it answers
+#                  the client's NetBIOS, LLMNR and mDNS questions for NAME
+#                  with its own address (spoofer.py). Its smbd refuses guests
+#                  and logs every logon offered (log/log.*, auth_audit)
 # Every wsdd has its own -U uuid (hosts in namespaces share one host name).
 # Each avahi-daemon (MDNSHOST's, and the client's own) runs with a private
 # /run (tmpfs in a mount namespace of its own, for its fixed pid file) and a
@@ -87,7 +97,9 @@ LOCKED $NET.15 TESTGROUP locked
 ADDC $NET.16 MLK dc
 DROPPER $NET.17 - dropper
 FLOODER $NET.67 - flood
-HELLOPC $NET.34 TESTGROUP hello"
+HELLOPC $NET.34 TESTGROUP hello
+VAULT $NET.18 TESTGROUP vault
+SPOOFER $NET.68 - spoofer"
 LLMNR_FORGER=$NET.33
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
@@ -345,6 +357,77 @@ wait_locked() {  # DEADLINE
     if deadline_passed "$1"; then die "DROPPER does not listen in time"; fi
     sleep 0.2
   done
+}
+
+# --- a name spoofer -----------------------------------------------------------
+# VAULT refuses guests and is known by the link's name protocols alone
+# (spoofer.py answering for itself); SPOOFER takes over its name once VAULT
+# is stopped. Both smbds refuse guests; SPOOFER's logs every
+# logon offered to it.
+VAULT_PASSWORD=Vault-Pass-7
+
+write_refusing_conf() {  # NAME EXTRA_GLOBAL_LINES
+  local d addr
+  d=$(hostdir "$1")
+  addr=$(host_field "$1" 2)
+  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share/data}
+  cat >"$d/smb.conf" <<EOF
+[global]
+  workgroup = TESTGROUP
+  netbios name = $1
+  interfaces = $addr/24
+  bind interfaces only = yes
+  server role = standalone server
+  server min protocol = SMB2_02
+  map to guest = never
+  restrict anonymous = 2
+  local master = no
+  os level = 0
+  load printers = no
+  printing = bsd
+  printcap name = /dev/null
+  disable spoolss = yes
+  usershare path =
+  $2
+$(samba_private_dirs "$d")
+  nmbd:socket dir = $d/nmbd
+  log file = $d/log/log.%m
+[vault]
+  path = $d/share/data
+  read only = yes
+EOF
+}
+
+start_spoof_pair() {
+  local name
+  write_refusing_conf VAULT "disable netbios = yes
+  smb ports = 445"
+  printf '%s\n%s\n' "$VAULT_PASSWORD" "$VAULT_PASSWORD" |
+    pdbedit -s "$(hostdir VAULT)/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
+  write_refusing_conf SPOOFER "disable netbios = yes
+  smb ports = 445
+  log level = 1 auth_audit:3"
+  echo VAULT >"$RUN/vault.names"
+  : >"$RUN/spoofer.names"
+  for name in VAULT SPOOFER; do
+    start_samba "$name" smbd
+    spawn "$name" names python3 "$HERE/spoofer.py" --bind "$(host_field "$name" 2)" --client "$CLIENT_ADDR" \
+      --names-file "$RUN/$(printf '%s' "$name" | tr 'A-Z' 'a-z')".names
+  done
+}
+
+wait_spoof_pair() {  # DEADLINE
+  local name
+  for name in VAULT SPOOFER; do
+    wait_listening "$name" u 137 "$1"
+    wait_listening "$name" t 445 "$1"
+  done
+}
+
+cmd_spoof() {  # NAME (VAULT: its smbd and its name responder)
+  local name=${1:?spoof NAME} what
+  for what in smbd names; do stop_recorded "$name" "$what"; done
+  printf '%s\n' "$name" >>"$RUN/spoofer.names"
 }
 
 # --- a domain controller ----------------------------------------------------
@@ -662,7 +745,10 @@ cmd_start() {
   write_client_files
   local name addr wg role
   while read -r name addr wg role; do
-    if [ "$role" != garbage ] && [ "$role" != llmnr ] && [ "$role" != flood ] && [ "$role" != hello ]; then write_host_conf "$name" "$addr" "$wg" "$role"; fi
+    case $role in
+      garbage | llmnr | flood | hello | vault | spoofer) ;;
+      *) write_host_conf "$name" "$addr" "$wg" "$role" ;;
+    esac
   done <<<"$HOSTS"
 
   start_samba WGMASTER nmbd
@@ -675,6 +761,7 @@ cmd_start() {
   provision_dc &
   local dc_job=$!
   start_modern
+  start_spoof_pair
   # MDNSHOST's smbd registers its service once its avahi-daemon is up.
   wait_avahi MDNSHOST "$deadline"
   start_mdns_smbd
@@ -695,6 +782,7 @@ cmd_start() {
   wait_locked "$deadline"
   if wait "$dc_job"; then start_dc "$deadline"; else log "no domain controller: $(tail -n 1 "$(hostdir ADDC)/dc/provision.log" 2>/dev/null)"; fi
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
+  wait_spoof_pair "$deadline"
   log "browse list and NetBIOS peers ready after $((SECONDS - t0)) s"
   wait_modern "$deadline"
   trap - EXIT
@@ -820,10 +908,11 @@ case ${1:-} in
   hello-down) stop_recorded HELLOPC wsdd ;;
   withdraw-dnssd) cmd_withdraw_dnssd ;;
   restore-dnssd) cmd_restore_dnssd ;;
+  spoof) shift; cmd_spoof "$@" ;;
   exec-client)
     shift
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|withdraw-dnssd|restore-dnssd|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
 esac

@@ -347,4 +347,18 @@ TEST_F(ListFileTest, ListLivesBesideAWritableProgramElseInTheConfigFolder) {
   if (savedHome) ::setenv("HOME", homeBefore.c_str(), 1);
 }
 
+// The installed program keeps its list in the configuration folder even where
+// it may write beside itself, as root may in /usr/bin; an old list beside it
+// is still read until the first save there.
+TEST_F(ListFileTest, InstalledCopyNeverKeepsItsListBesideItself) {
+  const std::string program = dir_ + "/mirelka";
+  const std::string config = dir_ + "/home/.config";
+  WriteBytes(path_, ListOf(2));
+  ASSERT_EQ(::access(dir_.c_str(), W_OK), 0);
+  const pclist::ListLocation installed = pclist::LocateListFile(program, config, pclist::Copy::kInstalled);
+  EXPECT_EQ(installed.path, config + "/mirelka/mirelka.ini");
+  EXPECT_EQ(installed.oldPath, path_);
+  EXPECT_EQ(pclist::LocateListFile(program, config, pclist::Copy::kPortable).path, path_);
+}
+
 }  // namespace
