@@ -23,8 +23,10 @@ std::string ShareText(const std::string& entry, const std::string& nodeText) {
 
 void TForm1::Button1Click() {
   // While the tree is built, Button1 and Button5 are ignored: a nested run
-  // would rebuild the tree under this one or remove the rows it reads.
-  if (buildingTree_) return;
+  // would rebuild the tree under this one or remove the rows it reads. So is
+  // Button1 while a listing waits: its rows are not all there, and the
+  // provider is reading the browse list on a worker.
+  if (buildingTree_ || listingWorkgroup_) return;
   const QScopedValueRollback<bool> building(buildingTree_, true);
 
   TreeView1->clear();

@@ -15,6 +15,7 @@
 #   testlan.sh hello-up|hello-down
 #                                 start HELLOPC's wsdd (it says Hello) or stop
 #                                 it (it says Bye)
+#   testlan.sh forge-hellos N     FORGER sends N forged Hellos (see below)
 #   testlan.sh withdraw-dnssd|restore-dnssd
 #                                 stop MDNSHOST's smbd (its DNS-SD service is
 #                                 withdrawn) or start it again and wait until
@@ -44,6 +45,9 @@
 #                  node status sent to it gets garbage, then a table holding
 #                  only the group TESTGROUP (nbgarbage.py --status-only)
 #   HELLOPC  .34   no SMB: only a wsdd (TESTGROUP) the tests start and stop
+#   FORGER   .35   a metadata server on 5357 whose answers never end, and on
+#                  "forge-hellos N" N Hellos, the first for WSDHOST's
+#                  endpoint (see wsdforger.py)
 #   FLOODER  .67   queries for FLOODME (NetBIOS, LLMNR, mDNS) get a second
 #                  of the largest answers there are, costly to read and
 #                  naming no address (see floodpeer.py)
@@ -98,6 +102,7 @@ ADDC $NET.16 MLK dc
 DROPPER $NET.17 - dropper
 FLOODER $NET.67 - flood
 HELLOPC $NET.34 TESTGROUP hello
+FORGER $NET.35 - forger
 VAULT $NET.18 TESTGROUP vault
 SPOOFER $NET.68 - spoofer"
 LLMNR_FORGER=$NET.33
@@ -609,6 +614,7 @@ start_modern() {
   spawn WSDHOST llmnrd llmnrd -i eth0 -H WSDHOST
   start_llmnr_peer
   start_flooder
+  spawn FORGER wsdforger python3 "$HERE/wsdforger.py" serve --bind "$(host_field FORGER 2)"
 }
 
 start_mdns_smbd() {
@@ -717,6 +723,7 @@ wait_modern() {  # DEADLINE
   wait_listening LLMNRPC u 5353 "$1"
   wait_listening MDNSHOST u 137 "$1"
   wait_listening FLOODER u 5353 "$1"
+  wait_listening FORGER t 5357 "$1"
   wait_avahi client "$1"
   wait_dnssd "$1"
 }
@@ -746,7 +753,7 @@ cmd_start() {
   local name addr wg role
   while read -r name addr wg role; do
     case $role in
-      garbage | llmnr | flood | hello | vault | spoofer) ;;
+      garbage | llmnr | flood | hello | forger | vault | spoofer) ;;
       *) write_host_conf "$name" "$addr" "$wg" "$role" ;;
     esac
   done <<<"$HOSTS"
@@ -906,6 +913,9 @@ case ${1:-} in
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
   hello-up) cmd_hello_up ;;
   hello-down) stop_recorded HELLOPC wsdd ;;
+  forge-hellos)
+    ip netns exec "$(ns_of FORGER)" python3 "$HERE/wsdforger.py" hello --bind "$(host_field FORGER 2)" \
+      --endpoint "urn:uuid:$(wsd_uuid WSDHOST)" --count "${2:?forge-hellos N}" ;;
   withdraw-dnssd) cmd_withdraw_dnssd ;;
   restore-dnssd) cmd_restore_dnssd ;;
   spoof) shift; cmd_spoof "$@" ;;
@@ -914,5 +924,5 @@ case ${1:-} in
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|forge-hellos N|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
 esac
