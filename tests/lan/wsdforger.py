@@ -53,7 +53,8 @@ def serve(addr):
             conn.close()
 
     while True:
-        conn, _ = server.accept()
+        conn, peer = server.accept()
+        print("metadata request from %s" % peer[0], flush=True)  # the LAN log shows who fetched
         threading.Thread(target=endless, args=(conn,), daemon=True).start()
 
 
