@@ -311,36 +311,45 @@ silence_tcp() {  # NAME
 LOCKED_USER=daemon
 LOCKED_PASSWORD=Locked-Pass-7
 
-write_locked_conf() {
+# The [global] part of a host that refuses guests and anonymous listing (SMB2
+# and later); the caller adds its shares.
+write_refusing_conf() {  # NAME EXTRA_GLOBAL_LINES
   local d addr
-  d=$(hostdir LOCKED)
-  addr=$(host_field LOCKED 2)
+  d=$(hostdir "$1")
+  addr=$(host_field "$1" 2)
+  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share/data}
   cat >"$d/smb.conf" <<EOF
 [global]
   workgroup = TESTGROUP
-  netbios name = LOCKED
+  netbios name = $1
   interfaces = $addr/24
   bind interfaces only = yes
   server role = standalone server
   server min protocol = SMB2_02
   map to guest = never
   restrict anonymous = 2
-  disable netbios = yes
-  smb ports = 445
+  local master = no
+  os level = 0
   load printers = no
   printing = bsd
   printcap name = /dev/null
   disable spoolss = yes
   usershare path =
+  $2
 $(samba_private_dirs "$d")
+  nmbd:socket dir = $d/nmbd
   log file = $d/log/log.%m
-[locked data]
-  path = $d/share/data
-  read only = yes
-[admin\$]
-  path = $d/share/data
 EOF
-  mkdir -p "$d/share/data"
+}
+
+write_locked_conf() {
+  local d addr
+  d=$(hostdir LOCKED)
+  addr=$(host_field LOCKED 2)
+  write_refusing_conf LOCKED "disable netbios = yes
+  smb ports = 445"
+  printf '[locked data]\n  path = %s/share/data\n  read only = yes\n[admin$]\n  path = %s/share/data\n' "$d" "$d" \
+    >>"$d/smb.conf"
   printf '%s\n%s\n' "$LOCKED_PASSWORD" "$LOCKED_PASSWORD" |
     pdbedit -s "$d/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
   printf '%s LOCKED\n%s DROPPER\n' "$addr" "$(host_field DROPPER 2)" >>"/etc/netns/$(ns_of client)/hosts"
@@ -371,42 +380,11 @@ wait_locked() {  # DEADLINE
 # logon offered to it.
 VAULT_PASSWORD=Vault-Pass-7
 
-write_refusing_conf() {  # NAME EXTRA_GLOBAL_LINES
-  local d addr
-  d=$(hostdir "$1")
-  addr=$(host_field "$1" 2)
-  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share/data}
-  cat >"$d/smb.conf" <<EOF
-[global]
-  workgroup = TESTGROUP
-  netbios name = $1
-  interfaces = $addr/24
-  bind interfaces only = yes
-  server role = standalone server
-  server min protocol = SMB2_02
-  map to guest = never
-  restrict anonymous = 2
-  local master = no
-  os level = 0
-  load printers = no
-  printing = bsd
-  printcap name = /dev/null
-  disable spoolss = yes
-  usershare path =
-  $2
-$(samba_private_dirs "$d")
-  nmbd:socket dir = $d/nmbd
-  log file = $d/log/log.%m
-[vault]
-  path = $d/share/data
-  read only = yes
-EOF
-}
-
 start_spoof_pair() {
   local name
   write_refusing_conf VAULT "disable netbios = yes
   smb ports = 445"
+  printf '[vault]\n  path = %s/share/data\n  read only = yes\n' "$(hostdir VAULT)" >>"$(hostdir VAULT)/smb.conf"
   printf '%s\n%s\n' "$VAULT_PASSWORD" "$VAULT_PASSWORD" |
     pdbedit -s "$(hostdir VAULT)/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
   write_refusing_conf SPOOFER "disable netbios = yes
