@@ -23,7 +23,8 @@ std::string ShareText(const std::string& entry, const std::string& nodeText) {
 void TForm1::Button1Click() {
   // While the tree is built, Button1 and Button5 are ignored: a second build
   // would rebuild the tree under this one, a listing would replace its rows.
-  if (buildingTree_) return;
+  // So is Button1 while a listing waits: its rows are not all there.
+  if (buildingTree_ || listingWorkgroup_) return;
   TreeView1->clear();
   SetStatus(QStringLiteral("処理中"));
   std::vector<std::string> names;

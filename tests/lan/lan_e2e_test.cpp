@@ -523,6 +523,26 @@ TEST_F(LanWindow, HelloByeAndAWithdrawnServiceReachTheNextListing) {
   EXPECT_TRUE(rows.contains("WSDHOST")) << rows.join(",").toStdString();
 }
 
+// FORGER sends 10,000 Hellos, the first for WSDHOST's endpoint, each naming
+// FORGER's own metadata server, whose answers never end: the window keeps
+// answering, and the next listing is the one before, nothing added and
+// WSDHOST still there.
+TEST_F(LanWindow, AHelloFloodWithEndlessMetadataLeavesTheListingAsItWas) {
+  auto w = Open();
+  QTest::qWait(2500);
+  Click(w->Button5);
+  ASSERT_EQ(Set(Captions(w->ListView3)), kTestgroup);
+  ASSERT_EQ(LanScript("forge-hellos 10000"), 0);
+  bool answered = false;
+  QTimer::singleShot(100, [&] { answered = true; });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 10000)) << "the window stopped answering";
+  QTest::qWait(3000);  // the fetches of the flood run into their bound
+  Click(w->Button5);
+  EXPECT_EQ(w->Status(), "終了");
+  EXPECT_EQ(Set(Captions(w->ListView3)), kTestgroup);
+  EXPECT_EQ(w->ListView3->RowCount(), int(kTestgroup.size()));
+}
+
 // The same window on a LAN where nobody answers: run-e2e.sh runs this case
 // alone in a namespace of its own whose one interface leads nowhere and with
 // no mDNS daemon to ask.
