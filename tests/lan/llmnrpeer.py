@@ -108,6 +108,19 @@ def garbage(tid, question, qtype, rng):
     yield bytes(rng.randrange(256) for _ in range(rng.randrange(1, 600)))
 
 
+def listener(port, bind, group=None):
+    """A UDP socket on port of every address; it joins group on the interface
+    of bind, or without a group may send broadcasts."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if group is None:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    s.bind(("0.0.0.0", port))
+    if group is not None:
+        s.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, socket.inet_aton(group) + socket.inet_aton(bind))
+    return s
+
+
 def reverse_name(address):
     return ".".join(reversed(address.split("."))) + ".in-addr.arpa"
 
@@ -122,16 +135,8 @@ def main():
     ap.add_argument("--forged-name", required=True)
     args = ap.parse_args()
 
-    def listener(port, group):
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind(("0.0.0.0", port))
-        s.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,
-                     socket.inet_aton(group) + socket.inet_aton(args.bind))
-        return s
-
-    llmnr = listener(5355, "224.0.0.252")
-    mdns = listener(5353, "224.0.0.251")
+    llmnr = listener(5355, args.bind, "224.0.0.252")
+    mdns = listener(5353, args.bind, "224.0.0.251")
     forger = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     forger.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     forger.bind((args.forged_from, 5355))

@@ -11,7 +11,8 @@ import socket
 import struct
 import sys
 
-from llmnrpeer import RESPONSE, TYPE_A, header, read_question, record
+sys.dont_write_bytecode = True  # the peers below are imported from the source tree
+from llmnrpeer import RESPONSE, TYPE_A, header, listener, read_question, record
 from nbgarbage import NB, decode_name, sound_query_answer
 
 
@@ -30,19 +31,9 @@ def main():
     ap.add_argument("--names-file", required=True)
     args = ap.parse_args()
 
-    def listener(port, group=None):
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-        s.bind(("0.0.0.0", port))
-        if group:
-            s.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,
-                         socket.inet_aton(group) + socket.inet_aton(args.bind))
-        return s
-
-    netbios = listener(137)
-    llmnr = listener(5355, "224.0.0.252")
-    mdns = listener(5353, "224.0.0.251")
+    netbios = listener(137, args.bind)
+    llmnr = listener(5355, args.bind, "224.0.0.252")
+    mdns = listener(5353, args.bind, "224.0.0.251")
     print("ready", file=sys.stderr, flush=True)
     while True:
         readable, _, _ = select.select([netbios, llmnr, mdns], [], [])

@@ -15,6 +15,7 @@
 #   testlan.sh hello-up|hello-down
 #                                 start HELLOPC's wsdd (it says Hello) or stop
 #                                 it (it says Bye)
+#   testlan.sh forge-hellos N     FORGER sends N forged Hellos (see below)
 #   testlan.sh withdraw-dnssd|restore-dnssd
 #                                 stop MDNSHOST's smbd (its DNS-SD service is
 #                                 withdrawn) or start it again and wait until
@@ -44,6 +45,9 @@
 #                  node status sent to it gets garbage, then a table holding
 #                  only the group TESTGROUP (nbgarbage.py --status-only)
 #   HELLOPC  .34   no SMB: only a wsdd (TESTGROUP) the tests start and stop
+#   FORGER   .35   a metadata server on 5357 whose answers never end, and on
+#                  "forge-hellos N" N Hellos, the first for WSDHOST's
+#                  endpoint (see wsdforger.py)
 #   FLOODER  .67   queries for FLOODME (NetBIOS, LLMNR, mDNS) get a second
 #                  of the largest answers there are, costly to read and
 #                  naming no address (see floodpeer.py)
@@ -98,6 +102,7 @@ ADDC $NET.16 MLK dc
 DROPPER $NET.17 - dropper
 FLOODER $NET.67 - flood
 HELLOPC $NET.34 TESTGROUP hello
+FORGER $NET.35 - forger
 VAULT $NET.18 TESTGROUP vault
 SPOOFER $NET.68 - spoofer"
 LLMNR_FORGER=$NET.33
@@ -306,36 +311,45 @@ silence_tcp() {  # NAME
 LOCKED_USER=daemon
 LOCKED_PASSWORD=Locked-Pass-7
 
-write_locked_conf() {
+# The [global] part of a host that refuses guests and anonymous listing (SMB2
+# and later); the caller adds its shares.
+write_refusing_conf() {  # NAME EXTRA_GLOBAL_LINES
   local d addr
-  d=$(hostdir LOCKED)
-  addr=$(host_field LOCKED 2)
+  d=$(hostdir "$1")
+  addr=$(host_field "$1" 2)
+  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share/data}
   cat >"$d/smb.conf" <<EOF
 [global]
   workgroup = TESTGROUP
-  netbios name = LOCKED
+  netbios name = $1
   interfaces = $addr/24
   bind interfaces only = yes
   server role = standalone server
   server min protocol = SMB2_02
   map to guest = never
   restrict anonymous = 2
-  disable netbios = yes
-  smb ports = 445
+  local master = no
+  os level = 0
   load printers = no
   printing = bsd
   printcap name = /dev/null
   disable spoolss = yes
   usershare path =
+  $2
 $(samba_private_dirs "$d")
+  nmbd:socket dir = $d/nmbd
   log file = $d/log/log.%m
-[locked data]
-  path = $d/share/data
-  read only = yes
-[admin\$]
-  path = $d/share/data
 EOF
-  mkdir -p "$d/share/data"
+}
+
+write_locked_conf() {
+  local d addr
+  d=$(hostdir LOCKED)
+  addr=$(host_field LOCKED 2)
+  write_refusing_conf LOCKED "disable netbios = yes
+  smb ports = 445"
+  printf '[locked data]\n  path = %s/share/data\n  read only = yes\n[admin$]\n  path = %s/share/data\n' "$d" "$d" \
+    >>"$d/smb.conf"
   printf '%s\n%s\n' "$LOCKED_PASSWORD" "$LOCKED_PASSWORD" |
     pdbedit -s "$d/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
   printf '%s LOCKED\n%s DROPPER\n' "$addr" "$(host_field DROPPER 2)" >>"/etc/netns/$(ns_of client)/hosts"
@@ -366,42 +380,11 @@ wait_locked() {  # DEADLINE
 # logon offered to it.
 VAULT_PASSWORD=Vault-Pass-7
 
-write_refusing_conf() {  # NAME EXTRA_GLOBAL_LINES
-  local d addr
-  d=$(hostdir "$1")
-  addr=$(host_field "$1" 2)
-  mkdir -p "$d"/{lock,state,cache,pid,private,ncalrpc,nmbd,log,share/data}
-  cat >"$d/smb.conf" <<EOF
-[global]
-  workgroup = TESTGROUP
-  netbios name = $1
-  interfaces = $addr/24
-  bind interfaces only = yes
-  server role = standalone server
-  server min protocol = SMB2_02
-  map to guest = never
-  restrict anonymous = 2
-  local master = no
-  os level = 0
-  load printers = no
-  printing = bsd
-  printcap name = /dev/null
-  disable spoolss = yes
-  usershare path =
-  $2
-$(samba_private_dirs "$d")
-  nmbd:socket dir = $d/nmbd
-  log file = $d/log/log.%m
-[vault]
-  path = $d/share/data
-  read only = yes
-EOF
-}
-
 start_spoof_pair() {
   local name
   write_refusing_conf VAULT "disable netbios = yes
   smb ports = 445"
+  printf '[vault]\n  path = %s/share/data\n  read only = yes\n' "$(hostdir VAULT)" >>"$(hostdir VAULT)/smb.conf"
   printf '%s\n%s\n' "$VAULT_PASSWORD" "$VAULT_PASSWORD" |
     pdbedit -s "$(hostdir VAULT)/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
   write_refusing_conf SPOOFER "disable netbios = yes
@@ -609,6 +592,7 @@ start_modern() {
   spawn WSDHOST llmnrd llmnrd -i eth0 -H WSDHOST
   start_llmnr_peer
   start_flooder
+  spawn FORGER wsdforger python3 "$HERE/wsdforger.py" serve --bind "$(host_field FORGER 2)"
 }
 
 start_mdns_smbd() {
@@ -717,6 +701,7 @@ wait_modern() {  # DEADLINE
   wait_listening LLMNRPC u 5353 "$1"
   wait_listening MDNSHOST u 137 "$1"
   wait_listening FLOODER u 5353 "$1"
+  wait_listening FORGER t 5357 "$1"
   wait_avahi client "$1"
   wait_dnssd "$1"
 }
@@ -746,7 +731,7 @@ cmd_start() {
   local name addr wg role
   while read -r name addr wg role; do
     case $role in
-      garbage | llmnr | flood | hello | vault | spoofer) ;;
+      garbage | llmnr | flood | hello | forger | vault | spoofer) ;;
       *) write_host_conf "$name" "$addr" "$wg" "$role" ;;
     esac
   done <<<"$HOSTS"
@@ -906,6 +891,9 @@ case ${1:-} in
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
   hello-up) cmd_hello_up ;;
   hello-down) stop_recorded HELLOPC wsdd ;;
+  forge-hellos)
+    ip netns exec "$(ns_of FORGER)" python3 "$HERE/wsdforger.py" hello --bind "$(host_field FORGER 2)" \
+      --endpoint "urn:uuid:$(wsd_uuid WSDHOST)" --count "${2:?forge-hellos N}" ;;
   withdraw-dnssd) cmd_withdraw_dnssd ;;
   restore-dnssd) cmd_restore_dnssd ;;
   spoof) shift; cmd_spoof "$@" ;;
@@ -914,5 +902,5 @@ case ${1:-} in
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|forge-hellos N|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
 esac
