@@ -27,6 +27,8 @@
 #include "interfaces.h"
 #include "netresources.h"
 #include "pclist.h"
+#include "prompt_relay.h"
+#include "share_tree.h"
 
 namespace {
 
@@ -94,10 +96,7 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
   Guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() {
-  FormDestroy();
-  deps_.provider->SetHostLookup({});  // it must not call into a window that is gone
-}
+TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::CreateControls() {
   setObjectName("Form1");
@@ -282,10 +281,24 @@ void TForm1::FormCreate() {
     deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
     terminateRequested_ = true;
   }
-  // The provider resolves computer names, and checks that a computer answers,
-  // through the library as the rest of the window does.
-  deps_.provider->SetHostLookup({[this](const std::string& name) { return HostAddress(name); },
-                                 [this](const std::string& address) { return netlib::Reaches(library_, address); }});
+  // The share tree resolves computer names, and checks that a computer
+  // answers, through the library as the rest of the window does, on its
+  // workers; the library's calls are safe from several threads at once.
+  netinfo::ShareTreeSteps steps;
+  steps.resolve = [this](const std::string& name) {
+    netlib::ConvBuffer<512> buffer;
+    buffer.SetInput(name);
+    netinfo::NameSource source = netinfo::NameSource::kSystem;
+    netinfo::NameResolution resolution;
+    if (netlib::CallNameToIp(library_, buffer, &source) == 0)
+      resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
+    resolution.text = buffer.Output();
+    return resolution;
+  };
+  steps.reachable = [this](const std::string& address) { return netlib::Reaches(library_, address); };
+  shareTree_ = std::make_unique<netinfo::ShareTree>(*deps_.provider, std::move(steps),
+                                                    [this](std::function<void()> fn) { Post(std::move(fn)); });
+  if (deps_.loginRelay) deps_.loginRelay->Open([this](std::function<void()> fn) { Post(std::move(fn)); });
 
   ListInterfaces();
   ShowHostName();
@@ -314,6 +327,10 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
   repeatping->stop();
+  // Work under way ends first, within its own bounds: a dialog it waits for
+  // is answered "cancelled", and no result reaches the window after this.
+  if (deps_.loginRelay) deps_.loginRelay->Close();
+  shareTree_.reset();
   // A list that was never read, or could not be read, is not replaced; one
   // whose rows were read up to a bad count line is kept under a backup name
   // before the rows replace it. An old list read from elsewhere is not
@@ -330,9 +347,9 @@ void TForm1::FormDestroy() {
   library_.FreeLibrary();
 }
 
-std::optional<netinfo::ResolvedHost> TForm1::HostAddress(const std::string& name) {
-  if (handedOver_ && handedOver_->name == name) return handedOver_->address;
-  return netlib::ResolveName(library_, name);
+void TForm1::Post(std::function<void()> fn) {
+  // Dropped by Qt when the window is gone before it runs.
+  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
 void TForm1::ListInterfaces() {

@@ -5,14 +5,15 @@
 #include <QIcon>
 #include <QList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "companion.h"
 #include "listing.h"
-#include "source.h"
 #include "netprovider.h"
+#include "source.h"
 #include "sockets.h"
 #include "uiservices.h"
 
@@ -28,6 +29,11 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TForm2;
 class TListView;
+namespace netinfo {
+class PromptRelay;
+class ShareTree;
+struct ShareTreeRow;
+}  // namespace netinfo
 
 // What the window is given: the platform seams, or fakes in tests.
 struct TForm1Deps {
@@ -44,6 +50,8 @@ struct TForm1Deps {
   // Asks a computer found without a workgroup for its workgroup; null: not asked.
   discovery::WorkgroupQuery* nodeStatus = nullptr;
   std::string sambaConfigPath;  // the local Samba configuration; empty: none
+  // The login dialog as the provider's workers reach it; null: none to relay.
+  netinfo::PromptRelay* loginRelay = nullptr;
 };
 
 class TForm1 : public QWidget {
@@ -140,29 +148,23 @@ class TForm1 : public QWidget {
   // The workgroup name at start-up: the browse list's, else the one most
   // WS-Discovery computers report, else the local Samba configuration's.
   std::string StartupWorkgroup();
+  // Queues fn to run on the window's thread; callable from any thread.
+  void Post(std::function<void()> fn);
+  // One computer of the share tree, as its result comes in row order.
+  void AddTreeRow(const netinfo::ShareTreeRow& result);
   // The listing engine, made at first use; it keeps the sources running.
   discovery::Listing& ListingEngine();
-  // The provider's resolver: the address handed over for the computer being
-  // listed, else the companion library's nametoip.
-  std::optional<netinfo::ResolvedHost> HostAddress(const std::string& name);
 
   TForm1Deps deps_;
   netlib::CompanionLibrary library_;
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
-  bool listLoadAttempted_ = false;  // start-up reached the list file
-  bool listLoadFailed_ = false;     // a list file exists that could not be loaded
-  bool listRowsLoaded_ = false;     // its rows reached the list (up to a bad count line)
-  bool buildingTree_ = false;       // Button1Click is running
-  bool tickRunning_ = false;        // repeatpingTimer is running
-  bool listingWorkgroup_ = false;   // Button5Click is running
-  // The computer whose shares are being listed and its address as the tree
-  // has just resolved it (nothing when that failed), so the provider does not
-  // resolve the name a second time.
-  struct HandedOver {
-    std::string name;
-    std::optional<netinfo::ResolvedHost> address;
-  };
-  std::optional<HandedOver> handedOver_;
+  bool listLoadAttempted_ = false;                 // start-up reached the list file
+  bool listLoadFailed_ = false;                    // a list file exists that could not be loaded
+  bool listRowsLoaded_ = false;                    // its rows reached the list (up to a bad count line)
+  bool buildingTree_ = false;                      // the share tree is being built
+  bool tickRunning_ = false;                       // repeatpingTimer is running
+  bool listingWorkgroup_ = false;                  // Button5Click is running
+  std::unique_ptr<netinfo::ShareTree> shareTree_;  // its workers end before the library goes
   std::unique_ptr<discovery::Listing> listing_;
 };

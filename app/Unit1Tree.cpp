@@ -1,12 +1,11 @@
 // The share tree and opening a computer or share in the file manager.
-#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 #include "TListView.h"
 #include "Unit1.h"
 #include "Unit1Text.h"
 #include "launcher.h"
-#include "netresources.h"
+#include "share_tree.h"
 
 namespace {
 
@@ -22,50 +21,46 @@ std::string ShareText(const std::string& entry, const std::string& nodeText) {
 }  // namespace
 
 void TForm1::Button1Click() {
-  // While the tree is built, Button1 and Button5 are ignored: a nested run
-  // would rebuild the tree under this one or remove the rows it reads. So is
-  // Button1 while a listing waits: its rows are not all there, and the
-  // provider is reading the browse list on a worker.
+  // While the tree is built, Button1 and Button5 are ignored: a second build
+  // would rebuild the tree under this one, a listing would replace its rows.
+  // So is Button1 while a listing waits: its rows are not all there.
   if (buildingTree_ || listingWorkgroup_) return;
-  const QScopedValueRollback<bool> building(buildingTree_, true);
-
   TreeView1->clear();
   SetStatus(QStringLiteral("処理中"));
-  const int rows = ListView3->RowCount();
-  for (int row = 0; row < rows; ++row) {
-    netinfo::ResourceList list;  // this row's own list
-    const std::string caption = Bytes(ListView3->Caption(row));
-    netlib::ConvBuffer<512> buffer;
-    buffer.SetInput(caption);
-    netinfo::NameSource source = netinfo::NameSource::kSystem;
-    const uint16_t resolved = netlib::CallNameToIp(library_, buffer, &source);
-    if (ListView3->SubItem(row).isEmpty()) ListView3->SetSubItem(row, Text(buffer.Output()));
+  std::vector<std::string> names;
+  for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
+  // The computers are worked on by the share tree's workers; each one's
+  // result comes back here in row order, and the window goes on meanwhile.
+  netinfo::ShareTree::Callbacks callbacks;
+  callbacks.row = [this](const netinfo::ShareTreeRow& result) { Guarded([&] { AddTreeRow(result); }); };
+  callbacks.done = [this] {
+    buildingTree_ = false;
+    Guarded([this] {
+      SetStatus(QStringLiteral("終了"));
+      TreeView1->expandAll();
+    });
+  };
+  buildingTree_ = shareTree_->Start(std::move(names), std::move(callbacks));
+}
 
-    const std::string unc = "\\\\" + caption;
-    bool opened = false;
-    {
-      // The provider takes this row's address as just found instead of
-      // resolving the name again.
-      const QScopedValueRollback<std::optional<HandedOver>> handOver(
-          handedOver_, HandedOver{caption, resolved == 0 ? std::optional(netinfo::ResolvedHost{buffer.Output(), source})
-                                                         : std::nullopt});
-      opened = netinfo::EnumNetResources(*deps_.provider, unc, std::string(), list);
-    }
-    if (opened && resolved == 0) {
-      const std::string nodeText = cp932::removeBackslashes(unc);
-      auto* computer = new QTreeWidgetItem(TreeView1, {Text(nodeText)});
-      computer->setIcon(0, ImageList1.value(0));
-      for (const std::string& entry : list) {
-        auto* share = new QTreeWidgetItem(computer, {Text(ShareText(entry, nodeText))});
-        share->setIcon(0, ImageList1.value(1));
-      }
-      deps_.ui->ProcessMessages();
-    } else {
-      deps_.ui->MessageBox(Text(caption) + QStringLiteral("のリソースを取得できません"));
-    }
+void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
+  const int row = static_cast<int>(result.row);
+  // A failed lookup still fills an empty column with its reason; a filled
+  // column is left alone.
+  if (row < ListView3->RowCount() && Bytes(ListView3->Caption(row)) == result.name && ListView3->SubItem(row).isEmpty())
+    ListView3->SetSubItem(row, Text(result.address.text));
+  if (!result.listed) {
+    // Modal: the rows after this one go on being worked on while it stands.
+    deps_.ui->MessageBox(Text(result.name) + QStringLiteral("のリソースを取得できません"));
+    return;
   }
-  SetStatus(QStringLiteral("終了"));
-  TreeView1->expandAll();
+  const std::string nodeText = cp932::removeBackslashes("\\\\" + result.name);
+  auto* computer = new QTreeWidgetItem(TreeView1, {Text(nodeText)});
+  computer->setIcon(0, ImageList1.value(0));
+  for (const netinfo::NamedResource& entry : result.shares) {
+    auto* share = new QTreeWidgetItem(computer, {Text(ShareText(entry.name, nodeText))});
+    share->setIcon(0, ImageList1.value(1));
+  }
 }
 
 namespace {

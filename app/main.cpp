@@ -11,6 +11,7 @@
 #include "hardening.h"
 #include "listlocation.h"
 #include "netprovider.h"
+#include "prompt_relay.h"
 #include "samba_conf.h"
 #include "smb_auth.h"
 #include "sockets.h"
@@ -31,7 +32,10 @@ int main(int argc, char** argv) {
   // Computers that refuse guests: a ticket, this session's, the keyring's
   // credentials, guest, then the login dialog.
   auto keyring = netinfo::MakeKeyringStore();
-  LoginDialogPrompt prompt;
+  // The dialog lives on the window's thread; the share tree's workers reach
+  // it through the relay.
+  LoginDialogPrompt dialog;
+  netinfo::PromptRelay prompt(dialog);
   netinfo::Authenticator login(keyring.get(), &prompt);
   auto ui =
       MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::toUtf8(host)); });
@@ -54,6 +58,7 @@ int main(int argc, char** argv) {
   deps.dnsSd = dnsSd.get();
   deps.nodeStatus = nodeStatus.get();
   deps.sambaConfigPath = discovery::kSambaConfigPath;
+  deps.loginRelay = &prompt;
   const pclist::ListLocation list =
       pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
                              MIRELKA_INSTALLED_COPY ? pclist::Copy::kInstalled : pclist::Copy::kPortable);

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -31,6 +32,7 @@ void ShareTree(benchmark::State& state) {
     app.companion.calls.clear();
     app.companion.sizes.clear();
     form.Button1->click();
+    while (form.Status() != QStringLiteral("終了")) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   if (form.TreeView1->topLevelItemCount() != rows) state.SkipWithError("tree incomplete");
   state.counters["rows"] = rows;

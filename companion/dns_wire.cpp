@@ -1,100 +1,39 @@
 #include "dns_wire.h"
 
+#include <utility>
+
 #include "ascii.h"
 
 namespace mirelka::dns {
 namespace {
 
-constexpr size_t kHeaderSize = 12;
-constexpr size_t kMaxLabel = 63;
 constexpr size_t kMaxWireName = 254;  // 255 with the final zero byte
-
-// Bounds-checked reading; every read fails rather than run past the end.
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-  bool U16(uint16_t& value) {
-    if (size_ - pos_ < 2) return false;
-    value = static_cast<uint16_t>(data_[pos_] << 8 | data_[pos_ + 1]);
-    pos_ += 2;
-    return true;
-  }
-  bool Skip(size_t count) {
-    if (size_ - pos_ < count) return false;
-    pos_ += count;
-    return true;
-  }
-  // A name at the current position. A compression pointer may only lead
-  // below every offset this name was read from so far, so pointers can
-  // neither loop nor run forward; and a name follows at most
-  // kMaxPointerJumps of them, so that a message made of pointer chains costs
-  // little to read.
-  bool Name(WireName& out) {
-    out.clear();
-    size_t at = pos_;
-    size_t floor = pos_;
-    bool jumped = false;
-    unsigned jumps = 0;
-    for (;;) {
-      if (at >= size_) return false;
-      const uint8_t length = data_[at];
-      if ((length & 0xC0) == 0xC0) {
-        if (size_ - at < 2) return false;
-        const size_t target = static_cast<size_t>(length & 0x3F) << 8 | data_[at + 1];
-        if (!jumped) pos_ = at + 2;
-        jumped = true;
-        if (target >= floor || ++jumps > kMaxPointerJumps) return false;
-        floor = at = target;
-        continue;
-      }
-      if ((length & 0xC0) != 0) return false;  // no other label types
-      if (length == 0) {
-        if (!jumped) pos_ = at + 1;
-        return true;
-      }
-      if (size_ - at - 1 < length || out.size() + 1 + length > kMaxWireName) return false;
-      out.append(reinterpret_cast<const char*>(data_ + at), 1 + size_t{length});
-      at += 1 + size_t{length};
-    }
-  }
-  size_t pos() const { return pos_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
+using wire::kMaxLabel;
 
 bool IsNameByte(unsigned char byte) { return byte > 0x20 && byte < 0x7F && byte != '.'; }
 
-void PutU16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-}
-
 // Reads one resource record; A and PTR data of the answer section are
 // checked and kept.
-bool ReadRecord(Reader& reader, const uint8_t* data, size_t size, bool answer, Record& out) {
-  uint16_t ttlHigh = 0;
-  uint16_t ttlLow = 0;
-  uint16_t rdlength = 0;
-  if (!reader.Name(out.name) || !reader.U16(out.type) || !reader.U16(out.rclass) || !reader.U16(ttlHigh) ||
-      !reader.U16(ttlLow) || !reader.U16(rdlength)) {
-    return false;
-  }
+bool ReadRecord(wire::Reader& reader, const uint8_t* data, bool answer, Record& out) {
+  wire::RecordHead head;
+  if (!reader.ReadRecordHead(head, kMaxWireName)) return false;
+  out.name = std::move(head.name);
+  out.type = head.type;
+  out.rclass = head.rclass;
   const size_t start = reader.pos();
-  if (size - start < rdlength) return false;
+  const uint8_t* rdata = nullptr;
+  if (!reader.Take(head.rdlength, rdata)) return false;
   if (answer && out.type == kTypeA) {
-    if (rdlength != out.address.size()) return false;
-    for (size_t i = 0; i < out.address.size(); ++i) out.address[i] = data[start + i];
+    if (head.rdlength != out.address.size()) return false;
+    for (size_t i = 0; i < out.address.size(); ++i) out.address[i] = rdata[i];
   } else if (answer && out.type == kTypePtr) {
     // The target must fill the record data exactly; its pointers may lead
     // anywhere earlier in the message.
-    Reader target(data, start + rdlength);
-    if (!target.Skip(start) || !target.Name(out.target) || target.pos() != start + rdlength) return false;
+    wire::Reader target(data, start + head.rdlength);
+    if (!target.Skip(start) || !target.Name(out.target, kMaxWireName) || target.pos() != start + head.rdlength)
+      return false;
   }
-  return reader.Skip(rdlength);
+  return true;
 }
 
 }  // namespace
@@ -171,47 +110,33 @@ bool IsReverseName(const WireName& name) {
 
 std::vector<uint8_t> BuildQuery(uint16_t id, uint16_t flags, const WireName& name, uint16_t type, uint16_t qclass) {
   std::vector<uint8_t> packet;
-  packet.reserve(kHeaderSize + name.size() + 5);
-  PutU16(packet, id);
-  PutU16(packet, flags);
-  PutU16(packet, 1);  // one question
-  PutU16(packet, 0);
-  PutU16(packet, 0);
-  PutU16(packet, 0);
-  packet.insert(packet.end(), name.begin(), name.end());
-  packet.push_back(0);
-  PutU16(packet, type);
-  PutU16(packet, qclass);
+  packet.reserve(wire::kHeaderSize + name.size() + 5);
+  wire::PutQueryHeader(packet, id, flags);
+  wire::PutName(packet, name);
+  wire::PutU16(packet, type);
+  wire::PutU16(packet, qclass);
   return packet;
 }
 
 std::optional<Response> ParseResponse(const uint8_t* data, size_t size, uint16_t id) {
   if (data == nullptr) return std::nullopt;
-  Reader reader(data, size);
-  uint16_t replyId = 0;
+  wire::Reader reader(data, size);
+  wire::Header header;
+  if (!reader.ReadHeader(header) || !header.Answers(id)) return std::nullopt;
   Response response;
-  uint16_t counts[4] = {};
-  if (!reader.U16(replyId) || !reader.U16(response.flags)) return std::nullopt;
-  for (uint16_t& count : counts) {
-    if (!reader.U16(count)) return std::nullopt;
-  }
-  const uint16_t flags = response.flags;
-  if (replyId != id || (flags & kResponse) == 0 || (flags & kOpcodeMask) != 0 || (flags & kTruncated) != 0 ||
-      (flags & kRcodeMask) != 0) {
-    return std::nullopt;
-  }
-  for (uint16_t i = 0; i < counts[0]; ++i) {
+  response.flags = header.flags;
+  for (uint16_t i = 0; i < header.counts[0]; ++i) {
     Question question;
-    if (!reader.Name(question.name) || !reader.U16(question.type) || !reader.U16(question.qclass)) {
+    if (!reader.Name(question.name, kMaxWireName) || !reader.U16(question.type) || !reader.U16(question.qclass)) {
       return std::nullopt;
     }
     response.questions.push_back(std::move(question));
   }
-  const size_t records = size_t{counts[1]} + counts[2] + counts[3];
+  const size_t records = size_t{header.counts[1]} + header.counts[2] + header.counts[3];
   for (size_t i = 0; i < records; ++i) {
     Record record;
-    const bool answer = i < counts[1];
-    if (!ReadRecord(reader, data, size, answer, record)) return std::nullopt;
+    const bool answer = i < header.counts[1];
+    if (!ReadRecord(reader, data, answer, record)) return std::nullopt;
     if (answer) response.answers.push_back(std::move(record));
   }
   return response;

@@ -1,6 +1,7 @@
 #pragma once
 // DNS message format as multicast DNS and LLMNR use it: building one-question
-// queries and reading responses strictly. Plain code over bytes, no sockets.
+// queries and reading responses strictly, over the reader and writer NetBIOS
+// shares (wire.h). Plain code over bytes, no sockets.
 // A response is read only within its length; one that is truncated, whose
 // counts or lengths overrun it, whose names loop, run past 255 bytes or follow
 // more than kMaxPointerJumps compression pointers, or whose A records are not
@@ -13,22 +14,16 @@
 #include <vector>
 
 #include "address.h"
+#include "wire.h"
 
 namespace mirelka::dns {
 
-// The compression pointers one name may follow. A real name needs one or two;
-// the cap keeps a packet of pointer chains from costing quadratic work.
-constexpr unsigned kMaxPointerJumps = 128;
+// The compression pointers one name may follow (wire.h).
+constexpr unsigned kMaxPointerJumps = wire::kMaxPointerJumps;
 
 constexpr uint16_t kTypeA = 1;
 constexpr uint16_t kTypePtr = 12;
 constexpr uint16_t kClassIn = 1;
-
-// Header flags.
-constexpr uint16_t kResponse = 0x8000;
-constexpr uint16_t kOpcodeMask = 0x7800;
-constexpr uint16_t kTruncated = 0x0200;
-constexpr uint16_t kRcodeMask = 0x000F;
 
 // A name in wire form without compression: length-prefixed labels, no final
 // zero byte. Names compare without regard to the case of ASCII letters.

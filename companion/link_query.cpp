@@ -5,18 +5,12 @@
 #include <vector>
 
 #include "exchange.h"
-#include "llmnr.h"
-#include "mdns.h"
+#include "link_dns.h"
 #include "netbios_query.h"
 #include "sock.h"
 
 namespace mirelka {
 namespace {
-
-// Multicast DNS packets carry the hop limit 255, so that a receiver can tell
-// they were not forwarded; LLMNR queries stay on the link with 1.
-constexpr int kMdnsTtl = 255;
-constexpr int kLlmnrTtl = 1;
 
 // NetBIOS goes first, the other questions a millisecond later. A computer
 // that NetBIOS knows answers within that millisecond on a LAN, and then the
@@ -98,15 +92,15 @@ std::optional<Ipv4> AskLinkForAddress(std::string_view name, LinkProtocol* answe
   if (std::optional<dns::WireName> host = mdns::HostName(name)) {
     const uint16_t id = NewTransactionId();
     const dns::Question question = mdns::AddressQuestion(*host);
-    Add(askings, AskGroup(links, mdns::kGroup, mdns::kPort, kMdnsTtl, question, mdns::BuildQuery(id, question), id,
+    Add(askings, AskGroup(links, mdns::kGroup, mdns::kPort, mdns::kTtl, question, mdns::BuildQuery(id, question), id,
                           mdns::ParseAddressReply, found));
     protocols.resize(askings.size(), LinkProtocol::kMdns);
   }
   if (std::optional<dns::WireName> host = llmnr::HostName(name)) {
     const uint16_t id = NewTransactionId();
     const dns::Question question = llmnr::AddressQuestion(*host);
-    Add(askings, AskGroup(links, llmnr::kGroup, llmnr::kPort, kLlmnrTtl, question, llmnr::BuildQuery(id, question), id,
-                          llmnr::ParseAddressReply, found));
+    Add(askings, AskGroup(links, llmnr::kGroup, llmnr::kPort, llmnr::kTtl, question, llmnr::BuildQuery(id, question),
+                          id, llmnr::ParseAddressReply, found));
     protocols.resize(askings.size(), LinkProtocol::kLlmnr);
   }
   // Which asking took the answer: its protocol says how far to trust it.

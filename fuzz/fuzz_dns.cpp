@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "dns_wire.h"
-#include "llmnr.h"
-#include "mdns.h"
+#include "link_dns.h"
 
 using namespace mirelka;
 

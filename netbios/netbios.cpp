@@ -4,60 +4,22 @@
 
 #include "ascii.h"
 #include "cp932_bytes.h"
+#include "wire.h"
 
 namespace mirelka::netbios {
 namespace {
 
-constexpr size_t kHeaderSize = 12;
 constexpr size_t kEncodedLength = 32;
 constexpr size_t kMaxEncodedName = 255;  // label bytes of a name with its scope
 constexpr size_t kStatusEntrySize = 18;  // 15 name bytes, suffix, flags
 constexpr size_t kAddressEntrySize = 6;  // flags, IPv4 address
 
-constexpr uint16_t kResponse = 0x8000;
-constexpr uint16_t kOpcodeMask = 0x7800;
-constexpr uint16_t kTruncated = 0x0200;
 constexpr uint16_t kRecursionDesired = 0x0100;
 constexpr uint16_t kBroadcast = 0x0010;
-constexpr uint16_t kRcodeMask = 0x000F;
 
 constexpr uint16_t kTypeNb = 0x0020;
 constexpr uint16_t kTypeNbstat = 0x0021;
 constexpr uint16_t kClassIn = 0x0001;
-
-// Bounds-checked reading of a packet; every read fails rather than run past the end.
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size, size_t pos = 0) : data_(data), size_(size), pos_(pos) {}
-
-  bool Byte(uint8_t& value) {
-    if (size_ - pos_ < 1) return false;
-    value = data_[pos_++];
-    return true;
-  }
-  bool U16(uint16_t& value) {
-    if (size_ - pos_ < 2) return false;
-    value = static_cast<uint16_t>(data_[pos_] << 8 | data_[pos_ + 1]);
-    pos_ += 2;
-    return true;
-  }
-  bool Take(size_t count, const uint8_t*& out) {
-    if (size_ - pos_ < count) return false;
-    out = data_ + pos_;
-    pos_ += count;
-    return true;
-  }
-  bool Skip(size_t count) {
-    const uint8_t* ignored = nullptr;
-    return Take(count, ignored);
-  }
-  size_t pos() const { return pos_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_;
-};
 
 struct Record {
   Name name{};
@@ -67,109 +29,65 @@ struct Record {
   uint16_t rdlength = 0;
 };
 
-void PutU16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-}
-
 // First-level encoding: each byte becomes two letters 'A' + nibble; no scope.
-void PutName(std::vector<uint8_t>& out, const Name& name) {
-  out.push_back(static_cast<uint8_t>(kEncodedLength));
+std::string EncodeName(const Name& name) {
+  std::string labels(1, static_cast<char>(kEncodedLength));
   for (uint8_t byte : name) {
-    out.push_back(static_cast<uint8_t>('A' + (byte >> 4)));
-    out.push_back(static_cast<uint8_t>('A' + (byte & 0x0F)));
+    labels += static_cast<char>('A' + (byte >> 4));
+    labels += static_cast<char>('A' + (byte & 0x0F));
   }
-  out.push_back(0);
+  return labels;
 }
 
 std::vector<uint8_t> BuildQuery(uint16_t id, uint16_t flags, const Name& name, uint16_t type) {
   std::vector<uint8_t> packet;
-  packet.reserve(kHeaderSize + kEncodedLength + 6);
-  PutU16(packet, id);
-  PutU16(packet, flags);
-  PutU16(packet, 1);  // one question
-  PutU16(packet, 0);
-  PutU16(packet, 0);
-  PutU16(packet, 0);
-  PutName(packet, name);
-  PutU16(packet, type);
-  PutU16(packet, kClassIn);
+  packet.reserve(wire::kHeaderSize + kEncodedLength + 6);
+  wire::PutQueryHeader(packet, id, flags);
+  wire::PutName(packet, EncodeName(name));
+  wire::PutU16(packet, type);
+  wire::PutU16(packet, kClassIn);
   return packet;
 }
 
-bool DecodeName(const uint8_t* encoded, Name& out) {
+// A name's labels: the 32-letter encoded label first; scope labels after it
+// are left out.
+bool DecodeName(const std::string& labels, Name& out) {
+  if (labels.size() < 1 + kEncodedLength || static_cast<unsigned char>(labels[0]) != kEncodedLength) return false;
   for (size_t i = 0; i < out.size(); ++i) {
-    const uint8_t high = encoded[2 * i];
-    const uint8_t low = encoded[2 * i + 1];
+    const auto high = static_cast<unsigned char>(labels[1 + 2 * i]);
+    const auto low = static_cast<unsigned char>(labels[2 + 2 * i]);
     if (high < 'A' || high > 'P' || low < 'A' || low > 'P') return false;
     out[i] = static_cast<uint8_t>((high - 'A') << 4 | (low - 'A'));
   }
   return true;
 }
 
-// A name: the 32-letter encoded label, then scope labels up to a zero byte.
-// A compression pointer may stand for the whole name (followed once, only
-// backwards) or end the scope (checked to lie inside the packet).
-bool ReadName(const uint8_t* data, size_t size, Reader& reader, Name& out, bool allowPointer) {
-  uint8_t length = 0;
-  if (!reader.Byte(length)) return false;
-  if ((length & 0xC0) == 0xC0) {
-    uint8_t low = 0;
-    if (!allowPointer || !reader.Byte(low)) return false;
-    const size_t target = static_cast<size_t>(length & 0x3F) << 8 | low;
-    if (target + 2 >= reader.pos()) return false;
-    Reader at(data, size, target);
-    return ReadName(data, size, at, out, false);
-  }
-  const uint8_t* encoded = nullptr;
-  if (length != kEncodedLength || !reader.Take(kEncodedLength, encoded) || !DecodeName(encoded, out)) return false;
-  size_t total = 1 + kEncodedLength;
-  for (;;) {
-    if (!reader.Byte(length)) return false;
-    if (length == 0) return true;
-    if ((length & 0xC0) == 0xC0) {
-      uint8_t low = 0;
-      if (!allowPointer || !reader.Byte(low)) return false;
-      return (static_cast<size_t>(length & 0x3F) << 8 | low) < size;
-    }
-    if ((length & 0xC0) != 0) return false;
-    total += 1u + length;
-    if (total > kMaxEncodedName || !reader.Skip(length)) return false;
-  }
-}
-
-bool ReadRecord(const uint8_t* data, size_t size, Reader& reader, Record& out) {
-  uint16_t ttlHigh = 0;
-  uint16_t ttlLow = 0;
-  return ReadName(data, size, reader, out.name, true) && reader.U16(out.type) && reader.U16(out.cls) &&
-         reader.U16(ttlHigh) && reader.U16(ttlLow) && reader.U16(out.rdlength) && reader.Take(out.rdlength, out.rdata);
+bool ReadRecord(wire::Reader& reader, Record& out) {
+  wire::RecordHead head;
+  if (!reader.ReadRecordHead(head, kMaxEncodedName) || !reader.Take(head.rdlength, out.rdata)) return false;
+  out.type = head.type;
+  out.cls = head.rclass;
+  out.rdlength = head.rdlength;
+  return DecodeName(head.name, out.name);
 }
 
 // A positive reply to transaction id, read whole; its answer records. Every
 // record the header announces must be there.
 bool ReadReply(const uint8_t* data, size_t size, uint16_t id, std::vector<Record>& answers) {
   if (data == nullptr) return false;
-  Reader reader(data, size);
-  uint16_t replyId = 0;
-  uint16_t flags = 0;
-  uint16_t counts[4] = {};
-  if (!reader.U16(replyId) || !reader.U16(flags)) return false;
-  for (uint16_t& count : counts) {
-    if (!reader.U16(count)) return false;
-  }
-  if (replyId != id || (flags & kResponse) == 0 || (flags & kOpcodeMask) != 0 || (flags & kTruncated) != 0 ||
-      (flags & kRcodeMask) != 0) {
-    return false;
-  }
-  for (uint16_t i = 0; i < counts[0]; ++i) {
+  wire::Reader reader(data, size);
+  wire::Header header;
+  if (!reader.ReadHeader(header) || !header.Answers(id)) return false;
+  for (uint16_t i = 0; i < header.counts[0]; ++i) {
+    std::string labels;
     Name ignored{};
-    if (!ReadName(data, size, reader, ignored, true) || !reader.Skip(4)) return false;
+    if (!reader.Name(labels, kMaxEncodedName) || !DecodeName(labels, ignored) || !reader.Skip(4)) return false;
   }
-  const size_t records = size_t{counts[1]} + counts[2] + counts[3];
+  const size_t records = size_t{header.counts[1]} + header.counts[2] + header.counts[3];
   for (size_t i = 0; i < records; ++i) {
     Record record;
-    if (!ReadRecord(data, size, reader, record)) return false;
-    if (i < counts[1]) answers.push_back(record);
+    if (!ReadRecord(reader, record)) return false;
+    if (i < header.counts[1]) answers.push_back(record);
   }
   return true;
 }

@@ -98,6 +98,14 @@ class NetProvider {
   // On kNoError *handle is open and must be closed with CloseEnum.
   virtual uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
                             Handle* handle) = 0;
+  // OpenEnum with lookup for this call alone in place of the one set, so
+  // that callers on several threads each hand over their own computer's
+  // address. A provider that keeps no lookup opens as OpenEnum does.
+  virtual uint32_t OpenEnumWith(const HostLookup& lookup, uint32_t scope, uint32_t type, uint32_t usage,
+                                const NetResource& container, Handle* handle) {
+    static_cast<void>(lookup);
+    return OpenEnum(scope, type, usage, container, handle);
+  }
   // Writes up to *count records into buffer (of *bufferSize bytes). Both are
   // in/out: the provider writes back the count written and, on
   // kErrorMoreData, the size it would need.

@@ -53,12 +53,22 @@ std::string FirstRemoteName(const ResultBuffer& buffer) {
   return TextInBuffer(buffer, FirstRecord(buffer).lpRemoteName).value_or(std::string());
 }
 
+// The first record's remote name with its own text (the bytes as UTF-8
+// when it has none).
+NamedResource Named(const ResultBuffer& buffer) {
+  NamedResource named;
+  named.name = FirstRemoteName(buffer);
+  const std::optional<std::string> text = TextInBuffer(buffer, FirstRecord(buffer).lpRemoteText);
+  named.text = text ? *text : cp932::toUtf8(named.name);
+  return named;
+}
+
 // Opens the container and calls onRecord with the buffer that holds each
 // child's record until the provider answers anything but success. False when
 // the open failed.
 template <typename OnRecord>
 bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-               OnRecord onRecord) {
+               const HostLookup* lookup, OnRecord onRecord) {
   auto buffer = std::make_unique<ResultBuffer>();
   uint32_t bufferSize = kResultBufferSize;
   // Writable copies: the record's text fields are char*, and an empty name
@@ -68,7 +78,10 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
   const NetResource request = ContainerRequest(remote.data(), providerText.data());
 
   NetProvider::Handle handle = nullptr;
-  if (provider.OpenEnum(kResourceGlobalNet, kResourceTypeAny, 0, request, &handle) != kNoError) return false;
+  const uint32_t opened =
+      lookup ? provider.OpenEnumWith(*lookup, kResourceGlobalNet, kResourceTypeAny, 0, request, &handle)
+             : provider.OpenEnum(kResourceGlobalNet, kResourceTypeAny, 0, request, &handle);
+  if (opened != kNoError) return false;
   // The provider writes back into both values; they are set once, not per call.
   uint32_t count = 1;
   while (provider.EnumResource(handle, &count, buffer->bytes, &bufferSize) == kNoError) {
@@ -82,25 +95,26 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
 
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       ResourceList& list) {
-  return Enumerate(provider, remoteName, providerName,
+  return Enumerate(provider, remoteName, providerName, nullptr,
                    [&list](const ResultBuffer& buffer) { list.push_back(FirstRemoteName(buffer)); });
 }
 
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       NamedResourceList& list) {
-  return Enumerate(provider, remoteName, providerName, [&list](const ResultBuffer& buffer) {
-    NamedResource named;
-    named.name = FirstRemoteName(buffer);
-    const std::optional<std::string> text = TextInBuffer(buffer, FirstRecord(buffer).lpRemoteText);
-    named.text = text ? *text : cp932::toUtf8(named.name);
-    list.push_back(std::move(named));
-  });
+  return Enumerate(provider, remoteName, providerName, nullptr,
+                   [&list](const ResultBuffer& buffer) { list.push_back(Named(buffer)); });
+}
+
+bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const HostLookup& lookup,
+                      NamedResourceList& list) {
+  return Enumerate(provider, remoteName, std::string(), &lookup,
+                   [&list](const ResultBuffer& buffer) { list.push_back(Named(buffer)); });
 }
 
 std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
   std::string last;
   const bool opened =
-      Enumerate(provider, std::string(), kWindowsNetwork, [&last, capacity](const ResultBuffer& buffer) {
+      Enumerate(provider, std::string(), kWindowsNetwork, nullptr, [&last, capacity](const ResultBuffer& buffer) {
         last = cp932::removeBackslashes(FirstRemoteName(buffer)).substr(0, capacity);
       });
   if (!opened) return std::nullopt;

@@ -33,6 +33,11 @@ bool EnumNetResources(NetProvider& provider, const std::string& remoteName, cons
 bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                       NamedResourceList& list);
 
+// The same for a computer ("\\\\NAME"), whose address and reachability the
+// caller gives for this call alone.
+bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const HostLookup& lookup,
+                      NamedResourceList& list);
+
 // The last top-level container of the Windows network provider, with
 // backslashes removed and cut to capacity bytes; an empty name when the
 // provider reports none, nothing when the open failed.

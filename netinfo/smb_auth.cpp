@@ -46,8 +46,16 @@ bool MayOffer(const std::optional<ResolvedHost>& bound, const ResolvedHost& now)
 Authenticator::Authenticator(CredentialStore* store, LoginPrompt* prompt) : store_(store), prompt_(prompt) {}
 
 std::string Authenticator::UserFor(const std::string& host) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   const auto it = session_.find(KeyForHost(host));
   return it == session_.end() ? std::string() : it->second.user;
+}
+
+std::optional<Credentials> Authenticator::SessionEntry(const std::string& key) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = session_.find(key);
+  if (it == session_.end()) return std::nullopt;
+  return it->second;
 }
 
 int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt) {
@@ -79,31 +87,55 @@ int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool
   };
   int result = 0;
 
-  if (const auto it = session_.find(key); it != session_.end()) {
-    if (!MayOffer(it->second.boundTo, where)) {
-      holdBack(it->second);
-    } else {
-      if (tryPassword(it->second, &result)) {
-        if (result == 0) it->second.boundTo = where;
-        return result;
-      }
-      session_.erase(key);  // the password changed since
+  // Tries this session's credentials where they may go; true when the
+  // attempts are over.
+  auto trySession = [&](int* outcome) {
+    const std::optional<Credentials> known = SessionEntry(key);
+    if (!known) return false;
+    if (!MayOffer(known->boundTo, where)) {
+      holdBack(*known);
+      return false;
     }
-  }
+    const bool over = tryPassword(*known, outcome);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = session_.find(key);
+    // Another thread may have put new credentials meanwhile: those stay.
+    const bool same = it != session_.end() && it->second.user == known->user &&
+                      it->second.password.bytes() == known->password.bytes();
+    if (over) {
+      if (*outcome == 0 && same) it->second.boundTo = where;
+      return true;
+    }
+    if (same) session_.erase(it);  // the password changed since
+    return false;
+  };
+  if (trySession(&result)) return result;
 
-  if (store_ && !staleSaved_.count(key)) {
-    if (std::optional<Credentials> saved = store_->Load(host); saved && !MayOffer(saved->boundTo, where)) {
+  bool stale = false;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stale = staleSaved_.count(key) > 0;
+  }
+  if (store_ && !stale) {
+    std::optional<Credentials> saved;
+    {
+      const std::lock_guard<std::mutex> lock(storeMutex_);
+      saved = store_->Load(host);
+    }
+    if (saved && !MayOffer(saved->boundTo, where)) {
       holdBack(*saved);
     } else if (saved) {
       if (tryPassword(*saved, &result)) {
         if (result == 0) {
           saved->boundTo = where;
+          const std::lock_guard<std::mutex> lock(mutex_);
           session_[key] = std::move(*saved);
         }
         return result;
       }
       // Refused: not offered again this session, so that repeated clicks do
       // not pile up failed logons on the account.
+      const std::lock_guard<std::mutex> lock(mutex_);
       staleSaved_.insert(key);
     }
   }
@@ -112,7 +144,13 @@ int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool
   if (const int error = attempt(anonymous); error == 0 || !NeedsCredentials(error)) return error;
 
   if (!prompt_) return EACCES;
-  request.canSave = store_ && store_->Available();
+  const std::lock_guard<std::mutex> oneDialog(dialogMutex_);
+  // Another row of this computer may have logged on while this one waited.
+  if (trySession(&result)) return result;
+  {
+    const std::lock_guard<std::mutex> lock(storeMutex_);
+    request.canSave = store_ && store_->Available();
+  }
   for (int tries = 0; tries < kMaxDialogTries; ++tries) {
     std::optional<LoginAnswer> answer = prompt_->Ask(request);
     if (!answer) return EACCES;
@@ -130,7 +168,13 @@ int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool
     if (tryPassword(given, &result)) {
       if (result != 0) return result;
       given.boundTo = where;
-      if (answer->save && request.canSave && store_->Save(host, given)) staleSaved_.erase(key);
+      bool saved = false;
+      if (answer->save && request.canSave) {
+        const std::lock_guard<std::mutex> lock(storeMutex_);
+        saved = store_->Save(host, given);
+      }
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (saved) staleSaved_.erase(key);
       session_[key] = std::move(given);
       return 0;
     }

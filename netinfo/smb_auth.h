@@ -22,6 +22,7 @@
 // away, the connection dropped) ends the attempts with that failure.
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -91,6 +92,11 @@ class LoginPrompt {
 // go only by DNS or address.
 bool MayOffer(const std::optional<ResolvedHost>& bound, const ResolvedHost& now);
 
+// Open may be called from several threads at once: the session's state is
+// shared under a lock, the keyring is asked by one thread at a time, and the
+// dialog step is taken by one thread at a time, so two rows of a computer, or
+// computers that need the same login, never ask at once; a row that waited
+// for another's dialog first tries what that dialog gave.
 class Authenticator {
  public:
   static constexpr int kMaxDialogTries = 3;
@@ -112,8 +118,14 @@ class Authenticator {
   std::string UserFor(const std::string& host) const;
 
  private:
+  // The session's credentials for key, if any (a copy: the entry may go).
+  std::optional<Credentials> SessionEntry(const std::string& key) const;
+
   CredentialStore* store_;
   LoginPrompt* prompt_;
+  mutable std::mutex mutex_;                    // guards session_ and staleSaved_
+  std::mutex storeMutex_;                       // one keyring call at a time
+  std::mutex dialogMutex_;                      // one dialog step at a time
   std::map<std::string, Credentials> session_;  // by KeyForHost
   std::set<std::string> staleSaved_;            // saved entries refused this session
 };

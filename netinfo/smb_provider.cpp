@@ -8,13 +8,26 @@
 // Browsing a workgroup needs SMB1 on both ends, so it gets a context that
 // allows NT1; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
+//
+// Threads: listings run on several threads at once, each with a context of
+// its own. The library keeps its per-call memory frames and its locks
+// process-wide unless it is given thread functions before its first context
+// (what smbc_thread_posix does; Debian's 4.17 library declares that call but
+// does not export it, so the same POSIX functions are handed to the helper
+// library it uses, found at run time). Making, starting and freeing a context
+// and the process-wide settings stay under one lock; where the thread
+// functions cannot be set, whole listings take that lock one at a time.
+#include <dlfcn.h>
 #include <libsmbclient.h>
 #include <netdb.h>
+#include <pthread.h>
 
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -139,10 +152,100 @@ void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int work
 
 void DiscardLog(void*, int, const char*) {}
 
+// The thread functions the library's helper layer takes, in the order of
+// smbc_thread_impl's parameters: mutexes, then thread-local storage.
+struct ThreadFunctions {
+  int (*createMutex)(const char*, void**, const char*);
+  void (*destroyMutex)(void*, const char*);
+  int (*lockMutex)(void*, int, const char*);
+  int (*createTls)(const char*, void**, const char*);
+  void (*destroyTls)(void**, const char*);
+  int (*setTls)(void*, const void*, const char*);
+  void* (*getTls)(void*, const char*);
+};
+
+const ThreadFunctions kPosixThreads = {
+    [](const char*, void** lock, const char*) {
+      auto* mutex = new pthread_mutex_t;
+      if (pthread_mutex_init(mutex, nullptr) != 0) {
+        delete mutex;
+        return -1;
+      }
+      *lock = mutex;
+      return 0;
+    },
+    [](void* lock, const char*) {
+      if (!lock) return;
+      pthread_mutex_destroy(static_cast<pthread_mutex_t*>(lock));
+      delete static_cast<pthread_mutex_t*>(lock);
+    },
+    [](void* lock, int type, const char*) {
+      auto* mutex = static_cast<pthread_mutex_t*>(lock);
+      if (type == 1) return pthread_mutex_lock(mutex);
+      if (type == 2) return pthread_mutex_unlock(mutex);
+      return -1;
+    },
+    [](const char*, void** key, const char*) {
+      if (*key) return 0;  // made once
+      auto* made = new pthread_key_t;
+      if (pthread_key_create(made, nullptr) != 0) {
+        delete made;
+        return -1;
+      }
+      *key = made;
+      return 0;
+    },
+    [](void** key, const char*) {
+      if (!key || !*key) return;
+      pthread_key_delete(*static_cast<pthread_key_t*>(*key));
+      delete static_cast<pthread_key_t*>(*key);
+      *key = nullptr;
+    },
+    [](void* key, const void* value, const char*) {
+      return key ? pthread_setspecific(*static_cast<pthread_key_t*>(key), value) : -1;
+    },
+    // Asked before its key is made (a frame looked for before the first one
+    // is made): nothing there yet.
+    [](void* key, const char*) { return key ? pthread_getspecific(*static_cast<pthread_key_t*>(key)) : nullptr; },
+};
+
+// Whether the library has its thread functions; set once, before any context.
+bool LibraryThreadsReady() {
+  static const bool ready = [] {
+    using SetFunctions = int (*)(const ThreadFunctions*);
+    // Loaded with the client library, whose own symbols resolve through it.
+    const auto set = reinterpret_cast<SetFunctions>(dlsym(RTLD_DEFAULT, "smb_thread_set_functions"));
+    return set && set(&kPosixThreads) == 0;
+  }();
+  return ready;
+}
+
+// Making, starting and freeing contexts and the process-wide settings.
+std::mutex& SetupLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// Held shared by every listing and exclusively while the process-wide
+// protocol range changes; without thread functions, exclusively by every
+// listing.
+std::shared_mutex& ListingLock() {
+  static std::shared_mutex lock;
+  return lock;
+}
+
 class Context {
  public:
   // port 0: the library's choice (445, then 139 after a timeout).
-  Context(bool browse, uint16_t port) : ctx_(smbc_new_context()) {
+  Context(bool browse, uint16_t port) {
+    const bool threads = LibraryThreadsReady();
+    // A browse context changes the range every share listing reads.
+    if (browse || !threads)
+      exclusive_ = std::unique_lock<std::shared_mutex>(ListingLock());
+    else
+      shared_ = std::shared_lock<std::shared_mutex>(ListingLock());
+    const std::lock_guard<std::mutex> setup(SetupLock());
+    ctx_ = smbc_new_context();
     if (!ctx_) return;
     smbc_setPort(ctx_, port);
     smbc_setDebug(ctx_, 0);
@@ -155,12 +258,20 @@ class Context {
     // sets its own; share listing keeps the library's default range. The
     // bound that widens the range goes first: a minimum above the current
     // maximum makes the context fail to start.
-    if (browse) {
-      smbc_setOptionProtocols(ctx_, "NT1", nullptr);
-      smbc_setOptionProtocols(ctx_, nullptr, "NT1");
-    } else {
-      smbc_setOptionProtocols(ctx_, nullptr, "SMB3");
-      smbc_setOptionProtocols(ctx_, "SMB2_02", nullptr);
+    // The range is set only when it changes: a share listing on another
+    // thread reads it meanwhile.
+    static bool browseRange = true;  // under SetupLock; the library's default allows NT1
+    static bool rangeSet = false;
+    if (!rangeSet || browseRange != browse) {
+      if (browse) {
+        smbc_setOptionProtocols(ctx_, "NT1", nullptr);
+        smbc_setOptionProtocols(ctx_, nullptr, "NT1");
+      } else {
+        smbc_setOptionProtocols(ctx_, nullptr, "SMB3");
+        smbc_setOptionProtocols(ctx_, "SMB2_02", nullptr);
+      }
+      browseRange = browse;
+      rangeSet = true;
     }
     if (!smbc_init_context(ctx_)) {
       smbc_free_context(ctx_, 1);
@@ -168,6 +279,7 @@ class Context {
     }
   }
   ~Context() {
+    const std::lock_guard<std::mutex> setup(SetupLock());
     if (ctx_) smbc_free_context(ctx_, 1);
   }
   Context(const Context&) = delete;
@@ -194,7 +306,9 @@ class Context {
   }
 
  private:
-  SMBCCTX* ctx_;
+  std::shared_lock<std::shared_mutex> shared_;
+  std::unique_lock<std::shared_mutex> exclusive_;
+  SMBCCTX* ctx_ = nullptr;
   Logon logon_;
 };
 
@@ -326,7 +440,13 @@ class SmbProvider final : public NetProvider {
   void SetHostLookup(HostLookup lookup) override { lookup_ = std::move(lookup); }
   void SetLogin(Authenticator* login) override { login_ = login ? login : &own_; }
 
-  uint32_t OpenEnum(uint32_t, uint32_t, uint32_t, const NetResource& container, Handle* handle) override {
+  uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
+                    Handle* handle) override {
+    return OpenEnumWith(lookup_, scope, type, usage, container, handle);
+  }
+
+  uint32_t OpenEnumWith(const HostLookup& lookup, uint32_t, uint32_t, uint32_t, const NetResource& container,
+                        Handle* handle) override {
     if (!handle) return kErrorInvalidParameter;
     *handle = nullptr;
     const std::string provider = container.lpProvider ? container.lpProvider : "";
@@ -334,7 +454,7 @@ class SmbProvider final : public NetProvider {
     const Target target = Classify(container.lpRemoteName);
     if (target.level == Level::kNone) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = ReadContainer(target, lookup_, *login_, enumeration.get()); result != kNoError)
+    if (const uint32_t result = ReadContainer(target, lookup, *login_, enumeration.get()); result != kNoError)
       return result;
     *handle = enumeration.release();
     return kNoError;

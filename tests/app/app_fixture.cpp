@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cstring>
+#include <mutex>
 
 #include "TListView.h"
 #include "cp932.h"
@@ -10,14 +11,18 @@
 namespace {
 
 FakeCompanion* current = nullptr;
+std::mutex callLog;  // the share tree calls from its workers
 
 std::string Input(const char* buffer, int32_t size) {
   return std::string(buffer, strnlen(buffer, static_cast<size_t>(size) + 1));
 }
 
 uint16_t Dispatch(const char* name, FakeCompanion::Conv& fn, char* buffer, int32_t size) {
-  current->calls.push_back(std::string(name) + ":" + Input(buffer, size));
-  current->sizes.push_back(size);
+  {
+    const std::lock_guard<std::mutex> lock(callLog);
+    current->calls.push_back(std::string(name) + ":" + Input(buffer, size));
+    current->sizes.push_back(size);
+  }
   return fn ? fn(buffer, size) : uint16_t{1};
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "TListView.h"
@@ -35,6 +36,7 @@ TEST(ShareTreeOnSamba, RealSharesForTheServerAndOneBoxForAnUnknownName) {
     form.ListView3->AddRow(QStringLiteral("127.0.0.1"), {QString()});
     form.ListView3->AddRow(QStringLiteral("NOSUCHHOST"), {QString()});
     form.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Status() == QStringLiteral("終了"); }, 15000));
 
     ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
     const QTreeWidgetItem* server = form.TreeView1->topLevelItem(0);

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -9,6 +13,7 @@
 #include "TListView.h"
 #include "app_fixture.h"
 #include "launcher.h"
+#include "share_tree.h"
 
 namespace {
 
@@ -31,6 +36,11 @@ class ShareTree : public ::testing::Test {
   void Rows(const QStringList& captions) {
     for (const QString& c : captions) form->ListView3->AddRow(c, {QString()});
   }
+  // Clicks リソース展開 and lets the window's loop run until the tree is built.
+  void Build() {
+    form->Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Status() == QStringLiteral("終了"); }, 5000));
+  }
   AppFixture app;
   TForm1* form = nullptr;
 };
@@ -38,11 +48,10 @@ class ShareTree : public ::testing::Test {
 TEST_F(ShareTree, ComputersWithTheirSharesInRowOrderAllExpanded) {
   app.provider.Add("\\\\PC01", {"\\\\PC01\\DATA", "\\\\PC01\\my docs"}).Add("\\\\PC02", {});
   Rows({"PC01", "PC02"});
-  QStringList statusAtPump;
-  app.ui.onPump = [&] { statusAtPump.append(form->Status()); };
   form->Button1->click();
+  EXPECT_EQ(form->Status(), QStringLiteral("処理中"));  // the click returns at once
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Status() == QStringLiteral("終了"); }, 5000));
   EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01", "  DATA", "  my docs", "PC02"}));
-  EXPECT_EQ(statusAtPump, (QStringList{"処理中", "処理中"}));  // one pump per computer added
   EXPECT_EQ(form->Status(), QStringLiteral("終了"));
   EXPECT_TRUE(form->TreeView1->topLevelItem(0)->isExpanded());
   EXPECT_TRUE(app.ui.boxes.isEmpty());
@@ -63,7 +72,7 @@ TEST_F(ShareTree, NodeOnlyWhenBothCallsSucceedOneBoxPerFailingRow) {
   };
   Rows({"CLOSED", "GOOD", "NONAME"});
   form->ListView3->SetSubItem(1, QStringLiteral("192.168.9.9"));
-  form->Button1->click();
+  Build();
   EXPECT_EQ(Tree(form->TreeView1), (QStringList{"GOOD", "  S"}));
   EXPECT_EQ(app.ui.boxes, (QStringList{QStringLiteral("CLOSEDのリソースを取得できません"),
                                        QStringLiteral("NONAMEのリソースを取得できません")}));
@@ -78,16 +87,13 @@ TEST_F(ShareTree, EachRowIsResolvedOnceAndTheProviderGetsThatAddress) {
     return FakeCompanion::Answer(unknown ? 2 : 0, unknown ? "unknown" : "10.0.0.5")(b, s);
   };
   Rows({"PC01", "NONAME"});
-  form->Button1->click();
-  EXPECT_EQ(app.companion.calls, (std::vector<std::string>{"nametoip:PC01", "nametoip:NONAME"}));
-  EXPECT_EQ(app.provider.resolved(), (std::vector<std::string>{"PC01=10.0.0.5", "NONAME="}));
-  // Asked outside the tree, the provider's lookup goes to the library.
-  app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.6");
-  EXPECT_EQ(app.provider.lookup().resolve("PC02")->address, "10.0.0.5");
-  EXPECT_TRUE(app.provider.lookup().reachable("10.0.0.6"));
-  EXPECT_EQ(app.companion.calls.back(), "connectpc:10.0.0.6");
-  app.Close();
-  EXPECT_FALSE(app.provider.lookup().resolve) << "the lookup outlived the window";
+  Build();
+  std::vector<std::string> calls = app.companion.calls;
+  std::sort(calls.begin(), calls.end());
+  EXPECT_EQ(calls, (std::vector<std::string>{"nametoip:NONAME", "nametoip:PC01"}));
+  // A name that does not resolve costs that one lookup: the provider is not asked.
+  EXPECT_EQ(app.provider.resolved(), (std::vector<std::string>{"PC01=10.0.0.5"}));
+  EXPECT_FALSE(app.provider.lookup().resolve) << "the provider calls back into the window";
 }
 
 TEST_F(ShareTree, ShareTextsAreCutByLength) {
@@ -96,7 +102,7 @@ TEST_F(ShareTree, ShareTextsAreCutByLength) {
   app.provider.Add("\\\\" + so + "PC", {"\\\\" + so + "PC\\X"});
   form->ListView3->AddRow(QStringLiteral("A\\B"), {QString()});
   form->ListView3->AddRow(QStringLiteral("ソPC"), {QString()});
-  form->Button1->click();
+  Build();
   // "A\B" gives node "AB"; the cut counts from the shorter node text; a remote
   // name too short for a share gives an empty text.
   EXPECT_EQ(Tree(form->TreeView1), (QStringList{"AB", "  SHARE", "  ", QStringLiteral("ソPC"), "  X"}));
@@ -104,29 +110,24 @@ TEST_F(ShareTree, ShareTextsAreCutByLength) {
 
 TEST_F(ShareTree, EmptyListMakesNoCalls) {
   form->TreeView1->addTopLevelItem(new QTreeWidgetItem(QStringList{"stale"}));
-  form->Button1->click();
+  Build();
   EXPECT_EQ(form->TreeView1->topLevelItemCount(), 0);
   EXPECT_TRUE(app.companion.calls.empty());
   EXPECT_EQ(form->Status(), QStringLiteral("終了"));
 }
 
-TEST_F(ShareTree, ClicksInsideThePumpCannotPullTheRowsAway) {
+TEST_F(ShareTree, ClicksWhileBuildingCannotPullTheRowsAway) {
   app.provider.Add("", {"WG"}).Add("WG", {"\\\\Z1"});
   app.provider.Add("\\\\PC01", {"\\\\PC01\\A"}).Add("\\\\PC02", {"\\\\PC02\\B"});
   Rows({"PC01", "PC02"});
-  int nested = 0;
-  app.ui.onPump = [&] {
-    if (nested++ == 0) {
-      QTest::mouseClick(form->Button5, Qt::LeftButton);
-      QTest::mouseClick(form->Button1, Qt::LeftButton);
-    }
-  };
   form->show();
+  form->workgroupname->setText(QStringLiteral("WG"));
   form->Button1->click();
+  QTest::mouseClick(form->Button5, Qt::LeftButton);
+  QTest::mouseClick(form->Button1, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Status() == QStringLiteral("終了"); }, 5000));
   EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01", "  A", "PC02", "  B"}));
   EXPECT_EQ(Captions(*form), (QStringList{"PC01", "PC02"}));
-  app.ui.onPump = nullptr;
-  form->workgroupname->setText(QStringLiteral("WG"));
   form->Button5->click();  // once the tree is built, the listing works again
   EXPECT_EQ(Captions(*form), QStringList{"Z1"});
 }
@@ -138,7 +139,7 @@ TEST_F(ShareTree, DoubleClickHandsTheExactCommandLineToTheLauncher) {
   form->TreeView1DblClick();  // nothing selected: nothing happens
   EXPECT_TRUE(app.ui.launched.empty());
 
-  form->Button1->click();
+  Build();
   QTreeWidgetItem* pc = form->TreeView1->topLevelItem(0);
   form->TreeView1->setCurrentItem(pc->child(1));
   // A real double click; the handler runs once the tree has taken the click.
@@ -155,7 +156,7 @@ TEST_F(ShareTree, SecondClickRebuildsFromTheCurrentRowsAndSelectionExpandsOneNod
   app.provider.Add("\\\\PC01", {"\\\\PC01\\A"}).Add("\\\\PC02", {"\\\\PC02\\B"});
   Rows({"PC01", "PC02"});
   form->show();
-  form->Button1->click();
+  Build();
   QTreeWidgetItem* first = form->TreeView1->topLevelItem(0);
   QTreeWidgetItem* second = form->TreeView1->topLevelItem(1);
   form->TreeView1->setCurrentItem(first->child(0));
@@ -163,8 +164,54 @@ TEST_F(ShareTree, SecondClickRebuildsFromTheCurrentRowsAndSelectionExpandsOneNod
   EXPECT_TRUE(second->isExpanded());
   form->ListView3->clear();
   Rows({"PC02"});
-  form->Button1->click();  // with a selected node in the old tree
+  Build();  // with a selected node in the old tree
   EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC02", "  B"}));
+}
+
+TEST_F(ShareTree, RowsComeInRowOrderAndABoxStandsWhileTheLaterRowsGoOn) {
+  // PC01 is slow and PC02 fails at once: PC02's box still waits for PC01's
+  // node, and while it stands PC03 and PC04 are listed.
+  std::atomic<int> opened{0};
+  app.provider.Add("\\\\PC01", {"\\\\PC01\\A"}).FailOpen("\\\\PC02", 53);
+  app.provider.Add("\\\\PC03", {}).Add("\\\\PC04", {});
+  app.provider.OnOpen([&](const std::string& remote) {
+    if (remote == "\\\\PC01") std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ++opened;
+  });
+  Rows({"PC01", "PC02", "PC03", "PC04"});
+  QStringList treeAtBox;
+  bool othersWentOn = false;
+  app.ui.onMessage = [&] {
+    treeAtBox = Tree(form->TreeView1);
+    othersWentOn = QTest::qWaitFor([&] { return opened == 4; }, 3000);
+  };
+  Build();
+  EXPECT_EQ(treeAtBox, (QStringList{"PC01", "  A"}));
+  EXPECT_TRUE(othersWentOn);
+  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("PC02のリソースを取得できません")});
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01", "  A", "PC03", "PC04"}));
+}
+
+TEST_F(ShareTree, ClosingWhileRowsAreWorkedOnEndsInTimeAndStillSavesTheList) {
+  std::atomic<int> rowsOpened{0};
+  app.provider.OnOpen([&](const std::string& remote) {
+    if (remote.compare(0, 4, "\\\\PC") != 0) return;
+    ++rowsOpened;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  });
+  QStringList captions;
+  for (int i = 0; i < 40; ++i) captions.append(QStringLiteral("PC%1").arg(i, 2, 10, QLatin1Char('0')));
+  Rows(captions);
+  form->Button1->click();
+  QTest::qWait(50);  // the first workers are inside their opens
+  const auto start = std::chrono::steady_clock::now();
+  app.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // Only the rows under way were opened; no box came after the window went.
+  EXPECT_LE(rowsOpened, static_cast<int>(netinfo::kShareTreeWorkers));
+  EXPECT_TRUE(app.ui.boxes.isEmpty());
+  EXPECT_NE(app.ReadListFile().find("PC39"), std::string::npos);
+  QTest::qWait(20);  // anything still queued for the window is dropped
 }
 
 TEST(Launcher, HostileNamesStayOneUrlOfData) {

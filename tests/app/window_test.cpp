@@ -179,6 +179,7 @@ TEST(Window, NamesShowAsTextNeverAsMarkup) {
   TForm1& form = app.Open();
   app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.1");
   form.Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.Status() == QStringLiteral("終了"); }, 5000));
   ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
   EXPECT_EQ(form.TreeView1->topLevelItem(0)->child(0)->text(0), QStringLiteral("<b>S</b>"));
   form.SetStatus(evil);

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "dns_wire.h"
-#include "llmnr.h"
-#include "mdns.h"
+#include "link_dns.h"
 
 namespace mirelka {
 namespace {

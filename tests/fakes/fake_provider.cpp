@@ -41,14 +41,25 @@ FakeProvider& FakeProvider::ResolveOnOpen() {
   return *this;
 }
 
+FakeProvider& FakeProvider::OnOpen(std::function<void(const std::string&)> hook) {
+  onOpen_ = std::move(hook);
+  return *this;
+}
+
 uint32_t FakeProvider::OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const NetResource& container,
                                 Handle* handle) {
+  return OpenEnumWith(lookup_, scope, type, usage, container, handle);
+}
+
+uint32_t FakeProvider::OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t scope, uint32_t type, uint32_t usage,
+                                    const NetResource& container, Handle* handle) {
   const std::string remote = container.lpRemoteName ? container.lpRemoteName : "";
-  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0) {
-    const std::string name = remote.substr(2);
-    const std::optional<netinfo::ResolvedHost> found = lookup_.resolve ? lookup_.resolve(name) : std::nullopt;
-    resolved_.push_back(name + "=" + (found ? found->address : std::string()));
-  }
+  if (onOpen_) onOpen_(remote);
+  std::optional<netinfo::ResolvedHost> found;
+  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0 && lookup.resolve) found = lookup.resolve(remote.substr(2));
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (resolveOnOpen_ && remote.compare(0, 2, "\\\\") == 0)
+    resolved_.push_back(remote.substr(2) + "=" + (found ? found->address : std::string()));
   if (record_) {
     OpenRequest r;
     r.scope = scope;
@@ -70,8 +81,11 @@ uint32_t FakeProvider::OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, c
 }
 
 uint32_t FakeProvider::EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) {
-  ++enumCalls_;
-  if (record_) enumInputs_.emplace_back(*count, *bufferSize);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++enumCalls_;
+    if (record_) enumInputs_.emplace_back(*count, *bufferSize);
+  }
   auto* cursor = static_cast<Cursor*>(handle);
   const Node& node = *cursor->node;
   if (cursor->next >= node.failAfter) return node.failCode;
@@ -93,6 +107,7 @@ uint32_t FakeProvider::EnumResource(Handle handle, uint32_t* count, void* buffer
 
 uint32_t FakeProvider::CloseEnum(Handle handle) {
   delete static_cast<Cursor*>(handle);
+  const std::lock_guard<std::mutex> lock(mutex_);
   --openHandles_;
   return netinfo::kNoError;
 }

@@ -7,12 +7,15 @@
 //   p.FailOpen("\\\\BAD", 53);            // open answers 53
 //   p.FailAfter("\\\\PC01", 1, 59);       // one record, then 59
 //   p.ResolveOnOpen();                  // an open of "\\NAME" asks the owner's lookup for NAME
+//   p.OnOpen([](const std::string& remote) { ... });  // runs inside every open, on the caller's thread
 //
+// Opens may come from several threads at once; the logs are kept under a lock.
 // A child name that does not fit the caller's buffer is answered with 234 and
 // the size needed, as the platform does. Containers are keyed by remote name
 // only; the provider name is recorded, not matched.
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,10 +55,15 @@ class FakeProvider final : public netinfo::NetProvider {
   // Every open of "\\NAME" asks the owner's lookup for NAME's address first,
   // as the platform provider does, and logs "NAME=ADDRESS" ("NAME=" for none).
   FakeProvider& ResolveOnOpen();
+  // Runs inside every open, before it is answered (set it before opens start).
+  FakeProvider& OnOpen(std::function<void(const std::string& remoteName)> hook);
 
   void SetHostLookup(netinfo::HostLookup lookup) override { lookup_ = std::move(lookup); }
   const netinfo::HostLookup& lookup() const { return lookup_; }
-  const std::vector<std::string>& resolved() const { return resolved_; }
+  std::vector<std::string> resolved() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return resolved_;
+  }
 
   const std::vector<OpenRequest>& requests() const { return requests_; }
   // Enumerations opened and not yet closed.
@@ -66,6 +74,8 @@ class FakeProvider final : public netinfo::NetProvider {
 
   uint32_t OpenEnum(uint32_t scope, uint32_t type, uint32_t usage, const netinfo::NetResource& container,
                     Handle* handle) override;
+  uint32_t OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t scope, uint32_t type, uint32_t usage,
+                        const netinfo::NetResource& container, Handle* handle) override;
   uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) override;
   uint32_t CloseEnum(Handle handle) override;
 
@@ -82,6 +92,8 @@ class FakeProvider final : public netinfo::NetProvider {
     size_t next = 0;
   };
 
+  mutable std::mutex mutex_;  // guards the logs and counts below nodes_
+  std::function<void(const std::string&)> onOpen_;
   std::unordered_map<std::string, Node> nodes_;
   std::vector<OpenRequest> requests_;
   std::vector<std::pair<uint32_t, uint32_t>> enumInputs_;

@@ -25,6 +25,7 @@
 #include "credentials.h"
 #include "fake_credentials.h"
 #include "launcher.h"
+#include "prompt_relay.h"
 #include "smb_auth.h"
 
 namespace {
@@ -70,7 +71,7 @@ class ScriptedPrompt final : public netinfo::LoginPrompt {
 
 // One program run: its own session (authenticator), provider and window.
 struct Session {
-  Session(netinfo::CredentialStore* store, const std::string& listFile) : login(store, &prompt) {
+  Session(netinfo::CredentialStore* store, const std::string& listFile) : relay(prompt), login(store, &relay) {
     provider = netinfo::MakePlatformNetProvider();
     provider->SetLogin(&login);
     deps.ui = &ui;
@@ -79,6 +80,7 @@ struct Session {
     deps.dynlib = dynlib.get();
     deps.libraryName = netlib::LibraryFileName();
     deps.listFilePath = listFile;
+    deps.loginRelay = &relay;  // the dialog is asked on the window's thread, as in the program
   }
   // Opens the window with these rows, builds the tree, returns computer ->
   // shares.
@@ -87,6 +89,7 @@ struct Session {
     window->ListView3->clear();
     for (const QString& row : rows) window->ListView3->AddRow(row, {QString()});
     QTest::mouseClick(window->Button1, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Status() == QStringLiteral("終了"); }, 30000));
     std::map<QString, std::set<QString>> tree;
     for (int i = 0; i < window->TreeView1->topLevelItemCount(); ++i) {
       const QTreeWidgetItem* node = window->TreeView1->topLevelItem(i);
@@ -97,6 +100,7 @@ struct Session {
   }
 
   ScriptedPrompt prompt;
+  netinfo::PromptRelay relay;
   netinfo::Authenticator login;
   RecordingUi ui;
   std::unique_ptr<netinfo::NetProvider> provider;

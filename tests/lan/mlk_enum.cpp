@@ -87,14 +87,14 @@ int LogOn(netinfo::NetProvider& net, int repeat, bool session, const char* user,
   net.SetLogin(login.get());
   netinfo::ResourceList list;
   const std::string container = cp932::fromUtf8Lossy(remote);
-  if (session) netinfo::EnumNetResources(net, container, {}, list);
+  if (session) netinfo::EnumNetResources(net, container, std::string(), list);
   const bool opened = lanprobe::Timed(repeat, [&] {
     if (!session) {
       login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
       net.SetLogin(login.get());
     }
     list.clear();
-    return netinfo::EnumNetResources(net, container, {}, list);
+    return netinfo::EnumNetResources(net, container, std::string(), list);
   });
   net.SetLogin(nullptr);
   for (const std::string& name : list) PrintLine(name);

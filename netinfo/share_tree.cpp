@@ -1,0 +1,118 @@
+#include "share_tree.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace netinfo {
+
+struct ShareTree::Build {
+  NetProvider* provider = nullptr;
+  ShareTreeSteps steps;
+  Post post;
+  Callbacks callbacks;
+  std::vector<std::string> names;
+
+  std::atomic<bool> stopped{false};
+  std::mutex mutex;  // guards next, results
+  size_t next = 0;   // the next row a worker takes
+  std::vector<std::optional<ShareTreeRow>> results;
+
+  // The owner's thread only.
+  std::vector<std::thread> threads;
+  size_t delivered = 0;
+  bool delivering = false;
+  bool finished = false;
+};
+
+ShareTree::ShareTree(NetProvider& provider, ShareTreeSteps steps, Post post, size_t workers)
+    : provider_(provider), steps_(std::move(steps)), post_(std::move(post)), workers_(std::max<size_t>(workers, 1)) {}
+
+ShareTree::~ShareTree() { Stop(); }
+
+bool ShareTree::Running() const { return build_ && !build_->finished; }
+
+bool ShareTree::Start(std::vector<std::string> names, Callbacks callbacks) {
+  if (Running()) return false;
+  Stop();  // joins the threads of the build before, all done by now
+  auto build = std::make_shared<Build>();
+  build->provider = &provider_;
+  build->steps = steps_;
+  build->post = post_;
+  build->callbacks = std::move(callbacks);
+  build->names = std::move(names);
+  build->results.resize(build->names.size());
+  build_ = build;
+  const size_t count = std::min(workers_, build->names.size());
+  for (size_t i = 0; i < count; ++i) build->threads.emplace_back([build] { Work(build); });
+  // With no rows, done is still handed over from the owner's loop, as it is
+  // after a build.
+  if (count == 0) post_([build] { Deliver(build); });
+  return true;
+}
+
+void ShareTree::Stop() {
+  if (!build_) return;
+  build_->stopped = true;
+  for (std::thread& thread : build_->threads) thread.join();
+  build_->threads.clear();
+  build_->finished = true;
+  build_.reset();
+}
+
+void ShareTree::Work(const std::shared_ptr<Build>& build) {
+  for (;;) {
+    size_t row = 0;
+    {
+      const std::lock_guard<std::mutex> lock(build->mutex);
+      if (build->stopped || build->next >= build->names.size()) return;
+      row = build->next++;
+    }
+    ShareTreeRow result;
+    result.row = row;
+    const std::string& name = build->names[row];
+    result.name = name;
+    result.address = build->steps.resolve ? build->steps.resolve(name) : NameResolution{};
+    // A name that does not resolve is not listed: the provider is not asked
+    // to resolve it a second time.
+    if (result.address.host && !build->stopped) {
+      HostLookup lookup;
+      lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
+      lookup.reachable = build->steps.reachable;
+      result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
+    }
+    {
+      const std::lock_guard<std::mutex> lock(build->mutex);
+      build->results[row] = std::move(result);
+    }
+    if (!build->stopped) build->post([build] { Deliver(build); });
+  }
+}
+
+void ShareTree::Deliver(const std::shared_ptr<Build>& build) {
+  // A row's handler may run a nested loop (a box): deliveries posted
+  // meanwhile leave the rows to the loop below, which keeps the order.
+  if (build->delivering || build->finished) return;
+  build->delivering = true;
+  while (!build->stopped) {
+    std::optional<ShareTreeRow> ready;
+    {
+      const std::lock_guard<std::mutex> lock(build->mutex);
+      if (build->delivered < build->results.size()) ready = std::move(build->results[build->delivered]);
+    }
+    if (!ready) break;
+    ++build->delivered;
+    if (build->callbacks.row) build->callbacks.row(*ready);
+  }
+  build->delivering = false;
+  if (build->stopped || build->delivered < build->names.size()) return;
+  // Every row has been handed over, so the workers have nothing left to do.
+  for (std::thread& thread : build->threads) thread.join();
+  build->threads.clear();
+  build->finished = true;
+  if (build->callbacks.done) build->callbacks.done();
+}
+
+}  // namespace netinfo

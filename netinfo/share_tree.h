@@ -1,0 +1,84 @@
+#pragma once
+// The share tree's work without a window: for each listed computer, resolve
+// its name, check that it answers, log on and list its shares, several
+// computers at once on a bounded set of worker threads. Each row's result is
+// handed to the owner's thread, in row order: a result that arrives early
+// waits for the rows before it, and while the owner handles one row (a box
+// that stands, say) the rows after it go on being worked on.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "netprovider.h"
+#include "netresources.h"
+
+namespace netinfo {
+
+// How many computers are worked on at once. Most of a silent computer's time
+// is waiting, so the bound is set by the rows a LAN has off at once rather
+// than by the processor; measured in bench/share-tree-side-by-side.sh.
+constexpr size_t kShareTreeWorkers = 16;
+
+// A name's resolution as the owner's resolver gives it.
+struct NameResolution {
+  std::optional<ResolvedHost> host;  // the address and how the name led there; nothing: not found
+  std::string text;                  // what the address column shows: the address, or why not
+};
+
+// What the engine asks of its owner; both are called on worker threads and
+// must be bounded in time and safe to call from several threads at once.
+struct ShareTreeSteps {
+  // The name (code page 932) to its address; called once per row.
+  std::function<NameResolution(const std::string& name)> resolve;
+  // Whether the computer at a dotted address answers (see HostLookup).
+  std::function<bool(const std::string& address)> reachable;
+};
+
+struct ShareTreeRow {
+  size_t row = 0;
+  std::string name;          // as given (code page 932)
+  NameResolution address;    // the row's resolution
+  bool listed = false;       // resolved and its shares could be read
+  NamedResourceList shares;  // in the provider's order
+};
+
+class ShareTree {
+ public:
+  // Queues fn to run on the owner's thread; called from worker threads.
+  using Post = std::function<void(std::function<void()>)>;
+  struct Callbacks {
+    std::function<void(const ShareTreeRow&)> row;  // owner's thread, row order
+    std::function<void()> done;                    // owner's thread, after the last row
+  };
+
+  ShareTree(NetProvider& provider, ShareTreeSteps steps, Post post, size_t workers = kShareTreeWorkers);
+  // Stops the build under way.
+  ~ShareTree();
+  ShareTree(const ShareTree&) = delete;
+  ShareTree& operator=(const ShareTree&) = delete;
+
+  // Starts a build over the names (code page 932, one per row); false, and
+  // nothing started, while one runs.
+  bool Start(std::vector<std::string> names, Callbacks callbacks);
+  // A build was started and its done has not been handed over yet.
+  bool Running() const;
+  // Rows not started are dropped and the ones under way are waited for
+  // (each step is bounded); no callback runs after this returns.
+  void Stop();
+
+ private:
+  struct Build;
+  static void Work(const std::shared_ptr<Build>& build);
+  static void Deliver(const std::shared_ptr<Build>& build);
+
+  NetProvider& provider_;
+  ShareTreeSteps steps_;
+  Post post_;
+  size_t workers_;
+  std::shared_ptr<Build> build_;
+};
+
+}  // namespace netinfo
