@@ -18,8 +18,8 @@ void BM_MergeWorkgroupListing(benchmark::State& state) {
   std::vector<Finding> findings;
   for (int i = 0; i < computers; ++i) {
     const std::string n = std::to_string(i);
-    const std::string address = "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
-                                std::to_string(i % 256);
+    const std::string address =
+        "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256);
     findings.push_back({Origin::BrowseList, "PC" + n});
     findings.push_back({Origin::WsDiscovery, "pc" + n, address, "WG"});
     findings.push_back({Origin::DnsSd, "host-" + n, address});
