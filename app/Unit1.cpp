@@ -331,6 +331,8 @@ void TForm1::FormDestroy() {
   // is answered "cancelled", and no result reaches the window after this.
   if (deps_.loginRelay) deps_.loginRelay->Close();
   shareTree_.reset();
+  for (auto& [id, thread] : helpers_) thread.join();
+  helpers_.clear();
   // A list that was never read, or could not be read, is not replaced; one
   // whose rows were read up to a bad count line is kept under a backup name
   // before the rows replace it. An old list read from elsewhere is not
@@ -345,6 +347,30 @@ void TForm1::FormDestroy() {
     });
   }
   library_.FreeLibrary();
+}
+
+void TForm1::OffThread(std::function<std::function<void()>()> work, std::function<void()> onFailure) {
+  const int id = nextHelper_++;
+  auto run = [this, id, work = std::move(work), onFailure = std::move(onFailure)] {
+    // What the work throws is shown on the window's thread, as a handler's is.
+    std::function<void()> done;
+    try {
+      done = work();
+    } catch (...) {
+      done = [error = std::current_exception(), onFailure] {
+        if (onFailure) onFailure();
+        std::rethrow_exception(error);
+      };
+    }
+    Post([this, id, done = std::move(done)] {
+      if (const auto it = helpers_.find(id); it != helpers_.end()) {
+        it->second.join();
+        helpers_.erase(it);
+      }
+      Guarded(done);
+    });
+  };
+  helpers_.emplace(id, std::thread(std::move(run)));
 }
 
 void TForm1::Post(std::function<void()> fn) {

@@ -6,9 +6,11 @@
 #include <QList>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "companion.h"
 #include "listing.h"
@@ -66,6 +68,8 @@ class TForm1 : public QWidget {
   // A termination request made during start-up; the event loop then ends at
   // its first turn.
   bool TerminateRequested() const { return terminateRequested_; }
+  // A check, tick or conversion still runs on a thread of its own.
+  bool WorkPending() const { return !helpers_.empty(); }
 
   // Controls, under the names of the window's layout.
   QGroupBox* GroupBox6 = nullptr;
@@ -150,6 +154,12 @@ class TForm1 : public QWidget {
   std::string StartupWorkgroup();
   // Queues fn to run on the window's thread; callable from any thread.
   void Post(std::function<void()> fn);
+  // Runs work (bounded library calls) on a thread of its own, then the
+  // closure it returns on the window's thread; FormDestroy waits for these.
+  // What work throws is shown there after onFailure has run.
+  void OffThread(std::function<std::function<void()>()> work, std::function<void()> onFailure);
+  // The conversion box's call of fn on source's text into target.
+  void Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then);
   // One computer of the share tree, as its result comes in row order.
   void AddTreeRow(const netinfo::ShareTreeRow& result);
   // The listing engine, made at first use; it keeps the sources running.
@@ -165,6 +175,10 @@ class TForm1 : public QWidget {
   bool buildingTree_ = false;                      // the share tree is being built
   bool tickRunning_ = false;                       // repeatpingTimer is running
   bool listingWorkgroup_ = false;                  // Button5Click is running
+  bool addingComputer_ = false;                    // Button11Click's check is running
+  bool converting_ = false;                        // Button9Click's conversion is running
   std::unique_ptr<netinfo::ShareTree> shareTree_;  // its workers end before the library goes
+  std::map<int, std::thread> helpers_;             // OffThread's, by number
+  int nextHelper_ = 0;
   std::unique_ptr<discovery::Listing> listing_;
 };

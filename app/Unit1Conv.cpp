@@ -1,31 +1,50 @@
 // The name and address conversion box.
 #include <QLineEdit>
+#include <memory>
 
 #include "Unit1.h"
 #include "Unit1Text.h"
 
-namespace {
-
-// Puts the placeholder in the target, pumps so it shows, then converts the
-// source field's text as it stands after the pump.
-void Convert(UiServices& ui, netlib::ConvFn fn, netlib::ConvBuffer<256>& buffer, QLineEdit* source, QLineEdit* target) {
+// Puts the placeholder in the target, converts the source field's text on a
+// thread of its own, and fills the target when the answer comes; then runs
+// then.
+void TForm1::Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then) {
   target->setText(QStringLiteral("working..."));
-  ui.ProcessMessages();
-  buffer.SetInput(Bytes(source->text()));
-  const uint16_t result = netlib::Call(fn, buffer);
-  target->setText(result == 0 ? Text(buffer.Output()) : QStringLiteral("Err ") + Text(buffer.Output()));
+  const std::string input = Bytes(source->text());
+  OffThread(
+      [fn, input, target, then] {
+        auto buffer = std::make_shared<netlib::ConvBuffer<256>>();
+        buffer->SetInput(input);
+        const uint16_t result = netlib::Call(fn, *buffer);
+        return std::function<void()>([buffer, result, target, then] {
+          target->setText(result == 0 ? Text(buffer->Output()) : QStringLiteral("Err ") + Text(buffer->Output()));
+          if (then) then();
+        });
+      },
+      [this] { converting_ = false; });
 }
 
-}  // namespace
-
 void TForm1::Button9Click() {
-  netlib::ConvBuffer<256> buffer;
+  // A second press while a conversion runs is ignored.
+  if (converting_) return;
   if (!Edit16->text().isEmpty() && !Edit17->text().isEmpty()) {
     deps_.ui->MessageBox(QStringLiteral("名前とIPが埋まっています"));
     return;
   }
-  if (Edit16->text().isEmpty()) Convert(*deps_.ui, library_.iptoname, buffer, Edit17, Edit16);
-  if (Edit17->text().isEmpty()) Convert(*deps_.ui, library_.nametoip, buffer, Edit16, Edit17);
+  converting_ = true;
+  // The name from the address when the name is empty, then the address from
+  // the name when the address is (still) empty.
+  const auto second = [this] {
+    if (!Edit17->text().isEmpty()) {
+      converting_ = false;
+      return;
+    }
+    Convert(library_.nametoip, Edit16, Edit17, [this] { converting_ = false; });
+  };
+  if (Edit16->text().isEmpty())
+    Convert(library_.iptoname, Edit17, Edit16, second);
+  else
+    second();
 }
 
 void TForm1::Button10Click() {

@@ -1,5 +1,6 @@
 // The computer list: its file, the workgroup listing and the manual add.
 #include <QKeyEvent>
+#include <memory>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
@@ -67,11 +68,26 @@ void TForm1::Button11Click() {
       return;
     }
   }
-  netlib::ConvBuffer<256> buffer;
-  buffer.SetInput(name);
-  if (netlib::Call(library_.connectpc, buffer) != 0) return;
-  netlib::Call(library_.nametoip, buffer);  // fills the address; its result is not needed
-  ListView3->AddRow(Edit15->text(), {Text(buffer.Output())});
+  // A second press while the check runs is ignored; the row is added after
+  // the check, from a thread of its own.
+  if (addingComputer_) return;
+  addingComputer_ = true;
+  const QString caption = Edit15->text();
+  OffThread(
+      [this, name, caption] {
+        auto buffer = std::make_shared<netlib::ConvBuffer<256>>();
+        buffer->SetInput(name);
+        const bool reached = netlib::Call(library_.connectpc, *buffer) == 0;
+        if (reached) netlib::Call(library_.nametoip, *buffer);  // fills the address; its result is not needed
+        return std::function<void()>([this, caption, buffer, reached] {
+          addingComputer_ = false;
+          if (!reached) return;
+          for (int row = 0; row < ListView3->RowCount(); ++row)
+            if (ListView3->Caption(row) == caption) return;  // added meanwhile by another way
+          ListView3->AddRow(caption, {Text(buffer->Output())});
+        });
+      },
+      [this] { addingComputer_ = false; });
 }
 
 bool TForm1::Edit15KeyPress(QKeyEvent* event) {

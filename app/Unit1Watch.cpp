@@ -1,5 +1,5 @@
 // The connection watch on the selected computer.
-#include <QScopedValueRollback>
+#include <memory>
 #include <QTimer>
 #include <QToolButton>
 
@@ -21,35 +21,48 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::repeatpingTimer() {
-  // A tick that falls due inside a running tick's pumps is dropped.
+  // A tick that falls due while one runs is dropped.
   if (tickRunning_) return;
-  const QScopedValueRollback<bool> running(tickRunning_, true);
+  tickRunning_ = true;
 
   SetStatus(QStringLiteral("接続確認中..."));
-  deps_.ui->ProcessMessages();
   if (library_.init) library_.init();
   SpeedButton1->setEnabled(false);
+  const auto finish = [this] {
+    SpeedButton1->setEnabled(true);
+    SetStatus(QStringLiteral("接続確認終了"));
+    tickRunning_ = false;
+  };
 
   const int row = ListView3->SelectedRow();
   if (row < 0) {
     repeatping->stop();
     SetSpeedButtonUp();
     deps_.ui->MessageBox(QStringLiteral("コンピュータ名を選んでください"));
-  } else {
-    netlib::ConvBuffer<512> buffer;
-    buffer.SetInput(cp932::removeBackslashes(Bytes(ListView3->Caption(row))));
-    if (netlib::Call(library_.connectpc, buffer) == 0) {
-      ListView3->SetSubItem(row, Text(buffer.Output()));
-      repeatping->stop();
-      SetSpeedButtonUp();
-      SetStatus(QStringLiteral("接続確認成功"));
-    } else {
-      ListView3->SetSubItem(row, QStringLiteral("Err ") + Text(buffer.Output()));
-      SetStatus(QStringLiteral("接続確認失敗"));
-    }
-    deps_.ui->ProcessMessages();
+    finish();
+    return;
   }
-  SpeedButton1->setEnabled(true);
-  SetStatus(QStringLiteral("接続確認終了"));
-  deps_.ui->ProcessMessages();
+  // The check runs on a thread of its own; the window goes on meanwhile.
+  const QString caption = ListView3->Caption(row);
+  OffThread(
+      [this, row, caption, finish] {
+        auto buffer = std::make_shared<netlib::ConvBuffer<512>>();
+        buffer->SetInput(cp932::removeBackslashes(Bytes(caption)));
+        const bool reached = netlib::Call(library_.connectpc, *buffer) == 0;
+        return std::function<void()>([this, row, caption, finish, buffer, reached] {
+          // The row may have gone meanwhile (the list was replaced).
+          const bool same = row < ListView3->RowCount() && ListView3->Caption(row) == caption;
+          if (reached) {
+            if (same) ListView3->SetSubItem(row, Text(buffer->Output()));
+            repeatping->stop();
+            SetSpeedButtonUp();
+            SetStatus(QStringLiteral("接続確認成功"));
+          } else {
+            if (same) ListView3->SetSubItem(row, QStringLiteral("Err ") + Text(buffer->Output()));
+            SetStatus(QStringLiteral("接続確認失敗"));
+          }
+          finish();
+        });
+      },
+      finish);
 }

@@ -74,14 +74,21 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
     result.row = row;
     const std::string& name = build->names[row];
     result.name = name;
-    result.address = build->steps.resolve ? build->steps.resolve(name) : NameResolution{};
-    // A name that does not resolve is not listed: the provider is not asked
-    // to resolve it a second time.
-    if (result.address.host && !build->stopped) {
-      HostLookup lookup;
-      lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
-      lookup.reachable = build->steps.reachable;
-      result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
+    try {
+      result.address = build->steps.resolve ? build->steps.resolve(name) : NameResolution{};
+      // A name that does not resolve is not listed: the provider is not asked
+      // to resolve it a second time.
+      if (result.address.host && !build->stopped) {
+        HostLookup lookup;
+        lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
+        lookup.reachable = build->steps.reachable;
+        result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
+      }
+    } catch (...) {
+      // A step that fails (memory exhausted, say) fails this row alone:
+      // nothing may escape a worker thread.
+      result.listed = false;
+      result.shares.clear();
     }
     {
       const std::lock_guard<std::mutex> lock(build->mutex);

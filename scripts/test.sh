@@ -2,16 +2,36 @@
 # Installs, builds and runs every test. The suite runs inside a network
 # namespace of its own (loopback only), so no test can reach a real network;
 # tests that need more build their own namespaces inside it.
-#   scripts/test.sh [--sanitize] [ctest arguments...]
+#   scripts/test.sh [--sanitize | --tsan] [ctest arguments...]
 # --sanitize builds into build-sanitize with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs the same suite there: any report of
 # either fails the test that made it.
+# --tsan builds what runs on several threads into build-tsan with
+# ThreadSanitizer and runs its tests there: the share tree (engine, window,
+# a real smbd, the test LAN's tree cases) and the companion library.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=""
 if [ "${1:-}" = "--sanitize" ]; then
   sanitize=1
   shift
+fi
+if [ "${1:-}" = "--tsan" ]; then
+  shift
+  scripts/install-deps.sh
+  build=${BUILD:-build-tsan}
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRELKA_TSAN=ON -DMIRELKA_BENCH=OFF
+  cmake --build "$build" -j"$(nproc)" --target netinfo_test companion_contract_test app_tree_test \
+    app_share_tree_smb_test lan_e2e mirelka
+  tests='ShareTree|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
+  if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
+    unshare --net -- sh -c "ip link set lo up && cd '$build' && ctest --output-on-failure --timeout 600 -R '$tests' $*"
+    tests/lan/run-e2e.sh "$build/bin/lan_e2e" --gtest_filter='*Tree*'
+  else
+    (cd "$build" && ctest --output-on-failure -L 'unit|gui' -R "$tests" "$@")
+  fi
+  exit
 fi
 scripts/install-deps.sh
 if [ -n "$sanitize" ]; then

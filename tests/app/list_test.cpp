@@ -24,6 +24,12 @@
 
 namespace {
 
+// Clicks 追加 and waits for its connection check, which runs off the window's thread.
+void ClickAdd(TForm1& form) {
+  form.Button11->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.WorkPending(); }, 2000));
+}
+
 // Opens the in-place editor on a row's caption; earlier editors are gone first.
 QLineEdit* OpenEditor(TListView* list, int row) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -197,7 +203,7 @@ TEST(ListFile, TypedWaveDashIsKeptAsTheCodePagesTilde) {
   QTest::keyClicks(form.Edit15, QStringLiteral("1"));
   EXPECT_EQ(form.Edit15->text(), QStringLiteral("PC\uFF5E1"));
   EXPECT_TRUE(form.Edit15->toolTip().isEmpty());
-  form.Button11->click();
+  ClickAdd(form);
   app.Close();
   EXPECT_EQ(app.ReadListFile(),
             "[WGPCLIST]\r\n1\r\nPC\x81\x60"
@@ -280,7 +286,7 @@ class ManualAdd : public ::testing::Test {
 
 TEST_F(ManualAdd, ReachableComputerIsAddedWithTheLibrarysText) {
   form->Edit15->setText(QStringLiteral("PC01"));
-  form->Button11->click();
+  ClickAdd(*form);
   EXPECT_EQ(Captions(*form), QStringList{"PC01"});
   EXPECT_EQ(Addresses(*form), QStringList{"10.0.0.9"});
   EXPECT_EQ(app.companion.calls, (std::vector<std::string>{"connectpc:PC01", "nametoip:10.0.0.9"}));
@@ -293,18 +299,18 @@ TEST_F(ManualAdd, ReachableComputerIsAddedWithTheLibrarysText) {
 TEST_F(ManualAdd, DuplicateIsRefusedByteForByteWithoutCallingTheLibrary) {
   form->ListView3->AddRow(QStringLiteral("PC01"), {QString()});
   form->Edit15->setText(QStringLiteral("PC01"));
-  form->Button11->click();
+  ClickAdd(*form);
   EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("同名のコンピュータ名が登録されています")});
   EXPECT_TRUE(app.companion.calls.empty());
   form->Edit15->setText(QStringLiteral("pc01"));  // pasted lower case is another name
-  form->Button11->click();
+  ClickAdd(*form);
   EXPECT_EQ(Captions(*form), (QStringList{"PC01", "pc01"}));
 }
 
 TEST_F(ManualAdd, UnreachableComputerChangesNothing) {
   app.companion.connectpc = FakeCompanion::Answer(1, "no answer");
   form->Edit15->setText(QStringLiteral("GHOST"));
-  form->Button11->click();
+  ClickAdd(*form);
   EXPECT_EQ(form->ListView3->RowCount(), 0);
   EXPECT_TRUE(app.ui.boxes.isEmpty());
   EXPECT_EQ(app.companion.calls, std::vector<std::string>{"connectpc:GHOST"});
@@ -314,7 +320,7 @@ TEST_F(ManualAdd, LongNameReachesTheLibraryCutAndTheRowWhole) {
   const QString name(300, QLatin1Char('N'));
   form->Edit15->setMaxLength(1000);
   form->Edit15->setText(name);
-  form->Button11->click();
+  ClickAdd(*form);
   ASSERT_FALSE(app.companion.calls.empty());
   EXPECT_EQ(app.companion.calls[0], "connectpc:" + std::string(255, 'N'));
   EXPECT_EQ(Captions(*form), QStringList{name});

@@ -271,11 +271,14 @@ TEST(Handlers, AnExceptionShowsTheErrorBoxAndTheWindowGoesOn) {
   form.show();
   app.companion.nametoip = [](char*, int32_t) -> uint16_t { throw std::runtime_error("boom"); };
   form.Edit16->setText(QStringLiteral("PC01"));
+  // The call runs on a thread of its own; what it throws is shown here.
   QTest::mouseClick(form.Button9, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form.WorkPending(); }, 2000));
   EXPECT_EQ(app.ui.errorBoxes, QStringList{QStringLiteral("boom.")});
   app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.1");
   form.Edit17->clear();
   QTest::mouseClick(form.Button9, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form.WorkPending(); }, 2000));
   EXPECT_EQ(form.Edit17->text(), QStringLiteral("10.0.0.1"));
 }
 
