@@ -36,7 +36,10 @@ int main(int argc, char** argv) {
   // it through the relay.
   LoginDialogPrompt dialog;
   netinfo::PromptRelay prompt(dialog);
-  netinfo::Authenticator login(keyring.get(), &prompt);
+  // The keyring's jobs live on the window's thread too.
+  std::unique_ptr<netinfo::StoreRelay> store;
+  if (keyring) store = std::make_unique<netinfo::StoreRelay>(*keyring, prompt);
+  netinfo::Authenticator login(store.get(), &prompt);
   auto ui =
       MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::toUtf8(host)); });
   auto provider = netinfo::MakePlatformNetProvider();

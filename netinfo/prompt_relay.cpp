@@ -4,12 +4,6 @@
 
 namespace netinfo {
 
-struct PromptRelay::Question {
-  LoginRequest request;
-  bool done = false;
-  std::optional<LoginAnswer> answer;
-};
-
 void PromptRelay::Open(Post post) {
   const std::lock_guard<std::mutex> lock(mutex_);
   post_ = std::move(post);
@@ -26,32 +20,34 @@ void PromptRelay::Close() {
   answered_.notify_all();
 }
 
-std::optional<LoginAnswer> PromptRelay::Ask(const LoginRequest& request) {
+bool PromptRelay::RunOnOwner(std::function<void()> fn) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!post_ || std::this_thread::get_id() == owner_) {
     const bool closed = closed_;
     lock.unlock();
-    if (closed) return std::nullopt;
-    return inner_.Ask(request);
+    if (closed) return false;
+    fn();
+    return true;
   }
-  auto question = std::make_shared<Question>();
-  question->request = request;
-  post_([this, question] {
+  auto done = std::make_shared<bool>(false);
+  post_([this, fn, done] {
     {
       const std::lock_guard<std::mutex> guard(mutex_);
       if (closed_) return;
     }
-    std::optional<LoginAnswer> answer = inner_.Ask(question->request);
+    fn();
     {
       const std::lock_guard<std::mutex> guard(mutex_);
-      question->answer = std::move(answer);
-      question->done = true;
+      *done = true;
     }
     answered_.notify_all();
   });
-  answered_.wait(lock, [&] { return question->done || closed_; });
-  if (!question->done) return std::nullopt;
-  return std::move(question->answer);
+  answered_.wait(lock, [&] { return *done || closed_; });
+  return *done;
+}
+
+std::optional<LoginAnswer> PromptRelay::Ask(const LoginRequest& request) {
+  return OnOwner<std::optional<LoginAnswer>>([this, request] { return inner_.Ask(request); }, std::nullopt);
 }
 
 }  // namespace netinfo

@@ -71,7 +71,10 @@ class ScriptedPrompt final : public netinfo::LoginPrompt {
 
 // One program run: its own session (authenticator), provider and window.
 struct Session {
-  Session(netinfo::CredentialStore* store, const std::string& listFile) : relay(prompt), login(store, &relay) {
+  Session(netinfo::CredentialStore* store, const std::string& listFile)
+      : relay(prompt),
+        storeRelay(store ? std::make_unique<netinfo::StoreRelay>(*store, relay) : nullptr),
+        login(storeRelay.get(), &relay) {
     provider = netinfo::MakePlatformNetProvider();
     provider->SetLogin(&login);
     deps.ui = &ui;
@@ -80,7 +83,7 @@ struct Session {
     deps.dynlib = dynlib.get();
     deps.libraryName = netlib::LibraryFileName();
     deps.listFilePath = listFile;
-    deps.loginRelay = &relay;  // the dialog is asked on the window's thread, as in the program
+    deps.loginRelay = &relay;  // the dialog and the keyring on the window's thread, as in the program
   }
   // Opens the window with these rows, builds the tree, returns computer ->
   // shares.
@@ -101,6 +104,7 @@ struct Session {
 
   ScriptedPrompt prompt;
   netinfo::PromptRelay relay;
+  std::unique_ptr<netinfo::StoreRelay> storeRelay;  // the keyring, also on the window's thread
   netinfo::Authenticator login;
   RecordingUi ui;
   std::unique_ptr<netinfo::NetProvider> provider;
