@@ -155,6 +155,19 @@ TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
   EXPECT_FALSE(session.OnAnnouncement(resolveMatch, kHost).fetch);
 }
 
+TEST(WsDiscovery, AKnownComputerMovesOnlyByMetadataFromItsNewAddress) {
+  KnownComputers known;
+  const discovery::Finding wsdhost(discovery::Origin::WsDiscovery, "WSDHOST", "10.99.0.1", "WG", "urn:e");
+  known.Put(kEndpoint, kHost, wsdhost);
+  EXPECT_EQ(known.At(kEndpoint, kHost)->name, "WSDHOST");               // seen again there: no fetch
+  EXPECT_EQ(known.At(kEndpoint, QHostAddress("10.99.0.66")), nullptr);  // elsewhere: fetch from there first
+  EXPECT_FALSE(known.Forget(kEndpoint, QHostAddress("10.99.0.66")));    // a forged Bye
+  EXPECT_TRUE(known.Forget(kEndpoint, kHost));
+  EXPECT_EQ(known.At(kEndpoint, kHost), nullptr);
+  for (int i = 0; i < KnownComputers::kMax + 10; ++i) known.Put(QString::number(i), kHost, wsdhost);
+  EXPECT_EQ(known.Size(), KnownComputers::kMax);
+}
+
 TEST(WsDiscovery, AFloodStaysBounded) {
   Session session(kProbeId);
   const QByteArray probeMatch = Load("wsdd-probematch.xml");
