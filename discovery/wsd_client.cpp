@@ -38,7 +38,7 @@ constexpr size_t kMaxFetchesInFlight = 8;
 constexpr size_t kMaxQueuedFetches = 64;
 constexpr int kMaxFetchHosts = 32;
 // A fetch for a Hello has no search window: it gets this long.
-constexpr int kAnnouncedFetchMs = 2000;
+constexpr int kAnnouncedFetchMs = 5000;
 
 bool Usable(const QNetworkInterface& iface) {
   const auto flags = iface.flags();
