@@ -150,6 +150,8 @@ TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
   EXPECT_FALSE(session.OnAnnouncement(announce("Hello"), QHostAddress("10.99.0.66")).fetch);  // forged sender
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), ":5357/", ":9100/"), kHost).fetch);
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), "pub:Computer", "wprt:Printer"), kHost).fetch);
+  // wsdd's own Hello has no Types: the metadata decides.
+  EXPECT_TRUE(session.OnAnnouncement(Replace(announce("Hello"), "<wsd:Types>[^<]*</wsd:Types>", ""), kHost).fetch);
   EXPECT_EQ(session.OnAnnouncement(announce("Bye"), kHost).bye, kEndpoint);
   EXPECT_TRUE(session.OnAnnouncement(resolveMatch, kHost).bye.isEmpty());  // not an announcement
   EXPECT_FALSE(session.OnAnnouncement(resolveMatch, kHost).fetch);
