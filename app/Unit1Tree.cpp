@@ -18,6 +18,27 @@ std::string ShareText(const std::string& entry, const std::string& nodeText) {
   return entry.substr(entry.size() - static_cast<size_t>(count));
 }
 
+// Each node keeps its name twice: the code page 932 bytes the command line
+// is made of, and the text the peer gave it (UTF-8), which it shows and the
+// file manager's URL is built from.
+constexpr int kBytesRole = Qt::UserRole;
+constexpr int kTextRole = Qt::UserRole + 1;
+
+QTreeWidgetItem* Node(QTreeWidgetItem* item, const std::string& bytes, const std::string& text) {
+  item->setText(0, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  item->setData(0, kBytesRole, QByteArray::fromStdString(bytes));
+  item->setData(0, kTextRole, QByteArray::fromStdString(text));
+  return item;
+}
+
+// A node's name as bytes or as text; a node that keeps neither gives its
+// caption.
+std::string Role(const QTreeWidgetItem* item, int role) {
+  const QVariant value = item->data(0, role);
+  if (value.isValid()) return value.toByteArray().toStdString();
+  return role == kBytesRole ? Bytes(item->text(0)) : item->text(0).toUtf8().toStdString();
+}
+
 }  // namespace
 
 void TForm1::Button1Click() {
@@ -55,31 +76,16 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
     return;
   }
   const std::string nodeText = cp932::removeBackslashes("\\\\" + result.name);
-  auto* computer = new QTreeWidgetItem(TreeView1, {Text(nodeText)});
+  // The computer as its row names it; each share as its server does.
+  const std::string nodeUtf8 = cp932::toUtf8(nodeText);
+  QTreeWidgetItem* computer = Node(new QTreeWidgetItem(TreeView1), nodeText, nodeUtf8);
   computer->setIcon(0, ImageList1.value(0));
   for (const netinfo::NamedResource& entry : result.shares) {
-    auto* share = new QTreeWidgetItem(computer, {Text(ShareText(entry.name, nodeText))});
+    QTreeWidgetItem* share =
+        Node(new QTreeWidgetItem(computer), ShareText(entry.name, nodeText), ShareText(entry.text, nodeUtf8));
     share->setIcon(0, ImageList1.value(1));
   }
 }
-
-namespace {
-
-// Each node keeps its name twice: the code page 932 bytes the command line
-// is made of, and the text the peer gave it (UTF-8), which it shows and the
-// file manager's URL is built from.
-constexpr int kBytesRole = Qt::UserRole;
-constexpr int kTextRole = Qt::UserRole + 1;
-
-// A node's name as bytes or as text; a node that keeps neither gives its
-// caption.
-std::string Role(const QTreeWidgetItem* item, int role) {
-  const QVariant value = item->data(0, role);
-  if (value.isValid()) return value.toByteArray().toStdString();
-  return role == kBytesRole ? Bytes(item->text(0)) : item->text(0).toUtf8().toStdString();
-}
-
-}  // namespace
 
 void TForm1::TreeView1DblClick() {
   const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();

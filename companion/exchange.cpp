@@ -41,9 +41,10 @@ void SendAll(const Asking& asking, sock::Udp& socket) {
 
 uint16_t NewTransactionId() {
   try {
-    // Made once: making one costs tens of microseconds (it probes the CPU),
-    // more than a whole answer takes on a LAN.
-    static std::random_device device;
+    // Made once per thread: making one costs tens of microseconds (it probes
+    // the CPU), more than a whole answer takes on a LAN; one per thread, as
+    // the entry points may run on several threads at once.
+    thread_local std::random_device device;
     return static_cast<uint16_t>(device());
   } catch (...) {
     // No entropy source: the clock still varies the id from call to call.

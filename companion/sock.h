@@ -53,9 +53,10 @@ class Udp {
 
 enum class Probe { kAccepted, kRefused, kNoAnswer };
 
-// One TCP connection attempt, bounded by timeoutMs; a connection that is made
-// is closed at once.
-Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs);
+// A TCP connection attempt to each port at once, all bounded by timeoutMs;
+// the first port that answers (accepted or refused) decides. Connections
+// that are made are closed at once.
+Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int timeoutMs);
 
 // An IPv4 address of an interface that is up.
 struct LinkAddress {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "sock.h"
@@ -87,26 +88,47 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
   }
 }
 
-Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
-  const int fd = OpenSocket(SOCK_STREAM);
-  if (fd < 0) return Probe::kNoAnswer;
-  const sockaddr_in sa = MakeSockaddr(address, port);
-  int error = 0;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-    error = errno;
-    if (error == EINPROGRESS) {
-      pollfd pfd{fd, POLLOUT, 0};
-      if (poll(&pfd, 1, std::max(timeoutMs, 0)) > 0) {
-        socklen_t errorLength = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
-      } else {
-        error = ETIMEDOUT;
+Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  std::vector<pollfd> pending;
+  Probe answer = Probe::kNoAnswer;
+  // What a finished attempt says: an answer, or nothing from this port.
+  auto settle = [&answer](int error) {
+    if (error == 0) answer = Probe::kAccepted;
+    if (error == ECONNREFUSED) answer = Probe::kRefused;
+  };
+  for (uint16_t port : ports) {
+    const int fd = OpenSocket(SOCK_STREAM);
+    if (fd < 0) continue;
+    const sockaddr_in sa = MakeSockaddr(address, port);
+    const int error = connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
+    if (error != EINPROGRESS) {
+      settle(error);
+      close(fd);
+      if (answer != Probe::kNoAnswer) break;
+      continue;
+    }
+    pending.push_back(pollfd{fd, POLLOUT, 0});
+  }
+  while (answer == Probe::kNoAnswer && !pending.empty()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || poll(pending.data(), pending.size(), static_cast<int>(left.count())) <= 0) break;
+    for (auto it = pending.begin(); it != pending.end();) {
+      if (it->revents == 0) {
+        ++it;
+        continue;
       }
+      int error = 0;
+      socklen_t errorLength = sizeof error;
+      if (getsockopt(it->fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
+      settle(error);
+      close(it->fd);
+      it = pending.erase(it);
     }
   }
-  close(fd);
-  if (error == 0) return Probe::kAccepted;
-  return error == ECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
+  for (const pollfd& p : pending) close(p.fd);
+  return answer;
 }
 
 std::string HostsFilePath() { return "/etc/hosts"; }

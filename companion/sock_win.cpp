@@ -4,6 +4,7 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "sock.h"
@@ -102,26 +103,50 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
   }
 }
 
-Probe ProbeTcp(const Ipv4& address, uint16_t port, int timeoutMs) {
-  const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return Probe::kNoAnswer;
-  const sockaddr_in sa = MakeSockaddr(address, port);
-  int error = 0;
-  if (connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
-    error = WSAGetLastError();
-    if (error == WSAEWOULDBLOCK) {
-      WSAPOLLFD pfd{s, POLLWRNORM, 0};
-      if (WSAPoll(&pfd, 1, std::max(timeoutMs, 0)) > 0) {
-        int errorLength = sizeof error;
-        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength);
-      } else {
-        error = WSAETIMEDOUT;
+Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  std::vector<WSAPOLLFD> pending;
+  Probe answer = Probe::kNoAnswer;
+  // What a finished attempt says: an answer, or nothing from this port.
+  auto settle = [&answer](int error) {
+    if (error == 0) answer = Probe::kAccepted;
+    if (error == WSAECONNREFUSED) answer = Probe::kRefused;
+  };
+  for (uint16_t port : ports) {
+    const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) continue;
+    const sockaddr_in sa = MakeSockaddr(address, port);
+    if (connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR &&
+        WSAGetLastError() == WSAEWOULDBLOCK) {
+      pending.push_back(WSAPOLLFD{s, POLLWRNORM, 0});
+      continue;
+    }
+    settle(WSAGetLastError());
+    closesocket(s);
+    if (answer != Probe::kNoAnswer) break;
+  }
+  while (answer == Probe::kNoAnswer && !pending.empty()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 ||
+        WSAPoll(pending.data(), static_cast<ULONG>(pending.size()), static_cast<INT>(left.count())) <= 0)
+      break;
+    for (auto it = pending.begin(); it != pending.end();) {
+      if (it->revents == 0) {
+        ++it;
+        continue;
       }
+      int error = 0;
+      int errorLength = sizeof error;
+      if (getsockopt(it->fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength) != 0)
+        error = WSAGetLastError();
+      settle(error);
+      closesocket(it->fd);
+      it = pending.erase(it);
     }
   }
-  closesocket(s);
-  if (error == 0) return Probe::kAccepted;
-  return error == WSAECONNREFUSED ? Probe::kRefused : Probe::kNoAnswer;
+  for (const WSAPOLLFD& p : pending) closesocket(p.fd);
+  return answer;
 }
 
 std::string HostsFilePath() {

@@ -17,19 +17,11 @@
 namespace netinfo {
 namespace {
 
-using Text = std::optional<std::string>;
-
-// A record as read from the platform, its texts converted; null texts stay null.
-struct Record {
-  NetResource fields;
-  Text localName, remoteName, remoteText, comment, provider;
-};
-
 // An open enumeration: the platform's handle, and a record already read from
 // it that did not fit the caller's buffer yet.
 struct Enumeration {
   HANDLE handle = nullptr;
-  std::optional<Record> pending;
+  std::optional<WideRecord> pending;
 };
 
 std::optional<std::u16string> Wide(const char* bytes) {
@@ -41,35 +33,11 @@ wchar_t* Pointer(std::optional<std::u16string>& text) {
   return text ? reinterpret_cast<wchar_t*>(text->data()) : nullptr;
 }
 
-Text Utf8(const wchar_t* text) {
-  if (!text) return std::nullopt;
-  return cp932::utf16ToUtf8(reinterpret_cast<const char16_t*>(text));
-}
-
-Text Bytes(const Text& utf8) {
-  if (!utf8) return std::nullopt;
-  return cp932::fromUtf8Lossy(*utf8);
-}
-
-const char* Chars(const Text& text) { return text ? text->c_str() : nullptr; }
-
-Record FromPlatform(const NETRESOURCEW& r) {
-  Record record;
-  record.fields.dwScope = r.dwScope;
-  record.fields.dwType = r.dwType;
-  record.fields.dwDisplayType = r.dwDisplayType;
-  record.fields.dwUsage = r.dwUsage;
-  record.remoteText = Utf8(r.lpRemoteName);
-  record.remoteName = Bytes(record.remoteText);
-  record.localName = Bytes(Utf8(r.lpLocalName));
-  record.comment = Bytes(Utf8(r.lpComment));
-  record.provider = Bytes(Utf8(r.lpProvider));
-  return record;
-}
+const char16_t* Text16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
 
 // Reads the next record from the platform, one at a time, into a buffer that
 // grows to what the platform says it needs.
-DWORD ReadNext(HANDLE handle, std::optional<Record>* out) {
+DWORD ReadNext(HANDLE handle, std::optional<WideRecord>* out) {
   std::vector<uint64_t> buffer(2048);  // 16 KiB, aligned for the record
   for (int attempt = 0; attempt < 2; ++attempt) {
     DWORD count = 1;
@@ -81,7 +49,13 @@ DWORD ReadNext(HANDLE handle, std::optional<Record>* out) {
     }
     if (result != NO_ERROR) return result;
     if (count == 0) return ERROR_NO_MORE_ITEMS;
-    *out = FromPlatform(*reinterpret_cast<const NETRESOURCEW*>(buffer.data()));
+    const auto& r = *reinterpret_cast<const NETRESOURCEW*>(buffer.data());
+    NetResource fields;
+    fields.dwScope = r.dwScope;
+    fields.dwType = r.dwType;
+    fields.dwDisplayType = r.dwDisplayType;
+    fields.dwUsage = r.dwUsage;
+    out->emplace(fields, Text16(r.lpLocalName), Text16(r.lpRemoteName), Text16(r.lpComment), Text16(r.lpProvider));
     return NO_ERROR;
   }
   return ERROR_MORE_DATA;
@@ -122,9 +96,7 @@ class MprProvider final : public NetProvider {
     if (!enumeration->pending) {
       if (const DWORD result = ReadNext(enumeration->handle, &enumeration->pending); result != NO_ERROR) return result;
     }
-    const Record& r = *enumeration->pending;
-    const uint32_t result = WriteRecord(r.fields, Chars(r.localName), Chars(r.remoteName), Chars(r.comment),
-                                        Chars(r.provider), buffer, bufferSize, Chars(r.remoteText));
+    const uint32_t result = enumeration->pending->Write(buffer, bufferSize);
     if (result != kNoError) return result;  // kept for a call with a larger buffer
     enumeration->pending.reset();
     *count = 1;

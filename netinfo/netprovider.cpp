@@ -2,6 +2,8 @@
 
 #include "netprovider.h"
 
+#include "cp932_codec.h"
+
 namespace netinfo {
 namespace {
 
@@ -17,7 +19,35 @@ char* PlaceText(const char* text, char*& cursor) {
   return placed;
 }
 
+std::optional<std::string> Utf8(const char16_t* text) {
+  if (!text) return std::nullopt;
+  return cp932::utf16ToUtf8(text);
+}
+
+std::optional<std::string> Bytes(const std::optional<std::string>& utf8) {
+  if (!utf8) return std::nullopt;
+  return cp932::fromUtf8Lossy(*utf8);
+}
+
+const char* Chars(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
 }  // namespace
+
+WideRecord::WideRecord(const NetResource& record, const char16_t* local, const char16_t* remote, const char16_t* remark,
+                       const char16_t* providerName)
+    : fields(record),
+      localName(Bytes(Utf8(local))),
+      remoteName(),
+      remoteText(Utf8(remote)),
+      comment(Bytes(Utf8(remark))),
+      provider(Bytes(Utf8(providerName))) {
+  remoteName = Bytes(remoteText);
+}
+
+uint32_t WideRecord::Write(void* buffer, uint32_t* bufferSize) const {
+  return WriteRecord(fields, Chars(localName), Chars(remoteName), Chars(comment), Chars(provider), buffer, bufferSize,
+                     Chars(remoteText));
+}
 
 uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
                      const char* provider, void* buffer, uint32_t* bufferSize, const char* remoteText) {

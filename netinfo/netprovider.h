@@ -122,4 +122,17 @@ std::unique_ptr<NetProvider> MakePlatformNetProvider();
 uint32_t WriteRecord(const NetResource& fields, const char* localName, const char* remoteName, const char* comment,
                      const char* provider, void* buffer, uint32_t* bufferSize, const char* remoteText = nullptr);
 
+// A record read through the platform's wide calls, its texts (UTF-16, null
+// for none) held as this seam's: code page 932 bytes, and the remote name
+// also as the peer's text (UTF-8; an unpaired surrogate becomes U+FFFD).
+struct WideRecord {
+  WideRecord(const NetResource& fields, const char16_t* localName, const char16_t* remoteName, const char16_t* comment,
+             const char16_t* provider);
+  // WriteRecord with these texts.
+  uint32_t Write(void* buffer, uint32_t* bufferSize) const;
+
+  NetResource fields;
+  std::optional<std::string> localName, remoteName, remoteText, comment, provider;
+};
+
 }  // namespace netinfo

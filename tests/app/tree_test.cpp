@@ -214,6 +214,36 @@ TEST_F(ShareTree, ClosingWhileRowsAreWorkedOnEndsInTimeAndStillSavesTheList) {
   QTest::qWait(20);  // anything still queued for the window is dropped
 }
 
+// Names from a broken server: invalid UTF-8, and a lone surrogate encoded as
+// UTF-8. Each shows as U+FFFD where it is broken, no "?" is shown that the
+// name does not have, the URL asks for the bytes the server gave, and the
+// list file is left as it was.
+TEST_F(ShareTree, BrokenNamesShowAsBrokenAndOpenAsGiven) {
+  auto record = [](const char* bytes, const char* text) {
+    return [=](uint32_t*, void* b, uint32_t* s) {
+      return netinfo::WriteRecord({}, nullptr, bytes, nullptr, nullptr, b, s, text);
+    };
+  };
+  app.provider.AddCustom("\\\\PC01", {record("\\\\PC01\\a?b",
+                                             "\\\\PC01\\a\xFF"
+                                             "b"),
+                                      record("\\\\PC01\\???", "\\\\PC01\\\xED\xA0\x80")});
+  Rows({"PC01"});
+  Build();
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"PC01",
+                                                "  a\uFFFD"
+                                                "b",
+                                                "  \uFFFD\uFFFD\uFFFD"}));
+  QTreeWidgetItem* pc = form->TreeView1->topLevelItem(0);
+  form->TreeView1->setCurrentItem(pc->child(0));
+  form->TreeView1DblClick();
+  ASSERT_EQ(app.ui.launched.size(), 1u);
+  EXPECT_EQ(app.ui.launched[0], "explorer.exe /root, /e,\\\\PC01\\a?b");
+  EXPECT_EQ(SmbUrlForCommandLine(app.ui.launched[0], {}, app.ui.launchedText[0]), QByteArray("smb://PC01/a%FFb"));
+  app.Close();
+  EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nPC01\r\n");
+}
+
 TEST(Launcher, HostileNamesStayOneUrlOfData) {
   EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01\\DATA")), QByteArray("smb://PC01/DATA"));
   EXPECT_EQ(SmbUrlForCommandLine(ExplorerCommandLine("\\\\PC01")), QByteArray("smb://PC01"));

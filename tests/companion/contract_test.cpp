@@ -204,6 +204,28 @@ TEST(CompanionCheck, InitClearsAndFailuresKeepTheLastRoundTrip) {
   EXPECT_EQ(pingresult(), -1);
 }
 
+TEST(CompanionCheck, EntryPointsFromSeveralThreadsAtOnceGiveWhatOneThreadGets) {
+  MIRELKA_REQUIRE_LOOPBACK_ONLY();
+  const Call name = Convert(iptoname, "127.0.0.1");
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(8, 0);
+  for (size_t t = 0; t < wrong.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) {
+        const Call check = Convert(connectpc, "127.0.0.1");
+        const Call address = Convert(nametoip, "localhost");
+        const Call reverse = Convert(iptoname, "127.0.0.1");
+        const Call unknown = Convert(nametoip, "mlk-no-such-computer-anywhere");
+        wrong[t] += check.code != 0 || check.text != "127.0.0.1" || address.text != "127.0.0.1" ||
+                    reverse.code != name.code || reverse.text != name.text || unknown.code == 0 || pingresult() < -1;
+        if (i % 5 == 0) init();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(8, 0));
+}
+
 TEST(CompanionCheck, UnroutableAddressHasNoAnswer) {
   MIRELKA_REQUIRE_LOOPBACK_ONLY();
   init();

@@ -58,6 +58,10 @@
 #   VAULT    .18   refuses guests (one user, as LOCKED); its name is
 #                  answered by spoofer.py with its own address (NetBIOS
 #                  first), so it is in no browse list
+#   FARM01..FARM16 .41-.56  cheap SMB2 members of FARMGRP (one smbd and one
+#                  nmbd each, share farm), for the share tree's figures
+#   TARPIT   .57   accepts TCP on 445 and 139 and never answers (tarpit.py)
+#   .90-.99        nobody: unused addresses on the subnet
 #   SPOOFER  .68   answers no name of its own; after "spoof NAME" it answers
 #                  the client's NetBIOS, LLMNR and mDNS questions for NAME
 #                  with its own address (spoofer.py). Its smbd refuses guests
@@ -106,6 +110,9 @@ FORGER $NET.35 - forger
 VAULT $NET.18 TESTGROUP vault
 SPOOFER $NET.68 - spoofer"
 LLMNR_FORGER=$NET.33
+FARM_COUNT=16
+for i in $(seq -w 1 "$FARM_COUNT"); do HOSTS+=$'\n'"FARM$i $NET.$((40 + 10#$i)) FARMGRP farm"; done
+HOSTS+=$'\n'"TARPIT $NET.57 - tarpit"
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
 
@@ -215,6 +222,7 @@ write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
   local browse protocols mdns="multicast dns register = no"
   if [ "$wg" = - ]; then wg=WORKGROUP; fi
   case $role in
+    farm) protocols="server min protocol = SMB2_02" ;;
     wsd | dnssd) protocols="server min protocol = SMB2_02
   disable netbios = yes
   smb ports = 445" ;;
@@ -275,6 +283,7 @@ EOF
     OTHERPC) add_share "$d" other ;;
     WSDHOST) add_share "$d" wsdshare ;;
     MDNSHOST) add_share "$d" mdnsshare ;;
+    FARM*) add_share "$d" farm ;;
     BIGSHARE)
       local i
       for i in $(seq -w 1 500); do add_share "$d" "s$i"; done
@@ -492,6 +501,18 @@ start_samba() {  # NAME DAEMON
   local d
   d=$(hostdir "$1")
   spawn "$1" "$2" "/usr/sbin/$2" --foreground --no-process-group -s "$d/smb.conf" -l "$d/log"
+}
+
+farm_names() { awk '$4 == "farm" { print $1 }' <<<"$HOSTS"; }
+
+# The farm's daemons start together; the tarpit beside them.
+start_farm() {
+  local name
+  for name in $(farm_names); do
+    start_samba "$name" nmbd
+    start_samba "$name" smbd
+  done
+  spawn TARPIT tarpit python3 "$HERE/tarpit.py" "$(host_field TARPIT 2)"
 }
 
 start_garbler() {
@@ -731,7 +752,7 @@ cmd_start() {
   local name addr wg role
   while read -r name addr wg role; do
     case $role in
-      garbage | llmnr | flood | hello | forger | vault | spoofer) ;;
+      garbage | llmnr | flood | hello | forger | vault | spoofer | tarpit) ;;
       *) write_host_conf "$name" "$addr" "$wg" "$role" ;;
     esac
   done <<<"$HOSTS"
@@ -759,9 +780,11 @@ cmd_start() {
   done
   silence_tcp LATEHOST
   start_samba LATEHOST nmbd
+  start_farm
   wait_garbler "$deadline"
   wait_master OTHERGRP "$(host_field OTHERPC 2)" "$deadline"
-  for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_shares "$name" "$deadline"; done
+  for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC $(farm_names); do wait_shares "$name" "$deadline"; done
+  wait_listening TARPIT t 445 "$deadline"
   log "share lists served after $((SECONDS - t0)) s"
   wait_browse_list "$deadline"
   wait_locked "$deadline"

@@ -188,6 +188,23 @@ TEST(EnumNetResources, NamedChildrenCarryThePeersTextOrTheirBytesAsUtf8) {
   EXPECT_EQ(list[2].text, "\\\\PC\\?");
 }
 
+// A record as the wide calls give it (UTF-16), with a twin and an unpaired
+// surrogate from a broken server.
+TEST(EnumNetResources, WideRecordsKeepTheTextAndBytesTheCodePageCanHold) {
+  netinfo::NetResource fields;
+  fields.dwType = netinfo::kResourceTypeDisk;
+  const netinfo::WideRecord wide(fields, nullptr, u"\\\\NAS\\資料〜\xD800", nullptr, u"P");
+  FakeProvider p;
+  p.AddCustom("\\\\NAS", {[&](uint32_t*, void* b, uint32_t* s) { return wide.Write(b, s); }});
+  netinfo::NamedResourceList list;
+  ASSERT_TRUE(EnumNetResources(p, "\\\\NAS", "", list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].text, u8"\\\\NAS\\資料〜\uFFFD");
+  EXPECT_EQ(list[0].name, "\\\\NAS\\\x8E\x91\x97\xBF\x81\x60?");
+  EXPECT_EQ(wide.provider, "P");
+  EXPECT_EQ(wide.localName, std::nullopt);
+}
+
 TEST(FindWorkgroupName, LastContainerWinsWithBackslashesRemoved) {
   FakeProvider p;
   p.Add("", {"FIRSTLONGERNAME", "\\\\SECOND", "W\\G"});

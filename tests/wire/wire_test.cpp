@@ -79,22 +79,5 @@ TEST(WireReader, NamesStayWithinTheirProtocolsLength) {
   EXPECT_FALSE(ReadName(bytes, 0, name, nullptr, 255));
 }
 
-TEST(WireWriter, QueryRoundTrips) {
-  Bytes packet;
-  PutQueryHeader(packet, 0xBEEF, 0x0110);
-  PutName(packet, "\x02pc\x05local");
-  PutU16(packet, 1);
-  Reader reader(packet.data(), packet.size());
-  Header header;
-  std::string name;
-  uint16_t type = 0;
-  ASSERT_TRUE(reader.ReadHeader(header) && reader.Name(name, 254) && reader.U16(type));
-  EXPECT_EQ(header.id, 0xBEEF);
-  EXPECT_EQ(header.counts[0], 1);
-  EXPECT_EQ(name, "\x02pc\x05local");
-  EXPECT_EQ(reader.pos(), packet.size());
-  EXPECT_FALSE(header.Answers(0xBEEF)) << "a query answers nothing";
-}
-
 }  // namespace
 }  // namespace mirelka::wire
