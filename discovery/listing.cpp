@@ -208,20 +208,22 @@ void Listing::Answered(const std::string& address, const std::string& workgroup)
       active_->Take(Finding{Origin::NodeStatus, e.finding.name, address, workgroup, {}});
 }
 
-// The table into a listing, in the order the computers were first found;
-// a DNS-SD computer is followed by its node status answer.
-void Listing::Feed(Active& active) const {
+// The table as findings, in the order the computers were first found; a
+// DNS-SD computer is followed by its node status answer.
+std::vector<Finding> Listing::Snapshot() const {
   std::vector<const Entry*> entries;
   entries.reserve(table_.size());
   for (const auto& item : table_) entries.push_back(&item.second);
   std::sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) { return a->order < b->order; });
+  std::vector<Finding> findings;
   for (const Entry* e : entries) {
-    active.Take(e->finding);
+    findings.push_back(e->finding);
     if (e->finding.origin != Origin::DnsSd) continue;
     const auto group = workgroupAt_.find(e->finding.address);
     if (group != workgroupAt_.end())
-      active.Take(Finding{Origin::NodeStatus, e->finding.name, e->finding.address, group->second.workgroup, {}});
+      findings.push_back(Finding{Origin::NodeStatus, e->finding.name, e->finding.address, group->second.workgroup});
   }
+  return findings;
 }
 
 void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
@@ -359,12 +361,13 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   };
 
   if (coldOver_) {
-    // Warm: the table as it is, beside the browse list; a new search
-    // refreshes the table for the next listing.
+    // Warm: the table as it was at the click, beside the browse list; a new
+    // search refreshes the table for the next listing.
+    const std::vector<Finding> known = Snapshot();
     StartSearches();
     WaitUntil([&] { return !read || read->done; }, kListingBoundMs);
     takeBrowse();
-    Feed(active);
+    for (const Finding& f : known) active.Take(f);
   } else {
     // Cold: rows as the first search windows find them.
     struct Attach {
@@ -372,7 +375,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
       ~Attach() { slot = nullptr; }
     } attach{active_};
     active_ = &active;
-    Feed(active);
+    for (const Finding& f : Snapshot()) active.Take(f);
     WaitUntil(
         [&] {
           takeBrowse();

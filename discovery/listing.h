@@ -111,7 +111,7 @@ class Listing final : public QObject {
   void AskWorkgroup(const std::string& address);
   void PumpAsks();
   void Answered(const std::string& address, const std::string& workgroup);
-  void Feed(Active& active) const;
+  std::vector<Finding> Snapshot() const;
   bool Running() const;
   void WaitUntil(const std::function<bool()>& done, qint64 deadline);
   QString Explain(const char* name, const SourceState& s, int elsewhere) const;

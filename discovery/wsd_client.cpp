@@ -38,40 +38,13 @@ constexpr size_t kMaxFetchesInFlight = 8;
 constexpr size_t kMaxQueuedFetches = 64;
 constexpr int kMaxFetchHosts = 32;
 // A fetch for a Hello has no search window: it gets this long.
-constexpr int kAnnouncedFetchMs = 2000;
-constexpr int kMaxKnown = 1024;
+constexpr int kAnnouncedFetchMs = 5000;
 
 bool Usable(const QNetworkInterface& iface) {
   const auto flags = iface.flags();
   return (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning) &&
          (flags & QNetworkInterface::CanMulticast) && !(flags & QNetworkInterface::IsLoopBack);
 }
-
-// Computers whose metadata was fetched: endpoint -> where and what.
-class Known {
- public:
-  const Finding* At(const QString& endpoint, const QHostAddress& address) const {
-    const auto it = map_.constFind(endpoint);
-    return it != map_.cend() && it->address == address ? &it->finding : nullptr;
-  }
-  void Put(const QString& endpoint, const QHostAddress& address, const Finding& finding) {
-    if (!map_.contains(endpoint) && map_.size() >= kMaxKnown) map_.erase(map_.begin());
-    map_.insert(endpoint, {address, finding});
-  }
-  // Forgets endpoint when it is known at address.
-  bool Forget(const QString& endpoint, const QHostAddress& address) {
-    if (!At(endpoint, address)) return false;
-    map_.remove(endpoint);
-    return true;
-  }
-
- private:
-  struct Computer {
-    QHostAddress address;
-    Finding finding;
-  };
-  QHash<QString, Computer> map_;
-};
 
 // Metadata fetches, a few at a time, each read to at most the message cap.
 class Fetches : public QObject {
@@ -170,7 +143,7 @@ struct Sender {
 // out checks stopped_ afterwards.
 class Search : public QObject {
  public:
-  Search(Source::Found found, Source::Done done, Known* known)
+  Search(Source::Found found, Source::Done done, wsd::KnownComputers* known)
       : found_(std::move(found)),
         done_(std::move(done)),
         known_(known),
@@ -297,7 +270,7 @@ class Search : public QObject {
 
   Source::Found found_;
   Source::Done done_;
-  Known* known_;
+  wsd::KnownComputers* known_;
   wsd::Session session_;
   std::vector<Sender> senders_;
   std::mt19937 random_;
@@ -314,7 +287,7 @@ class Search : public QObject {
 // Hello and Bye on UDP 3702, joined to the groups on every usable interface.
 class Listener : public QObject {
  public:
-  Listener(Source::Found found, Source::Gone gone, Known* known)
+  Listener(Source::Found found, Source::Gone gone, wsd::KnownComputers* known)
       : found_(std::move(found)),
         gone_(std::move(gone)),
         known_(known),
@@ -389,7 +362,7 @@ class Listener : public QObject {
 
   Source::Found found_;
   Source::Gone gone_;
-  Known* known_;
+  wsd::KnownComputers* known_;
   wsd::Session session_;
   std::vector<std::unique_ptr<QUdpSocket>> sockets_;
   Fetches fetches_;
@@ -417,7 +390,7 @@ class WsdClient final : public SearchSource<Search> {
   }
 
  private:
-  Known known_;  // outlives the listener and the search, declared first
+  wsd::KnownComputers known_;  // outlives the listener and the search, declared first
   std::unique_ptr<Listener> listener_;
 };
 

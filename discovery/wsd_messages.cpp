@@ -149,6 +149,7 @@ class Reader {
         QString types;
         if (!Leaf(&types)) return false;
         match.computer = HasQName(types, scopes_, kPub, QStringLiteral("Computer"));
+        match.typed = true;
         return true;
       }
       if (name.is(kWsd, "XAddrs") && IsMatch(*parent)) {

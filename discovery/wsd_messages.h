@@ -31,6 +31,7 @@ QString NewMessageId();
 struct Match {
   QString endpoint;       // EndpointReference/Address
   bool computer = false;  // Types hold pub:Computer
+  bool typed = false;     // a Types element was there (a Hello may leave it out)
   QStringList xaddrs;
 };
 

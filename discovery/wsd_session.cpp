@@ -101,8 +101,9 @@ Session::Heard Session::OnAnnouncement(const QByteArray& bytes, const QHostAddre
   if (match.endpoint.isEmpty() || match.endpoint.size() > 512) return heard;
   if (message->kind == Kind::Bye) {
     heard.bye = match.endpoint;
-  } else if (message->kind == Kind::Hello && match.computer) {
-    // A Hello without an address on its sender is left to the next search.
+  } else if (message->kind == Kind::Hello && (match.computer || !match.typed)) {
+    // wsdd's Hello names no Types: the metadata from the sender tells. A
+    // Hello without an address on its sender is left to the next search.
     if (const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from))
       heard.fetch = MakeFetch(*url, match.endpoint, from);
   }

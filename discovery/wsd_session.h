@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "source.h"
+
 namespace discovery::wsd {
 
 // Gaps between the four sends of one Probe, as SOAP-over-UDP asks: the first
@@ -64,6 +66,40 @@ class Session {
   QHash<QString, QString> resolveFor_;  // Resolve MessageID -> endpoint
   QSet<QString> seenIds_;
   QHash<QString, bool> endpoints_;  // endpoint -> its metadata is fetched (else: being resolved)
+};
+
+// The computers whose metadata was fetched, by endpoint, with the address
+// it was fetched from. The trust rule for what is heard between fetches: an
+// endpoint is known only at that address, so a Hello or match from any other
+// address needs a fetch from there, and a Bye counts only from there.
+class KnownComputers {
+ public:
+  static constexpr int kMax = 1024;
+
+  // The computer endpoint names when it is known at address.
+  const Finding* At(const QString& endpoint, const QHostAddress& address) const {
+    const auto it = map_.constFind(endpoint);
+    return it != map_.cend() && it->address == address ? &it->finding : nullptr;
+  }
+  // Fetched from address: known there from now on (beyond kMax, another goes).
+  void Put(const QString& endpoint, const QHostAddress& address, const Finding& finding) {
+    if (!map_.contains(endpoint) && map_.size() >= kMax) map_.erase(map_.begin());
+    map_.insert(endpoint, {address, finding});
+  }
+  // A Bye from address: forgets endpoint when it is known there.
+  bool Forget(const QString& endpoint, const QHostAddress& address) {
+    if (!At(endpoint, address)) return false;
+    map_.remove(endpoint);
+    return true;
+  }
+  int Size() const { return static_cast<int>(map_.size()); }
+
+ private:
+  struct Computer {
+    QHostAddress address;
+    Finding finding;
+  };
+  QHash<QString, Computer> map_;
 };
 
 }  // namespace discovery::wsd

@@ -150,9 +150,24 @@ TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
   EXPECT_FALSE(session.OnAnnouncement(announce("Hello"), QHostAddress("10.99.0.66")).fetch);  // forged sender
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), ":5357/", ":9100/"), kHost).fetch);
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), "pub:Computer", "wprt:Printer"), kHost).fetch);
+  // wsdd's own Hello has no Types: the metadata decides.
+  EXPECT_TRUE(session.OnAnnouncement(Replace(announce("Hello"), "<wsd:Types>[^<]*</wsd:Types>", ""), kHost).fetch);
   EXPECT_EQ(session.OnAnnouncement(announce("Bye"), kHost).bye, kEndpoint);
   EXPECT_TRUE(session.OnAnnouncement(resolveMatch, kHost).bye.isEmpty());  // not an announcement
   EXPECT_FALSE(session.OnAnnouncement(resolveMatch, kHost).fetch);
+}
+
+TEST(WsDiscovery, AKnownComputerMovesOnlyByMetadataFromItsNewAddress) {
+  KnownComputers known;
+  const discovery::Finding wsdhost(discovery::Origin::WsDiscovery, "WSDHOST", "10.99.0.1", "WG", "urn:e");
+  known.Put(kEndpoint, kHost, wsdhost);
+  EXPECT_EQ(known.At(kEndpoint, kHost)->name, "WSDHOST");               // seen again there: no fetch
+  EXPECT_EQ(known.At(kEndpoint, QHostAddress("10.99.0.66")), nullptr);  // elsewhere: fetch from there first
+  EXPECT_FALSE(known.Forget(kEndpoint, QHostAddress("10.99.0.66")));    // a forged Bye
+  EXPECT_TRUE(known.Forget(kEndpoint, kHost));
+  EXPECT_EQ(known.At(kEndpoint, kHost), nullptr);
+  for (int i = 0; i < KnownComputers::kMax + 10; ++i) known.Put(QString::number(i), kHost, wsdhost);
+  EXPECT_EQ(known.Size(), KnownComputers::kMax);
 }
 
 TEST(WsDiscovery, AFloodStaysBounded) {

@@ -543,7 +543,7 @@ TEST_F(LanWindow, HelloByeAndAWithdrawnServiceReachTheNextListing) {
   auto w = Open();
   QTest::qWait(2500);
   ASSERT_EQ(LanScript("hello-up"), 0);
-  QTest::qWait(3000);  // the Hello and the metadata fetched from its sender
+  QTest::qWait(6000);  // the Hello and the metadata fetched from its sender (bound 5 s)
   Click(w->Button5);
   EXPECT_TRUE(Captions(w->ListView3).contains("HELLOPC")) << Captions(w->ListView3).join(",").toStdString();
 

@@ -890,7 +890,8 @@ stop_recorded() {  # NAME WHAT
 
 cmd_hello_up() {
   if grep -q ' HELLOPC wsdd$' "$RUN/pids"; then return 0; fi
-  start_wsdd HELLOPC TESTGROUP
+  # verbose: its log shows every Probe, Resolve and metadata request it answers
+  spawn HELLOPC wsdd wsdd -4 -v -i eth0 -p -U "$(wsd_uuid HELLOPC)" -n HELLOPC -w TESTGROUP
   wait_listening HELLOPC t 5357 $((SECONDS + 20))
 }
 
