@@ -27,7 +27,7 @@ if [ "${1:-}" = "--tsan" ]; then
   tests='ShareTree|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
   if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
     unshare --net -- sh -c "ip link set lo up && cd '$build' && ctest --output-on-failure --timeout 600 -R '$tests' $*"
-    tests/lan/run-e2e.sh "$build/bin/lan_e2e" --gtest_filter='*Tree*'
+    tests/lan/run-e2e.sh "$PWD/$build/bin/lan_e2e" --gtest_filter='*Tree*'
   else
     (cd "$build" && ctest --output-on-failure -L 'unit|gui' -R "$tests" "$@")
   fi
