@@ -5,8 +5,8 @@
 #     "終了", with the longest a 10 ms heartbeat timer on the window's thread
 #     was kept waiting (mlk_tree);
 #   - serial: the same rows through the share tree's engine one at a time,
-#     the order the window used to follow (mlk_tree -s, the sum of the rows'
-#     own times);
+#     the order the window used to follow (mlk_tree -w 1, the sum of the rows'
+#     own times), and the engine alone with 8 and 16 workers (the pool size);
 #   - a shell loop of `smbclient -N -L` over the same rows, as the peer.
 # Row sets: 28 rows of which 10 are silent (6 names nobody holds, 4 unused
 # addresses), and 100 answering rows (20 computers five times over).
@@ -61,6 +61,6 @@ for set in 28 100; do
   read -r -a list <<<"${!rows}"
   echo "== ${#list[@]} rows"
   for _ in $(seq "$RUNS"); do client "$TREE" "${list[@]}" 2>/dev/null; done
-  client "$TREE" -s "${list[@]}"
+  for workers in 1 8 16; do client "$TREE" -w "$workers" "${list[@]}" 2>/dev/null; done
   smbclient_loop "${list[@]}"
 done

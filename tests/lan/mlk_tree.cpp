@@ -2,11 +2,11 @@
 // window on the offscreen platform with the platform's provider and companion
 // library, over the rows given (one per argument). Prints the time from the
 // click to the status "終了", the longest the window's thread kept a 10 ms
-// heartbeat timer waiting, and each row's outcome. With -s the same rows go
-// through the share tree's engine one at a time instead (the serial order the
-// window used to follow), for comparison.
+// heartbeat timer waiting, and each row's outcome. With -w N the same rows go
+// through the share tree's engine alone with N workers instead (-w 1: one at
+// a time, the serial order the window used to follow), for comparison.
 //
-//   mlk_tree [-s] NAME...
+//   mlk_tree [-w N] NAME...
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <functional>
 #include <mutex>
@@ -48,10 +49,13 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   int arg = 1;
-  const bool serial = arg < argc && std::string(argv[arg]) == "-s";
-  if (serial) ++arg;
-  if (arg >= argc) {
-    std::fputs("usage: mlk_tree [-s] NAME...\n", stderr);
+  int workers = 0;  // 0: the window
+  if (arg + 1 < argc && std::string(argv[arg]) == "-w") {
+    workers = std::atoi(argv[arg + 1]);
+    arg += 2;
+  }
+  if (arg >= argc || workers < 0) {
+    std::fputs("usage: mlk_tree [-w N] NAME...\n", stderr);
     return 2;
   }
   std::vector<std::string> names;
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
   auto provider = netinfo::MakePlatformNetProvider();
   auto sockets = netinfo::MakePlatformSockets();
   auto dynlib = netlib::MakePlatformDynamicLibrary();
-  if (serial) {
+  if (workers > 0) {
     netlib::CompanionLibrary library(*dynlib);
     if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty()) return 1;
     netinfo::ShareTreeSteps steps;
@@ -84,7 +88,7 @@ int main(int argc, char** argv) {
           const std::lock_guard<std::mutex> lock(mutex);
           queue.push_back(std::move(fn));
         },
-        1);
+        static_cast<size_t>(workers));
     int listed = 0;
     bool done = false;
     const auto start = std::chrono::steady_clock::now();
@@ -98,8 +102,8 @@ int main(int argc, char** argv) {
       for (auto& fn : ready) fn();
       if (ready.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    std::printf("serial %.1f ms, %d of %zu rows listed\n", Ms(std::chrono::steady_clock::now() - start), listed,
-                names.size());
+    std::printf("engine with %d workers %.1f ms, %d of %zu rows listed\n", workers,
+                Ms(std::chrono::steady_clock::now() - start), listed, names.size());
     return 0;
   }
 
