@@ -16,22 +16,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
 RUNS=${2:-20}
-LAN="$ROOT/tests/lan/testlan.sh"
+. "$ROOT/bench/lan-bench.sh"
 BOUND_NAME_MS=250
 
-[ "$(id -u)" = 0 ] || { echo "needs root" >&2; exit 1; }
 [ -x "$BIN/mlk_probe" ] || { echo "no $BIN/mlk_probe: build the mlk_probe target" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
 
-if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
-  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
-fi
-
-export MLK_LAN_DIR
-MLK_LAN_DIR=$(mktemp -d /tmp/mlk-bench-XXXXXX)
-OUT=$(mktemp -d /tmp/mlk-bench-out-XXXXXX)
-trap '"$LAN" stop; rm -rf "$OUT"' EXIT
-"$LAN" start >&2
+start_bench_lan "$@"
 
 row() {  # LABEL PROBE NAME
   local json="$OUT/$RANDOM.json"

@@ -20,26 +20,16 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
 RUNS=${2:-20}
 SLOW_RUNS=5
-LAN="$ROOT/tests/lan/testlan.sh"
+. "$ROOT/bench/lan-bench.sh"
 PROBE="$BIN/mlk_probe"
 ENUM="$BIN/mlk_enum"
 
-[ "$(id -u)" = 0 ] || { echo "needs root" >&2; exit 1; }
 for tool in "$PROBE" "$ENUM"; do
   [ -x "$tool" ] || { echo "no $tool: build the mlk_probe and mlk_enum targets" >&2; exit 1; }
 done
 command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
 
-# The LAN is built from a network namespace of its own, like the tests.
-if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
-  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
-fi
-
-export MLK_LAN_DIR
-MLK_LAN_DIR=$(mktemp -d /tmp/mlk-bench-XXXXXX)
-OUT=$(mktemp -d /tmp/mlk-bench-out-XXXXXX)
-trap '"$LAN" stop; rm -rf "$OUT"' EXIT
-"$LAN" start >&2
+start_bench_lan "$@"
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing
 
 # Bounds of a failing call, from the companion library's own limits:

@@ -20,25 +20,15 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
 RUNS=${2:-10}
 IDLE=${3:-60}
-LAN="$ROOT/tests/lan/testlan.sh"
+. "$ROOT/bench/lan-bench.sh"
 LISTING="$BIN/mlk_listing"
 
-[ "$(id -u)" = 0 ] || { echo "needs root" >&2; exit 1; }
 [ -x "$LISTING" ] || { echo "no $LISTING: build the mlk_listing target" >&2; exit 1; }
 for tool in hyperfine avahi-browse smbtree; do
   command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
 done
 
-# The LAN is built from a network namespace of its own, like the tests.
-if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
-  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
-fi
-
-export MLK_LAN_DIR
-MLK_LAN_DIR=$(mktemp -d /tmp/mlk-bench-XXXXXX)
-OUT=$(mktemp -d /tmp/mlk-bench-out-XXXXXX)
-trap '"$LAN" stop; rm -rf "$OUT"' EXIT
-"$LAN" start >&2
+start_bench_lan "$@"
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing
 
 median() {  # COMMAND

@@ -19,22 +19,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
 RUNS=${2:-3}
-LAN="$ROOT/tests/lan/testlan.sh"
+. "$ROOT/bench/lan-bench.sh"
 TREE="$BIN/mlk_tree"
 
-[ "$(id -u)" = 0 ] || { echo "needs root" >&2; exit 1; }
 [ -x "$TREE" ] || { echo "no $TREE: build the mlk_tree target" >&2; exit 1; }
 command -v smbclient >/dev/null || { echo "needs smbclient" >&2; exit 1; }
 
-# The LAN is built from a network namespace of its own, like the tests.
-if [ -z "${MLK_LAN_ISOLATED:-}" ]; then
-  exec unshare --net env MLK_LAN_ISOLATED=1 sh -c 'ip link set lo up; exec "$0" "$@"' "$0" "$@"
-fi
-
-export MLK_LAN_DIR
-MLK_LAN_DIR=$(mktemp -d /tmp/mlk-bench-XXXXXX)
-trap '"$LAN" stop' EXIT
-"$LAN" start >/dev/null
+start_bench_lan "$@"
 
 farm() { for i in $(seq -w "$1" "$2"); do printf 'FARM%s ' "$i"; done; }
 ANSWERING28="WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC $(farm 1 13)"
