@@ -14,16 +14,27 @@
 // process-wide unless it is given thread functions before its first context
 // (what smbc_thread_posix does; Debian's 4.17 library declares that call but
 // does not export it, so the same POSIX functions are handed to the helper
-// library it uses, found at run time). Making, starting and freeing a context
-// and the process-wide settings stay under one lock; where the thread
-// functions cannot be set, whole listings take that lock one at a time.
+// library it uses, found at run time, when the library is a 4.x). Some of
+// its first-use set-up has no lock even so. Its logon layer (gensec) marks
+// itself set up before its mechanisms are in, so a second first logon at that
+// moment finds no SPNEGO and fails with EINVAL (measured: 2 to 5 of 18
+// computers in about half the fresh 16-worker runs); that set-up is run once
+// here, under the context lock, before any listing. Its string conversions
+// share one converter per pair of code pages, and the RPC bind's reply now and
+// then fails to convert while another thread converts too (EINVAL, about 1
+// listing in 1,000 with 16 at once); such a listing is asked once more.
+// Making, starting and freeing a context and the process-wide settings stay
+// under one lock; where the thread functions or the logon set-up cannot be
+// had with confidence, whole listings take that lock one at a time.
 #include <dlfcn.h>
 #include <libsmbclient.h>
 #include <netdb.h>
 #include <pthread.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -209,16 +220,55 @@ const ThreadFunctions kPosixThreads = {
     [](void* key, const char*) { return key ? pthread_getspecific(*static_cast<pthread_key_t*>(key)) : nullptr; },
 };
 
-// Whether the library has its thread functions; set once, before any context.
-bool LibraryThreadsReady() {
-  static const bool ready = [] {
+// Whether the table above is laid out as this library reads it: the
+// library's own version (smbc_version, "4.17.12-Debian") is a 4.x, whose
+// helper layer takes these seven functions in this order (the order of
+// smbc_thread_impl's parameters, unchanged in every 4.x). Another major
+// version is not trusted with it.
+bool ThreadTableKnown(const char* version) {
+  int major = 0;
+  int minor = 0;
+  return version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major == 4;
+}
+
+// The logon layer's one-time set-up (gensec_init, in the library's private
+// helpers). Its result, a 32-bit status, comes back in a register on the
+// platforms named here whether the library declares it a number or a
+// one-member struct; elsewhere it is not called.
+using StartLogons = uint32_t (*)();
+
+StartLogons FindStartLogons() {
+#if defined(__x86_64__) || defined(__aarch64__)
+  return reinterpret_cast<StartLogons>(dlsym(RTLD_DEFAULT, "gensec_init"));
+#else
+  return nullptr;
+#endif
+}
+
+// Whether listings may run on several threads at once: the library has its
+// thread functions and its logon set-up can be run before the first listing.
+// Decided once, before any context.
+struct LibraryThreads {
+  bool ready = false;
+  StartLogons startLogons = nullptr;
+};
+
+const LibraryThreads& LibraryThreadsState() {
+  static const LibraryThreads state = [] {
+    LibraryThreads threads;
+    if (!ThreadTableKnown(smbc_version())) return threads;
+    threads.startLogons = FindStartLogons();
+    if (!threads.startLogons) return threads;
     using SetFunctions = int (*)(const ThreadFunctions*);
     // Loaded with the client library, whose own symbols resolve through it.
     const auto set = reinterpret_cast<SetFunctions>(dlsym(RTLD_DEFAULT, "smb_thread_set_functions"));
-    return set && set(&kPosixThreads) == 0;
+    threads.ready = set && set(&kPosixThreads) == 0;
+    return threads;
   }();
-  return ready;
+  return state;
 }
+
+bool LibraryThreadsReady() { return LibraryThreadsState().ready; }
 
 // Making, starting and freeing contexts and the process-wide settings.
 std::mutex& SetupLock() {
@@ -276,6 +326,14 @@ class Context {
     if (!smbc_init_context(ctx_)) {
       smbc_free_context(ctx_, 1);
       ctx_ = nullptr;
+      return;
+    }
+    // Before the first listing, so no two logons meet the set-up; every
+    // later context is made after this one.
+    static bool logonsStarted = false;  // under SetupLock
+    if (threads && !logonsStarted) {
+      LibraryThreadsState().startLogons();
+      logonsStarted = true;
     }
   }
   ~Context() {
@@ -427,6 +485,10 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
     // on 139.
     int failure = 0;
     if (ListWith(context, target, url, 445, out, &failure)) return 0;
+    if (failure == EINVAL) {
+      context.Use(logon);  // afresh: the failed connection is not reused
+      if (ListWith(context, target, url, 445, out, &failure)) return 0;
+    }
     if (failure == ECONNREFUSED && ListWith(context, target, url, 139, out, &failure)) return 0;
     return failure;
   });
