@@ -60,7 +60,8 @@
 #                  first), so it is in no browse list
 #   FARM01..FARM16 .41-.56  cheap SMB2 members of FARMGRP (one smbd and one
 #                  nmbd each, share farm), for the share tree's figures
-#   TARPIT   .57   accepts TCP on 445 and 139 and never answers (tarpit.py)
+#   TARPIT   .57   accepts TCP on 445 and 139 and never answers (tarpit.py);
+#                  named in the client's hosts file
 #   .90-.99        nobody: unused addresses on the subnet
 #   SPOOFER  .68   answers no name of its own; after "spoof NAME" it answers
 #                  the client's NetBIOS, LLMNR and mDNS questions for NAME
@@ -513,6 +514,9 @@ start_farm() {
     start_samba "$name" smbd
   done
   spawn TARPIT tarpit python3 "$HERE/tarpit.py" "$(host_field TARPIT 2)"
+  # It answers no name query: the client finds it in its hosts file, so a
+  # row named TARPIT reaches its SMB ports.
+  printf '%s TARPIT\n' "$(host_field TARPIT 2)" >>"/etc/netns/$(ns_of client)/hosts"
 }
 
 start_garbler() {
