@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -43,6 +45,13 @@ class QuietUi final : public UiServices {
 
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// The processor time the calling thread has used.
+double ThreadCpuMs() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,8 +77,22 @@ int main(int argc, char** argv) {
   if (workers > 0) {
     netlib::CompanionLibrary library(*dynlib);
     if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty()) return 1;
+    // Each row's steps, timed, for the rows that end unlisted: the step that
+    // failed and how long it took.
+    struct Step {
+      std::string what;
+      double ms;
+      bool ok;
+    };
+    std::mutex stepsMutex;
+    std::vector<std::pair<std::string, Step>> log;  // name or address -> step
+    auto record = [&](const std::string& key, const char* what, std::chrono::steady_clock::time_point since, bool ok) {
+      const std::lock_guard<std::mutex> lock(stepsMutex);
+      log.push_back({key, Step{what, Ms(std::chrono::steady_clock::now() - since), ok}});
+    };
     netinfo::ShareTreeSteps steps;
-    steps.resolve = [&library](const std::string& name) {
+    steps.resolve = [&library, &record](const std::string& name) {
+      const auto since = std::chrono::steady_clock::now();
       netlib::ConvBuffer<512> buffer;
       buffer.SetInput(name);
       netinfo::NameSource source = netinfo::NameSource::kSystem;
@@ -77,9 +100,15 @@ int main(int argc, char** argv) {
       if (netlib::CallNameToIp(library, buffer, &source) == 0)
         resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
       resolution.text = buffer.Output();
+      record(name, "resolve", since, resolution.host.has_value());
       return resolution;
     };
-    steps.reachable = [&library](const std::string& address) { return netlib::Reaches(library, address); };
+    steps.reachable = [&library, &record](const std::string& address) {
+      const auto since = std::chrono::steady_clock::now();
+      const bool reaches = netlib::Reaches(library, address);
+      record(address, "check", since, reaches);
+      return reaches;
+    };
     std::vector<std::function<void()>> queue;
     std::mutex mutex;
     netinfo::ShareTree tree(
@@ -92,7 +121,12 @@ int main(int argc, char** argv) {
     int listed = 0;
     bool done = false;
     const auto start = std::chrono::steady_clock::now();
-    tree.Start(names, {[&](const netinfo::ShareTreeRow& row) { listed += row.listed; }, [&] { done = true; }});
+    std::vector<netinfo::ShareTreeRow> unlisted;
+    tree.Start(names, {[&](const netinfo::ShareTreeRow& row) {
+                         listed += row.listed;
+                         if (!row.listed) unlisted.push_back(row);
+                       },
+                       [&] { done = true; }});
     while (!done) {
       std::vector<std::function<void()>> ready;
       {
@@ -104,6 +138,19 @@ int main(int argc, char** argv) {
     }
     std::printf("engine with %d workers %.1f ms, %d of %zu rows listed\n", workers,
                 Ms(std::chrono::steady_clock::now() - start), listed, names.size());
+    // Why each row was not listed, to stderr: every step its name and
+    // address went through in this run (a name given twice shows both).
+    for (const netinfo::ShareTreeRow& row : unlisted) {
+      std::string line = "unlisted: " + cp932::toUtf8(row.name);
+      const std::string address = row.address.host ? row.address.host->address : std::string();
+      for (const auto& [key, step] : log) {
+        if (key != row.name && (address.empty() || key != address)) continue;
+        char text[96];
+        std::snprintf(text, sizeof text, " %s %s %.0f ms;", step.what.c_str(), step.ok ? "ok" : "failed", step.ms);
+        line += text;
+      }
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
     return 0;
   }
 
@@ -121,13 +168,27 @@ int main(int argc, char** argv) {
     form.ListView3->AddRow(QString::fromStdString(cp932::toUtf8(name)), {QString()});
 
   // The heartbeat: how late a 10 ms timer fires tells how long the window's
-  // thread was busy.
+  // thread was kept from its loop; the processor time the thread used in
+  // that interval tells how much of it was the thread's own work rather
+  // than waiting for a core.
   QElapsedTimer beat;
   qint64 longest = 0;
+  double longestBusy = 0;  // the thread's own time within the longest stall
+  double busiest = 0;      // the most the thread used within one interval
+  double lastCpu = ThreadCpuMs();
   QTimer heartbeat;
   heartbeat.setTimerType(Qt::PreciseTimer);
   heartbeat.setInterval(10);
-  QObject::connect(&heartbeat, &QTimer::timeout, [&] { longest = std::max(longest, beat.restart() - 10); });
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    const qint64 late = beat.restart() - 10;
+    const double cpu = ThreadCpuMs();
+    busiest = std::max(busiest, cpu - lastCpu);
+    if (late > longest) {
+      longest = late;
+      longestBusy = cpu - lastCpu;
+    }
+    lastCpu = cpu;
+  });
   beat.start();
   heartbeat.start();
   const auto start = std::chrono::steady_clock::now();
@@ -135,8 +196,11 @@ int main(int argc, char** argv) {
   while (form.Status() != QStringLiteral("終了")) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double elapsed = Ms(std::chrono::steady_clock::now() - start);
   heartbeat.stop();
-  std::printf("window %.1f ms, longest stall %lld ms, %d nodes, %lld boxes\n", elapsed, static_cast<long long>(longest),
-              form.TreeView1->topLevelItemCount(), static_cast<long long>(ui.boxes.size()));
+  std::printf(
+      "window %.1f ms, longest stall %lld ms (its own work %.1f ms; most in one interval %.1f ms), %d nodes, "
+      "%lld boxes\n",
+      elapsed, static_cast<long long>(longest), longestBusy, busiest, form.TreeView1->topLevelItemCount(),
+      static_cast<long long>(ui.boxes.size()));
   for (const QString& box : ui.boxes) std::fprintf(stderr, "box: %s\n", box.toUtf8().constData());
   return 0;
 }
