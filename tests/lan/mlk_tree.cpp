@@ -68,22 +68,10 @@ int main(int argc, char** argv) {
   if (workers > 0) {
     netlib::CompanionLibrary library(*dynlib);
     if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty()) return 1;
-    netinfo::ShareTreeSteps steps;
-    steps.resolve = [&library](const std::string& name) {
-      netlib::ConvBuffer<512> buffer;
-      buffer.SetInput(name);
-      netinfo::NameSource source = netinfo::NameSource::kSystem;
-      netinfo::NameResolution resolution;
-      if (netlib::CallNameToIp(library, buffer, &source) == 0)
-        resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
-      resolution.text = buffer.Output();
-      return resolution;
-    };
-    steps.reachable = [&library](const std::string& address) { return netlib::Reaches(library, address); };
     std::vector<std::function<void()>> queue;
     std::mutex mutex;
     netinfo::ShareTree tree(
-        *provider, steps,
+        *provider, CompanionShareTreeSteps(library),
         [&](std::function<void()> fn) {
           const std::lock_guard<std::mutex> lock(mutex);
           queue.push_back(std::move(fn));
