@@ -20,6 +20,8 @@
 #                                 stop MDNSHOST's smbd (its DNS-SD service is
 #                                 withdrawn) or start it again and wait until
 #                                 the service is seen
+#   testlan.sh restart-avahi     stop the client's avahi-daemon and start it
+#                                 again (its bus stays)
 #   testlan.sh spoof NAME         stop NAME's smbd and name responder, and let
 #                                 SPOOFER answer the client's name queries
 #                                 for NAME
@@ -582,10 +584,30 @@ CONF
     if deadline_passed "$until"; then die "no system bus for $1"; fi
     sleep 0.05
   done
+  spawn_avahi "$1"
+}
+
+spawn_avahi() {  # NAME
+  local d
+  d=$(hostdir "$1")/avahi
   spawn "$1" avahi env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of "$1")" \
     unshare --mount --propagation private sh -c \
     'mount -t tmpfs -o mode=0755 tmpfs /run && mount --bind "$0" /etc/avahi/services &&
      exec avahi-daemon --file="$1" --no-drop-root --no-chroot --no-rlimits' "$d/services" "$d/avahi-daemon.conf"
+}
+
+# The client's avahi-daemon stopped and started again on the same bus.
+cmd_restart_avahi() {
+  local out started
+  out=$(hostdir client)/log/avahi.out
+  started=$(grep -c 'Server startup complete' "$out" || true)
+  stop_recorded client avahi
+  spawn_avahi client
+  local until=$((SECONDS + 20))
+  until [ "$(grep -c 'Server startup complete' "$out" || true)" -gt "$started" ]; do
+    if deadline_passed "$until"; then die "the client's avahi-daemon did not start again"; fi
+    sleep 0.1
+  done
 }
 
 start_llmnr_peer() {
@@ -920,11 +942,12 @@ case ${1:-} in
       --endpoint "urn:uuid:$(wsd_uuid WSDHOST)" --count "${2:?forge-hellos N}" ;;
   withdraw-dnssd) cmd_withdraw_dnssd ;;
   restore-dnssd) cmd_restore_dnssd ;;
+  restart-avahi) cmd_restart_avahi ;;
   spoof) shift; cmd_spoof "$@" ;;
   exec-client)
     shift
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|forge-hellos N|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
 esac
