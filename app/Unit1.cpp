@@ -270,7 +270,7 @@ void TForm1::FormCreate() {
   Form2->repaint();
   // Without the platform's code page 932 every non-ASCII name would show as
   // stand-in characters: say so rather than show them silently.
-  if (!cp932::codecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
+  if (!cp932::CodecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
 
   if (!library_.Load(deps_.libraryName.c_str())) {
     deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));

@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
 constexpr size_t kMaxQueuedAsks = 1024;
 
-std::string Fold(const std::string& name) { return cp932::upperAscii(name); }
+std::string Fold(const std::string& name) { return cp932::UpperAscii(name); }
 
 std::string InterfaceText() {
   std::string text;

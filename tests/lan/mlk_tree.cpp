@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> names;
-  for (; arg < argc; ++arg) names.push_back(cp932::fromUtf8Lossy(argv[arg]));
+  for (; arg < argc; ++arg) names.push_back(cp932::FromUtf8Lossy(argv[arg]));
 
   QuietUi ui;
   auto provider = netinfo::MakePlatformNetProvider();
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
   TForm1 form(deps);
   form.ListView3->clear();
   for (const std::string& name : names)
-    form.ListView3->AddRow(QString::fromStdString(cp932::toUtf8(name)), {QString()});
+    form.ListView3->AddRow(QString::fromStdString(cp932::ToUtf8(name)), {QString()});
 
   // The heartbeat: how late a 10 ms timer fires tells how long the window's
   // thread was busy.
