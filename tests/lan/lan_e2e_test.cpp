@@ -557,6 +557,25 @@ TEST_F(LanWindow, HelloByeAndAWithdrawnServiceReachTheNextListing) {
   EXPECT_TRUE(rows.contains("WSDHOST")) << rows.join(",").toStdString();
 }
 
+// HELLOPC is renamed under the same endpoint and address, without a Bye:
+// wsdd's own Hello keeps the old name (same metadata version), a Hello with
+// a new version brings the new one.
+TEST_F(LanWindow, AHelloWithNewMetadataBringsTheNewName) {
+  struct Restore {
+    ~Restore() { LanScript("hello-down"); }
+  } restore;
+  auto w = Open();
+  QTest::qWait(2500);
+  ASSERT_EQ(LanScript("hello-up"), 0);
+  QTest::qWait(6000);
+  ASSERT_EQ(LanScript("rename-hello RENAMEDPC"), 0);
+  QTest::qWait(6000);  // the fetch for the new version (bound 5 s)
+  Click(w->Button5);
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_TRUE(rows.contains("RENAMEDPC")) << rows.join(",").toStdString();
+  EXPECT_FALSE(rows.contains("HELLOPC")) << rows.join(",").toStdString();
+}
+
 // The avahi-daemon the window talks to stops and starts again: the DNS-SD
 // follower comes back by itself, so a service registered after the restart
 // reaches the next listing with no search or interface change in between.
