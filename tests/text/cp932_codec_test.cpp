@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "round_trip_samples.h"
+
 namespace {
 
 std::string Hex(std::u32string_view cps) {
@@ -16,17 +18,7 @@ std::string Hex(std::u32string_view cps) {
 }
 
 TEST(Cp932Codec, EveryByteSequenceRoundTrips) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  std::string pairs;
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!cp932::IsLeadByte(static_cast<unsigned char>(lead))) continue;
-    for (int trail = 0; trail < 256; ++trail) {
-      pairs.push_back(static_cast<char>(lead));
-      pairs.push_back(static_cast<char>(trail));
-    }
-  }
-  for (const std::string& s : {all, pairs, std::string("abc\x83"), std::string("\x82"), std::string("\xA0\xFD\xFF")}) {
+  for (const std::string& s : RoundTripSamples()) {
     std::string back;
     ASSERT_TRUE(cp932::EncodeCodePoints(cp932::DecodeCodePoints(s), &back, false));
     EXPECT_EQ(back, s);
