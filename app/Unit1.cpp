@@ -86,6 +86,22 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, QRec
 
 }  // namespace
 
+netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library) {
+  netinfo::ShareTreeSteps steps;
+  steps.resolve = [&library](const std::string& name) {
+    netlib::ConvBuffer<512> buffer;
+    buffer.SetInput(name);
+    netinfo::NameSource source = netinfo::NameSource::kSystem;
+    netinfo::NameResolution resolution;
+    if (netlib::CallNameToIp(library, buffer, &source) == 0)
+      resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
+    resolution.text = buffer.Output();
+    return resolution;
+  };
+  steps.reachable = [&library](const std::string& address) { return netlib::Reaches(library, address); };
+  return steps;
+}
+
 TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
@@ -270,7 +286,7 @@ void TForm1::FormCreate() {
   Form2->repaint();
   // Without the platform's code page 932 every non-ASCII name would show as
   // stand-in characters: say so rather than show them silently.
-  if (!cp932::codecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
+  if (!cp932::CodecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
 
   if (!library_.Load(deps_.libraryName.c_str())) {
     deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));
@@ -284,19 +300,7 @@ void TForm1::FormCreate() {
   // The share tree resolves computer names, and checks that a computer
   // answers, through the library as the rest of the window does, on its
   // workers; the library's calls are safe from several threads at once.
-  netinfo::ShareTreeSteps steps;
-  steps.resolve = [this](const std::string& name) {
-    netlib::ConvBuffer<512> buffer;
-    buffer.SetInput(name);
-    netinfo::NameSource source = netinfo::NameSource::kSystem;
-    netinfo::NameResolution resolution;
-    if (netlib::CallNameToIp(library_, buffer, &source) == 0)
-      resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
-    resolution.text = buffer.Output();
-    return resolution;
-  };
-  steps.reachable = [this](const std::string& address) { return netlib::Reaches(library_, address); };
-  shareTree_ = std::make_unique<netinfo::ShareTree>(*deps_.provider, std::move(steps),
+  shareTree_ = std::make_unique<netinfo::ShareTree>(*deps_.provider, CompanionShareTreeSteps(library_),
                                                     [this](std::function<void()> fn) { Post(std::move(fn)); });
   if (deps_.loginRelay) deps_.loginRelay->Open([this](std::function<void()> fn) { Post(std::move(fn)); });
 

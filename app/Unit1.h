@@ -35,7 +35,12 @@ namespace netinfo {
 class PromptRelay;
 class ShareTree;
 struct ShareTreeRow;
+struct ShareTreeSteps;
 }  // namespace netinfo
+
+// The share tree's steps through the companion library, which must outlive
+// them: its resolver and its reachability check, safe from several threads.
+netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library);
 
 // What the window is given: the platform seams, or fakes in tests.
 struct TForm1Deps {

@@ -8,5 +8,5 @@
 
 #include "cp932.h"
 
-inline QString Text(std::string_view bytes) { return cp932::decode(bytes); }
-inline std::string Bytes(const QString& text) { return cp932::encodeLossy(text); }
+inline QString Text(std::string_view bytes) { return cp932::Decode(bytes); }
+inline std::string Bytes(const QString& text) { return cp932::EncodeLossy(text); }

@@ -75,9 +75,9 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
     deps_.ui->MessageBox(Text(result.name) + QStringLiteral("のリソースを取得できません"));
     return;
   }
-  const std::string nodeText = cp932::removeBackslashes("\\\\" + result.name);
+  const std::string nodeText = cp932::RemoveBackslashes("\\\\" + result.name);
   // The computer as its row names it; each share as its server does.
-  const std::string nodeUtf8 = cp932::toUtf8(nodeText);
+  const std::string nodeUtf8 = cp932::ToUtf8(nodeText);
   QTreeWidgetItem* computer = Node(new QTreeWidgetItem(TreeView1), nodeText, nodeUtf8);
   computer->setIcon(0, ImageList1.value(0));
   for (const netinfo::NamedResource& entry : result.shares) {

@@ -47,7 +47,7 @@ void TForm1::repeatpingTimer() {
   OffThread(
       [this, row, caption, finish] {
         auto buffer = std::make_shared<netlib::ConvBuffer<512>>();
-        buffer->SetInput(cp932::removeBackslashes(Bytes(caption)));
+        buffer->SetInput(cp932::RemoveBackslashes(Bytes(caption)));
         const bool reached = netlib::Call(library_.connectpc, *buffer) == 0;
         return std::function<void()>([this, row, caption, finish, buffer, reached] {
           // The row may have gone meanwhile (the list was replaced).

@@ -20,8 +20,8 @@ QString Cp932Validator::Reason(const QString& character) {
 }
 
 QValidator::State Cp932Validator::validate(QString& input, int&) const {
-  input = cp932::foldTwins(input);
-  const QString character = cp932::firstUnencodable(input);
+  input = cp932::FoldTwins(input);
+  const QString character = cp932::FirstUnencodable(input);
   if (character.isEmpty()) return Acceptable;
   const QString reason = Reason(character);
   showingReason_ = true;

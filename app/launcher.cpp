@@ -17,7 +17,7 @@ std::vector<std::string> Components(const std::string& path, bool codePage932) {
   std::vector<std::string> parts(1);
   for (size_t i = 0; i < path.size(); ++i) {
     const auto b = static_cast<unsigned char>(path[i]);
-    if (codePage932 && cp932::isLeadByte(b) && i + 1 < path.size()) {
+    if (codePage932 && cp932::IsLeadByte(b) && i + 1 < path.size()) {
       parts.back() += path[i];
       parts.back() += path[++i];
     } else if (b == '\\') {
@@ -46,7 +46,7 @@ QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHos
   const std::vector<std::string> bytes = Components(path.substr(2), true);
   std::vector<std::string> text;
   if (uncText.empty()) {
-    for (const std::string& part : bytes) text.push_back(cp932::toUtf8(part));
+    for (const std::string& part : bytes) text.push_back(cp932::ToUtf8(part));
   } else {
     if (uncText.compare(0, 2, "\\\\") != 0) return {};
     text = Components(uncText.substr(2), false);

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   if (keyring) store = std::make_unique<netinfo::StoreRelay>(*keyring, prompt);
   netinfo::Authenticator login(store.get(), &prompt);
   auto ui =
-      MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::toUtf8(host)); });
+      MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::ToUtf8(host)); });
   auto provider = netinfo::MakePlatformNetProvider();
   provider->SetLogin(&login);
   auto sockets = netinfo::MakePlatformSockets();

@@ -19,8 +19,7 @@ RUNS=${2:-20}
 . "$ROOT/bench/lan-bench.sh"
 BOUND_NAME_MS=250
 
-[ -x "$BIN/mlk_probe" ] || { echo "no $BIN/mlk_probe: build the mlk_probe target" >&2; exit 1; }
-command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+bench_needs mlk_probe hyperfine
 
 start_bench_lan "$@"
 

@@ -2,6 +2,18 @@
 # (tests/lan/testlan.sh); sets LAN to that script.
 LAN="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/lan/testlan.sh"
 
+# Stops, saying what is missing, unless each TOOL is there: an mlk_ tool
+# built in BIN, anything else on the PATH.
+bench_needs() {  # TOOL...
+  local tool
+  for tool; do
+    case $tool in
+      mlk_*) [ -x "$BIN/$tool" ] || { echo "no $BIN/$tool: build the $tool target" >&2; exit 1; } ;;
+      *) command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; } ;;
+    esac
+  done
+}
+
 # Runs the calling script again in a network namespace of its own (loopback
 # up), as the tests do, and builds the LAN there; OUT is a folder for the
 # runs' files. Both go away when the script ends. Needs root; pass the

@@ -24,10 +24,7 @@ SLOW_RUNS=5
 PROBE="$BIN/mlk_probe"
 ENUM="$BIN/mlk_enum"
 
-for tool in "$PROBE" "$ENUM"; do
-  [ -x "$tool" ] || { echo "no $tool: build the mlk_probe and mlk_enum targets" >&2; exit 1; }
-done
-command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+bench_needs mlk_probe mlk_enum hyperfine
 
 start_bench_lan "$@"
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing

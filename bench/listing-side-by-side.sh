@@ -23,10 +23,7 @@ IDLE=${3:-60}
 . "$ROOT/bench/lan-bench.sh"
 LISTING="$BIN/mlk_listing"
 
-[ -x "$LISTING" ] || { echo "no $LISTING: build the mlk_listing target" >&2; exit 1; }
-for tool in hyperfine avahi-browse smbtree; do
-  command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
-done
+bench_needs mlk_listing hyperfine avahi-browse smbtree
 
 start_bench_lan "$@"
 TOOLS="$MLK_LAN_DIR/client/tools.conf"  # the client's settings plus SMB1 for browsing

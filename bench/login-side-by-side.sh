@@ -22,8 +22,7 @@ BIN=$(cd "${1:-$ROOT/build/bin}" && pwd)
 RUNS=${2:-20}
 . "$ROOT/bench/lan-bench.sh"
 ENUM="$BIN/mlk_enum"
-[ -x "$ENUM" ] || { echo "no $ENUM: build the mlk_enum target" >&2; exit 1; }
-command -v hyperfine >/dev/null || { echo "needs hyperfine" >&2; exit 1; }
+bench_needs mlk_enum hyperfine
 
 start_bench_lan "$@"
 C=$MLK_LAN_DIR/client

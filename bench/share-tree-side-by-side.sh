@@ -22,8 +22,7 @@ RUNS=${2:-3}
 . "$ROOT/bench/lan-bench.sh"
 TREE="$BIN/mlk_tree"
 
-[ -x "$TREE" ] || { echo "no $TREE: build the mlk_tree target" >&2; exit 1; }
-command -v smbclient >/dev/null || { echo "needs smbclient" >&2; exit 1; }
+bench_needs mlk_tree smbclient
 
 start_bench_lan "$@"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "address.h"
+#include "ascii.h"
 #include "link_query.h"
 #include "sock.h"
 
@@ -18,11 +19,8 @@ Outcome Failure(uint16_t code, const char* text) { return Outcome{code, text}; }
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
   if (text.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    char c = text[text.size() - tail.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != tail[i]) return false;
-  }
+  for (size_t i = 0; i < tail.size(); ++i)
+    if (ascii::Lower(text[text.size() - tail.size() + i]) != tail[i]) return false;
   return true;
 }
 

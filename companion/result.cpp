@@ -21,7 +21,7 @@ uint16_t WriteOutcome(char* buf, int32_t size, const Outcome& outcome) noexcept 
     code = kNoRoom;
     text = reason::kNoRoom;
   }
-  const size_t length = code == kOk ? text.size() : cp932::prefixLength(text, room);
+  const size_t length = code == kOk ? text.size() : cp932::PrefixLength(text, room);
   std::memcpy(buf, text.data(), length);
   buf[length] = '\0';
   return code;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ascii.h"
 #include "sock.h"
 #include "sock_addr.h"
 
@@ -23,12 +24,8 @@ constexpr std::streamsize kHostsFileLimit = 1 << 20;
 
 bool SameNameNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
+  for (size_t i = 0; i < a.size(); ++i)
+    if (ascii::Lower(a[i]) != ascii::Lower(b[i])) return false;
   return true;
 }
 

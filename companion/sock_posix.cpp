@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "sock.h"
 #include "sock_addr.h"
+#include "sock_probe.h"
 
 namespace mirelka::sock {
 namespace {
@@ -88,48 +88,40 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
   }
 }
 
-Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  std::vector<pollfd> pending;
-  Probe answer = Probe::kNoAnswer;
-  // What a finished attempt says: an answer, or nothing from this port.
-  auto settle = [&answer](int error) {
-    if (error == 0) answer = Probe::kAccepted;
-    if (error == ECONNREFUSED) answer = Probe::kRefused;
-  };
-  for (uint16_t port : ports) {
-    const int fd = OpenSocket(SOCK_STREAM);
-    if (fd < 0) continue;
-    const sockaddr_in sa = MakeSockaddr(address, port);
-    const int error = connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
-    if (error != EINPROGRESS) {
-      settle(error);
-      close(fd);
-      if (answer != Probe::kNoAnswer) break;
-      continue;
-    }
-    pending.push_back(pollfd{fd, POLLOUT, 0});
+namespace tcp {
+
+Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
+  const int fd = OpenSocket(SOCK_STREAM);
+  if (fd < 0) return Attempt::kFailed;
+  const sockaddr_in sa = MakeSockaddr(address, port);
+  const int error = connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
+  if (error == EINPROGRESS) {
+    handle = fd;
+    return Attempt::kPending;
   }
-  while (answer == Probe::kNoAnswer && !pending.empty()) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || poll(pending.data(), pending.size(), static_cast<int>(left.count())) <= 0) break;
-    for (auto it = pending.begin(); it != pending.end();) {
-      if (it->revents == 0) {
-        ++it;
-        continue;
-      }
-      int error = 0;
-      socklen_t errorLength = sizeof error;
-      if (getsockopt(it->fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
-      settle(error);
-      close(it->fd);
-      it = pending.erase(it);
-    }
-  }
-  for (const pollfd& p : pending) close(p.fd);
-  return answer;
+  close(fd);
+  return error == 0 ? Attempt::kAccepted : error == ECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
 }
+
+bool WaitFinished(const std::vector<intptr_t>& handles, int timeoutMs, std::vector<bool>& finished) {
+  std::vector<pollfd> pfds;
+  for (intptr_t handle : handles) pfds.push_back(pollfd{static_cast<int>(handle), POLLOUT, 0});
+  if (poll(pfds.data(), pfds.size(), std::max(timeoutMs, 0)) <= 0) return false;
+  finished.clear();
+  for (const pollfd& p : pfds) finished.push_back(p.revents != 0);
+  return true;
+}
+
+Attempt Result(intptr_t handle) {
+  int error = 0;
+  socklen_t errorLength = sizeof error;
+  if (getsockopt(static_cast<int>(handle), SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
+  return error == 0 ? Attempt::kAccepted : error == ECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
+}
+
+void Close(intptr_t handle) { close(static_cast<int>(handle)); }
+
+}  // namespace tcp
 
 std::string HostsFilePath() { return "/etc/hosts"; }
 

@@ -4,11 +4,11 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "sock.h"
 #include "sock_addr.h"
+#include "sock_probe.h"
 
 namespace mirelka::sock {
 namespace {
@@ -103,51 +103,44 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
   }
 }
 
-Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  std::vector<WSAPOLLFD> pending;
-  Probe answer = Probe::kNoAnswer;
-  // What a finished attempt says: an answer, or nothing from this port.
-  auto settle = [&answer](int error) {
-    if (error == 0) answer = Probe::kAccepted;
-    if (error == WSAECONNREFUSED) answer = Probe::kRefused;
-  };
-  for (uint16_t port : ports) {
-    const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) continue;
-    const sockaddr_in sa = MakeSockaddr(address, port);
-    if (connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR &&
-        WSAGetLastError() == WSAEWOULDBLOCK) {
-      pending.push_back(WSAPOLLFD{s, POLLWRNORM, 0});
-      continue;
-    }
-    settle(WSAGetLastError());
-    closesocket(s);
-    if (answer != Probe::kNoAnswer) break;
+namespace tcp {
+
+Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
+  const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return Attempt::kFailed;
+  const sockaddr_in sa = MakeSockaddr(address, port);
+  const int error = connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : WSAGetLastError();
+  if (error == WSAEWOULDBLOCK) {
+    handle = static_cast<intptr_t>(s);
+    return Attempt::kPending;
   }
-  while (answer == Probe::kNoAnswer && !pending.empty()) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 ||
-        WSAPoll(pending.data(), static_cast<ULONG>(pending.size()), static_cast<INT>(left.count())) <= 0)
-      break;
-    for (auto it = pending.begin(); it != pending.end();) {
-      if (it->revents == 0) {
-        ++it;
-        continue;
-      }
-      int error = 0;
-      int errorLength = sizeof error;
-      if (getsockopt(it->fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength) != 0)
-        error = WSAGetLastError();
-      settle(error);
-      closesocket(it->fd);
-      it = pending.erase(it);
-    }
-  }
-  for (const WSAPOLLFD& p : pending) closesocket(p.fd);
-  return answer;
+  closesocket(s);
+  return error == 0 ? Attempt::kAccepted : error == WSAECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
 }
+
+bool WaitFinished(const std::vector<intptr_t>& handles, int timeoutMs, std::vector<bool>& finished) {
+  std::vector<WSAPOLLFD> pfds;
+  for (intptr_t handle : handles) pfds.push_back(WSAPOLLFD{AsSocket(handle), POLLWRNORM, 0});
+  if (WSAPoll(pfds.data(), static_cast<ULONG>(pfds.size()), static_cast<INT>(std::max(timeoutMs, 0))) <= 0) {
+    return false;
+  }
+  finished.clear();
+  for (const WSAPOLLFD& p : pfds) finished.push_back(p.revents != 0);
+  return true;
+}
+
+Attempt Result(intptr_t handle) {
+  int error = 0;
+  int errorLength = sizeof error;
+  if (getsockopt(AsSocket(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength) != 0) {
+    error = WSAGetLastError();
+  }
+  return error == 0 ? Attempt::kAccepted : error == WSAECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
+}
+
+void Close(intptr_t handle) { closesocket(AsSocket(handle)); }
+
+}  // namespace tcp
 
 std::string HostsFilePath() {
   char system[MAX_PATH] = {};

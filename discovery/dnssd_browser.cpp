@@ -3,13 +3,16 @@
 // search ends when the daemon has said all it knows and every service is
 // resolved (or at its window); following keeps one browser open and reports
 // services as they come and go. With no daemon to talk to, the source cannot
-// ask (Outcome::NoDaemon).
+// ask (Outcome::NoDaemon). The follower outlives the daemon: when it stops or
+// restarts, a new client waits for it (AVAHI_CLIENT_NO_FAIL) and browses again
+// once it runs; a client that cannot be made at all is tried again later.
 #include <QHostAddress>
 #include <QTimer>
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/address.h>
 
+#include <algorithm>
 #include <deque>
 #include <set>
 #include <string>
@@ -27,6 +30,10 @@ constexpr const char* kServiceType = "_smb._tcp";
 // past which a flood's rest is not resolved.
 constexpr size_t kMaxResolvers = 128;
 constexpr size_t kMaxWaiting = 1024;
+// The follower's next try after a client could not be made or was lost:
+// doubling from the first, up to the last.
+constexpr int kFirstRetryMs = 1000;
+constexpr int kLastRetryMs = 60 * 1000;
 
 // The identity of one service as the daemon reports it.
 std::string ServiceKey(AvahiIfIndex interface, AvahiProtocol protocol, const char* name) {
@@ -40,23 +47,28 @@ std::string ServiceKey(AvahiIfIndex interface, AvahiProtocol protocol, const cha
 class Browse : public QObject {
  public:
   Browse(Source::Found found, Source::Done done, Source::Gone gone = {})
-      : found_(std::move(found)), done_(std::move(done)), gone_(std::move(gone)) {
+      : found_(std::move(found)), done_(std::move(done)), gone_(std::move(gone)), follow_(!done_) {
     window_.setSingleShot(true);
     connect(&window_, &QTimer::timeout, this, &Browse::Close);
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+      if (!stopped_ && !client_) Open();
+    });
   }
   ~Browse() override {
     FreeLookups();
     if (client_) avahi_client_free(client_);
   }
 
+  // A follower's client waits for a daemon that is not there (yet, or again)
+  // and browses once it runs; a search's fails at once.
   Outcome Open() {
     int error = 0;
-    client_ = avahi_client_new(poll_.get(), static_cast<AvahiClientFlags>(0), &Browse::OnClient, this, &error);
-    if (!client_) return Outcome::NoDaemon;
-    browser_ = avahi_service_browser_new(client_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kServiceType, nullptr,
-                                         static_cast<AvahiLookupFlags>(0), &Browse::OnBrowse, this);
-    if (!browser_) return Outcome::NoDaemon;
-    return Outcome::Answered;
+    const auto flags = follow_ ? AVAHI_CLIENT_NO_FAIL : static_cast<AvahiClientFlags>(0);
+    client_ = avahi_client_new(poll_.get(), flags, &Browse::OnClient, this, &error);
+    if (client_ && (avahi_client_get_state(client_) == AVAHI_CLIENT_CONNECTING || Browsing())) return Outcome::Answered;
+    if (follow_) Lost();
+    return Outcome::NoDaemon;
   }
 
   void Begin(int windowMs) { window_.start(windowMs); }
@@ -65,6 +77,7 @@ class Browse : public QObject {
   void Stop() {
     stopped_ = true;
     window_.stop();
+    retry_.stop();
     QTimer::singleShot(0, this, [this] { FreeLookups(); });
   }
 
@@ -83,9 +96,39 @@ class Browse : public QObject {
     browser_ = nullptr;
   }
 
+  bool Browsing() {
+    if (!browser_)
+      browser_ = avahi_service_browser_new(client_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kServiceType, nullptr,
+                                           static_cast<AvahiLookupFlags>(0), &Browse::OnBrowse, this);
+    return browser_ != nullptr;
+  }
+
+  // Called inside avahi_client_new too (client_ not yet set): Open looks at
+  // the state itself then. Freeing or browsing waits for the event loop.
   static void OnClient(AvahiClient*, AvahiClientState state, void* self) {
     auto* s = static_cast<Browse*>(self);
-    if (state == AVAHI_CLIENT_FAILURE && s->client_) s->Later(&Browse::Close);  // the daemon went away
+    if (!s->client_) return;
+    if (state == AVAHI_CLIENT_FAILURE)  // the daemon went away, or the bus did
+      s->Later(s->follow_ ? &Browse::Lost : &Browse::Close);
+    else if (state == AVAHI_CLIENT_S_RUNNING && s->follow_)
+      s->Later(&Browse::Running);
+  }
+
+  // The daemon (back) for the follower: browse, and start the next loss's tries afresh.
+  void Running() {
+    if (!client_ || avahi_client_get_state(client_) != AVAHI_CLIENT_S_RUNNING) return;
+    if (!Browsing()) return Lost();
+    retryMs_ = kFirstRetryMs;
+  }
+
+  // The follower's client is gone: its lookups and client go, and a new one
+  // is made after a pause (it then waits for the daemon by itself).
+  void Lost() {
+    FreeLookups();
+    if (client_) avahi_client_free(client_);
+    client_ = nullptr;
+    retry_.start(retryMs_);
+    retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
   }
 
   static void OnBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol, AvahiBrowserEvent event,
@@ -110,7 +153,7 @@ class Browse : public QObject {
         s->Later(&Browse::CloseWhenComplete);
         break;
       case AVAHI_BROWSER_FAILURE:
-        s->Later(&Browse::Close);
+        s->Later(s->follow_ ? &Browse::Lost : &Browse::Close);
         break;
       default:
         break;
@@ -174,12 +217,15 @@ class Browse : public QObject {
   Source::Found found_;
   Source::Done done_;
   Source::Gone gone_;
-  AvahiQtPoll poll_;  // outlives the client: declared before it is freed in the destructor
+  const bool follow_;  // made without done: follows until stopped
+  AvahiQtPoll poll_;   // outlives the client: declared before it is freed in the destructor
   AvahiClient* client_ = nullptr;
   AvahiServiceBrowser* browser_ = nullptr;
   std::set<AvahiServiceResolver*> resolvers_;
   std::deque<Service> waiting_;
   QTimer window_;
+  QTimer retry_;  // the follower's next client
+  int retryMs_ = kFirstRetryMs;
   bool allForNow_ = false;
   bool stopped_ = false;
   int computers_ = 0;
@@ -193,10 +239,9 @@ class DnsSdBrowser final : public SearchSource<Browse> {
       following_.release()->deleteLater();
     }
     if (!found) return false;
-    auto browse = std::make_unique<Browse>(std::move(found), Done(), std::move(gone));
-    if (browse->Open() != Outcome::Answered) return false;
-    following_ = std::move(browse);
-    return true;
+    // Kept even when no client can be made now: it tries again by itself.
+    following_ = std::make_unique<Browse>(std::move(found), Done(), std::move(gone));
+    return following_->Open() == Outcome::Answered;
   }
 
  protected:

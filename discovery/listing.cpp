@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
 constexpr size_t kMaxQueuedAsks = 1024;
 
-std::string Fold(const std::string& name) { return cp932::upperAscii(name); }
+std::string Fold(const std::string& name) { return cp932::UpperAscii(name); }
 
 std::string InterfaceText() {
   std::string text;
@@ -260,13 +260,46 @@ void Listing::Tick() {
   PumpAsks();
 }
 
+std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<std::vector<std::string>>()> work) {
+  if (reading_ && !reading_->done && !reading_->finished) return nullptr;  // done: its worker is returning
+  for (std::thread& w : workers_) w.join();
+  workers_.clear();
+  std::shared_ptr<Read> read = reading_ = std::make_shared<Read>();
+  workers_.emplace_back([this, work = std::move(work), read] {
+    std::optional<std::vector<std::string>> list;
+    try {
+      list = work();
+    } catch (...) {
+      list.reset();  // counts as a list that could not be read
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [read, list = std::move(list)]() mutable {
+          read->list = std::move(list);
+          read->done = true;
+        },
+        Qt::QueuedConnection);
+    read->finished = true;
+  });
+  return read;
+}
+
 std::string Listing::StartupWorkgroup() {
   QElapsedTimer clock;
   clock.start();
   Start();
+  // The browse list's workgroup is read on a worker as a listing's browse
+  // list is; the loop runs meanwhile, and a read that overruns its bound
+  // gives way to the other sources (its late answer is dropped).
   if (deps_.browseWorkgroup) {
-    const std::optional<std::string> workgroup = deps_.browseWorkgroup();
-    if (workgroup && !workgroup->empty()) return *workgroup;
+    const std::shared_ptr<Read> read = BeginRead([find = deps_.browseWorkgroup] {
+      const std::optional<std::string> workgroup = find();
+      std::optional<std::vector<std::string>> one;
+      if (workgroup && !workgroup->empty()) one.emplace(1, *workgroup);
+      return one;
+    });
+    if (read) WaitUntil([&read] { return read->done; }, kListingBoundMs);
+    if (read && read->done && read->list) return read->list->front();
   }
   WaitUntil([this] { return coldOver_; }, kStartupWaitMs - clock.elapsed());
   // A search that overran its window is not waited for again.
@@ -320,31 +353,13 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   Active active{Merge(workgroup), row};
 
   // The browse list is read on a worker; one read at a time, so a provider
-  // that hangs is not asked again while it does.
+  // that hangs is not asked again while it does (no read: no browse list).
   std::shared_ptr<Read> read;
   if (!deps_.browseList) {
     read = std::make_shared<Read>();
     read->done = true;
-  } else if (!reading_ || reading_->done || reading_->finished) {  // done: its worker is returning
-    for (std::thread& w : workers_) w.join();
-    workers_.clear();
-    read = reading_ = std::make_shared<Read>();
-    workers_.emplace_back([this, browse = deps_.browseList, workgroup, read] {
-      std::optional<std::vector<std::string>> list;
-      try {
-        list = browse(workgroup);
-      } catch (...) {
-        list.reset();  // counts as a list that could not be read
-      }
-      QMetaObject::invokeMethod(
-          this,
-          [read, list = std::move(list)]() mutable {
-            read->list = std::move(list);
-            read->done = true;
-          },
-          Qt::QueuedConnection);
-      read->finished = true;
-    });
+  } else {
+    read = BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); });
   }
   bool browseTaken = false;
   auto takeBrowse = [&] {

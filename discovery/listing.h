@@ -6,8 +6,8 @@
 // table is cold, and a listing waits for the window as the sources answer.
 //
 // Everything runs on the thread of Qt's event loop except the browse list
-// read, which runs on a worker thread of its own and hands its result back
-// through the event loop.
+// reads (a listing's, and the start-up workgroup's), which run on a worker
+// thread of their own and hand their result back through the event loop.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -63,8 +63,9 @@ class Listing final : public QObject {
   // The sources begin: a first search each, and announcements from now on.
   void Start();
 
-  // The workgroup name at start-up: the browse list's, else the one most
-  // WS-Discovery computers report, else the local Samba configuration's.
+  // The workgroup name at start-up: the browse list's (read on the worker,
+  // within kListingBoundMs), else the one most WS-Discovery computers report,
+  // else the local Samba configuration's. Runs the event loop while it waits.
   std::string StartupWorkgroup();
 
   struct Result {
@@ -137,8 +138,11 @@ class Listing final : public QObject {
   QTimer tick_;
   Active* active_ = nullptr;  // the cold listing being waited for
 
-  // The browse list read on a worker; one at a time.
+  // The browse list (or its workgroup) read on a worker; one at a time.
   struct Read;
+  // Runs work on a worker, its result handed back through the event loop;
+  // null while the read before still runs.
+  std::shared_ptr<Read> BeginRead(std::function<std::optional<std::vector<std::string>>()> work);
   std::shared_ptr<Read> reading_;
   std::vector<std::thread> workers_;
 };

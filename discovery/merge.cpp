@@ -19,7 +19,7 @@ Merge::Merge(std::string workgroup) : workgroup_(std::move(workgroup)) {}
 
 std::optional<size_t> Merge::Find(const Finding& f) const {
   std::optional<size_t> found;
-  const auto name = byName_.find(cp932::upperAscii(f.name));
+  const auto name = byName_.find(cp932::UpperAscii(f.name));
   if (name != byName_.end()) found = name->second;
   if (!f.address.empty()) {
     const auto address = byAddress_.find(f.address);
@@ -31,7 +31,7 @@ std::optional<size_t> Merge::Find(const Finding& f) const {
 void Merge::Index(size_t index, const Finding& f) {
   Computer& c = computers_[index];
   if (!Contains(c.names, f.name)) c.names.push_back(f.name);
-  byName_.emplace(cp932::upperAscii(f.name), index);  // an earlier computer keeps the name
+  byName_.emplace(cp932::UpperAscii(f.name), index);  // an earlier computer keeps the name
   if (!f.address.empty()) {
     byAddress_.emplace(f.address, index);
     if (std::find(c.addresses.begin(), c.addresses.end(), f.address) == c.addresses.end())

@@ -34,7 +34,7 @@ bool Name(Finding& finding, const QString& name) {
     finding.name = *bytes;
     return true;
   }
-  if (!Plausible(name) || cp932::canEncode(name) || !mirelka::ParseDotted(finding.address)) return false;
+  if (!Plausible(name) || cp932::CanEncode(name) || !mirelka::ParseDotted(finding.address)) return false;
   finding.name = finding.address;
   return true;
 }
@@ -44,7 +44,7 @@ bool Name(Finding& finding, const QString& name) {
 std::optional<std::string> ComputerNameBytes(const QString& name) {
   if (!Plausible(name)) return std::nullopt;
   std::string bytes;
-  if (!cp932::encode(name, &bytes) || bytes.size() > kMaxNameBytes) return std::nullopt;
+  if (!cp932::Encode(name, &bytes) || bytes.size() > kMaxNameBytes) return std::nullopt;
   return bytes;
 }
 
@@ -67,7 +67,7 @@ std::optional<Finding> DnsSdFinding(const QString& hostName, const QHostAddress&
 }
 
 std::optional<std::string> BrowseListName(const std::string& entry) {
-  std::string name = cp932::removeBackslashes(entry);
+  std::string name = cp932::RemoveBackslashes(entry);
   if (name.empty() || name.size() > kMaxNameBytes) return std::nullopt;
   // Bytes below 0x40 are never the second byte of a double-byte character.
   for (const char c : name)
@@ -76,7 +76,7 @@ std::optional<std::string> BrowseListName(const std::string& entry) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && cp932::upperAscii(a) == cp932::upperAscii(b);
+  return a.size() == b.size() && cp932::UpperAscii(a) == cp932::UpperAscii(b);
 }
 
 }  // namespace discovery

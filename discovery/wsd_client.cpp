@@ -6,9 +6,10 @@
 //
 // Trust: metadata is fetched only from the address a message came from and
 // only on port 5357. A computer already known (its endpoint at that very
-// address) is reported again without a fetch; an endpoint heard from a new
-// address counts at that address only once the metadata fetched from there
-// names a computer. A Bye counts only from the address its endpoint is known at.
+// address, its metadata version unchanged) is reported again without a
+// fetch; an endpoint heard from a new address counts at that address only
+// once the metadata fetched from there names a computer. A Bye counts only
+// from the address its endpoint is known at.
 #include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkInterface>
@@ -233,7 +234,7 @@ class Search : public QObject {
       wsd::Session::Actions actions = session_.OnDatagram(bytes, from);
       for (const QByteArray& resolve : actions.resolves) Send(resolve);
       for (wsd::Session::Fetch& fetch : actions.fetches) {
-        if (const Finding* known = known_->At(fetch.endpoint, fetch.host)) {
+        if (const Finding* known = known_->At(fetch.endpoint, fetch.host, fetch.metadataVersion)) {
           Report(*known);  // seen again where it was: no fetch
           if (stopped_) return;
           continue;
@@ -250,7 +251,7 @@ class Search : public QObject {
 
   void Fetched(const wsd::Session::Fetch& fetch, const QByteArray& body) {
     if (const std::optional<Finding> finding = FindingOf(session_, fetch, body)) {
-      known_->Put(fetch.endpoint, fetch.host, *finding);
+      known_->Put(fetch.endpoint, fetch.host, fetch.metadataVersion, *finding);
       Report(*finding);
     }
   }
@@ -338,7 +339,7 @@ class Listener : public QObject {
       if (!heard.bye.isEmpty()) {
         if (known_->Forget(heard.bye, from)) Guarded([&] { gone_(heard.bye.toStdString()); });
       } else if (heard.fetch) {
-        if (const Finding* known = known_->At(heard.fetch->endpoint, from)) {
+        if (const Finding* known = known_->At(heard.fetch->endpoint, from, heard.fetch->metadataVersion)) {
           const Finding again = *known;
           Guarded([&] { found_(again); });
           continue;
@@ -355,7 +356,7 @@ class Listener : public QObject {
   void Fetched(const wsd::Session::Fetch& fetch, const QByteArray& body) {
     fetching_.remove(fetch.endpoint + QLatin1Char(' ') + fetch.host.toString());
     if (const std::optional<Finding> finding = FindingOf(session_, fetch, body)) {
-      known_->Put(fetch.endpoint, fetch.host, *finding);
+      known_->Put(fetch.endpoint, fetch.host, fetch.metadataVersion, *finding);
       Guarded([&] { found_(*finding); });
     }
   }

@@ -33,6 +33,7 @@ constexpr int kMaxDepth = 24;
 constexpr size_t kMaxMatches = 64;
 constexpr size_t kMaxHosts = 8;
 constexpr qsizetype kMaxXAddrs = 16;
+constexpr qsizetype kMaxVersionChars = 10;  // an unsigned 32-bit number
 
 // Writes the envelope around a header (To, Action, MessageID) and calls body
 // inside soap:Body.
@@ -150,6 +151,12 @@ class Reader {
         if (!Leaf(&types)) return false;
         match.computer = HasQName(types, scopes_, kPub, QStringLiteral("Computer"));
         match.typed = true;
+        return true;
+      }
+      if (name.is(kWsd, "MetadataVersion") && IsMatch(*parent)) {
+        QString version;
+        if (!Leaf(&version)) return false;
+        if (version.size() <= kMaxVersionChars) match.metadataVersion = version;
         return true;
       }
       if (name.is(kWsd, "XAddrs") && IsMatch(*parent)) {

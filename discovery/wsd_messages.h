@@ -33,6 +33,7 @@ struct Match {
   bool computer = false;  // Types hold pub:Computer
   bool typed = false;     // a Types element was there (a Hello may leave it out)
   QStringList xaddrs;
+  QString metadataVersion;  // changes when the metadata does; empty when absent or overlong
 };
 
 // The host described by a Get response's Relationship section.

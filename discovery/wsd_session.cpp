@@ -29,13 +29,15 @@ std::optional<QUrl> XAddrOnSender(const QStringList& xaddrs, const QHostAddress&
   return std::nullopt;
 }
 
-Session::Fetch MakeFetch(const QUrl& url, const QString& endpoint, const QHostAddress& from) {
+Session::Fetch MakeFetch(const QUrl& url, const Match& match, const QHostAddress& from) {
+  const QString& endpoint = match.endpoint;
   Session::Fetch fetch;
   fetch.url = url;
   fetch.endpoint = endpoint;
   fetch.messageId = NewMessageId();
   fetch.body = BuildGet(fetch.messageId, endpoint);
   fetch.host = from;
+  fetch.metadataVersion = match.metadataVersion;
   return fetch;
 }
 
@@ -87,7 +89,7 @@ Session::Actions Session::OnDatagram(const QByteArray& bytes, const QHostAddress
     const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from);
     if (!url) continue;
     endpoints_.insert(match.endpoint, true);
-    actions.fetches.push_back(MakeFetch(*url, match.endpoint, from));
+    actions.fetches.push_back(MakeFetch(*url, match, from));
   }
   if (!actions.resolves.empty() || !actions.fetches.empty()) seenIds_.insert(message->messageId);
   return actions;
@@ -104,8 +106,7 @@ Session::Heard Session::OnAnnouncement(const QByteArray& bytes, const QHostAddre
   } else if (message->kind == Kind::Hello && (match.computer || !match.typed)) {
     // wsdd's Hello names no Types: the metadata from the sender tells. A
     // Hello without an address on its sender is left to the next search.
-    if (const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from))
-      heard.fetch = MakeFetch(*url, match.endpoint, from);
+    if (const std::optional<QUrl> url = XAddrOnSender(match.xaddrs, from)) heard.fetch = MakeFetch(*url, match, from);
   }
   return heard;
 }

@@ -41,7 +41,8 @@ class Session {
     QString endpoint;
     QString messageId;
     QByteArray body;
-    QHostAddress host;  // the address the answer came from; the URL's host
+    QHostAddress host;        // the address the answer came from; the URL's host
+    QString metadataVersion;  // what the answer said it was
   };
   struct Actions {
     std::vector<QByteArray> resolves;  // to send to the multicast groups
@@ -69,22 +70,26 @@ class Session {
 };
 
 // The computers whose metadata was fetched, by endpoint, with the address
-// it was fetched from. The trust rule for what is heard between fetches: an
-// endpoint is known only at that address, so a Hello or match from any other
-// address needs a fetch from there, and a Bye counts only from there.
+// it was fetched from and its version. The trust rule for what is heard
+// between fetches: an endpoint is known only at that address, so a Hello or
+// match from any other address needs a fetch from there, and a Bye counts
+// only from there. A new metadata version (a computer renamed, say) needs a
+// fetch too.
 class KnownComputers {
  public:
   static constexpr int kMax = 1024;
 
-  // The computer endpoint names when it is known at address.
-  const Finding* At(const QString& endpoint, const QHostAddress& address) const {
+  // The computer endpoint names when it is known at address with metadata
+  // of that version (empty: any).
+  const Finding* At(const QString& endpoint, const QHostAddress& address, const QString& version = {}) const {
     const auto it = map_.constFind(endpoint);
-    return it != map_.cend() && it->address == address ? &it->finding : nullptr;
+    if (it == map_.cend() || it->address != address) return nullptr;
+    return version.isEmpty() || version == it->version ? &it->finding : nullptr;
   }
   // Fetched from address: known there from now on (beyond kMax, another goes).
-  void Put(const QString& endpoint, const QHostAddress& address, const Finding& finding) {
+  void Put(const QString& endpoint, const QHostAddress& address, const QString& version, const Finding& finding) {
     if (!map_.contains(endpoint) && map_.size() >= kMax) map_.erase(map_.begin());
-    map_.insert(endpoint, {address, finding});
+    map_.insert(endpoint, {address, version, finding});
   }
   // A Bye from address: forgets endpoint when it is known there.
   bool Forget(const QString& endpoint, const QHostAddress& address) {
@@ -97,6 +102,7 @@ class KnownComputers {
  private:
   struct Computer {
     QHostAddress address;
+    QString version;
     Finding finding;
   };
   QHash<QString, Computer> map_;

@@ -38,6 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(buf.data(), data, std::min(size, buf.size()));
   const std::string input = ReadInput(buf.data(), room);
   if (input.size() > static_cast<size_t>(room)) __builtin_trap();
-  WriteOutcome(buf.data(), room, Outcome{static_cast<uint16_t>(size & 1 ? kOk : kNotFound), cp932::upperAscii(text)});
+  WriteOutcome(buf.data(), room, Outcome{static_cast<uint16_t>(size & 1 ? kOk : kNotFound), cp932::UpperAscii(text)});
   return 0;
 }

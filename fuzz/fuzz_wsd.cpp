@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (const std::optional<Message> message = Parse(bytes)) {
     if (message->matches.size() > 64 || message->hosts.size() > 8) __builtin_trap();
     for (const Match& match : message->matches)
-      if (match.xaddrs.size() > 16) __builtin_trap();
+      if (match.xaddrs.size() > 16 || match.metadataVersion.size() > 10) __builtin_trap();
   }
   // The probe ID the seeds answer; the session lives across inputs, so its
   // own bounds are exercised too.

@@ -119,7 +119,7 @@ std::optional<Name> MakeName(std::string_view name, uint8_t suffix) {
   if (name.empty() || name.size() > kMaxNameLength) return std::nullopt;
   Name out;
   out.fill(' ');
-  const std::string upper = cp932::upperAscii(name);
+  const std::string upper = cp932::UpperAscii(name);
   std::copy(upper.begin(), upper.end(), out.begin());
   out[kMaxNameLength] = suffix;
   return out;

@@ -51,8 +51,9 @@ class CredentialStore {
   // The credentials saved for the computer, if any. host is the computer's
   // name in UTF-8; the entry's key is KeyForHost(host).
   virtual std::optional<Credentials> Load(const std::string& host) = 0;
+  // Entries are never removed here: the user does that in the desktop's
+  // keyring manager.
   virtual bool Save(const std::string& host, const Credentials& credentials) = 0;
-  virtual bool Remove(const std::string& host) = 0;
 };
 
 // "smb://HOST", ASCII letters of the name upper-cased: computer names compare

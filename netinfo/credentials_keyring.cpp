@@ -60,12 +60,6 @@ class KeyringStore final : public CredentialStore {
     return Run(job, Key(host)).error == QKeychain::NoError;
   }
 
-  bool Remove(const std::string& host) override {
-    if (!Available()) return false;
-    const QKeychain::Error error = Run(new QKeychain::DeletePasswordJob(kService), Key(host)).error;
-    return error == QKeychain::NoError || error == QKeychain::EntryNotFound;
-  }
-
  private:
   static QString Key(const std::string& host) { return QString::fromUtf8(KeyForHost(host)); }
 

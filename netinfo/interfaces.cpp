@@ -36,7 +36,7 @@ std::string ClassifyAddress(const std::string& dotted) {
   if (first == 172 && second >= 16 && second <= 31) label = "class B";
   if (first == 192 && second == 168) label = "class C";
   if (first == 127 && second == 0 && third == 0 && fourth == 1) label = "loopback";
-  return cp932::text(label);
+  return cp932::Text(label);
 }
 
 std::vector<InterfaceRow> ParseInterfaceList(const uint8_t* buffer, uint32_t byteCount) {

@@ -26,7 +26,7 @@ struct Enumeration {
 
 std::optional<std::u16string> Wide(const char* bytes) {
   if (!bytes) return std::nullopt;
-  return cp932::toUtf16(bytes);
+  return cp932::ToUtf16(bytes);
 }
 
 wchar_t* Pointer(std::optional<std::u16string>& text) {

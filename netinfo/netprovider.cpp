@@ -21,12 +21,12 @@ char* PlaceText(const char* text, char*& cursor) {
 
 std::optional<std::string> Utf8(const char16_t* text) {
   if (!text) return std::nullopt;
-  return cp932::utf16ToUtf8(text);
+  return cp932::Utf16ToUtf8(text);
 }
 
 std::optional<std::string> Bytes(const std::optional<std::string>& utf8) {
   if (!utf8) return std::nullopt;
-  return cp932::fromUtf8Lossy(*utf8);
+  return cp932::FromUtf8Lossy(*utf8);
 }
 
 const char* Chars(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }

@@ -59,7 +59,7 @@ NamedResource Named(const ResultBuffer& buffer) {
   NamedResource named;
   named.name = FirstRemoteName(buffer);
   const std::optional<std::string> text = TextInBuffer(buffer, FirstRecord(buffer).lpRemoteText);
-  named.text = text ? *text : cp932::toUtf8(named.name);
+  named.text = text ? *text : cp932::ToUtf8(named.name);
   return named;
 }
 
@@ -115,7 +115,7 @@ std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capac
   std::string last;
   const bool opened =
       Enumerate(provider, std::string(), kWindowsNetwork, nullptr, [&last, capacity](const ResultBuffer& buffer) {
-        last = cp932::removeBackslashes(FirstRemoteName(buffer)).substr(0, capacity);
+        last = cp932::RemoveBackslashes(FirstRemoteName(buffer)).substr(0, capacity);
       });
   if (!opened) return std::nullopt;
   return last;

@@ -64,9 +64,6 @@ class StoreRelay final : public CredentialStore {
   bool Save(const std::string& host, const Credentials& credentials) override {
     return relay_.OnOwner<bool>([this, host, &credentials] { return inner_.Save(host, credentials); }, false);
   }
-  bool Remove(const std::string& host) override {
-    return relay_.OnOwner<bool>([this, host] { return inner_.Remove(host); }, false);
-  }
 
  private:
   CredentialStore& inner_;

@@ -68,10 +68,10 @@ Target Classify(const char* remote) {
   if (text.empty()) return {Level::kNetwork, {}};
   if (text.size() > 2 && text.compare(0, 2, "\\\\") == 0) {
     const std::string server = text.substr(2);
-    if (cp932::removeBackslashes(server) == server) return {Level::kServer, server};
+    if (cp932::RemoveBackslashes(server) == server) return {Level::kServer, server};
     return {};
   }
-  if (cp932::removeBackslashes(text) == text) return {Level::kWorkgroup, text};
+  if (cp932::RemoveBackslashes(text) == text) return {Level::kWorkgroup, text};
   return {};
 }
 
@@ -386,7 +386,7 @@ bool Hidden(const std::string& share) { return share.empty() || share.back() == 
 // Turns one directory entry of the container into a child record, or false
 // when the platform would not report it.
 bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
-  const std::string name = cp932::fromUtf8Lossy(dirent.name);
+  const std::string name = cp932::FromUtf8Lossy(dirent.name);
   NetResource& f = entry->fields;
   f.dwScope = kResourceGlobalNet;
   switch (target.level) {
@@ -413,7 +413,7 @@ bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
       f.dwDisplayType = kResourceDisplayTypeShare;
       f.dwUsage = kResourceUsageConnectable;
       entry->remoteName = "\\\\" + target.name + "\\" + name;
-      entry->remoteText = "\\\\" + cp932::toUtf8(target.name) + "\\" + dirent.name;
+      entry->remoteText = "\\\\" + cp932::ToUtf8(target.name) + "\\" + dirent.name;
       return true;
     case Level::kNone:
       break;
@@ -463,7 +463,7 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
   int error = 0;
   if (target.level != Level::kServer) {
     Context context(true, 0);
-    return ListWith(context, target, cp932::toUtf8(target.name), 0, out, &error) ? kNoError : ErrorFromErrno(error);
+    return ListWith(context, target, cp932::ToUtf8(target.name), 0, out, &error) ? kNoError : ErrorFromErrno(error);
   }
   // The server is named by its address: asked for smb://NAME, the library
   // first looks the name up as a master browser and a domain, by broadcast,
@@ -474,7 +474,7 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
   // The library's own connect waits about 5 s for a silent host before the
   // request timeout even starts; the owner's bounded check fails it early.
   if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
-  const std::string name = cp932::toUtf8(target.name);
+  const std::string name = cp932::ToUtf8(target.name);
   const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
   Context context(false, 445);
   error = login.Open(name, *where, !realmName.empty(), [&](const Logon& logon) {

@@ -64,8 +64,8 @@ class LinuxSockets final : public SocketsInfo {
     if (!buffer || length <= 0) return;
     std::array<char, kHostNameBufferSize> raw{};
     gethostname(raw.data(), raw.size() - 1);  // the last byte stays NUL even if the name is cut
-    const std::string name = cp932::fromUtf8Lossy(std::string_view(raw.data(), strnlen(raw.data(), raw.size())));
-    const size_t kept = cp932::prefixLength(name, static_cast<size_t>(length) - 1);
+    const std::string name = cp932::FromUtf8Lossy(std::string_view(raw.data(), strnlen(raw.data(), raw.size())));
+    const size_t kept = cp932::PrefixLength(name, static_cast<size_t>(length) - 1);
     std::memcpy(buffer, name.data(), kept);
     buffer[kept] = '\0';
   }

@@ -39,7 +39,7 @@ class WinSockets final : public SocketsInfo {
     if (gethostname(raw.data(), static_cast<int>(raw.size() - 1)) != 0) raw[0] = '\0';
     WSACleanup();
     const std::string_view name(raw.data(), strnlen(raw.data(), raw.size()));
-    const size_t kept = cp932::prefixLength(name, static_cast<size_t>(length) - 1);
+    const size_t kept = cp932::PrefixLength(name, static_cast<size_t>(length) - 1);
     std::memcpy(buffer, name.data(), kept);
     buffer[kept] = '\0';
   }

@@ -20,7 +20,7 @@ QString FileName(const std::string& path) { return QFile::decodeName(QByteArray:
 std::string PathForMessage(const std::string& path) {
   const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return (c & 0x80) == 0; });
   if (ascii) return path;
-  return cp932::encodeLossy(FileName(path));
+  return cp932::EncodeLossy(FileName(path));
 }
 
 enum class Read { kWhole, kUnreadable, kTooBig };

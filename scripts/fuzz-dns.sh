@@ -6,16 +6,14 @@
 set -euo pipefail
 . "$(dirname "$0")/fuzz-common.sh"
 seconds=${1:-60}
-build_fuzz_target fuzz_dns
+start_fuzz_target fuzz_dns
 
 # Seeds: answers captured on the test LAN from avahi-daemon (address and
 # reverse name) and llmnrd, and the LAN's LLMNR peer's reverse answer.
-corpus=$build/fuzz/corpus-dns
-mkdir -p "$corpus"
 seed() { python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))' "$2" >"$corpus/$1"; }
 seed mdns-address 123484000001000100000000084d444e53484f5354056c6f63616c0000018001086d646e73686f7374c015000100010000000a00040ae7001f
 seed mdns-reverse 23458400000100010000000002333101300332333102313007696e2d61646472046172706100000c8001c00c000c00010000000a0010086d646e73686f7374056c6f63616c00
 seed llmnr-address 34568000000100010000000007777364686f7374000001000107575344484f535400000100010000001e00040ae7001e
 seed llmnr-reverse 45678000000100010000000002333201300332333102313007696e2d61646472046172706100000c0001c00c000c00010000001e0009074c4c4d4e52504300
 
-"$build/bin/fuzz_dns" -max_total_time="$seconds" -print_final_stats=1 "$corpus"
+run_fuzz_target fuzz_dns "$seconds"

@@ -5,12 +5,10 @@
 set -euo pipefail
 . "$(dirname "$0")/fuzz-common.sh"
 seconds=${1:-60}
-build_fuzz_target fuzz_netbios
+start_fuzz_target fuzz_netbios
 
 # Seeds: a positive name query reply for MLKPEER<00> and a node status reply,
 # id 0x4d21 (the target reads the id from the reply itself).
-corpus=$build/fuzz/corpus-netbios
-mkdir -p "$corpus"
 enc="ENEMELFAEFEFFC$(printf 'CA%.0s' 1 2 3 4 5 6 7 8)AA"  # "MLKPEER", 8 blanks, suffix 0x00
 printf '\x4d\x21\x85\x00\x00\x00\x00\x01\x00\x00\x00\x00\x20%s\x00\x00\x20\x00\x01\x00\x04\x93\xe0\x00\x06\x00\x00\x0a\x4d\x00\x02' \
   "$enc" >"$corpus/name-reply"
@@ -18,4 +16,4 @@ status_entry=$(printf 'MLKPEER        ')
 printf '\x4d\x21\x84\x00\x00\x00\x00\x01\x00\x00\x00\x00\x20CK%s\x00\x00\x21\x00\x01\x00\x00\x00\x00\x00\x25\x02%s\x00\x04\x00%s\x20\x04\x00' \
   "$(printf 'AA%.0s' $(seq 15))" "$status_entry" "$status_entry" >"$corpus/status-reply"
 
-"$build/bin/fuzz_netbios" -max_total_time="$seconds" -print_final_stats=1 "$corpus"
+run_fuzz_target fuzz_netbios "$seconds"

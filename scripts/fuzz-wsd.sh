@@ -6,12 +6,10 @@
 set -euo pipefail
 . "$(dirname "$0")/fuzz-common.sh"
 seconds=${1:-60}
-build_fuzz_target fuzz_wsd
+start_fuzz_target fuzz_wsd
 
 # Seeds: wsdd's answers captured on a namespace LAN (a ProbeMatch, a
 # ResolveMatch, a Get response), the ResolveMatch as a Hello, and computer texts.
-corpus=$build/fuzz/corpus-wsd
-mkdir -p "$corpus"
 data=$root/tests/discovery/data
 cp "$data"/wsdd-*.xml "$corpus/"
 sed -e 's#discovery/ResolveMatches#discovery/Hello#; s#<wsa:RelatesTo>[^<]*</wsa:RelatesTo>##' \
@@ -19,4 +17,4 @@ sed -e 's#discovery/ResolveMatches#discovery/Hello#; s#<wsa:RelatesTo>[^<]*</wsa
 printf 'WSDHOST/Workgroup:TESTGROUP' >"$corpus/computer-workgroup"
 printf 'PC\\NotJoined' >"$corpus/computer-not-joined"
 
-"$build/bin/fuzz_wsd" -max_total_time="$seconds" -max_len=32768 -print_final_stats=1 "$corpus"
+run_fuzz_target fuzz_wsd "$seconds" -max_len=32768

@@ -1,6 +1,6 @@
 #pragma once
 // Case folding of ASCII letters, one byte at a time: every other byte is left
-// as it is. For code page 932 text use cp932::upperAscii, which also leaves
+// as it is. For code page 932 text use cp932::UpperAscii, which also leaves
 // the trail bytes of double-byte characters alone.
 namespace mirelka::ascii {
 

@@ -7,14 +7,14 @@ namespace {
 
 // Bytes taken by the character that starts at text[i].
 size_t CharacterWidth(std::string_view text, size_t i) {
-  return isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
 }  // namespace
 
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-size_t prefixLength(std::string_view text, size_t max) {
+size_t PrefixLength(std::string_view text, size_t max) {
   size_t end = 0;
   while (end < text.size()) {
     const size_t next = end + CharacterWidth(text, end);
@@ -24,7 +24,7 @@ size_t prefixLength(std::string_view text, size_t max) {
   return end;
 }
 
-std::string removeBackslashes(std::string_view text) {
+std::string RemoveBackslashes(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
@@ -35,7 +35,7 @@ std::string removeBackslashes(std::string_view text) {
   return out;
 }
 
-std::string upperAscii(std::string_view text) {
+std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (size_t i = 0; i < upper.size();) {
     const size_t width = CharacterWidth(upper, i);

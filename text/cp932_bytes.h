@@ -9,19 +9,19 @@
 namespace cp932 {
 
 // First byte of a double-byte character (0x81-0x9F, 0xE0-0xFC).
-bool isLeadByte(unsigned char b);
+bool IsLeadByte(unsigned char b);
 
 // Length of the longest prefix of text of at most max bytes that does not end
 // inside a double-byte character. A lead byte that ends the text counts as a
 // character of its own.
-size_t prefixLength(std::string_view text, size_t max);
+size_t PrefixLength(std::string_view text, size_t max);
 
 // Removes every single-byte "\" character. A 0x5C that is the second byte of
 // a double-byte character belongs to that character and stays.
-std::string removeBackslashes(std::string_view text);
+std::string RemoveBackslashes(std::string_view text);
 
 // ASCII a-z to A-Z, leaving the second byte of a double-byte character alone
 // (it may lie in the range of the Latin letters).
-std::string upperAscii(std::string_view text);
+std::string UpperAscii(std::string_view text);
 
 }  // namespace cp932

@@ -156,4 +156,4 @@ QStringList Addresses(const TForm1& form) {
   return out;
 }
 
-std::string Cp932(const char* utf8) { return cp932::text(utf8); }
+std::string Cp932(const char* utf8) { return cp932::Text(utf8); }

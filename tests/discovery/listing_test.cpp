@@ -5,7 +5,11 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "fake_source.h"
 #include "listing.h"
@@ -24,6 +28,7 @@ struct Engine {
   fakes::FakeNodeStatus nodeStatus;
   std::vector<std::string> browse = {"\\\\PC01"};
   int reads = 0;
+  std::function<std::optional<std::string>()> browseWorkgroup;
   qint64 now = 0;
   std::string interfaces = "eth0";
   std::unique_ptr<Listing> listing;
@@ -37,6 +42,7 @@ struct Engine {
       ++reads;  // on the worker; read back only after the listing
       return std::optional<std::vector<std::string>>(browse);
     };
+    d.browseWorkgroup = browseWorkgroup;
     d.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
     d.now = [this] { return now; };
     d.interfaces = [this] { return interfaces; };
@@ -152,6 +158,42 @@ TEST(Listing, AnInterfaceThatComesAndGoesProbesAtMostEveryFewSeconds) {
   e.browse.clear();
   e.List("WG", &status);
   EXPECT_EQ(status, QStringLiteral("終了 (ブラウズリスト0台、WSD応答なし、mDNSデーモン停止中)"));
+}
+
+// The start-up workgroup's browse read runs on the worker: the loop goes on
+// while it does, and one that overruns its bound gives way to the sources
+// and is not joined by a listing's read.
+TEST(Listing, StartupWorkgroupIsReadOffTheLoopWithinItsBound) {
+  Engine e;
+  e.wsd.Find(5, {W, "A", "10.0.0.1", "WGW", "urn:a"}).EndAfter(10);
+  e.dnsSd.EndAfter(10);
+  // Blocks until released, or for 5 s at most (so a read on the loop's
+  // own thread fails the test rather than hanging it).
+  std::atomic<bool> release{false};
+  e.browseWorkgroup = [&release]() -> std::optional<std::string> {
+    for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return "SLOW";
+  };
+  e.Make();
+  bool fired = false;
+  QTimer::singleShot(50, [&] { fired = true; });
+  QTimer::singleShot(300, [&] { release = true; });
+  EXPECT_EQ(e.listing->StartupWorkgroup(), "SLOW");
+  EXPECT_TRUE(fired);
+
+  Engine stuck;
+  stuck.wsd.Find(5, {W, "A", "10.0.0.1", "WGW", "urn:a"}).EndAfter(10);
+  stuck.dnsSd.EndAfter(10);
+  release = false;
+  stuck.browseWorkgroup = e.browseWorkgroup;
+  stuck.Make();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(stuck.listing->StartupWorkgroup(), "WGW");
+  EXPECT_GE(clock.elapsed(), Listing::kListingBoundMs - 50);
+  EXPECT_EQ(stuck.List("WGW"), std::vector<std::string>{"A"});
+  EXPECT_EQ(stuck.reads, 0);  // the provider is not asked again while it hangs
+  release = true;
 }
 
 // A search that finds one computer as soon as it begins, then ends.

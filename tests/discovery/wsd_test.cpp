@@ -147,6 +147,10 @@ TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
   ASSERT_TRUE(hello.fetch);
   EXPECT_EQ(hello.fetch->url, QUrl("http://10.99.0.1:5357/0f5c1d2e-6b1a-4c9e-9a0e-3b2f4c5d6e7f"));
   EXPECT_EQ(hello.fetch->endpoint, kEndpoint);
+  EXPECT_EQ(hello.fetch->metadataVersion, "1");
+  EXPECT_EQ(
+      session.OnAnnouncement(Replace(announce("Hello"), "Version>1<", "Version>2<"), kHost).fetch->metadataVersion,
+      "2");
   EXPECT_FALSE(session.OnAnnouncement(announce("Hello"), QHostAddress("10.99.0.66")).fetch);  // forged sender
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), ":5357/", ":9100/"), kHost).fetch);
   EXPECT_FALSE(session.OnAnnouncement(Replace(announce("Hello"), "pub:Computer", "wprt:Printer"), kHost).fetch);
@@ -160,13 +164,15 @@ TEST(WsDiscovery, HelloFetchesFromItsSenderOnlyByeNamesTheEndpoint) {
 TEST(WsDiscovery, AKnownComputerMovesOnlyByMetadataFromItsNewAddress) {
   KnownComputers known;
   const discovery::Finding wsdhost(discovery::Origin::WsDiscovery, "WSDHOST", "10.99.0.1", "WG", "urn:e");
-  known.Put(kEndpoint, kHost, wsdhost);
-  EXPECT_EQ(known.At(kEndpoint, kHost)->name, "WSDHOST");               // seen again there: no fetch
+  known.Put(kEndpoint, kHost, "1", wsdhost);
+  EXPECT_EQ(known.At(kEndpoint, kHost, "1")->name, "WSDHOST");          // seen again there: no fetch
+  EXPECT_EQ(known.At(kEndpoint, kHost, "2"), nullptr);                  // new metadata (renamed?): fetch it
+  EXPECT_EQ(known.At(kEndpoint, kHost)->name, "WSDHOST");               // no version said: as known
   EXPECT_EQ(known.At(kEndpoint, QHostAddress("10.99.0.66")), nullptr);  // elsewhere: fetch from there first
   EXPECT_FALSE(known.Forget(kEndpoint, QHostAddress("10.99.0.66")));    // a forged Bye
   EXPECT_TRUE(known.Forget(kEndpoint, kHost));
   EXPECT_EQ(known.At(kEndpoint, kHost), nullptr);
-  for (int i = 0; i < KnownComputers::kMax + 10; ++i) known.Put(QString::number(i), kHost, wsdhost);
+  for (int i = 0; i < KnownComputers::kMax + 10; ++i) known.Put(QString::number(i), kHost, "1", wsdhost);
   EXPECT_EQ(known.Size(), KnownComputers::kMax);
 }
 

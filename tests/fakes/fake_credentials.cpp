@@ -17,8 +17,4 @@ bool FakeCredentialStore::Save(const std::string& host, const netinfo::Credentia
   return true;
 }
 
-bool FakeCredentialStore::Remove(const std::string& host) {
-  return available && entries.erase(netinfo::KeyForHost(host)) > 0;
-}
-
 }  // namespace fakes

@@ -14,7 +14,6 @@ class FakeCredentialStore final : public netinfo::CredentialStore {
   bool Available() override { return available; }
   std::optional<netinfo::Credentials> Load(const std::string& host) override;
   bool Save(const std::string& host, const netinfo::Credentials& credentials) override;
-  bool Remove(const std::string& host) override;
 
   bool available = true;
   std::map<std::string, netinfo::Credentials> entries;  // by key "smb://HOST"

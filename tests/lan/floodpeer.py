@@ -16,14 +16,15 @@ None of them names an address to take, so the name stays unknown; what the
 client must bound is the time it spends reading them.
 """
 import argparse
-import select
 import socket
 import struct
 import sys
 import threading
 import time
 
+sys.dont_write_bytecode = True  # the peers below are imported from the source tree
 from llmnrpeer import read_question
+from namepeer import listener, queries
 from nbgarbage import decode_name
 
 TYPE_A = 1
@@ -81,43 +82,27 @@ def main():
     args = ap.parse_args()
     name = args.name.lower()
 
-    def listener(port, group=None):
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    def flooder(port, group=None):
+        s = listener(port, args.bind, group)
         s.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 1 << 20)
-        if group is None:
-            s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-        s.bind(("0.0.0.0", port))
-        if group is not None:
-            s.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,
-                         socket.inet_aton(group) + socket.inet_aton(args.bind))
         return s
 
-    netbios = listener(137)
-    llmnr = listener(5355, "224.0.0.252")
-    mdns = listener(5353, "224.0.0.251")
-    print("ready", file=sys.stderr, flush=True)
-    while True:
-        readable, _, _ = select.select([netbios, llmnr, mdns], [], [])
-        for sock in readable:
-            data, src = sock.recvfrom(2048)
-            if src[0] != args.client or len(data) < 12:
-                continue
-            tid, flags = struct.unpack(">HH", data[:4])
-            if flags & 0xF800:
-                continue  # only standard queries
-            packet = None
-            if sock is netbios:
-                nbname = decode_name(data, 12)
-                if (nbname is not None and nbname[:15].rstrip(b" ") == args.name.upper().encode("ascii") and
-                        struct.unpack(">H", data[46:48])[0] == NB):
-                    packet = netbios_answer(tid, data[12:46])
-            else:
-                q = read_question(data)
-                if q is not None and q[0].split(".")[0].lower() == name and q[1] == TYPE_A:
-                    packet = chain_answer(tid, 0x8400 if sock is mdns else 0x8000, q[3])
-            if packet is not None:
-                threading.Thread(target=flood, args=(sock, packet, src, args.seconds), daemon=True).start()
+    netbios = flooder(137)
+    llmnr = flooder(5355, "224.0.0.252")
+    mdns = flooder(5353, "224.0.0.251")
+    for sock, data, src, tid, _ in queries([netbios, llmnr, mdns], args.client):
+        packet = None
+        if sock is netbios:
+            nbname = decode_name(data, 12)
+            if (nbname is not None and nbname[:15].rstrip(b" ") == args.name.upper().encode("ascii") and
+                    struct.unpack(">H", data[46:48])[0] == NB):
+                packet = netbios_answer(tid, data[12:46])
+        else:
+            q = read_question(data)
+            if q is not None and q[0].split(".")[0].lower() == name and q[1] == TYPE_A:
+                packet = chain_answer(tid, 0x8400 if sock is mdns else 0x8000, q[3])
+        if packet is not None:
+            threading.Thread(target=flood, args=(sock, packet, src, args.seconds), daemon=True).start()
 
 
 if __name__ == "__main__":

@@ -557,6 +557,47 @@ TEST_F(LanWindow, HelloByeAndAWithdrawnServiceReachTheNextListing) {
   EXPECT_TRUE(rows.contains("WSDHOST")) << rows.join(",").toStdString();
 }
 
+// HELLOPC is renamed under the same endpoint and address, without a Bye:
+// wsdd's own Hello keeps the old name (same metadata version), a Hello with
+// a new version brings the new one.
+TEST_F(LanWindow, AHelloWithNewMetadataBringsTheNewName) {
+  struct Restore {
+    ~Restore() { LanScript("hello-down"); }
+  } restore;
+  auto w = Open();
+  QTest::qWait(2500);
+  ASSERT_EQ(LanScript("hello-up"), 0);
+  QTest::qWait(6000);
+  ASSERT_EQ(LanScript("rename-hello RENAMEDPC"), 0);
+  QTest::qWait(6000);  // the fetch for the new version (bound 5 s)
+  Click(w->Button5);
+  const QStringList rows = Captions(w->ListView3);
+  EXPECT_TRUE(rows.contains("RENAMEDPC")) << rows.join(",").toStdString();
+  EXPECT_FALSE(rows.contains("HELLOPC")) << rows.join(",").toStdString();
+}
+
+// The avahi-daemon the window talks to stops and starts again: the DNS-SD
+// follower comes back by itself, so a service registered after the restart
+// reaches the next listing with no search or interface change in between.
+TEST_F(LanWindow, TheDnsSdFollowerComesBackAfterTheDaemonRestarts) {
+  struct Restore {
+    ~Restore() { LanScript("restore-dnssd"); }
+  } restore;
+  auto w = Open();
+  QTest::qWait(2500);
+  ASSERT_EQ(LanScript("withdraw-dnssd"), 0);
+  QTest::qWait(3000);
+  Click(w->Button5);  // its search ends long before the service is back
+  ASSERT_FALSE(Captions(w->ListView3).contains("mdnshost")) << Captions(w->ListView3).join(",").toStdString();
+
+  ASSERT_EQ(LanScript("restart-avahi"), 0);
+  QTest::qWait(2500);  // the lost client noticed, a new one made after its pause
+  ASSERT_EQ(LanScript("restore-dnssd"), 0);
+  QTest::qWait(3000);  // the announcement reaches the follower and is resolved
+  Click(w->Button5);
+  EXPECT_TRUE(Captions(w->ListView3).contains("mdnshost")) << Captions(w->ListView3).join(",").toStdString();
+}
+
 // FORGER sends 10,000 Hellos, the first for WSDHOST's endpoint, each naming
 // FORGER's own metadata server, whose answers never end: the window keeps
 // answering, and the next listing is the one before, nothing added and

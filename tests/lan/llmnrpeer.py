@@ -18,16 +18,17 @@ It answers only the client's packets:
 """
 import argparse
 import random
-import select
 import socket
 import struct
 import sys
+
+sys.dont_write_bytecode = True  # the module below is imported from the source tree
+from namepeer import listener, queries
 
 TYPE_A = 1
 TYPE_PTR = 12
 CLASS_IN = 1
 RESPONSE = 0x8000
-IP_PKTINFO = getattr(socket, "IP_PKTINFO", 8)
 
 
 def header(tid, flags, qd=1, an=1, ns=0, ar=0):
@@ -108,19 +109,6 @@ def garbage(tid, question, qtype, rng):
     yield bytes(rng.randrange(256) for _ in range(rng.randrange(1, 600)))
 
 
-def listener(port, bind, group=None):
-    """A UDP socket on port of every address; it joins group on the interface
-    of bind, or without a group may send broadcasts."""
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    if group is None:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    s.bind(("0.0.0.0", port))
-    if group is not None:
-        s.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, socket.inet_aton(group) + socket.inet_aton(bind))
-    return s
-
-
 def reverse_name(address):
     return ".".join(reversed(address.split("."))) + ".in-addr.arpa"
 
@@ -142,41 +130,32 @@ def main():
     forger.bind((args.forged_from, 5355))
     rng = random.Random(1)
     own, bad = args.name.lower(), args.bad_name.lower()
-    print("ready", file=sys.stderr, flush=True)
-    while True:
-        readable, _, _ = select.select([llmnr, mdns], [], [])
-        for sock in readable:
-            data, src = sock.recvfrom(2048)
-            if src[0] != args.client or len(data) < 12:
+    for sock, data, src, tid, _ in queries([llmnr, mdns], args.client):
+        q = read_question(data)
+        if q is None:
+            continue
+        name, qtype, qclass, question = q
+        first = name.split(".")[0].lower()
+        sound = None
+        if sock is mdns:
+            if first not in (own, bad):
                 continue
-            tid, flags = struct.unpack(">HH", data[:4])
-            if flags & 0xF800:
-                continue  # only standard queries
-            q = read_question(data)
-            if q is None:
-                continue
-            name, qtype, qclass, question = q
-            first = name.split(".")[0].lower()
-            sound = None
-            if sock is mdns:
-                if first not in (own, bad):
-                    continue
-            elif qtype == TYPE_A and name.lower() in (own, bad):
-                if name.lower() == own:
-                    sound = header(tid, RESPONSE) + question + record(TYPE_A, socket.inet_aton(args.bind))
-            elif qtype == TYPE_PTR and name.lower() == reverse_name(args.bind):
-                forger.sendto(header(tid, RESPONSE) + question + record(TYPE_PTR, encode(args.forged_name)), src)
-                sound = header(tid, RESPONSE) + question + record(TYPE_PTR, encode(args.name))
-            else:
-                continue
-            count = 0
-            for packet in garbage(tid, question, qtype, rng):
-                sock.sendto(packet, src)
-                count += 1
-            if sound is not None:
-                sock.sendto(sound, src)
-            print(f"answered {name} type {qtype} on {sock.getsockname()[1]} from {src} with {count} packets",
-                  file=sys.stderr, flush=True)
+        elif qtype == TYPE_A and name.lower() in (own, bad):
+            if name.lower() == own:
+                sound = header(tid, RESPONSE) + question + record(TYPE_A, socket.inet_aton(args.bind))
+        elif qtype == TYPE_PTR and name.lower() == reverse_name(args.bind):
+            forger.sendto(header(tid, RESPONSE) + question + record(TYPE_PTR, encode(args.forged_name)), src)
+            sound = header(tid, RESPONSE) + question + record(TYPE_PTR, encode(args.name))
+        else:
+            continue
+        count = 0
+        for packet in garbage(tid, question, qtype, rng):
+            sock.sendto(packet, src)
+            count += 1
+        if sound is not None:
+            sock.sendto(sound, src)
+        print(f"answered {name} type {qtype} on {sock.getsockname()[1]} from {src} with {count} packets",
+              file=sys.stderr, flush=True)
 
 
 if __name__ == "__main__":

@@ -36,13 +36,13 @@ int Usage() {
   return 2;
 }
 
-void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::toUtf8(cp932Text).c_str()); }
+void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::ToUtf8(cp932Text).c_str()); }
 
 int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const char* provider) {
   netinfo::ResourceList list;
   const bool opened = lanprobe::Timed(repeat, [&] {
     list.clear();
-    return netinfo::EnumNetResources(net, cp932::fromUtf8Lossy(remote), cp932::fromUtf8Lossy(provider), list);
+    return netinfo::EnumNetResources(net, cp932::FromUtf8Lossy(remote), cp932::FromUtf8Lossy(provider), list);
   });
   for (const std::string& name : list) PrintLine(name);
   if (!opened) std::fputs("mlk_enum: the container could not be opened\n", stderr);
@@ -86,7 +86,7 @@ int LogOn(netinfo::NetProvider& net, int repeat, bool session, const char* user,
   auto login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
   net.SetLogin(login.get());
   netinfo::ResourceList list;
-  const std::string container = cp932::fromUtf8Lossy(remote);
+  const std::string container = cp932::FromUtf8Lossy(remote);
   if (session) netinfo::EnumNetResources(net, container, std::string(), list);
   const bool opened = lanprobe::Timed(repeat, [&] {
     if (!session) {

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> names;
-  for (; arg < argc; ++arg) names.push_back(cp932::fromUtf8Lossy(argv[arg]));
+  for (; arg < argc; ++arg) names.push_back(cp932::FromUtf8Lossy(argv[arg]));
 
   QuietUi ui;
   auto provider = netinfo::MakePlatformNetProvider();
@@ -90,22 +90,17 @@ int main(int argc, char** argv) {
       const std::lock_guard<std::mutex> lock(stepsMutex);
       log.push_back({key, Step{what, Ms(std::chrono::steady_clock::now() - since), ok}});
     };
+    const netinfo::ShareTreeSteps companion = CompanionShareTreeSteps(library);
     netinfo::ShareTreeSteps steps;
-    steps.resolve = [&library, &record](const std::string& name) {
+    steps.resolve = [&companion, &record](const std::string& name) {
       const auto since = std::chrono::steady_clock::now();
-      netlib::ConvBuffer<512> buffer;
-      buffer.SetInput(name);
-      netinfo::NameSource source = netinfo::NameSource::kSystem;
-      netinfo::NameResolution resolution;
-      if (netlib::CallNameToIp(library, buffer, &source) == 0)
-        resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
-      resolution.text = buffer.Output();
+      netinfo::NameResolution resolution = companion.resolve(name);
       record(name, "resolve", since, resolution.host.has_value());
       return resolution;
     };
-    steps.reachable = [&library, &record](const std::string& address) {
+    steps.reachable = [&companion, &record](const std::string& address) {
       const auto since = std::chrono::steady_clock::now();
-      const bool reaches = netlib::Reaches(library, address);
+      const bool reaches = companion.reachable(address);
       record(address, "check", since, reaches);
       return reaches;
     };
@@ -141,7 +136,7 @@ int main(int argc, char** argv) {
     // Why each row was not listed, to stderr: every step its name and
     // address went through in this run (a name given twice shows both).
     for (const netinfo::ShareTreeRow& row : unlisted) {
-      std::string line = "unlisted: " + cp932::toUtf8(row.name);
+      std::string line = "unlisted: " + cp932::ToUtf8(row.name);
       const std::string address = row.address.host ? row.address.host->address : std::string();
       for (const auto& [key, step] : log) {
         if (key != row.name && (address.empty() || key != address)) continue;
@@ -165,7 +160,7 @@ int main(int argc, char** argv) {
   TForm1 form(deps);
   form.ListView3->clear();
   for (const std::string& name : names)
-    form.ListView3->AddRow(QString::fromStdString(cp932::toUtf8(name)), {QString()});
+    form.ListView3->AddRow(QString::fromStdString(cp932::ToUtf8(name)), {QString()});
 
   // The heartbeat: how late a 10 ms timer fires tells how long the window's
   // thread was kept from its loop; the processor time the thread used in

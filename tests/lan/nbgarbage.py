@@ -25,9 +25,11 @@ import socket
 import struct
 import sys
 
+sys.dont_write_bytecode = True  # the module below is imported from the source tree
+from namepeer import IP_PKTINFO, listener, queries
+
 NB = 0x0020
 NBSTAT = 0x0021
-IP_PKTINFO = getattr(socket, "IP_PKTINFO", 8)  # Linux value; older Pythons lack the name
 
 
 def decode_name(packet, offset):
@@ -122,22 +124,10 @@ def main():
 
     own = args.name.upper().encode("ascii")
     ok = args.ok_name.upper().encode("ascii")
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    sock = listener(args.port, args.bind)
     sock.setsockopt(socket.IPPROTO_IP, IP_PKTINFO, 1)
-    sock.bind(("0.0.0.0", args.port))
     rng = random.Random(1)
-    while True:
-        data, anc, _, src = sock.recvmsg(2048, socket.CMSG_SPACE(12))
-        if src[0] != args.client or len(data) < 12 + 34 + 4:
-            continue
-        dest = None
-        for level, kind, value in anc:
-            if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(value) >= 12:
-                dest = socket.inet_ntoa(value[8:12])
-        tid, flags = struct.unpack(">HH", data[:4])
-        if flags & 0x8000 or (flags >> 11) & 0xF != 0:
-            continue  # only queries
+    for _, data, src, tid, dest in queries([sock], args.client, shortest=12 + 34 + 4):
         name = decode_name(data, 12)
         if name is None:
             continue

@@ -15,11 +15,16 @@
 #   testlan.sh hello-up|hello-down
 #                                 start HELLOPC's wsdd (it says Hello) or stop
 #                                 it (it says Bye)
+#   testlan.sh rename-hello NAME  HELLOPC's wsdd ends without a Bye and starts
+#                                 again as NAME under the same endpoint; then
+#                                 a Hello from HELLOPC says metadata version 2
 #   testlan.sh forge-hellos N     FORGER sends N forged Hellos (see below)
 #   testlan.sh withdraw-dnssd|restore-dnssd
 #                                 stop MDNSHOST's smbd (its DNS-SD service is
 #                                 withdrawn) or start it again and wait until
 #                                 the service is seen
+#   testlan.sh restart-avahi     stop the client's avahi-daemon and start it
+#                                 again (its bus stays)
 #   testlan.sh spoof NAME         stop NAME's smbd and name responder, and let
 #                                 SPOOFER answer the client's name queries
 #                                 for NAME
@@ -586,10 +591,30 @@ CONF
     if deadline_passed "$until"; then die "no system bus for $1"; fi
     sleep 0.05
   done
+  spawn_avahi "$1"
+}
+
+spawn_avahi() {  # NAME
+  local d
+  d=$(hostdir "$1")/avahi
   spawn "$1" avahi env DBUS_SYSTEM_BUS_ADDRESS="$(bus_of "$1")" \
     unshare --mount --propagation private sh -c \
     'mount -t tmpfs -o mode=0755 tmpfs /run && mount --bind "$0" /etc/avahi/services &&
      exec avahi-daemon --file="$1" --no-drop-root --no-chroot --no-rlimits' "$d/services" "$d/avahi-daemon.conf"
+}
+
+# The client's avahi-daemon stopped and started again on the same bus.
+cmd_restart_avahi() {
+  local out started
+  out=$(hostdir client)/log/avahi.out
+  started=$(grep -c 'Server startup complete' "$out" || true)
+  stop_recorded client avahi
+  spawn_avahi client
+  local until=$((SECONDS + 20))
+  until [ "$(grep -c 'Server startup complete' "$out" || true)" -gt "$started" ]; do
+    if deadline_passed "$until"; then die "the client's avahi-daemon did not start again"; fi
+    sleep 0.1
+  done
 }
 
 start_llmnr_peer() {
@@ -899,6 +924,21 @@ cmd_hello_up() {
   wait_listening HELLOPC t 5357 $((SECONDS + 20))
 }
 
+cmd_rename_hello() {
+  local pid
+  pid=$(awk '$2 == "HELLOPC" && $3 == "wsdd" { print $1 }' "$RUN/pids" | tail -n 1)
+  if [ -n "$pid" ] && in_lan_ns "$pid" "$(ns_of HELLOPC)"; then
+    kill -KILL "$pid"  # no Bye
+    while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+  fi
+  sed -i '/ HELLOPC wsdd$/d' "$RUN/pids"
+  spawn HELLOPC wsdd wsdd -4 -v -i eth0 -p -U "$(wsd_uuid HELLOPC)" -n "$1" -w TESTGROUP
+  wait_listening HELLOPC t 5357 $((SECONDS + 20))
+  sleep 1  # its own Hello (version 1) first
+  ip netns exec "$(ns_of HELLOPC)" python3 "$HERE/wsdforger.py" hello --bind "$(host_field HELLOPC 2)" \
+    --endpoint "urn:uuid:$(wsd_uuid HELLOPC)" --metadata-version 2
+}
+
 cmd_withdraw_dnssd() { stop_recorded MDNSHOST smbd; }
 
 cmd_restore_dnssd() {
@@ -919,16 +959,18 @@ case ${1:-} in
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
   hello-up) cmd_hello_up ;;
   hello-down) stop_recorded HELLOPC wsdd ;;
+  rename-hello) cmd_rename_hello "${2:?rename-hello NAME}" ;;
   forge-hellos)
     ip netns exec "$(ns_of FORGER)" python3 "$HERE/wsdforger.py" hello --bind "$(host_field FORGER 2)" \
       --endpoint "urn:uuid:$(wsd_uuid WSDHOST)" --count "${2:?forge-hellos N}" ;;
   withdraw-dnssd) cmd_withdraw_dnssd ;;
   restore-dnssd) cmd_restore_dnssd ;;
+  restart-avahi) cmd_restart_avahi ;;
   spoof) shift; cmd_spoof "$@" ;;
   exec-client)
     shift
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|forge-hellos N|withdraw-dnssd|restore-dnssd|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|rename-hello NAME|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
 esac

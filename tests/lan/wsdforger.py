@@ -9,6 +9,10 @@
       sends N Hellos for computers to the WS-Discovery group from ADDR: the
       first names URN (another computer's endpoint), the others endpoints of
       their own; each names ADDR:5357 as its metadata address.
+  wsdforger.py hello --bind ADDR --endpoint URN --metadata-version V
+      one Hello for URN with that metadata version, naming ADDR:5357/UUID
+      (URN's own path, as wsdd serves it): a computer renamed under the same
+      endpoint says so.
 """
 import argparse
 import socket
@@ -29,8 +33,8 @@ xmlns:pub="http://schemas.microsoft.com/windows/pub/2005/07"><soap:Header>\
 <wsa:MessageID>urn:uuid:{mid}</wsa:MessageID></soap:Header><soap:Body><wsd:Hello>\
 <wsa:EndpointReference><wsa:Address>{endpoint}</wsa:Address></wsa:EndpointReference>\
 <wsd:Types>wsdp:Device pub:Computer</wsd:Types>\
-<wsd:XAddrs>http://{addr}:5357/{mid}</wsd:XAddrs>\
-<wsd:MetadataVersion>1</wsd:MetadataVersion></wsd:Hello></soap:Body></soap:Envelope>"""
+<wsd:XAddrs>http://{addr}:5357/{path}</wsd:XAddrs>\
+<wsd:MetadataVersion>{version}</wsd:MetadataVersion></wsd:Hello></soap:Body></soap:Envelope>"""
 
 
 def serve(addr):
@@ -58,14 +62,16 @@ def serve(addr):
         threading.Thread(target=endless, args=(conn,), daemon=True).start()
 
 
-def hello(addr, endpoint, count):
+def hello(addr, endpoint, count, version):
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(addr))
     s.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_TTL, 1)
     s.bind((addr, 0))
     for i in range(count):
         target = endpoint if i == 0 else "urn:uuid:%s" % uuid.uuid4()
-        s.sendto(HELLO.format(mid=uuid.uuid4(), endpoint=target, addr=addr).encode(), GROUP)
+        mid = uuid.uuid4()
+        path = target[len("urn:uuid:"):] if version is not None else mid
+        s.sendto(HELLO.format(mid=mid, endpoint=target, addr=addr, path=path, version=version or 1).encode(), GROUP)
         if i % 500 == 499:
             time.sleep(0.01)  # the bridge's queues, not the client, set the pace
 
@@ -76,11 +82,12 @@ def main():
     ap.add_argument("--bind", required=True)
     ap.add_argument("--endpoint", default="urn:uuid:00000000-0000-4000-8000-000000000000")
     ap.add_argument("--count", type=int, default=1)
+    ap.add_argument("--metadata-version", type=int)
     args = ap.parse_args()
     if args.what == "serve":
         serve(args.bind)
     else:
-        hello(args.bind, args.endpoint, args.count)
+        hello(args.bind, args.endpoint, args.count, args.metadata_version)
 
 
 if __name__ == "__main__":

@@ -15,7 +15,7 @@ namespace {
 using fakes::FakeSockets;
 using netinfo::ClassifyAddress;
 
-const std::string kGlobal = cp932::text(u8"グローバルIP");
+const std::string kGlobal = cp932::Text(u8"グローバルIP");
 
 TEST(ClassifyAddress, LabelsTheRangesAtTheirBoundaries) {
   const struct {

@@ -40,7 +40,7 @@ class LoopbackSmbd : public ::testing::Test {
 TEST_F(LoopbackSmbd, ListsTheVisibleSharesInServerOrderAsCodePage932) {
   netinfo::ResourceList list;
   ASSERT_TRUE(netinfo::EnumNetResources(*provider_, "\\\\127.0.0.1", "", list));
-  EXPECT_THAT(list, ElementsAre(cp932::text(u8"\\\\127.0.0.1\\公開"), cp932::text(u8"\\\\127.0.0.1\\共有データ"),
+  EXPECT_THAT(list, ElementsAre(cp932::Text(u8"\\\\127.0.0.1\\公開"), cp932::Text(u8"\\\\127.0.0.1\\共有データ"),
                                 "\\\\127.0.0.1\\my docs", "\\\\127.0.0.1\\printer1"));
   // A second listing gives the same, and each open was closed.
   netinfo::ResourceList again;
@@ -96,7 +96,7 @@ TEST_F(LoopbackSmbd, RecordTooLargeForTheBufferReportsTheSizeNeeded) {
   EXPECT_EQ(provider_->EnumResource(handle, &count, buffer, &size), netinfo::kNoError);
   netinfo::NetResource r;
   std::memcpy(&r, buffer, sizeof r);
-  EXPECT_EQ(std::string(r.lpRemoteName), cp932::text(u8"\\\\127.0.0.1\\公開"));
+  EXPECT_EQ(std::string(r.lpRemoteName), cp932::Text(u8"\\\\127.0.0.1\\公開"));
   provider_->CloseEnum(handle);
 }
 

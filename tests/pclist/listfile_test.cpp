@@ -23,10 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string CannotOpen(const std::string& path) {
-  return cp932::text("ファイル ") + path + cp932::text(" は開けません");
+  return cp932::Text("ファイル ") + path + cp932::Text(" は開けません");
 }
 std::string CannotCreate(const std::string& path) {
-  return cp932::text("ファイル ") + path + cp932::text(" を作成できません");
+  return cp932::Text("ファイル ") + path + cp932::Text(" を作成できません");
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -128,7 +128,7 @@ TEST_F(ListFileTest, SomethingUnreadableAtThePathFailsWithThePath) {
 }
 
 TEST_F(ListFileTest, FilesPastTheSizeCapAreNotRead) {
-  const std::string tooBig = cp932::text("ファイル ") + path_ + cp932::text(" は大きすぎて読めません");
+  const std::string tooBig = cp932::Text("ファイル ") + path_ + cp932::Text(" は大きすぎて読めません");
   struct Case {
     uintmax_t size;  // sparse: nothing but the size is written
     bool read;

@@ -70,13 +70,13 @@ TEST_F(ListFileWin, AFolderAtThePathFailsBothWaysWithThePath) {
     pclist::ReadListFile(path_);
     ADD_FAILURE() << "read a folder";
   } catch (const pclist::Failure& f) {
-    EXPECT_EQ(f.what(), cp932::text(u8"ファイル ") + path_ + cp932::text(u8" は開けません"));
+    EXPECT_EQ(f.what(), cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" は開けません"));
   }
   try {
     pclist::WriteListFile(path_, "x");
     ADD_FAILURE() << "wrote over a folder";
   } catch (const pclist::Failure& f) {
-    EXPECT_EQ(f.what(), cp932::text(u8"ファイル ") + path_ + cp932::text(u8" を作成できません"));
+    EXPECT_EQ(f.what(), cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" を作成できません"));
   }
   EXPECT_TRUE(fs::is_directory(path_));
   EXPECT_EQ(Entries(), std::vector<std::string>{"mirelka.ini"});

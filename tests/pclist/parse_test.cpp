@@ -14,7 +14,7 @@ namespace {
 using namespace std::string_literals;
 using Names = std::vector<std::string>;
 
-std::string NotInteger(const std::string& line) { return "'" + line + "'" + cp932::text(" は整数ではありません"); }
+std::string NotInteger(const std::string& line) { return "'" + line + "'" + cp932::Text(" は整数ではありません"); }
 
 TEST(ListFilePathTest, ReplacesOrAppendsTheExtensionOfTheFileNameOnly) {
   const struct {

@@ -24,7 +24,7 @@ TEST(Cp932Text, UpperAsciiLeavesTrailBytes) {
       {"\xb1z", "\xb1Z"},  // half-width katakana is single-byte
       {"\x83", "\x83"},    // a lone lead byte at the end
   };
-  for (const auto& c : cases) EXPECT_EQ(cp932::upperAscii(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(cp932::UpperAscii(c.in), c.out) << c.in;
 }
 
 TEST(Cp932Text, PrefixNeverSplitsACharacter) {
@@ -32,7 +32,7 @@ TEST(Cp932Text, PrefixNeverSplitsACharacter) {
       "A\x83\x5C"
       "B\x96\xbc";  // A, ソ, B, 名
   const struct { size_t max, expected; } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 4}, {5, 4}, {6, 6}, {100, 6}};
-  for (const auto& c : cases) EXPECT_EQ(cp932::prefixLength(mixed, c.max), c.expected) << c.max;
+  for (const auto& c : cases) EXPECT_EQ(cp932::PrefixLength(mixed, c.max), c.expected) << c.max;
 }
 
 TEST(DottedAddress, ParseTable) {

@@ -9,24 +9,24 @@
 
 namespace cp932 {
 
-// Bytes to text for display; encode(decode(x)) == x for every byte string x.
-QString decode(std::string_view bytes);
+// Bytes to text for display; Encode(Decode(x)) == x for every byte string x.
+QString Decode(std::string_view bytes);
 
 // Text to bytes. Returns false, leaving *out unspecified, when the text holds a
 // character that code page 932 cannot hold.
-bool encode(const QString& text, std::string* out);
-bool canEncode(const QString& text);
+bool Encode(const QString& text, std::string* out);
+bool CanEncode(const QString& text);
 
 // The text with each JIS-mapped twin (U+301C WAVE DASH and the few like it)
 // replaced by the code page's own character: what its bytes decode to. Same
 // length, so a cursor position stays valid.
-QString foldTwins(const QString& text);
+QString FoldTwins(const QString& text);
 
 // The first character of text that code page 932 cannot hold, even through
 // its twin (a surrogate pair stays whole); empty when there is none.
-QString firstUnencodable(const QString& text);
+QString FirstUnencodable(const QString& text);
 
 // Like encode, but every character that cannot be held becomes "?".
-std::string encodeLossy(const QString& text);
+std::string EncodeLossy(const QString& text);
 
 }  // namespace cp932

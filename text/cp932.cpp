@@ -21,35 +21,35 @@ std::u32string CodePoints(const QString& text) {
 
 }  // namespace
 
-QString decode(std::string_view bytes) {
-  const std::u32string cps = decodeCodePoints(bytes);
+QString Decode(std::string_view bytes) {
+  const std::u32string cps = DecodeCodePoints(bytes);
   return QString::fromUcs4(cps.data(), static_cast<qsizetype>(cps.size()));
 }
 
-bool encode(const QString& text, std::string* out) { return encodeCodePoints(CodePoints(text), out, false); }
+bool Encode(const QString& text, std::string* out) { return EncodeCodePoints(CodePoints(text), out, false); }
 
-bool canEncode(const QString& text) {
+bool CanEncode(const QString& text) {
   std::string scratch;
-  return encode(text, &scratch);
+  return Encode(text, &scratch);
 }
 
-QString foldTwins(const QString& text) {
+QString FoldTwins(const QString& text) {
   QString out = text;
-  for (QChar& c : out) c = QChar(static_cast<char16_t>(twin(c.unicode())));
+  for (QChar& c : out) c = QChar(static_cast<char16_t>(Twin(c.unicode())));
   return out;
 }
 
-QString firstUnencodable(const QString& text) {
+QString FirstUnencodable(const QString& text) {
   std::string scratch;
   for (char32_t cp : CodePoints(text)) {
-    if (!encodeCodePoints(std::u32string_view(&cp, 1), &scratch, false)) return QString::fromUcs4(&cp, 1);
+    if (!EncodeCodePoints(std::u32string_view(&cp, 1), &scratch, false)) return QString::fromUcs4(&cp, 1);
   }
   return {};
 }
 
-std::string encodeLossy(const QString& text) {
+std::string EncodeLossy(const QString& text) {
   std::string out;
-  encodeCodePoints(CodePoints(text), &out, true);
+  EncodeCodePoints(CodePoints(text), &out, true);
   return out;
 }
 

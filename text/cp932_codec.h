@@ -14,31 +14,31 @@ namespace cp932 {
 
 // False when the platform cannot convert code page 932 at all. Text then
 // still round-trips, but only ASCII shows as itself.
-bool codecReady();
+bool CodecReady();
 
 // Bytes to code points, one per character or escaped byte.
-std::u32string decodeCodePoints(std::string_view bytes);
+std::u32string DecodeCodePoints(std::string_view bytes);
 
 // The code page's own character for a JIS-mapped twin (U+301C WAVE DASH ->
 // U+FF5E, and the few like it); any other code point as it is. Encoding
 // applies it to every code point.
-char32_t twin(char32_t cp);
+char32_t Twin(char32_t cp);
 
 // Code points to bytes. With lossy, a code point that code page 932 cannot
 // hold becomes "?"; without, the result is false and *out unspecified.
-bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy);
+bool EncodeCodePoints(std::u32string_view text, std::string* out, bool lossy);
 
 // Conversions for peers that speak UTF-8 (the SMB client library). Malformed
 // UTF-8 becomes "?".
-std::string toUtf8(std::string_view bytes);
-std::string fromUtf8Lossy(std::string_view utf8);
+std::string ToUtf8(std::string_view bytes);
+std::string FromUtf8Lossy(std::string_view utf8);
 
 // Conversions for the platform's wide-character calls (UTF-16). An unpaired
 // surrogate, which a broken peer may send, becomes U+FFFD.
-std::string utf16ToUtf8(std::u16string_view utf16);
-std::u16string toUtf16(std::string_view bytes);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+std::u16string ToUtf16(std::string_view bytes);
 
 // Shorthand for fixed texts written in this source as UTF-8 literals.
-inline std::string text(const char* utf8) { return fromUtf8Lossy(utf8); }
+inline std::string Text(const char* utf8) { return FromUtf8Lossy(utf8); }
 
 }  // namespace cp932

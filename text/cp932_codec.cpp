@@ -44,7 +44,7 @@ class Codec {
   Codec() : dec_("UTF-32LE", "CP932"), enc_("CP932", "UTF-32LE"), ok_(dec_.ok() && enc_.ok()) {
     single_.fill(kNone);
     for (unsigned b = 0; b < 256; ++b) {
-      if (isLeadByte(static_cast<unsigned char>(b))) continue;
+      if (IsLeadByte(static_cast<unsigned char>(b))) continue;
       if (!ok_) {
         if (b < 0x80) single_[b] = b;  // no codec: ASCII still round-trips
         continue;
@@ -98,7 +98,7 @@ class Codec {
     unsigned char bytes[8] = {};
     const size_t n = enc_.Convert(&cp, sizeof cp, bytes, sizeof bytes).value_or(0);
     if (n == 1 && single_[bytes[0]] == cp) return bytes[0];
-    if (n == 2 && isLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
+    if (n == 2 && IsLeadByte(bytes[0]) && Row(bytes[0])[bytes[1]] == cp) return bytes[0] << 8 | bytes[1];
     return -1;
   }
 
@@ -121,7 +121,7 @@ class Codec {
   std::mutex mutex_;
 };
 
-Codec& codec() {
+Codec& SharedCodec() {
   static Codec c;
   return c;
 }
@@ -174,21 +174,21 @@ std::u32string DecodeUtf8(std::string_view utf8) {
 
 }  // namespace
 
-bool codecReady() { return codec().ok(); }
+bool CodecReady() { return SharedCodec().ok(); }
 
-char32_t twin(char32_t cp) {
+char32_t Twin(char32_t cp) {
   for (const auto& t : kTwins)
     if (t.jis == cp) return t.cp932;
   return cp;
 }
 
-std::u32string decodeCodePoints(std::string_view bytes) {
-  Codec& c = codec();
+std::u32string DecodeCodePoints(std::string_view bytes) {
+  Codec& c = SharedCodec();
   std::u32string out;
   out.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
-    if (isLeadByte(b) && i + 1 < bytes.size()) {
+    if (IsLeadByte(b) && i + 1 < bytes.size()) {
       const char32_t cp = c.Pair(b, static_cast<unsigned char>(bytes[i + 1]));
       if (cp != kNone) {
         out.push_back(cp);
@@ -202,14 +202,14 @@ std::u32string decodeCodePoints(std::string_view bytes) {
   return out;
 }
 
-bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
-  Codec& c = codec();
+bool EncodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
+  Codec& c = SharedCodec();
   out->clear();
   out->reserve(text.size());
   for (char32_t cp : text) {
     if (IsEscape(cp)) {
       out->push_back(static_cast<char>(cp - kEscapeBase));
-    } else if (!c.Encode(twin(cp), *out)) {
+    } else if (!c.Encode(Twin(cp), *out)) {
       if (!lossy) return false;
       out->push_back('?');
     }
@@ -217,14 +217,14 @@ bool encodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
   return true;
 }
 
-std::string toUtf8(std::string_view bytes) {
+std::string ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  for (char32_t cp : decodeCodePoints(bytes)) AppendUtf8(out, cp);
+  for (char32_t cp : DecodeCodePoints(bytes)) AppendUtf8(out, cp);
   return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view utf16) {
+std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size() * 3);
   for (size_t i = 0; i < utf16.size(); ++i) {
@@ -239,10 +239,10 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-std::u16string toUtf16(std::string_view bytes) {
+std::u16string ToUtf16(std::string_view bytes) {
   std::u16string out;
   out.reserve(bytes.size());
-  for (char32_t cp : decodeCodePoints(bytes)) {
+  for (char32_t cp : DecodeCodePoints(bytes)) {
     if (cp < 0x10000) {
       out.push_back(static_cast<char16_t>(cp));
     } else {
@@ -253,9 +253,9 @@ std::u16string toUtf16(std::string_view bytes) {
   return out;
 }
 
-std::string fromUtf8Lossy(std::string_view utf8) {
+std::string FromUtf8Lossy(std::string_view utf8) {
   std::string out;
-  encodeCodePoints(DecodeUtf8(utf8), &out, true);
+  EncodeCodePoints(DecodeUtf8(utf8), &out, true);
   return out;
 }
 

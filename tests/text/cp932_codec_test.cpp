@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "round_trip_samples.h"
+
 namespace {
 
 std::string Hex(std::u32string_view cps) {
@@ -16,19 +18,9 @@ std::string Hex(std::u32string_view cps) {
 }
 
 TEST(Cp932Codec, EveryByteSequenceRoundTrips) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  std::string pairs;
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!cp932::isLeadByte(static_cast<unsigned char>(lead))) continue;
-    for (int trail = 0; trail < 256; ++trail) {
-      pairs.push_back(static_cast<char>(lead));
-      pairs.push_back(static_cast<char>(trail));
-    }
-  }
-  for (const std::string& s : {all, pairs, std::string("abc\x83"), std::string("\x82"), std::string("\xA0\xFD\xFF")}) {
+  for (const std::string& s : RoundTripSamples()) {
     std::string back;
-    ASSERT_TRUE(cp932::encodeCodePoints(cp932::decodeCodePoints(s), &back, false));
+    ASSERT_TRUE(cp932::EncodeCodePoints(cp932::DecodeCodePoints(s), &back, false));
     EXPECT_EQ(back, s);
   }
 }
@@ -47,9 +39,9 @@ TEST(Cp932Codec, KnownCharactersBothWays) {
   };
   for (const auto& row : table) {
     const std::string bytes = row.bytes;
-    EXPECT_EQ(cp932::decodeCodePoints(bytes), std::u32string(1, row.cp)) << Hex(std::u32string(1, row.cp));
+    EXPECT_EQ(cp932::DecodeCodePoints(bytes), std::u32string(1, row.cp)) << Hex(std::u32string(1, row.cp));
     std::string out;
-    EXPECT_TRUE(cp932::encodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
+    EXPECT_TRUE(cp932::EncodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
     EXPECT_EQ(out, bytes) << Hex(std::u32string(1, row.cp));
   }
 }
@@ -69,11 +61,11 @@ TEST(Cp932Codec, DuplicateCodesEncodeOneWayAndKeepTheOther) {
   };
   for (const auto& row : table) {
     std::string out;
-    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
+    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
     EXPECT_EQ(out, row.chosen) << Hex(std::u32string(1, row.cp));
-    const std::u32string other = cp932::decodeCodePoints(row.other);
+    const std::u32string other = cp932::DecodeCodePoints(row.other);
     EXPECT_NE(other, std::u32string(1, row.cp)) << Hex(other);
-    ASSERT_TRUE(cp932::encodeCodePoints(other, &out, false));
+    ASSERT_TRUE(cp932::EncodeCodePoints(other, &out, false));
     EXPECT_EQ(out, row.other);
   }
 }
@@ -83,8 +75,8 @@ TEST(Cp932Codec, NoBestFitForWhatItCannotHold) {
   // full-width sign are characters code page 932 does not have.
   for (char32_t cp : {char32_t{0xA5}, char32_t{0x203E}, char32_t{0xD55C}, char32_t{0x1F600}, char32_t{0xD800}}) {
     std::string out;
-    EXPECT_FALSE(cp932::encodeCodePoints(std::u32string(1, cp), &out, false)) << Hex(std::u32string(1, cp));
-    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string{'a', cp, 'b'}, &out, true));
+    EXPECT_FALSE(cp932::EncodeCodePoints(std::u32string(1, cp), &out, false)) << Hex(std::u32string(1, cp));
+    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string{'a', cp, 'b'}, &out, true));
     EXPECT_EQ(out, "a?b");
   }
 }
@@ -103,29 +95,29 @@ TEST(Cp932Codec, TwinsEncodeAsTheCodePagesCharacter) {
   };
   for (const auto& row : table) {
     std::string out;
-    ASSERT_TRUE(cp932::encodeCodePoints(std::u32string{'a', row.jis}, &out, false)) << Hex(std::u32string(1, row.jis));
+    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string{'a', row.jis}, &out, false)) << Hex(std::u32string(1, row.jis));
     EXPECT_EQ(out, std::string("a") + row.bytes) << Hex(std::u32string(1, row.jis));
-    EXPECT_EQ(cp932::decodeCodePoints(out), (std::u32string{'a', row.decoded}));
+    EXPECT_EQ(cp932::DecodeCodePoints(out), (std::u32string{'a', row.decoded}));
   }
-  EXPECT_EQ(cp932::fromUtf8Lossy(u8"資料〜2024"), cp932::fromUtf8Lossy(u8"資料～2024"));
+  EXPECT_EQ(cp932::FromUtf8Lossy(u8"資料〜2024"), cp932::FromUtf8Lossy(u8"資料～2024"));
 }
 
 TEST(Cp932Codec, Utf8BothWays) {
-  EXPECT_EQ(cp932::toUtf8("\x8B\xA4\x97\x4C\x83\x5C"), u8"共有ソ");
-  EXPECT_EQ(cp932::fromUtf8Lossy(u8"共有データ"), "\x8B\xA4\x97\x4C\x83\x66\x81\x5B\x83\x5E");
-  EXPECT_EQ(cp932::text(u8"グローバルIP"),
+  EXPECT_EQ(cp932::ToUtf8("\x8B\xA4\x97\x4C\x83\x5C"), u8"共有ソ");
+  EXPECT_EQ(cp932::FromUtf8Lossy(u8"共有データ"), "\x8B\xA4\x97\x4C\x83\x66\x81\x5B\x83\x5E");
+  EXPECT_EQ(cp932::Text(u8"グローバルIP"),
             "\x83\x4F\x83\x8D\x81\x5B\x83\x6F\x83\x8B"
             "IP");
   // Malformed UTF-8 (a stray continuation byte, a cut sequence, an encoded
   // surrogate, an overlong "/") never passes through as bytes.
-  EXPECT_EQ(cp932::fromUtf8Lossy("a\x80"
+  EXPECT_EQ(cp932::FromUtf8Lossy("a\x80"
                                  "b\xE3\x81"
                                  "c\xED\xA0\x80"
                                  "d\xC0\xAF"),
             "a?b??c???d??");
   // The wide calls' text: a pair is one character, an unpaired surrogate U+FFFD.
-  EXPECT_EQ(cp932::utf16ToUtf8(u"写真\U0001F600\xD800x\xDC00"), u8"写真😀\uFFFDx\uFFFD");
-  EXPECT_EQ(cp932::toUtf16("\x8B\xA4\x81\x60\xFF"), u"共～\xF7FF");
+  EXPECT_EQ(cp932::Utf16ToUtf8(u"写真\U0001F600\xD800x\xDC00"), u8"写真😀\uFFFDx\uFFFD");
+  EXPECT_EQ(cp932::ToUtf16("\x8B\xA4\x81\x60\xFF"), u"共～\xF7FF");
 }
 
 }  // namespace
