@@ -9,23 +9,24 @@
 // allows NT1; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
 //
-// Threads: listings run on several threads at once, each with a context of
-// its own. The library keeps its per-call memory frames and its locks
-// process-wide unless it is given thread functions before its first context
-// (what smbc_thread_posix does; Debian's 4.17 library declares that call but
-// does not export it, so the same POSIX functions are handed to the helper
-// library it uses, found at run time, when the library is a 4.x). Some of
-// its first-use set-up has no lock even so. Its logon layer (gensec) marks
-// itself set up before its mechanisms are in, so a second first logon at that
-// moment finds no SPNEGO and fails with EINVAL (measured: 2 to 5 of 18
-// computers in about half the fresh 16-worker runs); that set-up is run once
-// here, under the context lock, before any listing. Its string conversions
-// share one converter per pair of code pages, and the RPC bind's reply now and
-// then fails to convert while another thread converts too (EINVAL, about 1
-// listing in 1,000 with 16 at once); such a listing is asked once more.
-// Making, starting and freeing a context and the process-wide settings stay
-// under one lock; where the thread functions or the logon set-up cannot be
-// had with confidence, whole listings take that lock one at a time.
+// Threads: listings are asked from several threads (the share tree's
+// workers), each with a context of its own, but the library is entered by one
+// thread at a time: every call that makes, uses or frees a context holds one
+// lock. Debian's 4.17 library is not safe to enter from two threads at once
+// even with thread functions and a context each: its logon layer sets itself
+// up on first use without a lock (a second first logon finds no SPNEGO and is
+// refused with EINVAL), its string converters are shared (an RPC bind now and
+// then fails to convert), and its logons take talloc references on one shared
+// list of mechanisms, which ended in talloc aborting (and a SIGSEGV) about
+// once in 150 runs of 100 listings. The workers still overlap what costs time
+// on a LAN with silent computers: name lookups and connection checks, which
+// the owner's steps do outside the library, and a silent host never reaches
+// it. The library's per-call memory frames follow the calling thread when it
+// is given thread functions before its first context (what smbc_thread_posix
+// does; Debian's 4.17 library declares that call but does not export it, so
+// the same POSIX functions are handed to the helper library it uses, found at
+// run time, when the library is a 4.x); where they cannot be set, whole
+// listings take the listing lock one at a time.
 #include <dlfcn.h>
 #include <libsmbclient.h>
 #include <netdb.h>
@@ -33,7 +34,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -231,47 +231,21 @@ bool ThreadTableKnown(const char* version) {
   return version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major == 4;
 }
 
-// The logon layer's one-time set-up (gensec_init, in the library's private
-// helpers). Its result, a 32-bit status, comes back in a register on the
-// platforms named here whether the library declares it a number or a
-// one-member struct; elsewhere it is not called.
-using StartLogons = uint32_t (*)();
-
-StartLogons FindStartLogons() {
-#if defined(__x86_64__) || defined(__aarch64__)
-  return reinterpret_cast<StartLogons>(dlsym(RTLD_DEFAULT, "gensec_init"));
-#else
-  return nullptr;
-#endif
-}
-
-// Whether listings may run on several threads at once: the library has its
-// thread functions and its logon set-up can be run before the first listing.
-// Decided once, before any context.
-struct LibraryThreads {
-  bool ready = false;
-  StartLogons startLogons = nullptr;
-};
-
-const LibraryThreads& LibraryThreadsState() {
-  static const LibraryThreads state = [] {
-    LibraryThreads threads;
-    if (!ThreadTableKnown(smbc_version())) return threads;
-    threads.startLogons = FindStartLogons();
-    if (!threads.startLogons) return threads;
+// Whether the library has its thread functions; set once, before any context.
+bool LibraryThreadsReady() {
+  static const bool ready = [] {
+    if (!ThreadTableKnown(smbc_version())) return false;
     using SetFunctions = int (*)(const ThreadFunctions*);
     // Loaded with the client library, whose own symbols resolve through it.
     const auto set = reinterpret_cast<SetFunctions>(dlsym(RTLD_DEFAULT, "smb_thread_set_functions"));
-    threads.ready = set && set(&kPosixThreads) == 0;
-    return threads;
+    return set && set(&kPosixThreads) == 0;
   }();
-  return state;
+  return ready;
 }
 
-bool LibraryThreadsReady() { return LibraryThreadsState().ready; }
-
-// Making, starting and freeing contexts and the process-wide settings.
-std::mutex& SetupLock() {
+// Held by every call into the library: making, using and freeing contexts
+// and the process-wide settings.
+std::mutex& LibraryLock() {
   static std::mutex lock;
   return lock;
 }
@@ -294,7 +268,7 @@ class Context {
       exclusive_ = std::unique_lock<std::shared_mutex>(ListingLock());
     else
       shared_ = std::shared_lock<std::shared_mutex>(ListingLock());
-    const std::lock_guard<std::mutex> setup(SetupLock());
+    const std::lock_guard<std::mutex> setup(LibraryLock());
     ctx_ = smbc_new_context();
     if (!ctx_) return;
     smbc_setPort(ctx_, port);
@@ -303,14 +277,14 @@ class Context {
     smbc_setTimeout(ctx_, kTimeoutMs);
     smbc_setFunctionAuthDataWithContext(ctx_, LogonAuth);
     smbc_setOptionNoAutoAnonymousLogin(ctx_, false);
-    Use(Logon{});
+    Apply(Logon{});
     // The protocol range is process-wide in the library, so every context
     // sets its own; share listing keeps the library's default range. The
     // bound that widens the range goes first: a minimum above the current
     // maximum makes the context fail to start.
     // The range is set only when it changes: a share listing on another
     // thread reads it meanwhile.
-    static bool browseRange = true;  // under SetupLock; the library's default allows NT1
+    static bool browseRange = true;  // under LibraryLock; the library's default allows NT1
     static bool rangeSet = false;
     if (!rangeSet || browseRange != browse) {
       if (browse) {
@@ -326,18 +300,10 @@ class Context {
     if (!smbc_init_context(ctx_)) {
       smbc_free_context(ctx_, 1);
       ctx_ = nullptr;
-      return;
-    }
-    // Before the first listing, so no two logons meet the set-up; every
-    // later context is made after this one.
-    static bool logonsStarted = false;  // under SetupLock
-    if (threads && !logonsStarted) {
-      LibraryThreadsState().startLogons();
-      logonsStarted = true;
     }
   }
   ~Context() {
-    const std::lock_guard<std::mutex> setup(SetupLock());
+    const std::lock_guard<std::mutex> setup(LibraryLock());
     if (ctx_) smbc_free_context(ctx_, 1);
   }
   Context(const Context&) = delete;
@@ -348,6 +314,12 @@ class Context {
   // The next connection logs on so; connections made before are dropped,
   // so a server refused to one logon is not reused for the next.
   void Use(const Logon& logon) {
+    const std::lock_guard<std::mutex> lock(LibraryLock());
+    Apply(logon);
+  }
+
+ private:
+  void Apply(const Logon& logon) {  // under LibraryLock
     if (!ctx_) return;
     smbc_getFunctionPurgeCachedServers(ctx_)(ctx_);
     logon_ = logon;
@@ -363,7 +335,6 @@ class Context {
     smbc_setOptionNoAutoAnonymousLogin(ctx_, logon.kind != Logon::Kind::kAnonymous);
   }
 
- private:
   std::shared_lock<std::shared_mutex> shared_;
   std::unique_lock<std::shared_mutex> exclusive_;
   SMBCCTX* ctx_ = nullptr;
@@ -431,8 +402,9 @@ bool ListWith(Context& context, const Target& target, const std::string& host, u
     *error = ENOMEM;
     return false;
   }
-  smbc_setPort(ctx, port);
   const std::string url = "smb://" + PercentEncode(host);
+  const std::lock_guard<std::mutex> lock(LibraryLock());
+  smbc_setPort(ctx, port);
   errno = 0;
   SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
   if (!dir) {
@@ -485,10 +457,6 @@ uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authentic
     // on 139.
     int failure = 0;
     if (ListWith(context, target, url, 445, out, &failure)) return 0;
-    if (failure == EINVAL) {
-      context.Use(logon);  // afresh: the failed connection is not reused
-      if (ListWith(context, target, url, 445, out, &failure)) return 0;
-    }
     if (failure == ECONNREFUSED && ListWith(context, target, url, 139, out, &failure)) return 0;
     return failure;
   });
