@@ -140,7 +140,7 @@ TEST(KeyringStore, WithoutAKeyringNothingIsSavedAnywhere) {
   {
     const auto store = netinfo::MakeKeyringStore(5000);
     EXPECT_FALSE(store->Available());
-    EXPECT_FALSE(store->Save("PC01", {"alice", netinfo::Secret("pw", 2)}));
+    EXPECT_FALSE(store->Save("PC01", {"alice", netinfo::Secret("pw", 2), std::nullopt}));
     EXPECT_FALSE(store->Load("PC01"));
   }
   for (const auto& [name, value] :

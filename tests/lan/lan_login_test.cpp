@@ -74,7 +74,7 @@ bool DeleteInKeyring(const std::string& host) {
 class ScriptedPrompt final : public netinfo::LoginPrompt {
  public:
   ScriptedPrompt& Answer(const std::string& user, const std::string& password, bool save = false) {
-    answers_.push_back({{user, netinfo::Secret(password.data(), password.size())}, save});
+    answers_.push_back({{user, netinfo::Secret(password.data(), password.size()), std::nullopt}, save});
     return *this;
   }
   std::optional<netinfo::LoginAnswer> Ask(const netinfo::LoginRequest& request) override {
