@@ -183,9 +183,6 @@ void TForm1::CreateControls() {
   StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
 
-  repeatping = new QTimer(this);
-  repeatping->setObjectName("repeatping");
-  repeatping->setInterval(5000);
 
   // What a screen reader says: frames, labels and buttons read their
   // captions; a field or a list reads the caption that stands for it.
@@ -224,7 +221,9 @@ void TForm1::WireEvents() {
   // the watch; the window sets the button up from code with its signals
   // blocked, which runs no handler.
   connect(SpeedButton1, &QToolButton::toggled, this, on(&TForm1::SpeedButton1Click));
-  connect(repeatping, &QTimer::timeout, this, on(&TForm1::repeatpingTimer));
+  repeatping = std::make_unique<discovery::IntervalTimer>(deps_.clock ? *deps_.clock : discovery::RealClock(),
+                                                         on(&TForm1::repeatpingTimer));
+  repeatping->setInterval(5000);
   // Single expand: the selected node opens, the one that lost the selection closes.
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {

@@ -59,6 +59,8 @@ struct TForm1Deps {
   std::string sambaConfigPath;  // the local Samba configuration; empty: none
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
+  // The listing engine's and the connection watch's time; null: the real clock.
+  discovery::Clock* clock = nullptr;
 };
 
 class TForm1 : public QWidget {
@@ -101,7 +103,7 @@ class TForm1 : public QWidget {
   QPushButton* Button10 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel0 = nullptr;  // panel 0 of StatusBar1
-  QTimer* repeatping = nullptr;
+  std::unique_ptr<discovery::IntervalTimer> repeatping;
   QList<QIcon> ImageList1;  // 0 a computer, 1 a folder
 
   netlib::CompanionLibrary& Library() { return library_; }

@@ -25,6 +25,7 @@ discovery::Listing& TForm1::ListingEngine() {
   d.sambaConfigPath = deps_.sambaConfigPath;
   UiServices* const ui = deps_.ui;
   d.wait = [ui] { ui->WaitForMessages(); };
+  d.clock = deps_.clock;
   listing_ = std::make_unique<discovery::Listing>(std::move(d));
   return *listing_;
 }

@@ -117,6 +117,7 @@ TForm1& AppFixture::Open() {
     deps.nodeStatus = &nodeStatus;
   }
   deps.sambaConfigPath = sambaConfigPath;
+  deps.clock = clock;
   form_ = std::make_unique<TForm1>(deps);
   return *form_;
 }

@@ -91,6 +91,7 @@ class AppFixture {
   fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
   std::string sambaConfigPath;
+  discovery::Clock* clock = nullptr;  // the window's time; null: the real clock
   std::vector<std::string> events;  // "save" / "free" in the order they happened
 
  private:
