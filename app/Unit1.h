@@ -14,6 +14,7 @@
 
 #include "companion.h"
 #include "listing.h"
+#include "mailbox.h"
 #include "netprovider.h"
 #include "source.h"
 #include "sockets.h"
@@ -174,6 +175,7 @@ class TForm1 : public QWidget {
 
   TForm1Deps deps_;
   netlib::CompanionLibrary library_;
+  discovery::Mailbox* mailbox_;  // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool listLoadAttempted_ = false;                 // start-up reached the list file

@@ -2,6 +2,8 @@
 
 #include <QNetworkInterface>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -15,6 +17,7 @@ namespace discovery {
 namespace {
 
 constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
+std::atomic<int> readsRunning{0};
 constexpr size_t kMaxQueuedAsks = 1024;
 
 std::string Fold(const std::string& name) { return cp932::UpperAscii(name); }
@@ -42,9 +45,8 @@ struct Listing::Active {
 };
 
 // One read on a worker. The worker leaves its result here under the lock and
-// then wakes the loop; the loop's thread takes it under the same lock, so the
-// hand-over is ordered by a lock of our own, not only by Qt's event queue
-// (which ThreadSanitizer cannot see into).
+// then wakes the loop through the engine's mailbox; the loop's thread takes
+// it under the same lock.
 struct Listing::Read {
   std::optional<std::string> browseOf;  // a browse read: the workgroup asked
   qint64 started = 0;
@@ -62,6 +64,7 @@ struct Listing::Read {
 struct Listing::Link {
   std::mutex lock;
   Listing* engine = nullptr;
+  Mailbox* mailbox = nullptr;
 };
 
 Listing::Listing(ListingDeps deps)
@@ -73,6 +76,7 @@ Listing::Listing(ListingDeps deps)
   if (!deps_.interfaces) deps_.interfaces = InterfaceText;
   tick_ = clock_->MakeTimer([this] { Tick(); }, true);
   link_->engine = this;
+  link_->mailbox = &mailbox_;
 }
 
 Listing::~Listing() {
@@ -88,6 +92,7 @@ Listing::~Listing() {
   // result dropped; the provider's own bound ends it.
   const std::lock_guard<std::mutex> hold(link_->lock);
   link_->engine = nullptr;
+  link_->mailbox = nullptr;
 }
 
 qint64 Listing::Now() const { return clock_->Now(); }
@@ -294,6 +299,7 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
   read->browseOf = std::move(browseOf);
   read->started = Now();
   try {
+    ++readsRunning;
     std::thread([work = std::move(work), read, link = link_] {
       std::optional<std::vector<std::string>> list;
       try {
@@ -301,16 +307,17 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
       } catch (...) {
         list.reset();  // counts as a list that could not be read
       }
+      --readsRunning;
       {
         const std::lock_guard<std::mutex> hold(read->lock);
         read->result = std::move(list);
         read->finished = true;
       }
       const std::lock_guard<std::mutex> hold(link->lock);
-      if (Listing* const engine = link->engine)
-        QMetaObject::invokeMethod(engine, [engine] { engine->Collect(); }, Qt::QueuedConnection);
+      if (Listing* const engine = link->engine) link->mailbox->Post([engine] { engine->Collect(); });
     }).detach();
   } catch (const std::system_error&) {
+    --readsRunning;
     return nullptr;  // no thread: no read this time
   }
   reading_ = read;
@@ -335,6 +342,16 @@ void Listing::Collect() {
 }
 
 bool Listing::Reading() const { return reading_ && !reading_->done; }
+
+int Listing::ReadsRunning() { return readsRunning.load(); }
+
+bool Listing::WaitForReads(int boundMs) {
+  for (int waited = 0; readsRunning.load() > 0; ++waited) {
+    if (waited >= boundMs) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 void Listing::Refresh(const std::string& workgroup) {
   if (!deps_.browseList) return;

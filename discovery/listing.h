@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "clock.h"
+#include "mailbox.h"
 #include "source.h"
 
 namespace discovery {
@@ -91,6 +92,14 @@ class Listing final : public QObject {
   size_t Known() const { return table_.size(); }
   // A browse read's result has not come back yet.
   bool Reading() const;
+
+  // Reads still inside the browse-list functions, of any engine, including
+  // those an engine left running when it went. What those functions use
+  // (the provider) must stay until they return: its owner frees it only
+  // when WaitForReads says none runs, else leaves it to the process's end.
+  static int ReadsRunning();
+  // Waits up to boundMs for them (tests, and owners that may wait).
+  static bool WaitForReads(int boundMs);
 
  private:
   struct SourceState {
@@ -170,6 +179,7 @@ class Listing final : public QObject {
   // Takes a finished read's result (on the loop's thread).
   void Collect();
   std::shared_ptr<Read> reading_;
+  Mailbox mailbox_;              // the workers' wake-ups
   std::shared_ptr<Link> link_;  // the workers' way back; cut when the engine goes
 };
 

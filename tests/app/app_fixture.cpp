@@ -100,6 +100,7 @@ AppFixture::AppFixture() {
 
 AppFixture::~AppFixture() {
   form_.reset();
+  discovery::Listing::WaitForReads(10000);  // a background browse read uses the provider
   current = nullptr;
 }
 

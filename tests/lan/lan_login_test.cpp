@@ -106,6 +106,10 @@ struct Session {
     deps.listFilePath = listFile;
     deps.loginRelay = &relay;  // the dialog and the keyring on the window's thread, as in the program
   }
+  ~Session() {
+    window.reset();
+    discovery::Listing::WaitForReads(10000);  // a browse read the window left uses the provider
+  }
   // Opens the window with these rows, builds the tree, returns computer ->
   // shares.
   std::map<QString, std::set<QString>> Tree(const QStringList& rows) {

@@ -1,0 +1,33 @@
+#include "mailbox.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace discovery {
+
+namespace {
+const QEvent::Type kWake = static_cast<QEvent::Type>(QEvent::registerEventType());
+}
+
+// One wake-up per call, each taking the call at the front: the calls run in
+// order, one per turn of the loop, as queued invocations do (a call that
+// runs a nested loop lets the next ones run inside it).
+void Mailbox::Post(std::function<void()> call) {
+  const std::lock_guard<std::mutex> hold(lock_);
+  calls_.push_back(std::move(call));
+  QCoreApplication::postEvent(this, new QEvent(kWake));
+}
+
+void Mailbox::customEvent(QEvent* event) {
+  if (event->type() != kWake) return QObject::customEvent(event);
+  std::function<void()> call;
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (calls_.empty()) return;
+    call = std::move(calls_.front());
+    calls_.pop_front();
+  }
+  call();
+}
+
+}  // namespace discovery
