@@ -307,14 +307,16 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
       } catch (...) {
         list.reset();  // counts as a list that could not be read
       }
-      --readsRunning;
       {
         const std::lock_guard<std::mutex> hold(read->lock);
         read->result = std::move(list);
         read->finished = true;
       }
-      const std::lock_guard<std::mutex> hold(link->lock);
-      if (Listing* const engine = link->engine) link->mailbox->Post([engine] { engine->Collect(); });
+      {
+        const std::lock_guard<std::mutex> hold(link->lock);
+        if (Listing* const engine = link->engine) link->mailbox->Post([engine] { engine->Collect(); });
+      }
+      --readsRunning;  // handed over: a loop that waits for it has its wake-up
     }).detach();
   } catch (const std::system_error&) {
     --readsRunning;

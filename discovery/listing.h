@@ -93,8 +93,9 @@ class Listing final : public QObject {
   // A browse read's result has not come back yet.
   bool Reading() const;
 
-  // Reads still inside the browse-list functions, of any engine, including
-  // those an engine left running when it went. What those functions use
+  // Reads not yet handed back (still inside the browse-list functions, or
+  // posting their result), of any engine, including those an engine left
+  // running when it went. What those functions use
   // (the provider) must stay until they return: its owner frees it only
   // when WaitForReads says none runs, else leaves it to the process's end.
   static int ReadsRunning();

@@ -1,8 +1,11 @@
 #include "app_fixture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFile>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <mutex>
 
 #include "TListView.h"
@@ -56,7 +59,14 @@ void RecordingUi::ProcessMessages() {
 
 void RecordingUi::WaitForMessages() {
   ++waits;
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  if (!clock) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  } else if (!QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) {
+    if (discovery::Listing::ReadsRunning() > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a worker's result is due: look again
+    else
+      clock->Next();
+  }
   if (onPump) onPump();
 }
 
@@ -119,6 +129,8 @@ TForm1& AppFixture::Open() {
   }
   deps.sambaConfigPath = sambaConfigPath;
   deps.clock = clock;
+  ui.clock = clock;
+  if (clock) wsd.clock = dnsSd.clock = nodeStatus.clock = clock;
   form_ = std::make_unique<TForm1>(deps);
   return *form_;
 }

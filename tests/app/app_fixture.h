@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Unit1.h"
+#include "fake_clock.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"
 #include "fake_source.h"
@@ -32,6 +33,9 @@ class RecordingUi final : public UiServices {
   std::vector<std::string> launchedText;  // the path as the peers name it, UTF-8
   int pumps = 0;
   int waits = 0;
+  // Set: a wait with no worker's result due moves this clock on to its next
+  // timer instead of sleeping (the listing's waits in fake time).
+  fakes::FakeClock* clock = nullptr;
   std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
   std::function<void()> onError;    // runs while an error box is "open"
@@ -91,7 +95,9 @@ class AppFixture {
   fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
   std::string sambaConfigPath;
-  discovery::Clock* clock = nullptr;  // the window's time; null: the real clock
+  // The window's and the fake sources' time, moved on by the waits; null:
+  // the real clock.
+  fakes::FakeClock* clock = nullptr;
   std::vector<std::string> events;  // "save" / "free" in the order they happened
 
  private:
