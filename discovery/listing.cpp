@@ -438,7 +438,8 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   std::shared_ptr<Read> read;
   if (!kept && deps_.browseList) {
     read = BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
-    if (!read && reading_->browseOf && Fold(*reading_->browseOf) == folded) read = reading_;
+    if (!read && reading_ && !reading_->done && reading_->browseOf && Fold(*reading_->browseOf) == folded)
+      read = reading_;
   }
   const auto readSettled = [&] {
     Collect();
