@@ -411,6 +411,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   for (const std::string& caption : active.merge.Finish()) row(caption);
 
   Result result;
+  result.computers = active.merge.Listed();
   const bool browsed = read && read->done && read->list;
   const bool wsdAsked = wsd_.source && !CouldNotRun(wsd_.outcome);
   const bool dnsSdAsked = dnsSd_.source && !CouldNotRun(dnsSd_.outcome);

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "merge.h"
 #include "source.h"
 
 namespace discovery {
@@ -71,6 +72,7 @@ class Listing final : public QObject {
   struct Result {
     QString status;       // the status text: "終了", with the reasons when nothing was found
     bool failed = false;  // no source could ask at all
+    std::vector<MergedComputer> computers;  // the rows given, in order, as the merge knows them at the end
   };
   // Lists one workgroup (bytes): row() for each computer as it becomes
   // known (cold) or all at once (warm), never after this returns.

@@ -31,6 +31,7 @@ std::optional<size_t> Merge::Find(const Finding& f) const {
 void Merge::Index(size_t index, const Finding& f) {
   Computer& c = computers_[index];
   if (!Contains(c.names, f.name)) c.names.push_back(f.name);
+  if (c.text.empty() && !f.text.empty() && SameName(f.name, c.names.front())) c.text = f.text;
   byName_.emplace(cp932::UpperAscii(f.name), index);  // an earlier computer keeps the name
   if (!f.address.empty()) {
     byAddress_.emplace(f.address, index);
@@ -67,6 +68,7 @@ std::optional<std::string> Merge::Add(const Finding& f) {
 
   if (c->shown || !Listed(*c)) return std::nullopt;
   c->shown = true;
+  shown_.push_back(*index);
   ++rows_;
   return c->names.front();
 }
@@ -76,10 +78,22 @@ std::vector<std::string> Merge::Finish() {
   for (Computer& c : computers_) {
     if (c.shown || c.workgroup) continue;
     c.shown = true;
+    shown_.push_back(static_cast<size_t>(&c - computers_.data()));
     ++rows_;
     rows.push_back(c.names.front());
   }
   return rows;
+}
+
+std::vector<MergedComputer> Merge::Listed() const {
+  std::vector<MergedComputer> listed;
+  listed.reserve(shown_.size());
+  for (const size_t index : shown_) {
+    const Computer& c = computers_[index];
+    listed.push_back(MergedComputer{c.names.front(), c.text, c.addresses, c.workgroup.value_or(std::string()),
+                                    c.origins});
+  }
+  return listed;
 }
 
 int Merge::Elsewhere(Origin origin) const {
