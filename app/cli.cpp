@@ -135,6 +135,20 @@ const char* OriginName(discovery::Origin origin) {
 
 // --- list ---------------------------------------------------------------
 
+QJsonValue Field(const std::string& utf8) { return utf8.empty() ? QJsonValue() : QJsonValue(U(utf8)); }
+
+QJsonObject DetailsJson(const discovery::Details& d) {
+  QJsonArray names;
+  for (const discovery::Details::NetbiosName& n : d.netbiosNames)
+    names.append(QJsonObject{{"name", Q(n.name)}, {"type", n.type}, {"group", n.group}});
+  return QJsonObject{{"manufacturer", Field(d.manufacturer)},
+                     {"model", Field(d.model)},
+                     {"friendlyName", Field(d.friendlyName)},
+                     {"presentationUrl", Field(d.presentationUrl)},
+                     {"mac", Field(d.mac)},
+                     {"netbiosNames", names}};
+}
+
 // A computer's name for output: the peer's own text where it sent one.
 std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
 
@@ -183,18 +197,23 @@ int List(const Options& options) {
                       {"address", c.addresses.empty() ? QJsonValue() : QJsonValue(U(c.addresses.front()))},
                       {"addresses", addresses},
                       {"workgroup", c.workgroup.empty() ? QJsonValue() : QJsonValue(Q(c.workgroup))},
-                      {"sources", sources}};
+                      {"sources", sources},
+                      {"details", DetailsJson(c.details)}};
       computers.append(row);
     }
     PrintJson({{"workgroup", Q(workgroup)}, {"complete", true}, {"status", result.status}, {"computers", computers}});
   } else {
     std::vector<std::vector<std::string>> rows;
-    rows.push_back({"NAME", "ADDRESS", "WORKGROUP", "SOURCES"});
+    rows.push_back({"NAME", "ADDRESS", "WORKGROUP", "MAC", "MODEL", "SOURCES"});
     for (const discovery::MergedComputer& c : result.computers) {
       std::string sources;
       for (const discovery::Origin o : c.origins) sources += (sources.empty() ? "" : ",") + std::string(OriginName(o));
+      const discovery::Details& d = c.details;
+      std::string model = d.manufacturer.empty() ? d.model : d.model.empty() ? d.manufacturer : d.manufacturer + " " + d.model;
+      if (model.empty()) model = d.friendlyName;
       rows.push_back({Printable(ComputerText(c), 64), c.addresses.empty() ? "-" : Printable(c.addresses.front()),
-                      c.workgroup.empty() ? "-" : Printable(Utf8(c.workgroup), 64), sources});
+                      c.workgroup.empty() ? "-" : Printable(Utf8(c.workgroup), 64), d.mac.empty() ? "-" : d.mac,
+                      model.empty() ? "-" : Printable(model, 40), sources});
     }
     if (!result.computers.empty()) Out(Table(rows));
   }

@@ -115,6 +115,8 @@ class Listing final : public QObject {
   void PumpAsks();
   void Answered(const std::string& address, const std::string& workgroup);
   std::vector<Finding> Snapshot() const;
+  struct Group;
+  static Finding NodeStatusFinding(const Finding& found, const Group& group);
   bool Running() const;
   void WaitUntil(const std::function<bool()>& done, qint64 deadline);
   QString Explain(const char* name, const SourceState& s, int elsewhere) const;
@@ -125,6 +127,7 @@ class Listing final : public QObject {
   struct Group {
     std::string workgroup;
     qint64 seen = 0;
+    Details details;  // what else the answer said
   };
   std::map<std::string, Group> workgroupAt_;  // node status answers by address
   std::set<std::string> browsed_;             // names on the last browse list read (upper case)

@@ -15,6 +15,14 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
+void Details::Add(const Details& other) {
+  for (auto [mine, theirs] : {std::pair{&manufacturer, &other.manufacturer}, std::pair{&model, &other.model},
+                              std::pair{&friendlyName, &other.friendlyName},
+                              std::pair{&presentationUrl, &other.presentationUrl}, std::pair{&mac, &other.mac}})
+    if (mine->empty()) *mine = *theirs;
+  if (netbiosNames.empty()) netbiosNames = other.netbiosNames;
+}
+
 Merge::Merge(std::string workgroup) : workgroup_(std::move(workgroup)) {}
 
 std::optional<size_t> Merge::Find(const Finding& f) const {
@@ -32,6 +40,7 @@ void Merge::Index(size_t index, const Finding& f) {
   Computer& c = computers_[index];
   if (!Contains(c.names, f.name)) c.names.push_back(f.name);
   if (c.text.empty() && !f.text.empty() && SameName(f.name, c.names.front())) c.text = f.text;
+  c.details.Add(f.details);
   byName_.emplace(cp932::UpperAscii(f.name), index);  // an earlier computer keeps the name
   if (!f.address.empty()) {
     byAddress_.emplace(f.address, index);
@@ -91,7 +100,7 @@ std::vector<MergedComputer> Merge::Listed() const {
   for (const size_t index : shown_) {
     const Computer& c = computers_[index];
     listed.push_back(MergedComputer{c.names.front(), c.text, c.addresses, c.workgroup.value_or(std::string()),
-                                    c.origins});
+                                    c.origins, c.details});
   }
   return listed;
 }

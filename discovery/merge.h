@@ -19,6 +19,7 @@ struct MergedComputer {
   std::vector<std::string> addresses;  // in the order found
   std::string workgroup;               // empty: unknown
   std::vector<Origin> origins;         // the sources that saw it, in the order they did
+  Details details;                     // what the sources said of it, the first to say each
 };
 
 class Merge {
@@ -51,6 +52,7 @@ class Merge {
     std::optional<std::string> workgroup;
     std::vector<Origin> origins;
     std::string text;  // the peer's own text for names.front()
+    Details details;
     bool shown = false;
   };
   // The first computer (in the order found) that has the finding's name or
