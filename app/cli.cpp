@@ -78,19 +78,21 @@ void PrintJson(const QJsonObject& document) { Out(QJsonDocument(document).toJson
   std::_Exit(code);
 }
 
-// --timeout: at the bound, expired() reports what is still unanswered and
-// the process ends with 1.
+// --timeout: at the bound, unless answered() says everything is in,
+// expired() reports what is still unanswered and the process ends with 1.
 class Deadline {
  public:
   explicit Deadline(std::optional<int> ms) {
     if (!ms) return;
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (answered && answered()) return;  // the last answer came in the same turn
       if (expired) expired();
       Leave(1);
     });
     timer_.start(*ms);
   }
+  std::function<bool()> answered;
   std::function<void()> expired;
 
  private:
@@ -255,7 +257,9 @@ int Shares(const Options& options) {
   QJsonArray computers;
   size_t delivered = 0;
   int failed = 0;
+  bool done = false;
   Deadline deadline(options.timeoutMs);
+  deadline.answered = [&done] { return done; };
   deadline.expired = [&] {
     for (size_t i = delivered; i < options.names.size(); ++i) {
       Err("shares: " + Printable(options.typed[i]) + ": timed out");
@@ -311,7 +315,10 @@ int Shares(const Options& options) {
       if (row.listed) Out(head + "\n" + lines);
     }
   };
-  callbacks.done = [&loop] { loop.quit(); };
+  callbacks.done = [&loop, &done] {
+    done = true;
+    loop.quit();
+  };
   if (!tree.Start(options.names, std::move(callbacks))) return 1;
   loop.exec();
   if (options.json) PrintJson({{"complete", true}, {"computers", computers}});
@@ -407,6 +414,7 @@ int ResolveAll(const Options& options) {
     return failed;
   };
   Deadline deadline(options.timeoutMs);
+  deadline.answered = [&left] { return left == 0; };
   deadline.expired = [&] { print(false); };
 
   // A few queries at once: each is bounded by the library, most of their

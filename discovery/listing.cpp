@@ -146,9 +146,10 @@ void Listing::Seen(const Finding& f) {
   if (active_) active_->Take(f);
   // Found only by DNS-SD so far: its own answer to node status may place it.
   if (f.origin == Origin::DnsSd && !f.address.empty() && !Placed(f)) AskWorkgroup(f.address);
-  // Its names and adapter address, asked once (the answer is kept as long
-  // as a workgroup's is) of a computer WS-Discovery gave an address.
-  else if (f.origin == Origin::WsDiscovery && !f.address.empty() && !workgroupAt_.count(f.address))
+  // Its names and adapter address, asked once in kMaxAgeMs of a computer
+  // WS-Discovery gave an address (an answer is kept as a workgroup's is).
+  else if (f.origin == Origin::WsDiscovery && !f.address.empty() && !workgroupAt_.count(f.address) &&
+           detailsAsked_.size() < kMaxComputers && detailsAsked_.emplace(f.address, Now()).second)
     AskWorkgroup(f.address);
 }
 
@@ -165,6 +166,8 @@ void Listing::Expire(qint64 now) {
     it = now - it->second.seen > kMaxAgeMs ? table_.erase(it) : std::next(it);
   for (auto it = workgroupAt_.begin(); it != workgroupAt_.end();)
     it = now - it->second.seen > kMaxAgeMs ? workgroupAt_.erase(it) : std::next(it);
+  for (auto it = detailsAsked_.begin(); it != detailsAsked_.end();)
+    it = now - it->second > kMaxAgeMs ? detailsAsked_.erase(it) : std::next(it);
 }
 
 bool Listing::Placed(const Finding& f) const {

@@ -130,6 +130,7 @@ class Listing final : public QObject {
     Details details;  // what else the answer said
   };
   std::map<std::string, Group> workgroupAt_;  // node status answers by address
+  std::map<std::string, qint64> detailsAsked_;  // WS-Discovery computers asked for details, when
   std::set<std::string> browsed_;             // names on the last browse list read (upper case)
   std::deque<std::string> toAsk_;
   std::set<std::string> asking_;  // queued or asked in the running round

@@ -95,8 +95,8 @@ TEST(CliTest, HelpVersionAndResolveAsJson) {
   EXPECT_EQ(Mirelka({QStringLiteral("--help")}).code, 0);
   EXPECT_TRUE(Mirelka({QStringLiteral("--version")}).out.startsWith("mirelka "));
 
-  const Outcome r = Mirelka({QStringLiteral("--json"), QStringLiteral("resolve"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("localhost")});
+  const Outcome r = Mirelka({QStringLiteral("--json"), QStringLiteral("--timeout=30"), QStringLiteral("resolve"),
+                             QStringLiteral("127.0.0.1"), QStringLiteral("localhost")});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   QJsonParseError error;
   const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
@@ -110,6 +110,7 @@ TEST(CliTest, HelpVersionAndResolveAsJson) {
   EXPECT_EQ(byName.value(QStringLiteral("address")).toString(), QStringLiteral("127.0.0.1"));
   EXPECT_EQ(byName.value(QStringLiteral("source")).toString(), QStringLiteral("dns"));  // the hosts file
   EXPECT_TRUE(byName.value(QStringLiteral("ok")).toBool());
+  EXPECT_TRUE(doc.object().value(QStringLiteral("complete")).toBool());
 }
 
 TEST(CliTest, AFailedComputerIsSaidOnStandardErrorAndExitsOne) {
@@ -121,6 +122,17 @@ TEST(CliTest, AFailedComputerIsSaidOnStandardErrorAndExitsOne) {
       QJsonDocument::fromJson(r.out).object().value(QStringLiteral("computers")).toArray().at(0).toObject();
   EXPECT_FALSE(computer.value(QStringLiteral("listed")).toBool());
   EXPECT_FALSE(computer.value(QStringLiteral("error")).toString().isEmpty());
+}
+
+TEST(CliTest, TheTimeoutEndsTheCommandWithWhatItHas) {
+  // The listing waits for its sources far longer than a millisecond.
+  const Outcome r = Mirelka({QStringLiteral("--timeout"), QStringLiteral("0.001"), QStringLiteral("--json"),
+                             QStringLiteral("list"), QStringLiteral("WG")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains("timed out")) << r.err.toStdString();
+  const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
+  EXPECT_EQ(doc.value(QStringLiteral("complete")), QJsonValue(false)) << r.out.toStdString();
+  EXPECT_EQ(doc.value(QStringLiteral("workgroup")).toString(), QStringLiteral("WG"));
 }
 
 TEST(CliTest, PeerTextCannotReachTheTerminalAsControls) {
