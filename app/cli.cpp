@@ -68,7 +68,9 @@ void Err(const std::string& line) {
   std::fflush(stderr);
 }
 
-void PrintJson(const QJsonObject& document) { Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString()); }
+void PrintJson(const QJsonObject& document) {
+  Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
+}
 
 // Ends the process at once: workers may still wait on the network inside a
 // client library that cannot be interrupted, and nothing is left to save.
@@ -143,12 +145,9 @@ QJsonObject DetailsJson(const discovery::Details& d) {
   QJsonArray names;
   for (const discovery::Details::NetbiosName& n : d.netbiosNames)
     names.append(QJsonObject{{"name", Q(n.name)}, {"type", n.type}, {"group", n.group}});
-  return QJsonObject{{"manufacturer", Field(d.manufacturer)},
-                     {"model", Field(d.model)},
-                     {"friendlyName", Field(d.friendlyName)},
-                     {"presentationUrl", Field(d.presentationUrl)},
-                     {"mac", Field(d.mac)},
-                     {"netbiosNames", names}};
+  return QJsonObject{
+      {"manufacturer", Field(d.manufacturer)},       {"model", Field(d.model)}, {"friendlyName", Field(d.friendlyName)},
+      {"presentationUrl", Field(d.presentationUrl)}, {"mac", Field(d.mac)},     {"netbiosNames", names}};
 }
 
 // A computer's name for output: the peer's own text where it sent one.
@@ -211,7 +210,9 @@ int List(const Options& options) {
       std::string sources;
       for (const discovery::Origin o : c.origins) sources += (sources.empty() ? "" : ",") + std::string(OriginName(o));
       const discovery::Details& d = c.details;
-      std::string model = d.manufacturer.empty() ? d.model : d.model.empty() ? d.manufacturer : d.manufacturer + " " + d.model;
+      std::string model = d.manufacturer.empty() ? d.model
+                          : d.model.empty()      ? d.manufacturer
+                                                 : d.manufacturer + " " + d.model;
       if (model.empty()) model = d.friendlyName;
       rows.push_back({Printable(ComputerText(c), 64), c.addresses.empty() ? "-" : Printable(c.addresses.front()),
                       c.workgroup.empty() ? "-" : Printable(Utf8(c.workgroup), 64), d.mac.empty() ? "-" : d.mac,
@@ -223,7 +224,8 @@ int List(const Options& options) {
     Err("list: no source could ask (" + result.status.toStdString() + ")");
     return 1;
   }
-  if (result.computers.empty() && !options.json) Err("list: " + Printable(Utf8(workgroup)) + ": " + result.status.toStdString());
+  if (result.computers.empty() && !options.json)
+    Err("list: " + Printable(Utf8(workgroup)) + ": " + result.status.toStdString());
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QStringDecoder>
 #include <cmath>
+#include <string_view>
 
 #include "cp932.h"
 
@@ -87,15 +88,13 @@ bool WantsCommandLine(const std::vector<std::string>& args) {
   if (!IsOption(first) || OurOption(first)) return true;
   // Qt's own options (with one dash or two, a value after "=" or in the next
   // argument) still go to the window, as they always have.
-  static const char* const kQtOptions[] = {
-      "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
-      "reverse", "session", "style", "stylesheet", "widgetcount", "geometry", "title", "icon", "display", "name",
-      "visual", "ncols", "cmap", "nograb", "dograb", "sync", "qmljsdebugger", "fontengine", "testability"};
+  constexpr std::string_view kQtOptions =
+      " platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle reverse session"
+      " style stylesheet widgetcount geometry title icon display name visual ncols cmap nograb dograb sync"
+      " qmljsdebugger fontengine testability ";
   std::string word = first.substr(first.rfind("--", 0) == 0 ? 2 : 1);
   word = word.substr(0, word.find('='));
-  for (const char* option : kQtOptions)
-    if (word == option) return false;
-  return true;
+  return word.empty() || kQtOptions.find(" " + word + " ") == std::string_view::npos;
 }
 
 Parsed Parse(const std::vector<std::string>& args) {
@@ -133,7 +132,8 @@ Parsed Parse(const std::vector<std::string>& args) {
         value = arg.substr(10);
       }
       options.timeoutMs = ParseSeconds(value);
-      if (!options.timeoutMs) return Fail("--timeout: '" + Shown(value) + "' is not a number of seconds from 0.001 to 86400");
+      if (!options.timeoutMs)
+        return Fail("--timeout: '" + Shown(value) + "' is not a number of seconds from 0.001 to 86400");
     } else {
       return Fail("unknown option '" + Shown(arg) + "' (try --help)");
     }
@@ -142,10 +142,12 @@ Parsed Parse(const std::vector<std::string>& args) {
   options.command = *command;
   if (*command == Command::kList && operands.size() > 1) return Fail("list takes at most one workgroup");
   if (*command != Command::kList && operands.empty())
-    return Fail(std::string(*command == Command::kShares ? "shares" : "resolve") + " needs at least one name or address");
+    return Fail(std::string(*command == Command::kShares ? "shares" : "resolve") +
+                " needs at least one name or address");
   for (const std::string& operand : operands) {
     std::string bytes;
-    if (const std::optional<std::string> why = CheckName(operand, &bytes)) return Fail(*why + ": '" + Shown(operand) + "'");
+    if (const std::optional<std::string> why = CheckName(operand, &bytes))
+      return Fail(*why + ": '" + Shown(operand) + "'");
     options.names.push_back(std::move(bytes));
     options.typed.push_back(operand);
   }

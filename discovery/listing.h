@@ -70,8 +70,8 @@ class Listing final : public QObject {
   std::string StartupWorkgroup();
 
   struct Result {
-    QString status;       // the status text: "終了", with the reasons when nothing was found
-    bool failed = false;  // no source could ask at all
+    QString status;                         // the status text: "終了", with the reasons when nothing was found
+    bool failed = false;                    // no source could ask at all
     std::vector<MergedComputer> computers;  // the rows given, in order, as the merge knows them at the end
   };
   // Lists one workgroup (bytes): row() for each computer as it becomes
@@ -129,9 +129,9 @@ class Listing final : public QObject {
     qint64 seen = 0;
     Details details;  // what else the answer said
   };
-  std::map<std::string, Group> workgroupAt_;  // node status answers by address
+  std::map<std::string, Group> workgroupAt_;    // node status answers by address
   std::map<std::string, qint64> detailsAsked_;  // WS-Discovery computers asked for details, when
-  std::set<std::string> browsed_;             // names on the last browse list read (upper case)
+  std::set<std::string> browsed_;               // names on the last browse list read (upper case)
   std::deque<std::string> toAsk_;
   std::set<std::string> asking_;  // queued or asked in the running round
   int asksThisRound_ = 0;

@@ -63,7 +63,7 @@ class Merge {
 
   std::string workgroup_;
   std::vector<Computer> computers_;
-  std::vector<size_t> shown_;  // computers in row order
+  std::vector<size_t> shown_;                          // computers in row order
   std::unordered_map<std::string, size_t> byName_;     // folded name -> first computer with it
   std::unordered_map<std::string, size_t> byAddress_;  // address -> first computer with it
   int rows_ = 0;

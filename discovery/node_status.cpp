@@ -156,8 +156,8 @@ void NodeStatusQuery::Read() {
       Close(i);
       if (const std::optional<std::string> workgroup = nb::PickWorkgroupName(names)) {
         const Answer answer = answer_;  // the call may end the round, and with it answer_
-        const Details details = DetailsOf(names, reinterpret_cast<const uint8_t*>(buffer.constData()),
-                                          static_cast<size_t>(got), q.id);
+        const Details details =
+            DetailsOf(names, reinterpret_cast<const uint8_t*>(buffer.constData()), static_cast<size_t>(got), q.id);
         answering_ = &details;
         try {
           answer(std::string(q.text), *workgroup);

@@ -20,7 +20,7 @@ struct Details {
   static constexpr size_t kMaxDetailChars = 128;
   static constexpr size_t kMaxNetbiosNames = 16;
   std::string manufacturer, model, friendlyName, presentationUrl;  // UTF-8
-  std::string mac;  // "00:11:22:33:44:55"; empty when unknown
+  std::string mac;                                                 // "00:11:22:33:44:55"; empty when unknown
   struct NetbiosName {
     std::string name;  // code page 932 bytes, trailing spaces removed
     int type = 0;      // the suffix byte

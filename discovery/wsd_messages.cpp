@@ -33,8 +33,8 @@ constexpr int kMaxDepth = 24;
 constexpr size_t kMaxMatches = 64;
 constexpr size_t kMaxHosts = 8;
 constexpr qsizetype kMaxXAddrs = 16;
-constexpr qsizetype kMaxVersionChars = 10;
-constexpr qsizetype kMaxDetailChars = 128;  // a manufacturer's, model's or device's text kept  // an unsigned 32-bit number
+constexpr qsizetype kMaxVersionChars = 10;  // an unsigned 32-bit number
+constexpr qsizetype kMaxDetailChars = 128;  // a manufacturer's, model's or device's text kept
 
 // Writes the envelope around a header (To, Action, MessageID) and calls body
 // inside soap:Body.
@@ -178,8 +178,7 @@ class Reader {
                                                            : nullptr;
       if (field) return LeafOnce(field);
     }
-    if (parent && parent->is(kWsdp, "ThisDevice") && name.is(kWsdp, "FriendlyName"))
-      return LeafOnce(&m_.friendlyName);
+    if (parent && parent->is(kWsdp, "ThisDevice") && name.is(kWsdp, "FriendlyName")) return LeafOnce(&m_.friendlyName);
     // The host of a Relationship section.
     if (parent && name.is(kWsdp, "Host") && parent->is(kWsdp, "Relationship") && hostRelationship_) {
       if (m_.hosts.size() >= kMaxHosts) return false;

@@ -29,7 +29,7 @@ Outcome Mirelka(const QStringList& args) {
   p.start(QStringLiteral(MIRELKA_PROGRAM), args);
   EXPECT_TRUE(p.waitForFinished(60000));
   return Outcome{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-             p.readAllStandardError()};
+                 p.readAllStandardError()};
 }
 
 QString Kanji(int count) { return QString(count, QChar(0x6F22)); }  // 漢: two bytes in code page 932
@@ -47,7 +47,7 @@ TEST(CliTest, RefusedInputExitsTwoWithOneLineAndNothingOnStandardOutput) {
       {QStringLiteral("resolve"), QStringLiteral("PC\x1b[2J")},
       {QStringLiteral("resolve"), QStringLiteral("PC\u0085")},
       {QStringLiteral("shares"), QStringLiteral("PC\U0001F642")},  // no such character in code page 932
-      {QStringLiteral("resolve"), QStringLiteral("\uD55C")},        // Hangul: none either
+      {QStringLiteral("resolve"), QStringLiteral("\uD55C")},       // Hangul: none either
       {QStringLiteral("list"), QStringLiteral("WG1"), QStringLiteral("WG2")},
       {QStringLiteral("--timeout"), QStringLiteral("abc"), QStringLiteral("list")},
       {QStringLiteral("--timeout"), QStringLiteral("1e3"), QStringLiteral("list")},

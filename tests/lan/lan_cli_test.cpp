@@ -77,7 +77,9 @@ TEST(LanCli, ListHoldsWhatSmbtreeAvahiBrowseAndWsDiscoveryFind) {
   EXPECT_TRUE(member1.value("sources").toArray().contains("ws-discovery"));
   const QJsonObject details = member1.value("details").toObject();
   EXPECT_EQ(details.value("friendlyName").toString(), "WSD Device MEMBER1");
-  EXPECT_TRUE(details.value("netbiosNames").toArray().contains(QJsonObject{{"name", "MEMBER1"}, {"type", 0x20}, {"group", false}}));
+  EXPECT_TRUE(details.value("netbiosNames")
+                  .toArray()
+                  .contains(QJsonObject{{"name", "MEMBER1"}, {"type", 0x20}, {"group", false}}));
   EXPECT_EQ(listed["MDNSHOST"].value("address").toString(), "10.231.0.31");
   EXPECT_TRUE(listed["MDNSHOST"].value("sources").toArray().contains("dns-sd"));
 }

@@ -410,7 +410,7 @@ TEST(NetbiosNodeStatus, UnitIdIsTheAdapterAddressUnlessZero) {
   ASSERT_TRUE(unit);
   EXPECT_TRUE(std::equal(mac.begin(), mac.end(), unit->begin()));
   EXPECT_FALSE(ParseNodeStatusUnitId(whole.data(), whole.size(), kId + 1));  // another question's
-  const Bytes zeros = StatusReply({{"PC", 0x00, kActive}}).bytes;  // as Samba sends it
+  const Bytes zeros = StatusReply({{"PC", 0x00, kActive}}).bytes;            // as Samba sends it
   EXPECT_FALSE(ParseNodeStatusUnitId(zeros.data(), zeros.size(), kId));
   // A name count that leaves no room for the unit id.
   const Bytes overrun = StatusReply({{"PC", 0x00, kActive}}, kId, 3, mac).bytes;
