@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <set>
 
+#include "credentials.h"
+
 namespace {
 
 struct Ran {
@@ -18,10 +20,11 @@ struct Ran {
   QString out;
 };
 
-Ran Exec(const QString& program, const QStringList& args) {
+Ran Exec(const QString& program, const QStringList& args, QByteArray* err = nullptr) {
   QProcess p;
   p.start(program, args);
   EXPECT_TRUE(p.waitForFinished(90000)) << program.toStdString();
+  if (err) *err = p.readAllStandardError();
   return Ran{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput())};
 }
 
@@ -106,6 +109,37 @@ TEST(LanCli, SharesHoldWhatSmbclientLists) {
   }
   EXPECT_EQ(computers[0].toObject().value("source").toString(), "dns");  // the client's hosts file names MEMBER1
   EXPECT_EQ(computers[4].toObject().value("source").toString(), "address");
+}
+
+TEST(LanCli, SharesLogOnWithTheKeyringNeverWithADialog) {
+  const auto keyring = netinfo::MakeKeyringStore(10000);
+  if (!keyring->Available()) GTEST_SKIP() << "no Secret Service: run under keyring-session.sh";
+  // LOCKED refuses guests; the client's hosts file names it (DNS), so a
+  // login bound to its address may go there.
+  const auto save = [&](const char* password) {
+    const std::string secret(password);
+    netinfo::Credentials c{"daemon", netinfo::Secret(secret.data(), secret.size()),
+                           netinfo::ResolvedHost{"10.231.0.15", netinfo::NameSource::kDns}};
+    ASSERT_TRUE(keyring->Save("LOCKED", c));
+  };
+  save("not-the-password");
+  QByteArray err;
+  Ran r = Exec(QStringLiteral(MIRELKA_PROGRAM), {"--json", "shares", "LOCKED", "MEMBER2"}, &err);
+  EXPECT_EQ(r.code, 1);  // refused, and nothing waited for a dialog
+  EXPECT_TRUE(err.startsWith("mirelka: shares: LOCKED: ")) << err.toStdString();
+  QJsonArray computers = QJsonDocument::fromJson(r.out.toUtf8()).object().value("computers").toArray();
+  ASSERT_EQ(computers.size(), 2);
+  EXPECT_FALSE(computers[0].toObject().value("listed").toBool());
+  EXPECT_TRUE(computers[1].toObject().value("listed").toBool());  // the next computer all the same
+
+  save("Locked-Pass-7");
+  r = Exec(QStringLiteral(MIRELKA_PROGRAM), {"--json", "shares", "LOCKED"}, &err);
+  EXPECT_EQ(r.code, 0) << err.toStdString();
+  computers = QJsonDocument::fromJson(r.out.toUtf8()).object().value("computers").toArray();
+  ASSERT_EQ(computers.size(), 1);
+  const QJsonArray lockedShares = {QJsonObject{{"name", "locked data"}}};  // admin$ and IPC$ stay hidden
+  EXPECT_EQ(computers[0].toObject().value("shares").toArray(), lockedShares);
+  save("not-the-password");  // no working login left behind for the tests after
 }
 
 TEST(LanCli, ResolveAgreesWithNmblookupAndAvahiResolve) {
