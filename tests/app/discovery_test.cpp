@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QTextDocument>
 #include <QToolTip>
 #include <chrono>
@@ -72,6 +74,14 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
 
   form.Button5->click();  // a second listing gives the same rows
   EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas2", "nas"}));
+
+  // The tree's node of the computer has the same tooltip.
+  app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.2");
+  app.provider.Add("\\\\WIN11", {"\\\\WIN11\\share"});
+  form.Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.Status() == QStringLiteral("終了"); }, 5000));
+  ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->toolTip(0), tip);
 }
 
 TEST(MergedListing, AClickInsideTheWaitIsIgnored) {
