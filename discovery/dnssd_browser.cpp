@@ -23,6 +23,8 @@
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/address.h>
+#include <avahi-common/malloc.h>
+#include <avahi-common/strlst.h>
 #include <avahi-common/simple-watch.h>
 #include <avahi-common/timeval.h>
 #include <fcntl.h>
@@ -342,9 +344,25 @@ class Session {
     }
   }
 
+  // The TXT record's "model" value, if the service has one (cut to the
+  // details' bound; the peer's text, unchecked).
+  static std::string TxtModel(AvahiStringList* txt) {
+    AvahiStringList* entry = avahi_string_list_find(txt, "model");
+    if (!entry) return {};
+    char* key = nullptr;
+    char* value = nullptr;
+    size_t size = 0;
+    if (avahi_string_list_get_pair(entry, &key, &value, &size) < 0) return {};
+    std::string model = value ? std::string(value, std::min(size, Details::kMaxDetailChars)) : std::string();
+    avahi_free(key);
+    avahi_free(value);
+    return model;
+  }
+
   static void OnResolve(AvahiServiceResolver* r, AvahiIfIndex interface, AvahiProtocol protocol,
                         AvahiResolverEvent event, const char* name, const char*, const char*, const char* hostName,
-                        const AvahiAddress* address, uint16_t, AvahiStringList*, AvahiLookupResultFlags, void* data) {
+                        const AvahiAddress* address, uint16_t, AvahiStringList* txt, AvahiLookupResultFlags,
+                        void* data) {
     auto* l = static_cast<Lookup*>(data);
     if (!l->resolvers.erase(r)) return;  // one answer per resolver
     l->finished.insert(r);
@@ -356,6 +374,7 @@ class Session {
       if (std::optional<Finding> finding =
               DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
         finding->key = ServiceKey(interface, protocol, name);
+        finding->details.model = TxtModel(txt);
         s->Report([rep = s->reports_, id, f = *finding] { rep.found(id, f); });
       }
     }
