@@ -454,9 +454,26 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   const bool kept = keptHere();
   std::shared_ptr<Read> read;
   if (!kept && deps_.browseList) {
-    read = BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
-    if (!read && reading_ && !reading_->done && reading_->browseOf && Fold(*reading_->browseOf) == folded)
-      read = reading_;
+    const auto begin = [&] {
+      return BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
+    };
+    read = begin();
+    if (!read && reading_ && !reading_->done) {
+      if (reading_->browseOf && Fold(*reading_->browseOf) == folded) {
+        read = reading_;
+      } else {
+        // Another workgroup's read (the start-up's, a background one) is
+        // let end within its bound; then this one's begins.
+        const std::shared_ptr<Read> other = reading_;
+        WaitUntil(
+            [&] {
+              Collect();
+              return other->done;
+            },
+            other->started + kListingBoundMs - Now());
+        read = begin();
+      }
+    }
   }
   const auto readSettled = [&] {
     Collect();
