@@ -83,6 +83,7 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
         lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
         lookup.reachable = build->steps.reachable;
         result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
+        if (!result.listed) result.cause = build->provider->LastFailureCause();
       }
     } catch (...) {
       // A step that fails (memory exhausted, say) fails this row alone:

@@ -43,6 +43,7 @@ struct ShareTreeRow {
   NameResolution address;    // the row's resolution
   bool listed = false;       // resolved and its shares could be read
   NamedResourceList shares;  // in the provider's order
+  std::string cause;         // not listed: the provider's own reason, if it gave one (UTF-8)
 };
 
 class ShareTree {
