@@ -9,6 +9,9 @@
 #                                 accepts connections and answers nothing
 #   testlan.sh stop-smbd NAME     end every smbd process of NAME (SIGKILL)
 #   testlan.sh start-smbd NAME    start NAME's smbd again and wait for its shares
+#   testlan.sh cold-smbd NAME...  restart each NAME's smbd and wait only until it
+#                                 listens: its RPC workers start on the first
+#                                 listing, as on a server idle a while
 #   testlan.sh exec-client CMD... run CMD in the client namespace
 #   testlan.sh garbage-mode own|all
 #                                 GARBLER answers the client's queries for
@@ -975,6 +978,15 @@ cmd_stop_smbd() {  # NAME
   sed -i "/ $1 smbd\$/d" "$RUN/pids"
 }
 
+cmd_cold_smbd() {  # NAME...
+  local name
+  for name; do
+    cmd_stop_smbd "$name"
+    start_samba "$name" smbd
+  done
+  for name; do wait_listening "$name" t 445 $((SECONDS + 30)); done
+}
+
 cmd_start_smbd() {  # NAME
   if [ -n "$(smbd_pids "$1")" ]; then return 0; fi
   start_samba "$1" smbd
@@ -999,6 +1011,7 @@ case ${1:-} in
   freeze-smbd) cmd_freeze_smbd "${2:?freeze-smbd NAME}" ;;
   stop-smbd) cmd_stop_smbd "${2:?stop-smbd NAME}" ;;
   start-smbd) cmd_start_smbd "${2:?start-smbd NAME}" ;;
+  cold-smbd) shift; cmd_cold_smbd "$@" ;;
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
   hello-up) cmd_hello_up ;;
   hello-down) stop_recorded HELLOPC wsdd ;;
@@ -1015,5 +1028,5 @@ case ${1:-} in
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|freeze-smbd NAME|stop-smbd NAME|start-smbd NAME|garbage-mode own|all|hello-up|hello-down|rename-hello NAME|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|freeze-smbd NAME|stop-smbd NAME|start-smbd NAME|cold-smbd NAME...|garbage-mode own|all|hello-up|hello-down|rename-hello NAME|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
 esac
