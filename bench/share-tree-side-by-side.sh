@@ -15,7 +15,8 @@
 # addresses), first with every answering server cold (its smbd restarted
 # just before, so that its RPC workers start on the first listing) and then
 # warm; 22 rows of which 4 are hung servers (accept TCP on 445 and 139,
-# never answer); 100 answering rows (20 computers five times over). Then a
+# never answer); 100 answering rows (20 computers five times over); 4 rows
+# of which one is an unknown name, with the time its box came. Then a
 # share listing's own cost (mlk_enum -r: the median of 50 calls in one
 # process) and the resident memory of each window left idle for 6 s.
 # Needs root and the Samba tools; builds nothing: pass the folder holding
@@ -87,6 +88,14 @@ for set in 28 22 100; do
   [ "$set" = 22 ] && continue
   for workers in 1 8 16; do client "$BIN/mlk_tree" -w "$workers" "${list[@]}" 2>/dev/null; done
   smbclient_loop "${list[@]}"
+done
+
+echo "== 4 rows, one an unknown name: when its box comes after the click"
+for _ in $(seq "$RUNS"); do
+  for build in "${BUILDS[@]}"; do
+    client "$build/mlk_tree" WGMASTER MEMBER1 NOSUCHPC MEMBER2 2>&1 | grep -E '^(window|box at)' |
+      sed "s/^/$(name_of "$build"): /"
+  done
 done
 
 echo "== one share listing of FARM01, warm (median of 50 in one process)"

@@ -116,6 +116,10 @@ class NetProvider {
   // when the reason lies with the provider itself rather than the container
   // (a helper that cannot be started or died); empty otherwise.
   virtual std::string LastFailureCause() const { return {}; }
+  // Makes every open under way on other threads fail now rather than at its
+  // bound (the owner is going away); a provider whose calls cannot be cut
+  // short lets them run to their bound.
+  virtual void CancelAll() {}
 };
 
 // The platform's provider (helper processes over libsmbclient on Linux,

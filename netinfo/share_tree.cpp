@@ -56,6 +56,9 @@ bool ShareTree::Start(std::vector<std::string> names, Callbacks callbacks) {
 void ShareTree::Stop() {
   if (!build_) return;
   build_->stopped = true;
+  // Rows under way fail at once instead of at their bound: nothing of them
+  // is delivered any more.
+  if (!build_->finished) build_->provider->CancelAll();
   for (std::thread& thread : build_->threads) thread.join();
   build_->threads.clear();
   build_->finished = true;

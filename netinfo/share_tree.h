@@ -66,8 +66,9 @@ class ShareTree {
   bool Start(std::vector<std::string> names, Callbacks callbacks);
   // A build was started and its done has not been handed over yet.
   bool Running() const;
-  // Rows not started are dropped and the ones under way are waited for
-  // (each step is bounded); no callback runs after this returns.
+  // Rows not started are dropped; the provider's opens under way are
+  // cancelled (NetProvider::CancelAll) and the rows waited for (each step is
+  // bounded); no callback runs after this returns.
   void Stop();
 
  private:

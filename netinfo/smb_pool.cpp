@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -87,6 +88,13 @@ SmbHelperPool::~SmbHelperPool() {
   freed_.notify_all();
   reaperThread_.join();
   for (Helper& helper : ending) End(helper);
+}
+
+void SmbHelperPool::CancelAll() {
+  // Only pids still listed are signalled: a request takes its helper off the
+  // list before it reaps it, so a pid is never signalled after its reuse.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (const pid_t pid : serving_) kill(pid, SIGKILL);
 }
 
 size_t SmbHelperPool::Alive() const {
@@ -193,6 +201,7 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       --busy_;
+      if (kept) serving_.erase(std::find(serving_.begin(), serving_.end(), kept->pid));
       if (kept && !closing_) {
         kept->idleSince = Clock::now();
         idle_.push_back(*kept);
@@ -221,6 +230,10 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
     }
   }
 
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    serving_.push_back(helper.pid);
+  }
   const Clock::time_point until = Clock::now() + options_.deadline;
   std::string frame = smbwire::EncodeRequest(request);
   Io io = SendAll(helper.fd, frame, until);
@@ -247,6 +260,10 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
   }
 
   // Whatever went wrong, this helper is not asked again.
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    serving_.erase(std::find(serving_.begin(), serving_.end(), helper.pid));
+  }
   int status = 0;
   End(helper, &status);
   giveBack(nullptr);

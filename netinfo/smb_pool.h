@@ -57,6 +57,10 @@ class SmbHelperPool {
   // Helpers alive now, idle or busy.
   size_t Alive() const;
 
+  // Kills every helper that is serving a request now: those requests fail
+  // at once (a window that closes waits for no hung server).
+  void CancelAll();
+
  private:
   struct Helper {
     pid_t pid = -1;
@@ -75,6 +79,7 @@ class SmbHelperPool {
   std::condition_variable freed_;   // a helper came back or a place opened
   std::condition_variable reaper_;  // idle helpers changed, or the pool goes
   std::vector<Helper> idle_;        // the most recently used last
+  std::vector<pid_t> serving_;      // busy helpers not yet being ended or reaped
   size_t busy_ = 0;
   bool closing_ = false;
   std::thread reaperThread_;

@@ -171,6 +171,7 @@ class HelperProvider final : public NetProvider {
   }
 
   std::string LastFailureCause() const override { return lastCause; }
+  void CancelAll() override { pool_.CancelAll(); }
 
  private:
   // One request; 0 or an errno. A failure in the pool (no helper, a helper

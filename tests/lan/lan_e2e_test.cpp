@@ -495,7 +495,8 @@ TEST_F(LanWindow, HungAndStoppedServersFailOnlyTheirOwnRows) {
     QFile stat("/proc/" + entry + "/stat");
     if (!stat.open(QIODevice::ReadOnly)) continue;
     const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
-    if (fields.size() > 1 && fields[1].toInt() == getpid()) EXPECT_NE(fields[0], "Z") << entry.toStdString();
+    if (fields.size() < 2 || fields[1].toInt() != getpid()) continue;
+    EXPECT_NE(fields[0], "Z") << entry.toStdString();
   }
 }
 

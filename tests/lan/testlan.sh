@@ -7,7 +7,8 @@
 #   testlan.sh start-late-smbd    start LATEHOST's smbd (its nmbd runs from the start)
 #   testlan.sh freeze-smbd NAME   stop (SIGSTOP) every smbd process of NAME: it
 #                                 accepts connections and answers nothing
-#   testlan.sh stop-smbd NAME     end every smbd process of NAME (SIGKILL)
+#   testlan.sh stop-smbd NAME     end every smbd process of NAME and its RPC
+#                                 daemons (SIGKILL)
 #   testlan.sh start-smbd NAME    start NAME's smbd again and wait for its shares
 #   testlan.sh cold-smbd NAME...  restart each NAME's smbd and wait only until it
 #                                 listens: its RPC workers start on the first
@@ -958,11 +959,15 @@ cmd_rename_hello() {
 
 cmd_withdraw_dnssd() { stop_recorded MDNSHOST smbd; }
 
-# Every smbd process of a host (the daemon and its per-connection children).
+# Every process of a host's file service: smbd, its per-connection children
+# and helpers, and the RPC daemons it starts on demand (samba-dcerpcd and its
+# rpcd_* workers). nmbd stays.
 smbd_pids() {  # NAME
   local pid
   for pid in $(ip netns pids "$(ns_of "$1")" 2>/dev/null); do
-    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = smbd ]; then echo "$pid"; fi
+    case $(cat "/proc/$pid/comm" 2>/dev/null) in
+      smbd | smbd-notifyd | cleanupd | samba-dcerpcd | rpcd_*) echo "$pid" ;;
+    esac
   done
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <string>
@@ -167,6 +168,29 @@ TEST(SmbPool, KeepsAWarmHelperEndsItWhenIdleAndSaysWhenNoneStarts) {
   EXPECT_NE(failed.cause.find("/nonexistent/mirelka-smb"), std::string::npos);
   EXPECT_NE(failed.reply.error, EACCES);  // never read as a refused logon
   EXPECT_EQ(missing.Alive(), 0u);
+}
+
+// A window that closes cancels what its helpers are doing: a request to a
+// hung server fails at once, long before its deadline, and its helper is
+// reaped.
+TEST(SmbPool, CancelAllEndsTheRequestsUnderWay) {
+  netinfo::SmbPoolOptions options;
+  options.deadline = 60s;
+  SmbHelperPool pool(FAKE_SMB_HELPER, options);
+  std::atomic<bool> over{false};
+  netinfo::HelperOutcome outcome;
+  std::thread asking([&] {
+    outcome = pool.Run(Asking("hang"));
+    over = true;
+  });
+  while (!over) {
+    pool.CancelAll();
+    std::this_thread::sleep_for(20ms);
+  }
+  asking.join();
+  EXPECT_EQ(outcome.failure, HelperFailure::kDied);
+  EXPECT_EQ(pool.Alive(), 0u);
+  EXPECT_TRUE(NoChildren());
 }
 
 // Through the provider and the share tree: the row of a crashed helper is
