@@ -9,6 +9,7 @@
 # plugins import must be shipped or be one of Windows' own
 # (packaging/windows/system-dlls.txt); else this fails naming the missing one.
 #   scripts/package-windows.sh [--no-build]
+#   scripts/package-windows.sh --check FOLDER   the import check alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_WIN:-build-win}
@@ -20,12 +21,6 @@ fi
 for tool in makensis zip x86_64-w64-mingw32-objdump x86_64-w64-mingw32-strip; do
   command -v "$tool" >/dev/null || { echo "package-windows.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
-[ "${1:-}" = --no-build ] || scripts/build-windows.sh >/dev/null
-
-version=$(sed -n 's/^project(Mirelka VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-dist=$build/dist
-rm -rf "$dist"
-mkdir -p "$dist"
 
 # stage FOLDER EXE: the program, its library and the runtime list, stripped.
 stage() {
@@ -44,12 +39,18 @@ stage() {
   find "$folder" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 }
 
-# check FOLDER: every import of every exe and DLL is shipped or a system DLL.
+# check FOLDER: every import of every exe and DLL is shipped or a system DLL;
+# a file objdump cannot read (broken, cut short) fails too.
 check() {
-  local folder=$1 file dll missing=0
+  local folder=$1 file dll missing=0 imports
   local shipped
   shipped=$(find "$folder" -type f \( -iname '*.dll' -o -iname '*.exe' \) -printf '%f\n' | tr 'A-Z' 'a-z')
   while IFS= read -r file; do
+    if ! imports=$(x86_64-w64-mingw32-objdump -p "$file" 2>&1); then
+      echo "package-windows.sh: ${file#"$folder"/} is no readable Windows DLL or program" >&2
+      missing=1
+      continue
+    fi
     while IFS= read -r dll; do
       dll=$(printf '%s' "$dll" | tr 'A-Z' 'a-z')
       grep -qxF "$dll" <<<"$shipped" && continue
@@ -57,10 +58,23 @@ check() {
       case $dll in api-ms-win-*|ext-ms-win-*) continue ;; esac
       echo "package-windows.sh: ${file#"$folder"/} imports $dll, which is neither shipped nor a Windows system DLL" >&2
       missing=1
-    done < <(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+    done < <(sed -n 's/^\s*DLL Name: //p' <<<"$imports")
   done < <(find "$folder" -type f \( -iname '*.dll' -o -iname '*.exe' \))
   return $missing
 }
+
+if [ "${1:-}" = --check ]; then
+  # Only the import check, on a folder laid out as shipped.
+  check "${2:?usage: package-windows.sh --check FOLDER}"
+  exit
+fi
+
+[ "${1:-}" = --no-build ] || scripts/build-windows.sh >/dev/null
+
+version=$(sed -n 's/^project(Mirelka VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+dist=$build/dist
+rm -rf "$dist"
+mkdir -p "$dist"
 
 portable=$dist/Mirelka-$version-win64
 installed=$dist/installed
