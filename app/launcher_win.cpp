@@ -12,7 +12,9 @@
 // add an option or a program. "explore" opens folders only; a path that
 // named a program would not be run. The path as the peers name it goes
 // through the wide call, since the code page cannot hold every share name.
-// Windows logs on as the signed-in user.
+// The window comes up shown and active (SW_SHOW), as the command line's
+// program would; its outcome is not examined. Windows logs on as the
+// signed-in user.
 void StartFileManagerWith(const ShellExecuteCall& shell, const std::string& commandLine, const std::string& uncText) {
   const std::string path = UncPathOfCommandLine(commandLine);
   if (path.empty()) return;
@@ -23,7 +25,7 @@ void StartFileManagerWith(const ShellExecuteCall& shell, const std::string& comm
 void StartFileManager(const std::string& commandLine, const std::string& uncText, const UserForHost&) {
   StartFileManagerWith(
       [](const std::wstring& verb, const std::wstring& file) {
-        ShellExecuteW(nullptr, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(nullptr, verb.c_str(), file.c_str(), nullptr, nullptr, SW_SHOW);
       },
       commandLine, uncText);
 }
