@@ -21,8 +21,8 @@ using discovery::Outcome;
 constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
 
 // Rows come in the order found; these cases take the browse list's worker to
-// answer before the first fake finding at 10 ms, which Wine's thread start
-// does not.
+// answer before the first fake finding at 10 ms. Under Wine it never does
+// (its thread start is slower); on a loaded Linux machine now and then not.
 constexpr const char* kWineWorkerLate =
     "Wine: the browse list's worker answers after the fake WS-Discovery's finding at 10 ms, "
     "which this case's order of rows assumes";
