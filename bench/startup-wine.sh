@@ -39,8 +39,13 @@ time_to_window() {
   end=$(date +%s%N)
   # Closed as a user would (WM_CLOSE under Wine), so the next start finds
   # nothing of this one left behind.
+  # A WM_CLOSE that comes while the start-up splash is the only window closes
+  # the splash alone: ask again until the program has ended.
   if [ "$1" = /usr/lib/wine/wine64 ]; then
-    /usr/lib/wine/wine64 taskkill /im mirelka.exe >/dev/null 2>&1 || true
+    for _ in $(seq 20); do
+      /usr/lib/wine/wine64 taskkill /im mirelka.exe >/dev/null 2>&1 || true
+      for _ in $(seq 20); do kill -0 $pid 2>/dev/null || break 2; sleep 0.1; done
+    done
   else
     kill $pid 2>/dev/null || true
   fi
