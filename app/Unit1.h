@@ -186,4 +186,6 @@ class TForm1 : public QWidget {
   std::map<int, std::thread> helpers_;             // OffThread's, by number
   int nextHelper_ = 0;
   std::unique_ptr<discovery::Listing> listing_;
+  // The last listing's details of each computer, as its tooltip (by caption).
+  std::map<std::string, QString> computerDetails_;
 };

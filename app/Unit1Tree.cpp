@@ -80,6 +80,8 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   const std::string nodeUtf8 = cp932::ToUtf8(nodeText);
   QTreeWidgetItem* computer = Node(new QTreeWidgetItem(TreeView1), nodeText, nodeUtf8);
   computer->setIcon(0, ImageList1.value(0));
+  if (const auto details = computerDetails_.find(result.name); details != computerDetails_.end())
+    computer->setToolTip(0, details->second);
   for (const netinfo::NamedResource& entry : result.shares) {
     QTreeWidgetItem* share =
         Node(new QTreeWidgetItem(computer), ShareText(entry.name, nodeText), ShareText(entry.text, nodeUtf8));

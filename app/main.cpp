@@ -4,6 +4,7 @@
 
 #include "LoginDialog.h"
 #include "Unit1.h"
+#include "cli.h"
 #include "companion.h"
 #include "cp932.h"
 #include "credentials.h"
@@ -21,6 +22,8 @@
 int main(int argc, char** argv) {
   // Before anything can hold a password.
   KeepSecretsOutOfCoreDumps();
+  // A subcommand runs without a window, and without a display (cli.h).
+  if (cli::Requested(argc, argv)) return cli::Main(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
   // Desktops that match windows to menu entries by name find mirelka.desktop.
