@@ -71,6 +71,9 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   if (row < ListView3->RowCount() && Bytes(ListView3->Caption(row)) == result.name && ListView3->SubItem(row).isEmpty())
     ListView3->SetSubItem(row, Text(result.address.text));
   if (!result.listed) {
+    // A reason that lies with the program (its SMB helper) stands on the
+    // status line while the box does.
+    if (!result.cause.empty()) SetStatus(QString::fromStdString(result.cause));
     // Modal: the rows after this one go on being worked on while it stands.
     deps_.ui->MessageBox(Text(result.name) + QStringLiteral("のリソースを取得できません"));
     return;

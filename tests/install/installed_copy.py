@@ -192,6 +192,11 @@ def main():
         run(["dpkg-deb", "-x", deb, root])
         os.chmod(root, 0o755)
         program = os.path.join(root, "usr", "bin", "mirelka")
+        # The SMB helper lies beside the companion library, where the
+        # program looks for it.
+        libraries = [d for d, _, files in os.walk(os.path.join(root, "usr", "lib")) if "libmirelka.so" in files]
+        if len(libraries) != 1 or not os.access(os.path.join(libraries[0], "mirelka-smb"), os.X_OK):
+            fail("no SMB helper beside the companion library in %s" % libraries)
         run(["desktop-file-validate", os.path.join(root, "usr/share/applications/mirelka.desktop")])
         completion = os.path.join(root, "usr/share/bash-completion/completions/mirelka")
         run(["bash", "-c", 'source "$0" && complete -p mirelka', completion])
