@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibrary>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -117,7 +118,7 @@ AppFixture::~AppFixture() {
 TForm1& AppFixture::Open() {
   TForm1Deps deps;
   deps.ui = &ui;
-  deps.provider = &provider;
+  deps.provider = systemProvider ? systemProvider : &provider;
   deps.sockets = &sockets;
   deps.dynlib = &dynlib;
   deps.libraryName = "libfake.so";
@@ -171,3 +172,8 @@ QStringList Addresses(const TForm1& form) {
 }
 
 std::string Cp932(const char* utf8) { return cp932::Text(utf8); }
+
+bool UnderWine() {
+  QLibrary ntdll(QStringLiteral("ntdll"));
+  return ntdll.resolve("wine_get_version") != nullptr;
+}
