@@ -4,6 +4,8 @@
 #include <QFile>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "TListView.h"
 #include "cp932.h"
@@ -100,24 +102,34 @@ AppFixture::AppFixture() {
 
 AppFixture::~AppFixture() {
   form_.reset();
+  engines_.reset();
   current = nullptr;
 }
 
 TForm1& AppFixture::Open() {
-  TForm1Deps deps;
-  deps.ui = &ui;
-  deps.provider = &provider;
-  deps.sockets = &sockets;
-  deps.dynlib = &dynlib;
-  deps.libraryName = "libfake.so";
-  deps.listFilePath = ListPath();
+  Seams seams;
+  seams.ui = &ui;
+  seams.provider = &provider;
+  seams.sockets = &sockets;
+  seams.dynlib = &dynlib;
+  seams.libraryName = "libfake.so";
   if (withSources) {
-    deps.wsDiscovery = &wsd;
-    deps.dnsSd = &dnsSd;
-    deps.nodeStatus = &nodeStatus;
+    seams.wsDiscovery = &wsd;
+    seams.dnsSd = &dnsSd;
+    seams.nodeStatus = &nodeStatus;
   }
-  deps.sambaConfigPath = sambaConfigPath;
-  form_ = std::make_unique<TForm1>(deps);
+  seams.sambaConfigPath = sambaConfigPath;
+  seams.startThread = [this](std::function<void()> fn) {
+    if (threadsFail) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(fn));
+  };
+  return Open(seams);
+}
+
+TForm1& AppFixture::Open(const Seams& seams) {
+  Close();
+  engines_ = std::make_unique<Engines>(seams);
+  form_ = std::make_unique<TForm1>(engines_->FormDeps(ListPath()));
   return *form_;
 }
 
@@ -126,6 +138,7 @@ void AppFixture::Close() {
   // is there when the library goes.
   dynlib.events = &events;
   form_.reset();
+  engines_.reset();
 }
 
 std::string AppFixture::ListPath() const { return dir_.filePath("mirelka.ini").toStdString(); }

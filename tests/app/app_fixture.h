@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Unit1.h"
+#include "assembly.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"
 #include "fake_source.h"
@@ -70,8 +71,10 @@ class AppFixture {
   AppFixture();
   ~AppFixture();
 
-  // Creates the window, which runs start-up.
+  // Creates the engines over the fakes and the window, which runs start-up.
   TForm1& Open();
+  // The same over other seams (a real library, say).
+  TForm1& Open(const Seams& seams);
   // Destroys the window, which runs shutdown.
   void Close();
   TForm1& form() { return *form_; }
@@ -90,11 +93,13 @@ class AppFixture {
   fakes::FakeSource wsd, dnsSd;
   fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
+  bool threadsFail = false;  // no thread can be started for the library's calls
   std::string sambaConfigPath;
   std::vector<std::string> events;  // "save" / "free" in the order they happened
 
  private:
   QTemporaryDir dir_;
+  std::unique_ptr<Engines> engines_;  // outlive the window
   std::unique_ptr<TForm1> form_;
 };
 
