@@ -323,6 +323,7 @@ void TForm1::FormDestroy() {
   if (deps_.loginRelay) deps_.loginRelay->Close();
   deps_.shareTree->Stop();
   deps_.calls->JoinAll();
+  deps_.calls->SetGuard({});  // the engines outlive the window
   // Whether the list is saved follows from what start-up loaded (see
   // pclist::ListSession). Whatever the save throws is shown here: this runs
   // from the destructor, and the library is released all the same.
