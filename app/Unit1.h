@@ -170,4 +170,6 @@ class TForm1 : public QWidget {
   bool listingWorkgroup_ = false;  // Button5Click is running
   bool addingComputer_ = false;    // Button11Click's check is running
   bool converting_ = false;        // Button9Click's conversion is running
+  // The last listing's details of each computer, as its tooltip (by caption).
+  std::map<std::string, QString> computerDetails_;
 };

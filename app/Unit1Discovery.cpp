@@ -8,11 +8,63 @@
 #include "Unit1Text.h"
 #include "listing.h"
 
+namespace {
+
+// What the sources said of a computer, for its tooltip: the peer's text as
+// plain text (never markup), each line cut, at most a few hundred characters.
+QString DetailsTip(const discovery::Details& d) {
+  constexpr qsizetype kMaxLine = 64;
+  constexpr qsizetype kMaxTip = 600;
+  QStringList lines;
+  const auto add = [&lines](const char* label, const std::string& utf8) {
+    if (utf8.empty()) return;
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    for (QChar& c : text)
+      if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) c = QChar::ReplacementCharacter;
+    if (text.size() > kMaxLine) text = text.left(kMaxLine - 1) + QChar(0x2026);
+    lines << QString::fromUtf8(label) + text;
+  };
+  add("メーカー: ", d.manufacturer);
+  add("モデル: ", d.model);
+  add("デバイス名: ", d.friendlyName);
+  add("URL: ", d.presentationUrl);
+  add("MAC: ", d.mac);
+  QStringList names;
+  for (const discovery::Details::NetbiosName& n : d.netbiosNames)
+    names << Text(n.name) + QStringLiteral("<%1>").arg(n.type, 2, 16, QLatin1Char('0')).toUpper() +
+                 (n.group ? QStringLiteral("(G)") : QString());
+  if (!names.isEmpty()) add("NetBIOS名: ", names.join(QLatin1Char(' ')).toStdString());
+  if (lines.isEmpty()) return {};
+  // Plain text: Qt takes a tooltip for markup only by its first line, which
+  // is ours, so a name such as "<b>x</b>" shows as written (and plain text
+  // is never wrapped).
+  QString tip = QStringLiteral("機器情報");
+  for (const QString& line : lines) {
+    if (tip.size() + line.size() > kMaxTip) break;
+    tip += QLatin1Char('\n') + line;
+  }
+  return tip;
+}
+
+}  // namespace
+
 QString TForm1::ListComputers() {
   const discovery::Listing::Result result =
       deps_.listing->List(Bytes(workgroupname->text()),
                            [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
   if (result.failed) deps_.ui->MessageBox(QStringLiteral("異常終了"));
+  computerDetails_.clear();
+  std::map<std::string, int> rows;
+  for (int row = 0; row < ListView3->RowCount(); ++row) rows.emplace(Bytes(ListView3->Caption(row)), row);
+  for (const discovery::MergedComputer& c : result.computers) {
+    const QString tip = DetailsTip(c.details);
+    if (tip.isEmpty()) continue;
+    computerDetails_[c.name] = tip;
+    const auto row = rows.find(c.name);
+    if (row == rows.end()) continue;
+    for (int column = 0; column < ListView3->columnCount(); ++column)
+      ListView3->topLevelItem(row->second)->setToolTip(column, tip);
+  }
   return result.status;
 }
 

@@ -71,6 +71,9 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   if (row < ListView3->RowCount() && Bytes(ListView3->Caption(row)) == result.name && ListView3->SubItem(row).isEmpty())
     ListView3->SetSubItem(row, Text(result.address.text));
   if (!result.listed) {
+    // A reason that lies with the program (its SMB helper) stands on the
+    // status line while the box does.
+    if (!result.cause.empty()) SetStatus(QString::fromStdString(result.cause));
     // Modal: the rows after this one go on being worked on while it stands.
     deps_.ui->MessageBox(Text(result.name) + QStringLiteral("のリソースを取得できません"));
     return;
@@ -80,6 +83,8 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   const std::string nodeUtf8 = cp932::ToUtf8(nodeText);
   QTreeWidgetItem* computer = Node(new QTreeWidgetItem(TreeView1), nodeText, nodeUtf8);
   computer->setIcon(0, ImageList1.value(0));
+  if (const auto details = computerDetails_.find(result.name); details != computerDetails_.end())
+    computer->setToolTip(0, details->second);
   for (const netinfo::NamedResource& entry : result.shares) {
     QTreeWidgetItem* share =
         Node(new QTreeWidgetItem(computer), ShareText(entry.name, nodeText), ShareText(entry.text, nodeUtf8));

@@ -5,6 +5,7 @@
 #include "LoginDialog.h"
 #include "Unit1.h"
 #include "assembly.h"
+#include "cli.h"
 #include "cp932.h"
 #include "credentials.h"
 #include "formlook.h"
@@ -18,6 +19,8 @@
 int main(int argc, char** argv) {
   // Before anything can hold a password.
   KeepSecretsOutOfCoreDumps();
+  // A subcommand runs without a window, and without a display (cli.h).
+  if (cli::Requested(argc, argv)) return cli::Main(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mirelka"));
   // Desktops that match windows to menu entries by name find mirelka.desktop.

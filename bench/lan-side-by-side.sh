@@ -14,6 +14,12 @@
 # runs (hyperfine); "in-process" is the median of one call repeated RUNS times
 # inside one mlk_probe or mlk_enum process. Failing calls are compared with the bound that
 # the companion library sets itself.
+#
+# First the subcommands, whole process, each beside its peer in one hyperfine
+# run (mean of RUNS, after one warm-up): `mirelka --json list TESTGROUP`
+# beside `smbtree -S` (with the computers each found), and `mirelka shares`
+# over 18 hosts beside a `smbclient -L` loop over the same names. ONLY=cli
+# stops after them.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -74,6 +80,40 @@ bound_row() {  # LABEL OURS_CMD BOUND_MS
   rows+=("$(printf '| %s | %s | - | bound | %s | %s |' "$1" "$a" "$3" "$(ratio "$a" "$3")")")
   echo "${rows[-1]}" >&2
 }
+
+# Both commands in one hyperfine run; prints "ours_ms peer_ms" (means).
+side_by_side() {  # OURS PEER
+  local json="$OUT/$RANDOM.json"
+  "$LAN" exec-client hyperfine -N -i --warmup 1 --runs "$RUNS" --export-json "$json" "$1" "$2" >/dev/null 2>&1
+  python3 -c 'import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+print("%.1f %.1f" % (r[0]["mean"] * 1000, r[1]["mean"] * 1000))' "$json"
+}
+MIRELKA="$BIN/mirelka"
+if [ -x "$MIRELKA" ]; then
+  echo "subcommands (runs: $RUNS) ..." >&2
+  read -r a b <<<"$(side_by_side "$MIRELKA --json list TESTGROUP" "smbtree -s $TOOLS -U guest% -S")"
+  found=$("$LAN" exec-client "$MIRELKA" --json list TESTGROUP | python3 -c 'import json, sys
+print(len(json.load(sys.stdin)["computers"]))')
+  theirs=$("$LAN" exec-client smbtree -s "$TOOLS" -U guest% -S 2>/dev/null |
+    awk '/^[^\t]/ { in_group = ($1 == "TESTGROUP") } in_group && /^\t\\\\/ { n++ } END { print n + 0 }')
+  rows+=("$(printf '| mirelka --json list TESTGROUP (%s computers) | %s | - | smbtree -S (%s in TESTGROUP) | %s | %s |' \
+    "$found" "$a" "$theirs" "$b" "$(ratio "$a" "$b")")")
+  echo "${rows[-1]}" >&2
+  hosts="MEMBER1 MEMBER2 $(printf 'FARM%02d ' $(seq 1 16))"
+  read -r a b <<<"$(side_by_side "$MIRELKA shares $hosts" \
+    "sh -c 'for h in $hosts; do smbclient -s $TOOLS -N -L //\$h >/dev/null 2>&1; done'")"
+  rows+=("$(printf '| mirelka shares (18 hosts) | %s | - | smbclient -L loop (18 hosts) | %s | %s |' "$a" "$b" \
+    "$(ratio "$a" "$b")")")
+  echo "${rows[-1]}" >&2
+fi
+if [ "${ONLY:-}" = cli ]; then
+  echo
+  echo "| ours | mean ms | in-process ms | peer | mean ms | ratio |"
+  echo "|---|---:|---:|---|---:|---:|"
+  printf '%s\n' "${rows[@]}"
+  exit 0
+fi
 
 echo "timing (runs: $RUNS, failing calls: $SLOW_RUNS) ..." >&2
 row "nametoip MEMBER2" "$PROBE nametoip MEMBER2" "nmblookup MEMBER2" "nmblookup MEMBER2" "$RUNS" \

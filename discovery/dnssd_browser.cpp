@@ -11,6 +11,8 @@
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/address.h>
+#include <avahi-common/malloc.h>
+#include <avahi-common/strlst.h>
 
 #include <algorithm>
 #include <deque>
@@ -171,9 +173,25 @@ class Browse : public QObject {
     }
   }
 
+  // The TXT record's "model" value, if the service has one (cut to the
+  // details' bound; the peer's text, unchecked).
+  static std::string TxtModel(AvahiStringList* txt) {
+    AvahiStringList* entry = avahi_string_list_find(txt, "model");
+    if (!entry) return {};
+    char* key = nullptr;
+    char* value = nullptr;
+    size_t size = 0;
+    if (avahi_string_list_get_pair(entry, &key, &value, &size) < 0) return {};
+    std::string model = value ? std::string(value, std::min(size, Details::kMaxDetailChars)) : std::string();
+    avahi_free(key);
+    avahi_free(value);
+    return model;
+  }
+
   static void OnResolve(AvahiServiceResolver* r, AvahiIfIndex interface, AvahiProtocol protocol,
                         AvahiResolverEvent event, const char* name, const char*, const char*, const char* hostName,
-                        const AvahiAddress* address, uint16_t, AvahiStringList*, AvahiLookupResultFlags, void* self) {
+                        const AvahiAddress* address, uint16_t, AvahiStringList* txt, AvahiLookupResultFlags,
+                        void* self) {
     auto* s = static_cast<Browse*>(self);
     s->resolvers_.erase(r);
     avahi_service_resolver_free(r);
@@ -184,6 +202,7 @@ class Browse : public QObject {
       if (std::optional<Finding> finding =
               DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
         finding->key = ServiceKey(interface, protocol, name);
+        finding->details.model = TxtModel(txt);
         ++s->computers_;
         Guarded([&] { s->found_(*finding); });
         if (s->stopped_) return;

@@ -146,6 +146,11 @@ void Listing::Seen(const Finding& f) {
   if (active_) active_->Take(f);
   // Found only by DNS-SD so far: its own answer to node status may place it.
   if (f.origin == Origin::DnsSd && !f.address.empty() && !Placed(f)) AskWorkgroup(f.address);
+  // Its names and adapter address, asked once in kMaxAgeMs of a computer
+  // WS-Discovery gave an address (an answer is kept as a workgroup's is).
+  else if (f.origin == Origin::WsDiscovery && !f.address.empty() && !workgroupAt_.count(f.address) &&
+           detailsAsked_.size() < kMaxComputers && detailsAsked_.emplace(f.address, Now()).second)
+    AskWorkgroup(f.address);
 }
 
 void Listing::Gone(Origin origin, const std::string& key) { table_.erase({static_cast<int>(origin), key}); }
@@ -161,6 +166,8 @@ void Listing::Expire(qint64 now) {
     it = now - it->second.seen > kMaxAgeMs ? table_.erase(it) : std::next(it);
   for (auto it = workgroupAt_.begin(); it != workgroupAt_.end();)
     it = now - it->second.seen > kMaxAgeMs ? workgroupAt_.erase(it) : std::next(it);
+  for (auto it = detailsAsked_.begin(); it != detailsAsked_.end();)
+    it = now - it->second > kMaxAgeMs ? detailsAsked_.erase(it) : std::next(it);
 }
 
 bool Listing::Placed(const Finding& f) const {
@@ -201,11 +208,22 @@ void Listing::Answered(const std::string& address, const std::string& workgroup)
     workgroupAt_.erase(std::min_element(workgroupAt_.begin(), workgroupAt_.end(),
                                         [](const auto& a, const auto& b) { return a.second.seen < b.second.seen; }));
   }
-  workgroupAt_[address] = Group{workgroup, Now()};
+  const Details* details = deps_.nodeStatus ? deps_.nodeStatus->AnswerDetails() : nullptr;
+  workgroupAt_[address] = Group{workgroup, Now(), details ? *details : Details()};
   if (!active_) return;
   for (const auto& [key, e] : table_)
-    if (e.finding.origin == Origin::DnsSd && e.finding.address == address)
-      active_->Take(Finding{Origin::NodeStatus, e.finding.name, address, workgroup, {}});
+    if (e.finding.address == address && (e.finding.origin == Origin::DnsSd || e.finding.origin == Origin::WsDiscovery))
+      active_->Take(NodeStatusFinding(e.finding, workgroupAt_[address]));
+}
+
+// A node status answer about the computer a source found at its address.
+// For a computer WS-Discovery placed itself only the details count: the
+// first source to name a workgroup decides it, and its own is that source.
+Finding Listing::NodeStatusFinding(const Finding& found, const Group& group) {
+  Finding f{Origin::NodeStatus, found.name, found.address, group.workgroup, {}};
+  if (found.origin == Origin::WsDiscovery && !found.workgroup.empty()) f.workgroup.clear();
+  f.details = group.details;
+  return f;
 }
 
 // The table as findings, in the order the computers were first found; a
@@ -218,10 +236,9 @@ std::vector<Finding> Listing::Snapshot() const {
   std::vector<Finding> findings;
   for (const Entry* e : entries) {
     findings.push_back(e->finding);
-    if (e->finding.origin != Origin::DnsSd) continue;
+    if (e->finding.origin != Origin::DnsSd && e->finding.origin != Origin::WsDiscovery) continue;
     const auto group = workgroupAt_.find(e->finding.address);
-    if (group != workgroupAt_.end())
-      findings.push_back(Finding{Origin::NodeStatus, e->finding.name, e->finding.address, group->second.workgroup});
+    if (group != workgroupAt_.end()) findings.push_back(NodeStatusFinding(e->finding, group->second));
   }
   return findings;
 }
@@ -411,6 +428,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
   for (const std::string& caption : active.merge.Finish()) row(caption);
 
   Result result;
+  result.computers = active.merge.Listed();
   const bool browsed = read && read->done && read->list;
   const bool wsdAsked = wsd_.source && !CouldNotRun(wsd_.outcome);
   const bool dnsSdAsked = dnsSd_.source && !CouldNotRun(dnsSd_.outcome);

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "merge.h"
 #include "source.h"
 
 namespace discovery {
@@ -69,8 +70,9 @@ class Listing final : public QObject {
   std::string StartupWorkgroup();
 
   struct Result {
-    QString status;       // the status text: "終了", with the reasons when nothing was found
-    bool failed = false;  // no source could ask at all
+    QString status;                         // the status text: "終了", with the reasons when nothing was found
+    bool failed = false;                    // no source could ask at all
+    std::vector<MergedComputer> computers;  // the rows given, in order, as the merge knows them at the end
   };
   // Lists one workgroup (bytes): row() for each computer as it becomes
   // known (cold) or all at once (warm), never after this returns.
@@ -113,6 +115,8 @@ class Listing final : public QObject {
   void PumpAsks();
   void Answered(const std::string& address, const std::string& workgroup);
   std::vector<Finding> Snapshot() const;
+  struct Group;
+  static Finding NodeStatusFinding(const Finding& found, const Group& group);
   bool Running() const;
   void WaitUntil(const std::function<bool()>& done, qint64 deadline);
   QString Explain(const char* name, const SourceState& s, int elsewhere) const;
@@ -123,9 +127,11 @@ class Listing final : public QObject {
   struct Group {
     std::string workgroup;
     qint64 seen = 0;
+    Details details;  // what else the answer said
   };
-  std::map<std::string, Group> workgroupAt_;  // node status answers by address
-  std::set<std::string> browsed_;             // names on the last browse list read (upper case)
+  std::map<std::string, Group> workgroupAt_;    // node status answers by address
+  std::map<std::string, qint64> detailsAsked_;  // WS-Discovery computers asked for details, when
+  std::set<std::string> browsed_;               // names on the last browse list read (upper case)
   std::deque<std::string> toAsk_;
   std::set<std::string> asking_;  // queued or asked in the running round
   int asksThisRound_ = 0;

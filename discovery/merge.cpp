@@ -15,6 +15,14 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
+void Details::Add(const Details& other) {
+  for (auto [mine, theirs] : {std::pair{&manufacturer, &other.manufacturer}, std::pair{&model, &other.model},
+                              std::pair{&friendlyName, &other.friendlyName},
+                              std::pair{&presentationUrl, &other.presentationUrl}, std::pair{&mac, &other.mac}})
+    if (mine->empty()) *mine = *theirs;
+  if (netbiosNames.empty()) netbiosNames = other.netbiosNames;
+}
+
 Merge::Merge(std::string workgroup) : workgroup_(std::move(workgroup)) {}
 
 std::optional<size_t> Merge::Find(const Finding& f) const {
@@ -31,6 +39,8 @@ std::optional<size_t> Merge::Find(const Finding& f) const {
 void Merge::Index(size_t index, const Finding& f) {
   Computer& c = computers_[index];
   if (!Contains(c.names, f.name)) c.names.push_back(f.name);
+  if (c.text.empty() && !f.text.empty() && SameName(f.name, c.names.front())) c.text = f.text;
+  c.details.Add(f.details);
   byName_.emplace(cp932::UpperAscii(f.name), index);  // an earlier computer keeps the name
   if (!f.address.empty()) {
     byAddress_.emplace(f.address, index);
@@ -67,6 +77,7 @@ std::optional<std::string> Merge::Add(const Finding& f) {
 
   if (c->shown || !Listed(*c)) return std::nullopt;
   c->shown = true;
+  shown_.push_back(*index);
   ++rows_;
   return c->names.front();
 }
@@ -76,10 +87,22 @@ std::vector<std::string> Merge::Finish() {
   for (Computer& c : computers_) {
     if (c.shown || c.workgroup) continue;
     c.shown = true;
+    shown_.push_back(static_cast<size_t>(&c - computers_.data()));
     ++rows_;
     rows.push_back(c.names.front());
   }
   return rows;
+}
+
+std::vector<MergedComputer> Merge::Listed() const {
+  std::vector<MergedComputer> listed;
+  listed.reserve(shown_.size());
+  for (const size_t index : shown_) {
+    const Computer& c = computers_[index];
+    listed.push_back(MergedComputer{c.names.front(), c.text, c.addresses, c.workgroup.value_or(std::string()),
+                                    c.origins, c.details});
+  }
+  return listed;
 }
 
 int Merge::Elsewhere(Origin origin) const {

@@ -12,6 +12,16 @@
 
 namespace discovery {
 
+// One computer of a listing as the merge knows it when the sources are done.
+struct MergedComputer {
+  std::string name;                    // the row's caption (bytes)
+  std::string text;                    // the caption as the peer sent it (UTF-8); empty when none did
+  std::vector<std::string> addresses;  // in the order found
+  std::string workgroup;               // empty: unknown
+  std::vector<Origin> origins;         // the sources that saw it, in the order they did
+  Details details;                     // what the sources said of it, the first to say each
+};
+
 class Merge {
  public:
   // workgroup: the workgroup being listed (the field's text, bytes).
@@ -30,6 +40,8 @@ class Merge {
   bool Placed(const Finding& finding) const;
 
   int Rows() const { return rows_; }
+  // The computers of the rows given so far, in row order.
+  std::vector<MergedComputer> Listed() const;
   // Computers a source reported (after merging) that belong to another workgroup.
   int Elsewhere(Origin origin) const;
 
@@ -39,6 +51,8 @@ class Merge {
     std::vector<std::string> addresses;
     std::optional<std::string> workgroup;
     std::vector<Origin> origins;
+    std::string text;  // the peer's own text for names.front()
+    Details details;
     bool shown = false;
   };
   // The first computer (in the order found) that has the finding's name or
@@ -49,6 +63,7 @@ class Merge {
 
   std::string workgroup_;
   std::vector<Computer> computers_;
+  std::vector<size_t> shown_;                          // computers in row order
   std::unordered_map<std::string, size_t> byName_;     // folded name -> first computer with it
   std::unordered_map<std::string, size_t> byAddress_;  // address -> first computer with it
   int rows_ = 0;

@@ -46,6 +46,24 @@ bool UnicastTarget(quint32 v4) {
   return true;
 }
 
+// The names and unit id of an answer, as the listing keeps them.
+Details DetailsOf(const std::vector<nb::NodeName>& names, const uint8_t* data, size_t size, uint16_t id) {
+  Details d;
+  for (const nb::NodeName& n : names) {
+    if (d.netbiosNames.size() >= Details::kMaxNetbiosNames) break;
+    d.netbiosNames.push_back(Details::NetbiosName{n.name, n.suffix, (n.flags & nb::kGroupFlag) != 0});
+  }
+  if (const std::optional<std::array<uint8_t, 6>> unit = nb::ParseNodeStatusUnitId(data, size, id)) {
+    static const char hex[] = "0123456789abcdef";
+    for (const uint8_t b : *unit) {
+      if (!d.mac.empty()) d.mac += ':';
+      d.mac += hex[b >> 4];
+      d.mac += hex[b & 15];
+    }
+  }
+  return d;
+}
+
 }  // namespace
 
 NodeStatusQuery::NodeStatusQuery() : port_(nb::kPort), random_(std::random_device{}()) {
@@ -138,11 +156,15 @@ void NodeStatusQuery::Read() {
       Close(i);
       if (const std::optional<std::string> workgroup = nb::PickWorkgroupName(names)) {
         const Answer answer = answer_;  // the call may end the round, and with it answer_
+        const Details details =
+            DetailsOf(names, reinterpret_cast<const uint8_t*>(buffer.constData()), static_cast<size_t>(got), q.id);
+        answering_ = &details;
         try {
           answer(std::string(q.text), *workgroup);
         } catch (...) {
           qWarning("mirelka: a node status answer could not be taken");  // never through the event loop
         }
+        answering_ = nullptr;
         if (round != round_) return;  // the answer ended the round
       }
       break;

@@ -26,6 +26,7 @@ class NodeStatusQuery final : public QObject, public WorkgroupQuery {
   bool Ask(const std::string& address) override;
   bool Waiting() const override;
   void Cancel() override;
+  const Details* AnswerDetails() const override { return answering_; }
 
   // The port questions go to; tests point it at a stand-in.
   void SetPort(quint16 port) { port_ = port; }
@@ -49,6 +50,7 @@ class NodeStatusQuery final : public QObject, public WorkgroupQuery {
   unsigned round_ = 0;  // tells a timer of an ended round from the current one's
   int datagrams_ = 0;
   std::mt19937 random_;
+  const Details* answering_ = nullptr;  // set while answer_ runs
 };
 
 }  // namespace discovery

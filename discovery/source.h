@@ -7,11 +7,33 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace discovery {
 
 // Where a finding came from.
 enum class Origin { BrowseList, WsDiscovery, DnsSd, NodeStatus };
+
+// What a source says about a computer beyond its name: the peer's own text,
+// unchecked and shown only as plain text, each field cut to kMaxDetailChars.
+struct Details {
+  static constexpr size_t kMaxDetailChars = 128;
+  static constexpr size_t kMaxNetbiosNames = 16;
+  std::string manufacturer, model, friendlyName, presentationUrl;  // UTF-8
+  std::string mac;                                                 // "00:11:22:33:44:55"; empty when unknown
+  struct NetbiosName {
+    std::string name;  // code page 932 bytes, trailing spaces removed
+    int type = 0;      // the suffix byte
+    bool group = false;
+  };
+  std::vector<NetbiosName> netbiosNames;
+  bool Empty() const {
+    return manufacturer.empty() && model.empty() && friendlyName.empty() && presentationUrl.empty() && mac.empty() &&
+           netbiosNames.empty();
+  }
+  // Fills what this one lacks from other.
+  void Add(const Details& other);
+};
 
 // One computer as one source saw it. Texts are code page 932 bytes.
 struct Finding {
@@ -28,6 +50,7 @@ struct Finding {
   // bytes (the browse list, node status). A name code page 932 cannot hold
   // is kept only here, and the computer listed under its address.
   std::string text;
+  Details details;
 };
 
 // How one search ended.
@@ -89,6 +112,9 @@ class WorkgroupQuery {
   virtual bool Waiting() const = 0;
   // Ends the round at once; nothing is reported after it.
   virtual void Cancel() = 0;
+  // While answer() runs: what else that answer said (its names, the
+  // adapter's address); null when the query keeps nothing more.
+  virtual const Details* AnswerDetails() const { return nullptr; }
 };
 
 // The platform's sources: WS-Discovery everywhere; DNS-SD through the

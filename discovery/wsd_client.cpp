@@ -131,7 +131,14 @@ std::optional<Finding> FindingOf(const wsd::Session& session, const wsd::Session
   const std::optional<wsd::Computer> computer = session.OnMetadata(fetch, body);
   if (!computer) return std::nullopt;
   std::optional<Finding> finding = WsdFinding(computer->name, computer->workgroup, computer->address);
-  if (finding) finding->key = fetch.endpoint.toStdString();
+  if (finding) {
+    finding->key = fetch.endpoint.toStdString();
+    Details& d = finding->details;
+    d.manufacturer = computer->manufacturer.toStdString();
+    d.model = computer->modelName.toStdString();
+    d.presentationUrl = computer->presentationUrl.toStdString();
+    d.friendlyName = computer->friendlyName.toStdString();
+  }
   return finding;
 }
 

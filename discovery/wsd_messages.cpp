@@ -34,6 +34,7 @@ constexpr size_t kMaxMatches = 64;
 constexpr size_t kMaxHosts = 8;
 constexpr qsizetype kMaxXAddrs = 16;
 constexpr qsizetype kMaxVersionChars = 10;  // an unsigned 32-bit number
+constexpr qsizetype kMaxDetailChars = 128;  // a manufacturer's, model's or device's text kept
 
 // Writes the envelope around a header (To, Action, MessageID) and calls body
 // inside soap:Body.
@@ -118,7 +119,10 @@ class Reader {
     const bool matchBody = m_.kind == Kind::ProbeMatches || m_.kind == Kind::ResolveMatches || m_.kind == Kind::Hello ||
                            m_.kind == Kind::Bye;
     if (!matchBody) m_.matches.clear();
-    if (m_.kind != Kind::GetResponse) m_.hosts.clear();
+    if (m_.kind != Kind::GetResponse) {
+      m_.hosts.clear();
+      m_.manufacturer = m_.modelName = m_.presentationUrl = m_.friendlyName = QString();
+    }
     return m_;
   }
 
@@ -166,6 +170,15 @@ class Reader {
         return true;
       }
     }
+    // The device's description (ThisModel, ThisDevice): the first of each.
+    if (parent && parent->is(kWsdp, "ThisModel")) {
+      QString* field = name.is(kWsdp, "Manufacturer")      ? &m_.manufacturer
+                       : name.is(kWsdp, "ModelName")       ? &m_.modelName
+                       : name.is(kWsdp, "PresentationUrl") ? &m_.presentationUrl
+                                                           : nullptr;
+      if (field) return LeafOnce(field);
+    }
+    if (parent && parent->is(kWsdp, "ThisDevice") && name.is(kWsdp, "FriendlyName")) return LeafOnce(&m_.friendlyName);
     // The host of a Relationship section.
     if (parent && name.is(kWsdp, "Host") && parent->is(kWsdp, "Relationship") && hostRelationship_) {
       if (m_.hosts.size() >= kMaxHosts) return false;
@@ -200,6 +213,15 @@ class Reader {
     *out = r_.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement).trimmed();
     scopes_.pop_back();
     return !r_.hasError();
+  }
+
+  // A leaf read into out only when out is still empty (the first of the
+  // localized copies a section may hold).
+  bool LeafOnce(QString* out) {
+    QString text;
+    if (!Leaf(&text)) return false;
+    if (out->isEmpty()) *out = text.left(kMaxDetailChars);
+    return true;
   }
 
   bool SetKind() {

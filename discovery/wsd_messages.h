@@ -50,6 +50,9 @@ struct Message {
   QString relatesTo;
   std::vector<Match> matches;  // ProbeMatches, ResolveMatches, Hello and Bye (one)
   std::vector<Host> hosts;     // GetResponse
+  // GetResponse: the ThisModel and ThisDevice sections (the first text of
+  // each, trimmed; empty when absent).
+  QString manufacturer, modelName, presentationUrl, friendlyName;
 };
 
 // Reads one answer; nothing when it is not one we could trust to read.

@@ -118,7 +118,8 @@ std::optional<Computer> Session::OnMetadata(const Fetch& fetch, const QByteArray
     if (!host.computer) continue;
     const std::optional<ComputerName> name = ParseComputerText(host.computerText);
     if (!name) continue;
-    return Computer{name->name, name->workgroup, fetch.host};
+    return Computer{name->name,         name->workgroup,          fetch.host,           message->manufacturer,
+                    message->modelName, message->presentationUrl, message->friendlyName};
   }
   return std::nullopt;
 }

@@ -24,6 +24,7 @@ struct Computer {
   QString name;
   QString workgroup;  // workgroup or domain; empty when not joined
   QHostAddress address;
+  QString manufacturer, modelName, presentationUrl, friendlyName;  // the metadata's, unchecked
 };
 
 class Session {

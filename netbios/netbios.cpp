@@ -173,6 +173,21 @@ std::vector<NodeName> ParseNodeStatusReply(const uint8_t* data, size_t size, uin
   return names;
 }
 
+std::optional<std::array<uint8_t, 6>> ParseNodeStatusUnitId(const uint8_t* data, size_t size, uint16_t id) {
+  std::vector<Record> answers;
+  if (!ReadReply(data, size, id, answers)) return std::nullopt;
+  for (const Record& record : answers) {
+    if (record.type != kTypeNbstat || record.cls != kClassIn || record.rdlength < 1) continue;
+    const size_t at = 1 + size_t{record.rdata[0]} * kStatusEntrySize;
+    if (at + 6 > record.rdlength) return std::nullopt;
+    std::array<uint8_t, 6> unit{};
+    std::copy(record.rdata + at, record.rdata + at + 6, unit.begin());
+    if (std::all_of(unit.begin(), unit.end(), [](uint8_t b) { return b == 0; })) return std::nullopt;
+    return unit;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> PickComputerName(const std::vector<NodeName>& names) {
   for (uint8_t suffix : {kWorkstation, kFileServer}) {
     for (const NodeName& node : names) {

@@ -57,6 +57,11 @@ struct NodeName {
 // Entries holding control bytes or nothing but blanks are left out.
 std::vector<NodeName> ParseNodeStatusReply(const uint8_t* data, size_t size, uint16_t id);
 
+// The unit id of a positive node status reply (the adapter's MAC address,
+// the first six bytes of its statistics); nothing when the reply has none or
+// gives all zeros, as Samba does.
+std::optional<std::array<uint8_t, 6>> ParseNodeStatusUnitId(const uint8_t* data, size_t size, uint16_t id);
+
 // The computer's name among a node status reply's names: the first unique
 // workstation name (suffix 0x00), else the first unique file server name
 // (0x20). Group names and names in conflict are skipped.

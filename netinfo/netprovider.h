@@ -1,7 +1,8 @@
 #pragma once
 // The network provider seam: open a container, hand back its children one
 // record at a time into the caller's buffer, close. One backend per platform
-// (libsmbclient on Linux, mpr on Windows) and an in-memory fake for tests.
+// (libsmbclient in helper processes on Linux, mpr on Windows) and an
+// in-memory fake for tests.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,9 +112,18 @@ class NetProvider {
   // kErrorMoreData, the size it would need.
   virtual uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) = 0;
   virtual uint32_t CloseEnum(Handle handle) = 0;
+  // Why the calling thread's last open failed, in words for the user (UTF-8),
+  // when the reason lies with the provider itself rather than the container
+  // (a helper that cannot be started or died); empty otherwise.
+  virtual std::string LastFailureCause() const { return {}; }
+  // Makes every open under way on other threads fail now rather than at its
+  // bound (the owner is going away); a provider whose calls cannot be cut
+  // short lets them run to their bound.
+  virtual void CancelAll() {}
 };
 
-// The platform's provider (libsmbclient on Linux, mpr on Windows).
+// The platform's provider (helper processes over libsmbclient on Linux,
+// smb_pool.h; mpr on Windows).
 std::unique_ptr<NetProvider> MakePlatformNetProvider();
 
 // Packs one record and its texts into buffer. Returns kErrorMoreData and sets

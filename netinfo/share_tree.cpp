@@ -56,6 +56,9 @@ bool ShareTree::Start(std::vector<std::string> names, Callbacks callbacks) {
 void ShareTree::Stop() {
   if (!build_) return;
   build_->stopped = true;
+  // Rows under way fail at once instead of at their bound: nothing of them
+  // is delivered any more.
+  if (!build_->finished) build_->provider->CancelAll();
   for (std::thread& thread : build_->threads) thread.join();
   build_->threads.clear();
   build_->finished = true;
@@ -83,6 +86,7 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
         lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
         lookup.reachable = build->steps.reachable;
         result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
+        if (!result.listed) result.cause = build->provider->LastFailureCause();
       }
     } catch (...) {
       // A step that fails (memory exhausted, say) fails this row alone:

@@ -43,6 +43,7 @@ struct ShareTreeRow {
   NameResolution address;    // the row's resolution
   bool listed = false;       // resolved and its shares could be read
   NamedResourceList shares;  // in the provider's order
+  std::string cause;         // not listed: the provider's own reason, if it gave one (UTF-8)
 };
 
 class ShareTree {
@@ -65,8 +66,9 @@ class ShareTree {
   bool Start(std::vector<std::string> names, Callbacks callbacks);
   // A build was started and its done has not been handed over yet.
   bool Running() const;
-  // Rows not started are dropped and the ones under way are waited for
-  // (each step is bounded); no callback runs after this returns.
+  // Rows not started are dropped; the provider's opens under way are
+  // cancelled (NetProvider::CancelAll) and the rows waited for (each step is
+  // bounded); no callback runs after this returns.
   void Stop();
 
  private:

@@ -1,44 +1,27 @@
-// The network provider over libsmbclient. The whole child list of a container
-// is fetched when it is opened and handed out one record per call.
+// The network provider on Linux: every libsmbclient call runs in a helper
+// process (mirelka-smb, smb_pool.h), one request per logon attempt. The whole
+// child list of a container is fetched when it is opened and handed out one
+// record per call.
 //
 //   ""           (provider "Microsoft Windows Network" or "")  -> workgroups, bare names
 //   "WORKGROUP"  -> its computers as "\\NAME"
 //   "\\NAME"     -> its disk and print shares as "\\NAME\SHARE", hidden "$" shares left out
 //
-// Browsing a workgroup needs SMB1 on both ends, so it gets a context that
-// allows NT1; over SMB2 the browse list comes back empty and claims success.
+// Browsing a workgroup needs SMB1 on both ends, so its request allows NT1
+// alone; over SMB2 the browse list comes back empty and claims success.
 // Share listing uses the library's default protocols.
 //
-// Threads: listings are asked from several threads (the share tree's
-// workers), each with a context of its own, but the library is entered by one
-// thread at a time: every call that makes, uses or frees a context holds one
-// lock. Debian's 4.17 library is not safe to enter from two threads at once
-// even with thread functions and a context each: its logon layer sets itself
-// up on first use without a lock (a second first logon finds no SPNEGO and is
-// refused with EINVAL), its string converters are shared (an RPC bind now and
-// then fails to convert), and its logons take talloc references on one shared
-// list of mechanisms, which ended in talloc aborting (and a SIGSEGV) about
-// once in 150 runs of 100 listings. The workers still overlap what costs time
-// on a LAN with silent computers: name lookups and connection checks, which
-// the owner's steps do outside the library, and a silent host never reaches
-// it. The library's per-call memory frames follow the calling thread when it
-// is given thread functions before its first context (what smbc_thread_posix
-// does; Debian's 4.17 library declares that call but does not export it, so
-// the same POSIX functions are handed to the helper library it uses, found at
-// run time, when the library is a 4.x); where they cannot be set, whole
-// listings take the listing lock one at a time.
-#include <dlfcn.h>
-#include <libsmbclient.h>
+// The logon sequence and its trust rules stay here (Authenticator): a helper
+// makes only the one attempt it is handed. Listings from several threads run
+// in as many helpers at once, so a silent or hung server holds one helper
+// for at most the request deadline, and a crash inside the library ends one
+// helper and fails one row.
 #include <netdb.h>
-#include <pthread.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <mutex>
+#include <climits>
 #include <optional>
-#include <shared_mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,49 +31,33 @@
 #include "krb5_cache.h"
 #include "netprovider.h"
 #include "smb_auth.h"
+#include "smb_pool.h"
+
+#ifndef MIRELKA_HELPER_FROM_BIN
+#define MIRELKA_HELPER_FROM_BIN "../lib/mirelka"
+#endif
 
 namespace netinfo {
 namespace {
 
-// Each request to a server may take this long; with the connect it stays
-// within the 5 s that an unanswering host may cost.
-constexpr int kTimeoutMs = 4000;
+using smbwire::LogonKind;
+using smbwire::Target;
 
-enum class Level { kNetwork, kWorkgroup, kServer, kNone };
-
-struct Target {
-  Level level = Level::kNone;
+struct Container {
+  std::optional<Target> target;
   std::string name;  // code page 932, no backslashes
 };
 
-Target Classify(const char* remote) {
+Container Classify(const char* remote) {
   const std::string text = remote ? remote : "";
-  if (text.empty()) return {Level::kNetwork, {}};
+  if (text.empty()) return {Target::kNetwork, {}};
   if (text.size() > 2 && text.compare(0, 2, "\\\\") == 0) {
     const std::string server = text.substr(2);
-    if (cp932::RemoveBackslashes(server) == server) return {Level::kServer, server};
+    if (cp932::RemoveBackslashes(server) == server) return {Target::kServer, server};
     return {};
   }
-  if (cp932::RemoveBackslashes(text) == text) return {Level::kWorkgroup, text};
+  if (cp932::RemoveBackslashes(text) == text) return {Target::kWorkgroup, text};
   return {};
-}
-
-// Every byte but the unreserved ones of a URL as %XX.
-std::string PercentEncode(const std::string& utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : utf8) {
-    const auto b = static_cast<unsigned char>(c);
-    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
-        b == '_' || b == '~') {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0xF];
-    }
-  }
-  return out;
 }
 
 uint32_t ErrorFromErrno(int error) {
@@ -117,9 +84,9 @@ uint32_t ErrorFromErrno(int error) {
 // DNS name, never for an address, and a computer known only by its NetBIOS
 // name is in no realm. None for a dotted address; a dotted name as it is,
 // else the canonical name the system's resolver gives; empty when there is
-// none with a dot. (Asked for
-// smb://NAME without a dot, the library also first looks NAME up as a
-// workgroup by broadcast, which costs about half a second.)
+// none with a dot. (Asked for smb://NAME without a dot, the library also
+// first looks NAME up as a workgroup by broadcast, which costs about half a
+// second.)
 std::string DnsName(const std::string& name) {
   if (mirelka::ParseDotted(name)) return {};
   if (name.find('.') != std::string::npos) return name;
@@ -133,294 +100,6 @@ std::string DnsName(const std::string& name) {
   return canonical.find('.') != std::string::npos ? canonical : std::string();
 }
 
-// Hands the library the logon of the attempt under way (the context's user
-// data). Names that do not fit are never cut: the attempt is refused before.
-void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int workgroupLength, char* user, int userLength,
-               char* password, int passwordLength) {
-  const auto* logon = static_cast<const Logon*>(smbc_getOptionUserData(ctx));
-  auto put = [](char* buffer, int length, const std::string& text) {
-    if (length <= 0) return;
-    const size_t n = std::min(text.size(), static_cast<size_t>(length) - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-  };
-  if (!logon || logon->kind == Logon::Kind::kAnonymous) {
-    // No user, no password; the library tries guest by itself when
-    // anonymous is refused.
-    put(user, userLength, {});
-    put(password, passwordLength, {});
-    return;
-  }
-  if (logon->kind == Logon::Kind::kKerberos) {
-    // The ticket names the user; no password is sent.
-    put(password, passwordLength, {});
-    return;
-  }
-  if (!logon->workgroup.empty()) put(workgroup, workgroupLength, logon->workgroup);
-  put(user, userLength, logon->user);
-  if (logon->password) put(password, passwordLength, logon->password->bytes());
-}
-
-void DiscardLog(void*, int, const char*) {}
-
-// The thread functions the library's helper layer takes, in the order of
-// smbc_thread_impl's parameters: mutexes, then thread-local storage.
-struct ThreadFunctions {
-  int (*createMutex)(const char*, void**, const char*);
-  void (*destroyMutex)(void*, const char*);
-  int (*lockMutex)(void*, int, const char*);
-  int (*createTls)(const char*, void**, const char*);
-  void (*destroyTls)(void**, const char*);
-  int (*setTls)(void*, const void*, const char*);
-  void* (*getTls)(void*, const char*);
-};
-
-const ThreadFunctions kPosixThreads = {
-    [](const char*, void** lock, const char*) {
-      auto* mutex = new pthread_mutex_t;
-      if (pthread_mutex_init(mutex, nullptr) != 0) {
-        delete mutex;
-        return -1;
-      }
-      *lock = mutex;
-      return 0;
-    },
-    [](void* lock, const char*) {
-      if (!lock) return;
-      pthread_mutex_destroy(static_cast<pthread_mutex_t*>(lock));
-      delete static_cast<pthread_mutex_t*>(lock);
-    },
-    [](void* lock, int type, const char*) {
-      auto* mutex = static_cast<pthread_mutex_t*>(lock);
-      if (type == 1) return pthread_mutex_lock(mutex);
-      if (type == 2) return pthread_mutex_unlock(mutex);
-      return -1;
-    },
-    [](const char*, void** key, const char*) {
-      if (*key) return 0;  // made once
-      auto* made = new pthread_key_t;
-      if (pthread_key_create(made, nullptr) != 0) {
-        delete made;
-        return -1;
-      }
-      *key = made;
-      return 0;
-    },
-    [](void** key, const char*) {
-      if (!key || !*key) return;
-      pthread_key_delete(*static_cast<pthread_key_t*>(*key));
-      delete static_cast<pthread_key_t*>(*key);
-      *key = nullptr;
-    },
-    [](void* key, const void* value, const char*) {
-      return key ? pthread_setspecific(*static_cast<pthread_key_t*>(key), value) : -1;
-    },
-    // Asked before its key is made (a frame looked for before the first one
-    // is made): nothing there yet.
-    [](void* key, const char*) { return key ? pthread_getspecific(*static_cast<pthread_key_t*>(key)) : nullptr; },
-};
-
-// Whether the table above is laid out as this library reads it: the
-// library's own version (smbc_version, "4.17.12-Debian") is a 4.x, whose
-// helper layer takes these seven functions in this order (the order of
-// smbc_thread_impl's parameters, unchanged in every 4.x). Another major
-// version is not trusted with it.
-bool ThreadTableKnown(const char* version) {
-  int major = 0;
-  int minor = 0;
-  return version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && major == 4;
-}
-
-// Whether the library has its thread functions; set once, before any context.
-bool LibraryThreadsReady() {
-  static const bool ready = [] {
-    if (!ThreadTableKnown(smbc_version())) return false;
-    using SetFunctions = int (*)(const ThreadFunctions*);
-    // Loaded with the client library, whose own symbols resolve through it.
-    const auto set = reinterpret_cast<SetFunctions>(dlsym(RTLD_DEFAULT, "smb_thread_set_functions"));
-    return set && set(&kPosixThreads) == 0;
-  }();
-  return ready;
-}
-
-// Held by every call into the library: making, using and freeing contexts
-// and the process-wide settings.
-std::mutex& LibraryLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-// Held shared by every listing and exclusively while the process-wide
-// protocol range changes; without thread functions, exclusively by every
-// listing.
-std::shared_mutex& ListingLock() {
-  static std::shared_mutex lock;
-  return lock;
-}
-
-class Context {
- public:
-  // port 0: the library's choice (445, then 139 after a timeout).
-  Context(bool browse, uint16_t port) {
-    const bool threads = LibraryThreadsReady();
-    // A browse context changes the range every share listing reads.
-    if (browse || !threads)
-      exclusive_ = std::unique_lock<std::shared_mutex>(ListingLock());
-    else
-      shared_ = std::shared_lock<std::shared_mutex>(ListingLock());
-    const std::lock_guard<std::mutex> setup(LibraryLock());
-    ctx_ = smbc_new_context();
-    if (!ctx_) return;
-    smbc_setPort(ctx_, port);
-    smbc_setDebug(ctx_, 0);
-    smbc_setLogCallback(ctx_, nullptr, DiscardLog);
-    smbc_setTimeout(ctx_, kTimeoutMs);
-    smbc_setFunctionAuthDataWithContext(ctx_, LogonAuth);
-    smbc_setOptionNoAutoAnonymousLogin(ctx_, false);
-    Apply(Logon{});
-    // The protocol range is process-wide in the library, so every context
-    // sets its own; share listing keeps the library's default range. The
-    // bound that widens the range goes first: a minimum above the current
-    // maximum makes the context fail to start.
-    // The range is set only when it changes: a share listing on another
-    // thread reads it meanwhile.
-    static bool browseRange = true;  // under LibraryLock; the library's default allows NT1
-    static bool rangeSet = false;
-    if (!rangeSet || browseRange != browse) {
-      if (browse) {
-        smbc_setOptionProtocols(ctx_, "NT1", nullptr);
-        smbc_setOptionProtocols(ctx_, nullptr, "NT1");
-      } else {
-        smbc_setOptionProtocols(ctx_, nullptr, "SMB3");
-        smbc_setOptionProtocols(ctx_, "SMB2_02", nullptr);
-      }
-      browseRange = browse;
-      rangeSet = true;
-    }
-    if (!smbc_init_context(ctx_)) {
-      smbc_free_context(ctx_, 1);
-      ctx_ = nullptr;
-    }
-  }
-  ~Context() {
-    const std::lock_guard<std::mutex> setup(LibraryLock());
-    if (ctx_) smbc_free_context(ctx_, 1);
-  }
-  Context(const Context&) = delete;
-  Context& operator=(const Context&) = delete;
-
-  SMBCCTX* get() const { return ctx_; }
-
-  // The next connection logs on so; connections made before are dropped,
-  // so a server refused to one logon is not reused for the next.
-  void Use(const Logon& logon) {
-    const std::lock_guard<std::mutex> lock(LibraryLock());
-    Apply(logon);
-  }
-
- private:
-  void Apply(const Logon& logon) {  // under LibraryLock
-    if (!ctx_) return;
-    smbc_getFunctionPurgeCachedServers(ctx_)(ctx_);
-    logon_ = logon;
-    smbc_setOptionUserData(ctx_, &logon_);
-    const bool kerberos = logon.kind == Logon::Kind::kKerberos;
-    smbc_setOptionUseKerberos(ctx_, kerberos);
-    // Never the library's own NTLM try after a refused ticket: that would
-    // send a hash to a computer the ticket did not identify, past the
-    // Authenticator's binding check. The Authenticator moves on by itself.
-    smbc_setOptionFallbackAfterKerberos(ctx_, false);
-    smbc_setOptionUseCCache(ctx_, kerberos);
-    // A password logon that is refused must not turn into a guest one.
-    smbc_setOptionNoAutoAnonymousLogin(ctx_, logon.kind != Logon::Kind::kAnonymous);
-  }
-
-  std::shared_lock<std::shared_mutex> shared_;
-  std::unique_lock<std::shared_mutex> exclusive_;
-  SMBCCTX* ctx_ = nullptr;
-  Logon logon_;
-};
-
-struct Entry {
-  NetResource fields;
-  std::string remoteName;  // code page 932
-  std::string remoteText;  // the same as the library gave it: UTF-8
-};
-
-struct Enumeration {
-  std::vector<Entry> entries;
-  size_t next = 0;
-};
-
-bool Hidden(const std::string& share) { return share.empty() || share.back() == '$'; }
-
-// Turns one directory entry of the container into a child record, or false
-// when the platform would not report it.
-bool ChildOf(const Target& target, const smbc_dirent& dirent, Entry* entry) {
-  const std::string name = cp932::FromUtf8Lossy(dirent.name);
-  NetResource& f = entry->fields;
-  f.dwScope = kResourceGlobalNet;
-  switch (target.level) {
-    case Level::kNetwork:
-      if (dirent.smbc_type != SMBC_WORKGROUP || name.empty()) return false;
-      f.dwType = kResourceTypeAny;
-      f.dwDisplayType = kResourceDisplayTypeDomain;
-      f.dwUsage = kResourceUsageContainer;
-      entry->remoteName = name;
-      entry->remoteText = dirent.name;
-      return true;
-    case Level::kWorkgroup:
-      if (dirent.smbc_type != SMBC_SERVER || name.empty()) return false;
-      f.dwType = kResourceTypeAny;
-      f.dwDisplayType = kResourceDisplayTypeServer;
-      f.dwUsage = kResourceUsageContainer;
-      entry->remoteName = "\\\\" + name;
-      entry->remoteText = std::string("\\\\") + dirent.name;
-      return true;
-    case Level::kServer:
-      if (dirent.smbc_type != SMBC_FILE_SHARE && dirent.smbc_type != SMBC_PRINTER_SHARE) return false;
-      if (Hidden(name)) return false;
-      f.dwType = dirent.smbc_type == SMBC_PRINTER_SHARE ? kResourceTypePrint : kResourceTypeDisk;
-      f.dwDisplayType = kResourceDisplayTypeShare;
-      f.dwUsage = kResourceUsageConnectable;
-      entry->remoteName = "\\\\" + target.name + "\\" + name;
-      entry->remoteText = "\\\\" + cp932::ToUtf8(target.name) + "\\" + dirent.name;
-      return true;
-    case Level::kNone:
-      break;
-  }
-  return false;
-}
-
-// Lists the container through the context; the errno of a failed open in
-// *error. host is what the URL names: the container itself, or the server's
-// address.
-bool ListWith(Context& context, const Target& target, const std::string& host, uint16_t port, Enumeration* out,
-              int* error) {
-  SMBCCTX* ctx = context.get();
-  if (!ctx) {
-    *error = ENOMEM;
-    return false;
-  }
-  const std::string url = "smb://" + PercentEncode(host);
-  const std::lock_guard<std::mutex> lock(LibraryLock());
-  smbc_setPort(ctx, port);
-  errno = 0;
-  SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
-  if (!dir) {
-    *error = errno ? errno : EIO;
-    return false;
-  }
-  out->entries.clear();
-  const auto readdir = smbc_getFunctionReaddir(ctx);
-  while (const smbc_dirent* dirent = readdir(ctx, dir)) {
-    Entry entry;
-    if (ChildOf(target, *dirent, &entry)) out->entries.push_back(std::move(entry));
-  }
-  smbc_getFunctionClosedir(ctx)(ctx, dir);
-  return true;
-}
-
 // The address of a server name: a dotted address as it is, else the owner's
 // resolver. Its answer is taken only in the strict dotted form.
 std::optional<ResolvedHost> AddressOf(const std::string& name, const HostLookup& lookup) {
@@ -431,42 +110,18 @@ std::optional<ResolvedHost> AddressOf(const std::string& name, const HostLookup&
   return answer;
 }
 
-uint32_t ReadContainer(const Target& target, const HostLookup& lookup, Authenticator& login, Enumeration* out) {
-  int error = 0;
-  if (target.level != Level::kServer) {
-    Context context(true, 0);
-    return ListWith(context, target, cp932::ToUtf8(target.name), 0, out, &error) ? kNoError : ErrorFromErrno(error);
-  }
-  // The server is named by its address: asked for smb://NAME, the library
-  // first looks the name up as a master browser and a domain, by broadcast,
-  // which costs about half a second for every computer.
-  const std::optional<ResolvedHost> where = AddressOf(target.name, lookup);
-  if (!where) return kErrorBadNetName;
-  const std::string& host = where->address;
-  // The library's own connect waits about 5 s for a silent host before the
-  // request timeout even starts; the owner's bounded check fails it early.
-  if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
-  const std::string name = cp932::ToUtf8(target.name);
-  const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
-  Context context(false, 445);
-  error = login.Open(name, *where, !realmName.empty(), [&](const Logon& logon) {
-    context.Use(logon);
-    const std::string& url = logon.kind == Logon::Kind::kKerberos ? realmName : host;
-    // Port 445 alone: the library would wait about 5 s on each of 445 and
-    // 139 for a silent host. A host that refuses 445 is alive and may speak
-    // on 139.
-    int failure = 0;
-    if (ListWith(context, target, url, 445, out, &failure)) return 0;
-    if (failure == ECONNREFUSED && ListWith(context, target, url, 139, out, &failure)) return 0;
-    return failure;
-  });
-  if (error == 0) return kNoError;
-  out->entries.clear();
-  return NeedsCredentials(error) ? kErrorAccessDenied : ErrorFromErrno(error);
-}
+struct Enumeration {
+  std::vector<smbwire::Record> entries;
+  size_t next = 0;
+};
 
-class SmbProvider final : public NetProvider {
+// The cause of the calling thread's last failed open that the pool gave.
+thread_local std::string lastCause;
+
+class HelperProvider final : public NetProvider {
  public:
+  HelperProvider(std::string helperPath, SmbPoolOptions options) : pool_(std::move(helperPath), options) {}
+
   void SetHostLookup(HostLookup lookup) override { lookup_ = std::move(lookup); }
   void SetLogin(Authenticator* login) override { login_ = login ? login : &own_; }
 
@@ -477,15 +132,15 @@ class SmbProvider final : public NetProvider {
 
   uint32_t OpenEnumWith(const HostLookup& lookup, uint32_t, uint32_t, uint32_t, const NetResource& container,
                         Handle* handle) override {
+    lastCause.clear();
     if (!handle) return kErrorInvalidParameter;
     *handle = nullptr;
     const std::string provider = container.lpProvider ? container.lpProvider : "";
     if (!provider.empty() && provider != kWindowsNetwork) return kErrorBadProvider;
-    const Target target = Classify(container.lpRemoteName);
-    if (target.level == Level::kNone) return kErrorBadNetName;
+    const Container target = Classify(container.lpRemoteName);
+    if (!target.target) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = ReadContainer(target, lookup, *login_, enumeration.get()); result != kNoError)
-      return result;
+    if (const uint32_t result = Read(target, lookup, enumeration.get()); result != kNoError) return result;
     *handle = enumeration.release();
     return kNoError;
   }
@@ -495,9 +150,14 @@ class SmbProvider final : public NetProvider {
     if (!count || !bufferSize) return kErrorInvalidParameter;
     auto* enumeration = static_cast<Enumeration*>(handle);
     if (enumeration->next >= enumeration->entries.size()) return kErrorNoMoreItems;
-    const Entry& entry = enumeration->entries[enumeration->next];
-    const uint32_t result = WriteRecord(entry.fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork,
-                                        buffer, bufferSize, entry.remoteText.c_str());
+    const smbwire::Record& entry = enumeration->entries[enumeration->next];
+    NetResource fields;
+    fields.dwScope = kResourceGlobalNet;
+    fields.dwType = entry.type;
+    fields.dwDisplayType = entry.displayType;
+    fields.dwUsage = entry.usage;
+    const uint32_t result = WriteRecord(fields, nullptr, entry.remoteName.c_str(), nullptr, kWindowsNetwork, buffer,
+                                        bufferSize, entry.remoteText.c_str());
     if (result != kNoError) return result;
     *count = 1;
     ++enumeration->next;
@@ -510,14 +170,109 @@ class SmbProvider final : public NetProvider {
     return kNoError;
   }
 
+  std::string LastFailureCause() const override { return lastCause; }
+  void CancelAll() override { pool_.CancelAll(); }
+
  private:
+  // One request; 0 or an errno. A failure in the pool (no helper, a helper
+  // that died, overran or wrote garbage) is never a refusal, so the logon
+  // sequence ends with it rather than moving on to the next way.
+  int Ask(smbwire::Request& request, Enumeration* out) {
+    HelperOutcome outcome = pool_.Run(request);
+    request.Wipe();
+    if (outcome.failure != HelperFailure::kNone) {
+      lastCause = outcome.cause;
+      return outcome.reply.error ? outcome.reply.error : EIO;
+    }
+    if (outcome.reply.error != 0) return outcome.reply.error;
+    out->entries = std::move(outcome.reply.records);
+    return 0;
+  }
+
+  uint32_t Read(const Container& target, const HostLookup& lookup, Enumeration* out) {
+    if (*target.target != Target::kServer) {
+      smbwire::Request request;
+      request.target = *target.target;
+      request.browse = true;
+      request.host = cp932::ToUtf8(target.name);
+      request.name = target.name;
+      const int error = Ask(request, out);
+      return error == 0 ? kNoError : ErrorFromErrno(error);
+    }
+    // The server is named by its address: asked for smb://NAME, the library
+    // first looks the name up as a master browser and a domain, by
+    // broadcast, which costs about half a second for every computer.
+    const std::optional<ResolvedHost> where = AddressOf(target.name, lookup);
+    if (!where) return kErrorBadNetName;
+    const std::string& host = where->address;
+    // The library's own connect waits about 5 s for a silent host before the
+    // request timeout even starts; the owner's bounded check fails it early.
+    if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
+    const std::string name = cp932::ToUtf8(target.name);
+    const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
+    const int error = login_->Open(name, *where, !realmName.empty(), [&](const Logon& logon) {
+      smbwire::Request request;
+      request.target = Target::kServer;
+      request.name = target.name;
+      request.host = logon.kind == Logon::Kind::kKerberos ? realmName : host;
+      switch (logon.kind) {
+        case Logon::Kind::kKerberos:
+          request.logon = LogonKind::kKerberos;
+          break;
+        case Logon::Kind::kPassword:
+          request.logon = LogonKind::kPassword;
+          request.workgroup = logon.workgroup;
+          request.user = logon.user;
+          if (logon.password) request.password = logon.password->bytes();
+          break;
+        case Logon::Kind::kAnonymous:
+          request.logon = LogonKind::kAnonymous;
+          break;
+      }
+      // Port 445 alone: the library would wait about 5 s on each of 445 and
+      // 139 for a silent host. A host that refuses 445 is alive and may
+      // speak on 139.
+      smbwire::Request on139 = request;
+      request.port = 445;
+      on139.port = 139;
+      int failure = Ask(request, out);
+      if (failure == ECONNREFUSED) failure = Ask(on139, out);
+      on139.Wipe();
+      return failure;
+    });
+    if (error == 0) return kNoError;
+    out->entries.clear();
+    return NeedsCredentials(error) ? kErrorAccessDenied : ErrorFromErrno(error);
+  }
+
+  SmbHelperPool pool_;
   HostLookup lookup_;
   Authenticator own_{nullptr, nullptr};  // ticket and guest only
   Authenticator* login_ = &own_;
 };
 
+std::string ProgramFolder() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string text(path, static_cast<size_t>(n));
+  const size_t slash = text.rfind('/');
+  return slash == std::string::npos ? "." : text.substr(0, slash == 0 ? 1 : slash);
+}
+
 }  // namespace
 
-std::unique_ptr<NetProvider> MakePlatformNetProvider() { return std::make_unique<SmbProvider>(); }
+std::string DefaultHelperPath() {
+  const std::string folder = ProgramFolder();
+  const std::string installed = folder + "/" MIRELKA_HELPER_FROM_BIN "/mirelka-smb";
+  if (access(installed.c_str(), X_OK) == 0) return installed;
+  return folder + "/mirelka-smb";
+}
+
+std::unique_ptr<NetProvider> MakeHelperNetProvider(std::string helperPath, SmbPoolOptions options) {
+  return std::make_unique<HelperProvider>(std::move(helperPath), options);
+}
+
+std::unique_ptr<NetProvider> MakePlatformNetProvider() { return MakeHelperNetProvider(DefaultHelperPath()); }
 
 }  // namespace netinfo

@@ -8,7 +8,8 @@
 # either fails the test that made it.
 # --tsan builds what runs on several threads into build-tsan with
 # ThreadSanitizer and runs its tests there: the share tree (engine, window,
-# a real smbd, the test LAN's tree cases) and the companion library.
+# a real smbd, the test LAN's tree cases), the SMB helper pool and the
+# companion library.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=""
@@ -22,9 +23,9 @@ if [ "${1:-}" = "--tsan" ]; then
   build=${BUILD:-build-tsan}
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRELKA_TSAN=ON -DMIRELKA_BENCH=OFF
-  cmake --build "$build" -j"$(nproc)" --target netinfo_test companion_contract_test app_tree_test \
-    app_share_tree_smb_test lan_e2e mirelka
-  tests='ShareTree|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
+  cmake --build "$build" -j"$(nproc)" --target netinfo_test netinfo_pool_test companion_contract_test \
+    app_tree_test app_share_tree_smb_test lan_e2e mirelka
+  tests='ShareTree|SmbPool|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
   if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
     unshare --net -- sh -c "ip link set lo up && cd '$build' && ctest --output-on-failure --timeout 600 -R '$tests' $*"
     tests/lan/run-e2e.sh "$PWD/$build/bin/lan_e2e" --gtest_filter='*Tree*'

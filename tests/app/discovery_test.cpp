@@ -2,11 +2,16 @@
 // DNS-SD beside the browse list (fake sources on the event loop).
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QTextDocument>
+#include <QToolTip>
 #include <chrono>
 #include <thread>
 
@@ -21,11 +26,14 @@ using discovery::Outcome;
 constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
 
 TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
+  Finding win11{W, "WIN11", "10.0.0.2", "wg"};
+  win11.details.manufacturer = "<b>Maker</b>";  // a hostile LAN's markup stays text
+  win11.details.model = std::string(300, 'M');
   AppFixture app;
   app.withSources = true;
   app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01", "\\\\PC02"});
   app.wsd.Find(10, {W, "pc01", "10.0.0.1", "WG"})
-      .Find(20, {W, "WIN11", "10.0.0.2", "wg"})
+      .Find(20, win11)
       .Find(30, {W, "FAR", "10.0.0.3", "OTHER"})
       .EndAfter(200);
   app.dnsSd.Find(15, {D, "pc02", "10.0.0.4", ""})
@@ -44,8 +52,21 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
 
   EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas2", "nas"}));
   EXPECT_EQ(Addresses(form), (QStringList{{}, {}, {}, {}, {}}));
-  // Only computers no other source placed are asked.
-  EXPECT_EQ(app.nodeStatus.asked, (std::vector<std::string>{"10.0.0.8", "10.0.0.7", "10.0.0.9"}));
+  // Computers no other source placed are asked, and WS-Discovery's for their details; once.
+  EXPECT_EQ(app.nodeStatus.asked,
+            (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.8", "10.0.0.7", "10.0.0.9"}));
+  const QString tip = form.ListView3->topLevelItem(2)->toolTip(0);
+  EXPECT_TRUE(tip.contains(QStringLiteral("<b>Maker</b>"))) << tip.toStdString();
+  EXPECT_FALSE(Qt::mightBeRichText(tip));
+  EXPECT_LT(tip.size(), 400);
+  EXPECT_TRUE(form.ListView3->topLevelItem(0)->toolTip(0).isEmpty());
+  if (const QString grabDir = qEnvironmentVariable("MLK_GRAB_DIR"); !grabDir.isEmpty()) {
+    form.show();
+    QToolTip::showText(form.mapToGlobal(QPoint(60, 250)), tip, &form);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->inherits("QTipLabel")) w->grab().save(grabDir + "/details-tooltip.png");
+    form.grab().save(grabDir + "/details-window.png");
+  }
   EXPECT_EQ(form.Status(), QStringLiteral("終了"));
   EXPECT_TRUE(app.ui.boxes.isEmpty());
   EXPECT_TRUE(seen.contains(QStringList{"PC01", "PC02", "WIN11"}));  // shown before the window closed
@@ -53,6 +74,14 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
 
   form.Button5->click();  // a second listing gives the same rows
   EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02", "WIN11", "nas2", "nas"}));
+
+  // The tree's node of the computer has the same tooltip.
+  app.companion.nametoip = FakeCompanion::Answer(0, "10.0.0.2");
+  app.provider.Add("\\\\WIN11", {"\\\\WIN11\\share"});
+  form.Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.Status() == QStringLiteral("終了"); }, 5000));
+  ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(form.TreeView1->topLevelItem(0)->toolTip(0), tip);
 }
 
 TEST(MergedListing, AClickInsideTheWaitIsIgnored) {

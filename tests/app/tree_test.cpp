@@ -67,6 +67,23 @@ TEST_F(ShareTree, ComputersWithTheirSharesInRowOrderAllExpanded) {
   EXPECT_EQ(app.provider.openHandles(), 0);
 }
 
+// A row that failed for the program's own reason (its SMB helper) shows that
+// reason on the status line while its box stands; a server's failure keeps
+// the status as it was.
+TEST_F(ShareTree, AProvidersOwnCauseStandsOnTheStatusLineWithTheBox) {
+  const std::string cause = "SMB ヘルパー /x/mirelka-smb を起動できません: No such file or directory";
+  app.provider.FailOpen("\\\\NOHELPER", 1204, cause).FailOpen("\\\\CLOSED", 53);
+  app.provider.Add("\\\\GOOD", {"\\\\GOOD\\S"});
+  QStringList statuses;
+  app.ui.onMessage = [&] { statuses << form->Status(); };
+  Rows({"CLOSED", "NOHELPER", "GOOD"});
+  Build();
+  EXPECT_EQ(app.ui.boxes, (QStringList{QStringLiteral("CLOSEDのリソースを取得できません"),
+                                       QStringLiteral("NOHELPERのリソースを取得できません")}));
+  EXPECT_EQ(statuses, (QStringList{QStringLiteral("処理中"), QString::fromStdString(cause)}));
+  EXPECT_EQ(Tree(form->TreeView1), (QStringList{"GOOD", "  S"}));
+}
+
 TEST_F(ShareTree, NodeOnlyWhenBothCallsSucceedOneBoxPerFailingRow) {
   app.provider.Add("\\\\GOOD", {"\\\\GOOD\\S"}).Add("\\\\NONAME", {"\\\\NONAME\\S"});
   app.provider.FailOpen("\\\\CLOSED", 53);

@@ -19,6 +19,35 @@ Finding F(Origin origin, const char* name, const char* address = "", const char*
 }
 constexpr Origin B = Origin::BrowseList, W = Origin::WsDiscovery, D = Origin::DnsSd, N = Origin::NodeStatus;
 
+TEST(Merge, ARowCarriesWhatEverySourceSaidOfItsComputer) {
+  Merge merge("WG");
+  Finding wsd = F(W, "PC01", "10.0.0.1", "WG");
+  wsd.text = "pc01";
+  wsd.details.manufacturer = "Maker";
+  wsd.details.friendlyName = "first";
+  Finding status = F(N, "PC01", "10.0.0.1", "WG");
+  status.details.mac = "02:00:00:00:00:01";
+  status.details.friendlyName = "second";  // the first to say it decides
+  status.details.netbiosNames = {{"PC01", 0x20, false}};
+  merge.Add(F(D, "other", "10.0.0.2"));
+  merge.Add(wsd);
+  merge.Add(status);
+  merge.Add(F(B, "pc01"));
+  merge.Finish();
+  const std::vector<discovery::MergedComputer> rows = merge.Listed();
+  ASSERT_EQ(rows.size(), 2u);  // in row order: the placed one first
+  EXPECT_EQ(rows[0].name, "PC01");
+  EXPECT_EQ(rows[0].text, "pc01");
+  EXPECT_EQ(rows[0].origins, (std::vector<Origin>{W, N, B}));
+  EXPECT_EQ(rows[0].details.manufacturer, "Maker");
+  EXPECT_EQ(rows[0].details.friendlyName, "first");
+  EXPECT_EQ(rows[0].details.mac, "02:00:00:00:00:01");
+  ASSERT_EQ(rows[0].details.netbiosNames.size(), 1u);
+  EXPECT_EQ(rows[1].name, "other");
+  EXPECT_TRUE(rows[1].workgroup.empty());
+  EXPECT_TRUE(rows[1].details.Empty());
+}
+
 TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
   struct Case {
     const char* what;

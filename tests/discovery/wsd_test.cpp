@@ -74,6 +74,11 @@ TEST(WsDiscovery, WsddAnswersLeadFromProbeToTheComputer) {
   EXPECT_EQ(computer->name, "WSDHOST");
   EXPECT_EQ(computer->workgroup, "TESTGROUP");
   EXPECT_EQ(computer->address, kHost);
+  // The device's own description is kept for the row's details.
+  EXPECT_EQ(computer->friendlyName, "WSD Device WSDHOST");
+  EXPECT_EQ(computer->manufacturer, "wsdd");
+  EXPECT_EQ(computer->modelName, "wsdd");
+  EXPECT_TRUE(computer->presentationUrl.isEmpty());
   EXPECT_FALSE(session.OnMetadata(fetch, metadata));  // answers another request
 }
 

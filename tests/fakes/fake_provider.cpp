@@ -9,10 +9,17 @@ FakeProvider& FakeProvider::Add(const std::string& container, std::vector<std::s
   return *this;
 }
 
-FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code) {
+namespace {
+thread_local std::string lastCause;
+}  // namespace
+
+FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code, std::string cause) {
   nodes_[container].openCode = code;
+  nodes_[container].cause = std::move(cause);
   return *this;
 }
+
+std::string FakeProvider::LastFailureCause() const { return lastCause; }
 
 FakeProvider& FakeProvider::FailAfter(const std::string& container, size_t k, uint32_t code) {
   Node& node = nodes_[container];
@@ -72,9 +79,13 @@ uint32_t FakeProvider::OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t 
     r.provider = container.lpProvider ? container.lpProvider : "";
     requests_.push_back(std::move(r));
   }
+  lastCause.clear();
   const auto it = nodes_.find(container.lpRemoteName ? container.lpRemoteName : "");
   if (it == nodes_.end()) return unknownCode_;
-  if (it->second.openCode != netinfo::kNoError) return it->second.openCode;
+  if (it->second.openCode != netinfo::kNoError) {
+    lastCause = it->second.cause;
+    return it->second.openCode;
+  }
   *handle = new Cursor{&it->second};
   ++openHandles_;
   return netinfo::kNoError;

@@ -42,8 +42,9 @@ class FakeProvider final : public netinfo::NetProvider {
 
   // Adds a container (or replaces its children).
   FakeProvider& Add(const std::string& container, std::vector<std::string> children);
-  // Open of this container answers code (no handle).
-  FakeProvider& FailOpen(const std::string& container, uint32_t code);
+  // Open of this container answers code (no handle); a cause, when given, is
+  // what LastFailureCause says afterwards on the opening thread.
+  FakeProvider& FailOpen(const std::string& container, uint32_t code, std::string cause = {});
   // After k records the container's enumeration answers code, every time.
   FakeProvider& FailAfter(const std::string& container, size_t k, uint32_t code);
   // The container's answers come from these writers, one per call, then 259.
@@ -78,12 +79,14 @@ class FakeProvider final : public netinfo::NetProvider {
                         const netinfo::NetResource& container, Handle* handle) override;
   uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) override;
   uint32_t CloseEnum(Handle handle) override;
+  std::string LastFailureCause() const override;
 
  private:
   struct Node {
     std::vector<std::string> children;
     std::vector<RecordWriter> writers;
     uint32_t openCode = netinfo::kNoError;
+    std::string cause;
     size_t failAfter = SIZE_MAX;
     uint32_t failCode = netinfo::kNoError;
   };

@@ -195,7 +195,23 @@ def main():
         if os.path.exists(os.path.join(root, "usr", "include")):
             fail("the package installs headers: %s" % os.listdir(os.path.join(root, "usr", "include")))
         program = os.path.join(root, "usr", "bin", "mirelka")
+        # The SMB helper lies beside the companion library, where the
+        # program looks for it.
+        libraries = [d for d, _, files in os.walk(os.path.join(root, "usr", "lib")) if "libmirelka.so" in files]
+        if len(libraries) != 1 or not os.access(os.path.join(libraries[0], "mirelka-smb"), os.X_OK):
+            fail("no SMB helper beside the companion library in %s" % libraries)
         run(["desktop-file-validate", os.path.join(root, "usr/share/applications/mirelka.desktop")])
+        completion = os.path.join(root, "usr/share/bash-completion/completions/mirelka")
+        run(["bash", "-c", 'source "$0" && complete -p mirelka', completion])
+        # The subcommands need no display and find the library as the window does.
+        version = subprocess.run([program, "--version"], capture_output=True, env={"PATH": "/usr/bin:/bin"})
+        if version.returncode != 0 or not version.stdout.startswith(b"mirelka "):
+            fail("'mirelka --version' said %r (%d)" % (version.stdout + version.stderr, version.returncode))
+        resolved = subprocess.run([program, "--json", "resolve", "127.0.0.1"], capture_output=True,
+                                  env={"PATH": "/usr/bin:/bin"})
+        if resolved.returncode != 0 or b'"address": "127.0.0.1"' not in resolved.stdout:
+            fail("'mirelka --json resolve 127.0.0.1' said %r (%d)" % (resolved.stdout + resolved.stderr,
+                                                                     resolved.returncode))
         metainfo = os.path.join(root, "usr/share/metainfo")
         run(["appstreamcli", "validate", "--no-net"] + [os.path.join(metainfo, f) for f in os.listdir(metainfo)])
         # A list left beside the program by an earlier copy, which the user can

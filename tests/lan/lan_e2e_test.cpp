@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -448,6 +451,41 @@ TEST_F(LanWindow, ShareTreeWithSilentAndBadRowsKeepsTheRowOrderAndItsBound) {
     boxes << row + "のリソースを取得できません";
   EXPECT_EQ(ui_.boxes, boxes);
   EXPECT_EQ(ChildTexts(Computer(w->TreeView1, "FARM02")), QStringList{"farm"});
+}
+
+// Four servers that accept and never answer, and one whose smbd is frozen
+// and then killed while its listing runs: each fails its own row; the
+// listings around them go on. The window's process holds no libsmbclient
+// and no zombie afterwards.
+TEST_F(LanWindow, HungAndStoppedServersFailOnlyTheirOwnRows) {
+  ASSERT_EQ(LanScript("freeze-smbd FARM05"), 0);
+  struct Restore {
+    ~Restore() {
+      LanScript("stop-smbd FARM05");
+      LanScript("start-smbd FARM05");
+    }
+  } restore;
+  const QStringList rows = {"FARM04", "TARPIT", "FARM05", "TARPIT2", "TARPIT3", "FARM06", "TARPIT4", "FARM07"};
+  auto w = Open();
+  for (const QString& row : rows) w->ListView3->AddRow(row, {QString()});
+  QTimer::singleShot(1500, [] { LanScript("stop-smbd FARM05"); });
+  BuildTree(*w);
+  EXPECT_EQ(TopLevelTexts(w->TreeView1), (QStringList{"FARM04", "FARM06", "FARM07"}));
+  QStringList boxes;
+  for (const QString& row : {rows[1], rows[2], rows[3], rows[4], rows[6]}) boxes << row + "のリソースを取得できません";
+  EXPECT_EQ(ui_.boxes, boxes);
+
+  QFile maps("/proc/self/maps");
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(maps.readAll().contains("libsmbclient"));
+  // No child of this process is left unreaped.
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+    QFile stat("/proc/" + entry + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+    if (fields.size() < 2 || fields[1].toInt() != getpid()) continue;
+    EXPECT_NE(fields[0], "Z") << entry.toStdString();
+  }
 }
 
 TEST_F(LanWindow, TreeShowsWhatIsSoundBesideGarbageAndAHugeShareList) {

@@ -5,6 +5,9 @@
 // heartbeat timer waiting, and each row's outcome. With -w N the same rows go
 // through the share tree's engine alone with N workers instead (-w 1: one at
 // a time, the serial order the window used to follow), for comparison.
+// After the window's tree it also prints its resident memory and that of
+// each of its child processes (the SMB helpers, idle by then), and to
+// standard error each box with the time it came after the click.
 //
 //   mlk_tree [-w N] NAME...
 #include <QApplication>
@@ -13,12 +16,15 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <dirent.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <functional>
 #include <mutex>
@@ -35,22 +41,63 @@
 
 namespace {
 
+double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
 class QuietUi final : public UiServices {
  public:
-  void MessageBox(const QString& text) override { boxes.append(text); }
+  void MessageBox(const QString& text) override {
+    boxes.append(text);
+    times.append(Ms(std::chrono::steady_clock::now() - click));
+  }
   void ErrorBox(const QString& text) override { MessageBox(text); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
   void Launch(const std::string&, const std::string&) override {}
   QStringList boxes;
+  QList<double> times;  // when each box came, from the click
+  std::chrono::steady_clock::time_point click;
 };
 
-double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // The processor time the calling thread has used.
 double ThreadCpuMs() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// VmRSS of a process in KiB (0 when it is gone).
+long RssKiB(const std::string& pid) {
+  FILE* status = std::fopen(("/proc/" + pid + "/status").c_str(), "r");
+  if (!status) return 0;
+  char line[256];
+  long kib = 0;
+  while (std::fgets(line, sizeof line, status))
+    if (std::sscanf(line, "VmRSS: %ld", &kib) == 1) break;
+  std::fclose(status);
+  return kib;
+}
+
+// The resident memory of each child process of this one.
+std::string ChildrenRss() {
+  std::string out;
+  DIR* proc = opendir("/proc");
+  if (!proc) return out;
+  while (const dirent* entry = readdir(proc)) {
+    const std::string pid = entry->d_name;
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    FILE* stat = std::fopen(("/proc/" + pid + "/stat").c_str(), "r");
+    if (!stat) continue;
+    char text[512] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, stat);
+    std::fclose(stat);
+    const char* after = std::strrchr(text, ')');
+    int ppid = 0;
+    char state = 0;
+    if (n == 0 || !after || std::sscanf(after + 1, " %c %d", &state, &ppid) != 2 || ppid != getpid()) continue;
+    out += (out.empty() ? "" : ", ") + std::to_string(RssKiB(pid)) + (state == 'Z' ? " (zombie)" : "");
+  }
+  closedir(proc);
+  return out;
 }
 
 }  // namespace
@@ -181,6 +228,7 @@ int main(int argc, char** argv) {
   beat.start();
   heartbeat.start();
   const auto start = std::chrono::steady_clock::now();
+  ui.click = start;
   form.Button1Click();
   while (form.Status() != QStringLiteral("終了")) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double elapsed = Ms(std::chrono::steady_clock::now() - start);
@@ -190,6 +238,8 @@ int main(int argc, char** argv) {
       "%lld boxes\n",
       elapsed, static_cast<long long>(longest), longestBusy, busiest, form.TreeView1->topLevelItemCount(),
       static_cast<long long>(ui.boxes.size()));
-  for (const QString& box : ui.boxes) std::fprintf(stderr, "box: %s\n", box.toUtf8().constData());
+  std::printf("rss window %ld KiB, helpers [%s] KiB\n", RssKiB("self"), ChildrenRss().c_str());
+  for (int i = 0; i < ui.boxes.size(); ++i)
+    std::fprintf(stderr, "box at %.1f ms: %s\n", ui.times[i], ui.boxes[i].toUtf8().constData());
   return 0;
 }

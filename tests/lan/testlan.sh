@@ -5,6 +5,14 @@
 #   testlan.sh start              build the LAN and wait until browsing works
 #   testlan.sh stop               stop every process of the LAN, delete it
 #   testlan.sh start-late-smbd    start LATEHOST's smbd (its nmbd runs from the start)
+#   testlan.sh freeze-smbd NAME   stop (SIGSTOP) every smbd process of NAME: it
+#                                 accepts connections and answers nothing
+#   testlan.sh stop-smbd NAME     end every smbd process of NAME and its RPC
+#                                 daemons (SIGKILL)
+#   testlan.sh start-smbd NAME    start NAME's smbd again and wait for its shares
+#   testlan.sh cold-smbd NAME...  restart each NAME's smbd and wait only until it
+#                                 listens: its RPC workers start on the first
+#                                 listing, as on a server idle a while
 #   testlan.sh exec-client CMD... run CMD in the client namespace
 #   testlan.sh garbage-mode own|all
 #                                 GARBLER answers the client's queries for
@@ -66,7 +74,8 @@
 #   FARM01..FARM16 .41-.56  cheap SMB2 members of FARMGRP (one smbd and one
 #                  nmbd each, share farm), for the share tree's figures
 #   TARPIT   .57   accepts TCP on 445 and 139 and never answers (tarpit.py);
-#                  named in the client's hosts file
+#                  named in the client's hosts file, as are TARPIT2..TARPIT4
+#                  at .58-.60 (more addresses of the same host and tarpit)
 #   .90-.99        nobody: unused addresses on the subnet
 #   SPOOFER  .68   answers no name of its own; after "spoof NAME" it answers
 #                  the client's NetBIOS, LLMNR and mDNS questions for NAME
@@ -119,6 +128,9 @@ LLMNR_FORGER=$NET.33
 FARM_COUNT=16
 for i in $(seq -w 1 "$FARM_COUNT"); do HOSTS+=$'\n'"FARM$i $NET.$((40 + 10#$i)) FARMGRP farm"; done
 HOSTS+=$'\n'"TARPIT $NET.57 - tarpit"
+TARPIT_MORE="TARPIT2 $NET.58
+TARPIT3 $NET.59
+TARPIT4 $NET.60"
 
 LONG_SHARE=share-with-a-name-of-exactly-eighty-characters-xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
 
@@ -518,10 +530,16 @@ start_farm() {
     start_samba "$name" nmbd
     start_samba "$name" smbd
   done
-  spawn TARPIT tarpit python3 "$HERE/tarpit.py" "$(host_field TARPIT 2)"
+  local more=() addr
+  while read -r name addr; do
+    ip -n "$(ns_of TARPIT)" addr add "$addr/24" dev eth0
+    more+=("$addr")
+  done <<<"$TARPIT_MORE"
+  spawn TARPIT tarpit python3 "$HERE/tarpit.py" "$(host_field TARPIT 2)" "${more[@]}"
   # It answers no name query: the client finds it in its hosts file, so a
   # row named TARPIT reaches its SMB ports.
   printf '%s TARPIT\n' "$(host_field TARPIT 2)" >>"/etc/netns/$(ns_of client)/hosts"
+  while read -r name addr; do printf '%s %s\n' "$addr" "$name" >>"/etc/netns/$(ns_of client)/hosts"; done <<<"$TARPIT_MORE"
 }
 
 start_garbler() {
@@ -941,6 +959,45 @@ cmd_rename_hello() {
 
 cmd_withdraw_dnssd() { stop_recorded MDNSHOST smbd; }
 
+# Every process of a host's file service: smbd, its per-connection children
+# and helpers, and the RPC daemons it starts on demand (samba-dcerpcd and its
+# rpcd_* workers). nmbd stays.
+smbd_pids() {  # NAME
+  local pid
+  for pid in $(ip netns pids "$(ns_of "$1")" 2>/dev/null); do
+    case $(cat "/proc/$pid/comm" 2>/dev/null) in
+      smbd | smbd-notifyd | cleanupd | samba-dcerpcd | rpcd_*) echo "$pid" ;;
+    esac
+  done
+}
+
+cmd_freeze_smbd() {  # NAME
+  local pid
+  for pid in $(smbd_pids "$1"); do kill -STOP "$pid" 2>/dev/null || true; done
+}
+
+cmd_stop_smbd() {  # NAME
+  local pid
+  for pid in $(smbd_pids "$1"); do kill -KILL "$pid" 2>/dev/null || true; done
+  for pid in $(smbd_pids "$1"); do while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done; done
+  sed -i "/ $1 smbd\$/d" "$RUN/pids"
+}
+
+cmd_cold_smbd() {  # NAME...
+  local name
+  for name; do
+    cmd_stop_smbd "$name"
+    start_samba "$name" smbd
+  done
+  for name; do wait_listening "$name" t 445 $((SECONDS + 30)); done
+}
+
+cmd_start_smbd() {  # NAME
+  if [ -n "$(smbd_pids "$1")" ]; then return 0; fi
+  start_samba "$1" smbd
+  wait_shares "$1" $((SECONDS + 30))
+}
+
 cmd_restore_dnssd() {
   if grep -q ' MDNSHOST smbd$' "$RUN/pids"; then return 0; fi
   start_mdns_smbd
@@ -956,6 +1013,10 @@ case ${1:-} in
   stop) cmd_stop ;;
   status) cmd_status ;;
   start-late-smbd) cmd_start_late_smbd ;;
+  freeze-smbd) cmd_freeze_smbd "${2:?freeze-smbd NAME}" ;;
+  stop-smbd) cmd_stop_smbd "${2:?stop-smbd NAME}" ;;
+  start-smbd) cmd_start_smbd "${2:?start-smbd NAME}" ;;
+  cold-smbd) shift; cmd_cold_smbd "$@" ;;
   garbage-mode) shift; cmd_garbage_mode "$@" ;;
   hello-up) cmd_hello_up ;;
   hello-down) stop_recorded HELLOPC wsdd ;;
@@ -972,5 +1033,5 @@ case ${1:-} in
     [ $# -gt 0 ] || die "exec-client CMD..."
     in_client "$@" ;;
   client-ns) ns_of client; echo ;;
-  *) die "usage: testlan.sh start|stop|status|start-late-smbd|garbage-mode own|all|hello-up|hello-down|rename-hello NAME|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
+  *) die "usage: testlan.sh start|stop|status|start-late-smbd|freeze-smbd NAME|stop-smbd NAME|start-smbd NAME|cold-smbd NAME...|garbage-mode own|all|hello-up|hello-down|rename-hello NAME|forge-hellos N|withdraw-dnssd|restore-dnssd|restart-avahi|spoof NAME|exec-client CMD..." ;;
 esac

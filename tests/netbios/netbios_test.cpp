@@ -264,7 +264,8 @@ struct Entry {
   uint16_t flags;
 };
 
-Packet StatusReply(const std::vector<Entry>& entries, uint16_t id = kId, int countDelta = 0) {
+Packet StatusReply(const std::vector<Entry>& entries, uint16_t id = kId, int countDelta = 0,
+                   const std::vector<uint8_t>& unit = {}) {
   Packet p;
   p.Header(id, 0x8400, 0, 1).U8(32).Raw("CK");
   for (int i = 0; i < 15; ++i) p.Raw("AA");
@@ -275,7 +276,7 @@ Packet StatusReply(const std::vector<Entry>& entries, uint16_t id = kId, int cou
     raw.resize(15, ' ');
     p.Raw(raw).U8(e.suffix).U16(e.flags);
   }
-  for (int i = 0; i < 46; ++i) p.U8(0);  // statistics
+  for (size_t i = 0; i < 46; ++i) p.U8(i < unit.size() ? unit[i] : 0);  // statistics, the unit id first
   return p;
 }
 
@@ -400,6 +401,20 @@ TEST(NetbiosNodeStatus, TruncatedAtEveryLengthGivesNothing) {
     EXPECT_TRUE(ParseStatus(cut).empty()) << "length " << length;
   }
   EXPECT_EQ(ParseStatus(whole).size(), 1u);
+}
+
+TEST(NetbiosNodeStatus, UnitIdIsTheAdapterAddressUnlessZero) {
+  const std::vector<uint8_t> mac = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
+  const Bytes whole = StatusReply({{"PC", 0x00, kActive}}, kId, 0, mac).bytes;
+  const auto unit = ParseNodeStatusUnitId(whole.data(), whole.size(), kId);
+  ASSERT_TRUE(unit);
+  EXPECT_TRUE(std::equal(mac.begin(), mac.end(), unit->begin()));
+  EXPECT_FALSE(ParseNodeStatusUnitId(whole.data(), whole.size(), kId + 1));  // another question's
+  const Bytes zeros = StatusReply({{"PC", 0x00, kActive}}).bytes;            // as Samba sends it
+  EXPECT_FALSE(ParseNodeStatusUnitId(zeros.data(), zeros.size(), kId));
+  // A name count that leaves no room for the unit id.
+  const Bytes overrun = StatusReply({{"PC", 0x00, kActive}}, kId, 3, mac).bytes;
+  EXPECT_FALSE(ParseNodeStatusUnitId(overrun.data(), overrun.size(), kId));
 }
 
 }  // namespace

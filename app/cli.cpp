@@ -1,0 +1,483 @@
+// The subcommands: the listing engine, the share tree's engine and the
+// companion library, driven from Qt Core's event loop with no widget.
+#include "cli.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "assembly.h"
+#include "address.h"
+#include "cli_args.h"
+#include "cli_engines.h"
+#include "cli_text.h"
+#include "cp932.h"
+#include "listing.h"
+#include "samba_conf.h"
+#include "netresources.h"
+#include "share_tree.h"
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: mirelka [--json] [--timeout SECONDS] list [WORKGROUP]\n"
+    "       mirelka [--json] [--timeout SECONDS] shares NAME|ADDRESS...\n"
+    "       mirelka [--json] [--timeout SECONDS] resolve NAME|ADDRESS...\n"
+    "       mirelka --help | --version\n"
+    "Without a subcommand the window opens.\n"
+    "\n"
+    "  list      the computers of a workgroup (browse list, WS-Discovery, DNS-SD);\n"
+    "            without WORKGROUP, the one the window starts with\n"
+    "  shares    each computer's shares, as the window's tree lists them; a\n"
+    "            computer that refuses guests is opened with a Kerberos ticket\n"
+    "            or the keyring's credentials, never a dialog\n"
+    "  resolve   a name to its address or an address to its name, and how the\n"
+    "            answer was found\n"
+    "\n"
+    "  --json            one JSON document on standard output (see mirelka(1))\n"
+    "  --timeout SECONDS bound the whole command; what is unanswered then fails\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit status: 0 every name answered, 1 some did not (said on standard\n"
+    "error), 2 the command line was refused.\n";
+
+QString U(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+// Bytes of code page 932 as text.
+QString Q(const std::string& bytes) { return U(cp932::ToUtf8(bytes)); }
+std::string Utf8(const std::string& bytes) { return cp932::ToUtf8(bytes); }
+
+void Out(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void Err(const std::string& line) {
+  const std::string text = "mirelka: " + line + "\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+void PrintJson(const QJsonObject& document) {
+  Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
+}
+
+// Ends the process at once: workers may still wait on the network inside a
+// client library that cannot be interrupted, and nothing is left to save.
+[[noreturn]] void Leave(int code) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(code);
+}
+
+// --timeout: at the bound, unless answered() says everything is in,
+// expired() reports what is still unanswered and the process ends with 1.
+class Deadline {
+ public:
+  explicit Deadline(std::optional<int> ms) {
+    if (!ms) return;
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (answered && answered()) return;  // the last answer came in the same turn
+      if (expired) expired();
+      Leave(1);
+    });
+    timer_.start(*ms);
+  }
+  std::function<bool()> answered;
+  std::function<void()> expired;
+
+ private:
+  QTimer timer_;
+};
+
+void Post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
+
+const char* SourceName(netinfo::NameSource source) {
+  switch (source) {
+    case netinfo::NameSource::kDotted:
+      return "address";
+    case netinfo::NameSource::kDns:
+      return "dns";
+    case netinfo::NameSource::kNetbios:
+      return "netbios";
+    case netinfo::NameSource::kMdns:
+      return "mdns";
+    case netinfo::NameSource::kLlmnr:
+      return "llmnr";
+    case netinfo::NameSource::kSystem:
+      break;
+  }
+  return "system";
+}
+
+const char* OriginName(discovery::Origin origin) {
+  switch (origin) {
+    case discovery::Origin::BrowseList:
+      return "browse-list";
+    case discovery::Origin::WsDiscovery:
+      return "ws-discovery";
+    case discovery::Origin::DnsSd:
+      return "dns-sd";
+    case discovery::Origin::NodeStatus:
+      break;
+  }
+  return "node-status";
+}
+
+// --- list ---------------------------------------------------------------
+
+QJsonValue Field(const std::string& utf8) { return utf8.empty() ? QJsonValue() : QJsonValue(U(utf8)); }
+
+QJsonObject DetailsJson(const discovery::Details& d) {
+  QJsonArray names;
+  for (const discovery::Details::NetbiosName& n : d.netbiosNames)
+    names.append(QJsonObject{{"name", Q(n.name)}, {"type", n.type}, {"group", n.group}});
+  return QJsonObject{
+      {"manufacturer", Field(d.manufacturer)},       {"model", Field(d.model)}, {"friendlyName", Field(d.friendlyName)},
+      {"presentationUrl", Field(d.presentationUrl)}, {"mac", Field(d.mac)},     {"netbiosNames", names}};
+}
+
+// A computer's name for output: the peer's own text where it sent one.
+std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
+
+int List(const Options& options) {
+  const std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
+  discovery::ListingDeps deps;
+  deps.wsDiscovery = engines->wsDiscovery.get();
+  deps.dnsSd = engines->dnsSd.get();
+  deps.nodeStatus = engines->nodeStatus.get();
+  netinfo::NetProvider* const provider = engines->provider.get();
+  deps.browseList = [provider](const std::string& workgroup) -> std::optional<std::vector<std::string>> {
+    netinfo::ResourceList list;
+    if (!netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork, list)) return std::nullopt;
+    return list;
+  };
+  deps.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
+  deps.sambaConfigPath = discovery::kSambaConfigPath;
+  deps.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
+
+  std::string workgroup;
+  std::vector<std::string> captions;  // rows as they come, for a timeout
+  Deadline deadline(options.timeoutMs);
+  deadline.expired = [&] {
+    Err("list: timed out after " + std::to_string(captions.size()) + " computers");
+    if (options.json) {
+      QJsonArray computers;
+      for (const std::string& c : captions) computers.append(QJsonObject{{"name", Q(c)}});
+      PrintJson({{"workgroup", Q(workgroup)}, {"complete", false}, {"computers", computers}});
+    } else {
+      for (const std::string& c : captions) Out(Printable(Utf8(c)) + "\n");
+    }
+  };
+  // Created after the deadline, so that the engine goes first.
+  discovery::Listing listing(std::move(deps));
+  workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
+  const discovery::Listing::Result result =
+      listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
+
+  if (options.json) {
+    QJsonArray computers;
+    for (const discovery::MergedComputer& c : result.computers) {
+      QJsonArray addresses, sources;
+      for (const std::string& a : c.addresses) addresses.append(U(a));
+      for (const discovery::Origin o : c.origins) sources.append(QString::fromLatin1(OriginName(o)));
+      QJsonObject row{{"name", U(ComputerText(c))},
+                      {"address", c.addresses.empty() ? QJsonValue() : QJsonValue(U(c.addresses.front()))},
+                      {"addresses", addresses},
+                      {"workgroup", c.workgroup.empty() ? QJsonValue() : QJsonValue(Q(c.workgroup))},
+                      {"sources", sources},
+                      {"details", DetailsJson(c.details)}};
+      computers.append(row);
+    }
+    PrintJson({{"workgroup", Q(workgroup)}, {"complete", true}, {"status", result.status}, {"computers", computers}});
+  } else {
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"NAME", "ADDRESS", "WORKGROUP", "MAC", "MODEL", "SOURCES"});
+    for (const discovery::MergedComputer& c : result.computers) {
+      std::string sources;
+      for (const discovery::Origin o : c.origins) sources += (sources.empty() ? "" : ",") + std::string(OriginName(o));
+      const discovery::Details& d = c.details;
+      std::string model = d.manufacturer.empty() ? d.model
+                          : d.model.empty()      ? d.manufacturer
+                                                 : d.manufacturer + " " + d.model;
+      if (model.empty()) model = d.friendlyName;
+      rows.push_back({Printable(ComputerText(c), 64), c.addresses.empty() ? "-" : Printable(c.addresses.front()),
+                      c.workgroup.empty() ? "-" : Printable(Utf8(c.workgroup), 64), d.mac.empty() ? "-" : d.mac,
+                      model.empty() ? "-" : Printable(model, 40), sources});
+    }
+    if (!result.computers.empty()) Out(Table(rows));
+  }
+  if (result.failed) {
+    Err("list: no source could ask (" + result.status.toStdString() + ")");
+    return 1;
+  }
+  if (result.computers.empty() && !options.json)
+    Err("list: " + Printable(Utf8(workgroup)) + ": " + result.status.toStdString());
+  return 0;
+}
+
+// --- shares -------------------------------------------------------------
+
+// The last (entry length - node length - 3) bytes of "\\" + node + "\" +
+// share: the share's name, as the window's tree takes it.
+std::string ShareName(const std::string& entry, const std::string& node) {
+  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(node.size()) - 3;
+  if (count <= 0) return {};
+  if (count >= static_cast<long long>(entry.size())) return entry;
+  return entry.substr(entry.size() - static_cast<size_t>(count));
+}
+
+int Shares(const Options& options) {
+  const std::unique_ptr<Engines> engines = Assemble(Want{true, true, true, false});
+  if (!engines->libraryError.empty()) {
+    Err(engines->libraryError);
+    return 1;
+  }
+  // Whether each address answered, so that a refusal can be told from silence.
+  auto answered = std::make_shared<std::pair<std::mutex, std::map<std::string, bool>>>();
+  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(*engines->library);
+  steps.reachable = [reach = steps.reachable, answered](const std::string& address) {
+    const bool reached = reach(address);
+    const std::lock_guard<std::mutex> lock(answered->first);
+    answered->second[address] = reached;
+    return reached;
+  };
+
+  QJsonArray computers;
+  size_t delivered = 0;
+  int failed = 0;
+  bool done = false;
+  Deadline deadline(options.timeoutMs);
+  deadline.answered = [&done] { return done; };
+  deadline.expired = [&] {
+    for (size_t i = delivered; i < options.names.size(); ++i) {
+      Err("shares: " + Printable(options.typed[i]) + ": timed out");
+      computers.append(QJsonObject{{"name", U(options.typed[i])}, {"listed", false}, {"error", "timed out"}});
+    }
+    if (options.json) PrintJson({{"complete", false}, {"computers", computers}});
+  };
+
+  netinfo::ShareTree tree(*engines->provider, std::move(steps), Post);
+  QEventLoop loop;
+  netinfo::ShareTree::Callbacks callbacks;
+  callbacks.row = [&](const netinfo::ShareTreeRow& row) {
+    ++delivered;
+    const std::string typed = options.typed[row.row];
+    std::string error;
+    if (!row.address.host) {
+      error = "cannot resolve: " + Utf8(row.address.text);
+    } else if (!row.listed) {
+      bool reached = false;
+      {
+        const std::lock_guard<std::mutex> lock(answered->first);
+        const auto it = answered->second.find(row.address.host->address);
+        reached = it != answered->second.end() && it->second;
+      }
+      error = reached ? "shares not readable: logon refused (ticket, keyring and guest tried) or no SMB service"
+                      : "does not answer on the SMB ports";
+    }
+    const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
+    const std::string nodeText = Utf8(node);
+    QJsonArray shares;
+    std::string lines;
+    for (const netinfo::NamedResource& entry : row.shares) {
+      const std::string text = ShareName(entry.text, nodeText);
+      const std::string name = text.empty() ? Utf8(ShareName(entry.name, node)) : text;
+      shares.append(QJsonObject{{"name", U(name)}});
+      lines += "  " + Printable(name) + "\n";
+    }
+    QJsonObject computer{{"name", U(typed)},
+                         {"address", row.address.host ? QJsonValue(U(row.address.host->address)) : QJsonValue()},
+                         {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
+                         {"listed", row.listed},
+                         {"shares", shares}};
+    if (!error.empty()) {
+      ++failed;
+      computer.insert("error", U(error));
+      Err("shares: " + Printable(typed) + ": " + Printable(error));
+    }
+    computers.append(computer);
+    if (!options.json) {
+      std::string head = "\\\\" + Printable(typed);
+      if (row.address.host)
+        head += "  " + row.address.host->address + " (" + SourceName(row.address.host->source) + ")";
+      if (row.listed) Out(head + "\n" + lines);
+    }
+  };
+  callbacks.done = [&loop, &done] {
+    done = true;
+    loop.quit();
+  };
+  if (!tree.Start(options.names, std::move(callbacks))) return 1;
+  loop.exec();
+  if (options.json) PrintJson({{"complete", true}, {"computers", computers}});
+  return failed ? 1 : 0;
+}
+
+// --- resolve ------------------------------------------------------------
+
+struct Answer {
+  bool done = false;
+  bool ok = false;
+  std::string name, address;  // code page 932 bytes / dotted
+  std::optional<netinfo::NameSource> source;
+  bool confirmed = false;  // an address's name leads back to it
+  std::string error;
+};
+
+// One query through the library: an address to its name, then that name
+// forward to say how it is found; a name to its address.
+Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query) {
+  Answer a;
+  if (mirelka::ParseDotted(query)) {
+    a.address = query;
+    const base::Result<std::string> name = netlib::Convert(library.iptoname, query);
+    if (!name) {
+      a.error = Utf8(name.failure().text);
+      return a;
+    }
+    a.ok = true;
+    a.name = *name;
+    if (const base::Result<netinfo::ResolvedHost> back = netlib::ResolveName(library, a.name)) {
+      a.source = back->source;
+      a.confirmed = back->address == query;
+    }
+    return a;
+  }
+  a.name = query;
+  // The failure carries the library's reason: no second call to learn it.
+  const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, query);
+  if (host) {
+    a.ok = true;
+    a.address = host->address;
+    a.source = host->source;
+    a.confirmed = true;
+  } else {
+    a.error = Utf8(host.failure().text);
+  }
+  return a;
+}
+
+int ResolveAll(const Options& options) {
+  const std::unique_ptr<Engines> engines = Assemble(Want{false, false, true, false});
+  if (!engines->libraryError.empty()) {
+    Err(engines->libraryError);
+    return 1;
+  }
+  const size_t count = options.names.size();
+  std::vector<Answer> answers(count);
+  size_t left = count;
+  QEventLoop loop;
+
+  auto print = [&](bool complete) {
+    int failed = 0;
+    QJsonArray results;
+    std::vector<std::vector<std::string>> rows{{"QUERY", "NAME", "ADDRESS", "FOUND BY"}};
+    for (size_t i = 0; i < count; ++i) {
+      const Answer& a = answers[i];
+      const std::string typed = options.typed[i];
+      const std::string error = !a.done ? "timed out" : a.ok ? std::string() : a.error;
+      QJsonObject row{{"query", U(typed)},
+                      {"ok", a.done && a.ok},
+                      {"name", a.ok ? QJsonValue(Q(a.name)) : QJsonValue()},
+                      {"address", a.ok ? QJsonValue(U(a.address)) : QJsonValue()},
+                      {"source", a.ok && a.source ? QJsonValue(SourceName(*a.source)) : QJsonValue()},
+                      {"confirmed", a.ok && a.confirmed}};
+      if (!error.empty()) {
+        ++failed;
+        row.insert("error", U(error));
+        Err("resolve: " + Printable(typed) + ": " + Printable(error));
+      } else {
+        std::string by = a.source ? SourceName(*a.source) : "-";
+        if (!a.confirmed) by += " (does not lead back)";
+        rows.push_back({Printable(typed), Printable(Utf8(a.name)), a.address, by});
+      }
+      results.append(row);
+    }
+    if (options.json)
+      PrintJson({{"complete", complete}, {"results", results}});
+    else if (rows.size() > 1)
+      Out(Table(rows));
+    return failed;
+  };
+  Deadline deadline(options.timeoutMs);
+  deadline.answered = [&left] { return left == 0; };
+  deadline.expired = [&] { print(false); };
+
+  // A few queries at once: each is bounded by the library, most of their
+  // time is waiting.
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> workers;
+  const netlib::CompanionLibrary& library = *engines->library;
+  for (size_t w = 0; w < std::min<size_t>(count, netinfo::kShareTreeWorkers); ++w) {
+    workers.emplace_back([&] {
+      for (size_t i = next++; i < count; i = next++) {
+        Answer a = Resolve(library, options.names[i]);
+        a.done = true;
+        Post([&answers, &left, &loop, i, a = std::move(a)]() mutable {
+          answers[i] = std::move(a);
+          if (--left == 0) loop.quit();
+        });
+      }
+    });
+  }
+  if (left > 0) loop.exec();
+  for (std::thread& w : workers) w.join();
+  return print(true) ? 1 : 0;
+}
+
+std::vector<std::string> Args(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return args;
+}
+
+}  // namespace
+
+bool Requested(int argc, char** argv) { return WantsCommandLine(Args(argc, argv)); }
+
+int Main(int argc, char** argv) {
+  const Parsed parsed = Parse(Args(argc, argv));
+  if (!parsed.options) {
+    Err(parsed.error);
+    return 2;
+  }
+  const Options& options = *parsed.options;
+  if (options.command == Command::kHelp) {
+    Out(kUsage);
+    return 0;
+  }
+  if (options.command == Command::kVersion) {
+    Out(std::string("mirelka ") + MIRELKA_VERSION + "\n");
+    return 0;
+  }
+  // Qt's own options are not taken from a subcommand's arguments.
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
+  switch (options.command) {
+    case Command::kList:
+      return List(options);
+    case Command::kShares:
+      return Shares(options);
+    case Command::kResolve:
+      return ResolveAll(options);
+    default:
+      return 2;
+  }
+}
+
+}  // namespace cli

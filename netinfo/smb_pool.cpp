@@ -1,0 +1,290 @@
+#include "smb_pool.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <utility>
+
+extern char** environ;
+
+namespace netinfo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point until) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+  return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
+}
+
+enum class Io { kDone, kClosed, kDeadline, kError };
+
+// Waits for fd to be ready for events before until.
+Io Ready(int fd, short events, Clock::time_point until) {
+  for (;;) {
+    pollfd p{fd, events, 0};
+    const int n = poll(&p, 1, MillisecondsLeft(until));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Io::kError;
+    if (n == 0) return Io::kDeadline;
+    return Io::kDone;
+  }
+}
+
+Io SendAll(int fd, const std::string& bytes, Clock::time_point until) {
+  size_t put = 0;
+  while (put < bytes.size()) {
+    if (const Io ready = Ready(fd, POLLOUT, until); ready != Io::kDone) return ready;
+    const ssize_t n = send(fd, bytes.data() + put, bytes.size() - put, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n < 0) return errno == EPIPE || errno == ECONNRESET ? Io::kClosed : Io::kError;
+    put += static_cast<size_t>(n);
+  }
+  return Io::kDone;
+}
+
+Io ReceiveAll(int fd, unsigned char* data, size_t size, Clock::time_point until) {
+  size_t got = 0;
+  while (got < size) {
+    if (const Io ready = Ready(fd, POLLIN, until); ready != Io::kDone) return ready;
+    const ssize_t n = recv(fd, data + got, size - got, MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n == 0) return Io::kClosed;
+    if (n < 0) return errno == ECONNRESET ? Io::kClosed : Io::kError;
+    got += static_cast<size_t>(n);
+  }
+  return Io::kDone;
+}
+
+std::string ErrnoText(int error) {
+  char buffer[128] = {};
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+}  // namespace
+
+SmbHelperPool::SmbHelperPool(std::string helperPath, SmbPoolOptions options)
+    : path_(std::move(helperPath)), options_(options) {
+  if (options_.maxHelpers == 0) options_ = SmbPoolOptions{1, options.deadline, options.idleEnd};
+  reaperThread_ = std::thread([this] { Reaper(); });
+}
+
+SmbHelperPool::~SmbHelperPool() {
+  std::vector<Helper> ending;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+    ending.swap(idle_);
+  }
+  reaper_.notify_all();
+  freed_.notify_all();
+  reaperThread_.join();
+  for (Helper& helper : ending) End(helper);
+}
+
+void SmbHelperPool::CancelAll() {
+  // Only pids still listed are signalled: a request takes its helper off the
+  // list before it reaps it, so a pid is never signalled after its reuse.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (const pid_t pid : serving_) kill(pid, SIGKILL);
+}
+
+size_t SmbHelperPool::Alive() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return busy_ + idle_.size();
+}
+
+bool SmbHelperPool::Start(Helper* helper, int* error) const {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+    *error = errno;
+    return false;
+  }
+  // The helper's end becomes its stdin and stdout (dup2 drops CLOEXEC); every
+  // other descriptor of this process is CLOEXEC or closed by the helper.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+  posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
+  // Signals as a fresh program has them: none blocked, none ignored.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  char* const argv[] = {const_cast<char*>(path_.c_str()), nullptr};
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, path_.c_str(), &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  close(pair[1]);
+  if (spawned != 0) {
+    close(pair[0]);
+    *error = spawned;
+    return false;
+  }
+  helper->pid = pid;
+  helper->fd = pair[0];
+  return true;
+}
+
+void SmbHelperPool::End(Helper& helper, int* status) {
+  if (helper.pid > 0) {
+    kill(helper.pid, SIGKILL);
+    int got = 0;
+    while (waitpid(helper.pid, &got, 0) < 0 && errno == EINTR) {
+    }
+    if (status) *status = got;
+  }
+  if (helper.fd >= 0) close(helper.fd);
+  helper = Helper{};
+}
+
+void SmbHelperPool::Reaper() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!closing_) {
+    if (idle_.empty()) {
+      reaper_.wait(lock);
+      continue;
+    }
+    // The front is the helper idle longest.
+    const Clock::time_point due = idle_.front().idleSince + options_.idleEnd;
+    if (Clock::now() < due) {
+      reaper_.wait_until(lock, due);
+      continue;
+    }
+    std::vector<Helper> ending;
+    while (!idle_.empty() && idle_.front().idleSince + options_.idleEnd <= Clock::now()) {
+      ending.push_back(idle_.front());
+      idle_.erase(idle_.begin());
+    }
+    lock.unlock();
+    for (Helper& helper : ending) End(helper);
+    lock.lock();
+    freed_.notify_all();
+  }
+}
+
+HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
+  HelperOutcome outcome;
+  auto fail = [&outcome](HelperFailure failure, int error, std::string cause) {
+    outcome.failure = failure;
+    outcome.reply = smbwire::Reply{};
+    outcome.reply.error = error;
+    outcome.cause = std::move(cause);
+    return outcome;
+  };
+
+  Helper helper;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    freed_.wait(lock, [this] { return closing_ || !idle_.empty() || busy_ < options_.maxHelpers; });
+    if (closing_) return fail(HelperFailure::kCannotStart, ECANCELED, {});
+    ++busy_;
+    if (!idle_.empty()) {
+      helper = idle_.back();  // the warmest
+      idle_.pop_back();
+    }
+  }
+  auto giveBack = [this](Helper* kept) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      --busy_;
+      if (kept) serving_.erase(std::find(serving_.begin(), serving_.end(), kept->pid));
+      if (kept && !closing_) {
+        kept->idleSince = Clock::now();
+        idle_.push_back(*kept);
+        kept = nullptr;
+      }
+    }
+    if (kept) End(*kept);
+    freed_.notify_one();
+    reaper_.notify_one();
+  };
+  // An idle helper may have been ended from outside meanwhile.
+  if (helper.pid > 0) {
+    int status = 0;
+    if (waitpid(helper.pid, &status, WNOHANG) != 0) {
+      helper.pid = -1;
+      End(helper);
+    }
+  }
+  if (helper.pid <= 0) {
+    int error = 0;
+    if (!Start(&helper, &error)) {
+      giveBack(nullptr);
+      outcome.detail = error;
+      return fail(HelperFailure::kCannotStart, EIO,
+                  "SMB ヘルパー " + path_ + " を起動できません: " + ErrnoText(error));
+    }
+  }
+
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    serving_.push_back(helper.pid);
+  }
+  const Clock::time_point until = Clock::now() + options_.deadline;
+  std::string frame = smbwire::EncodeRequest(request);
+  Io io = SendAll(helper.fd, frame, until);
+  explicit_bzero(frame.data(), frame.size());
+  unsigned char header[smbwire::kHeaderBytes];
+  size_t length = 0;
+  std::string body;
+  bool malformed = false;
+  if (io == Io::kDone) io = ReceiveAll(helper.fd, header, sizeof header, until);
+  if (io == Io::kDone) {
+    if (!smbwire::BodyLength(header, smbwire::kMaxReplyBytes, &length)) {
+      malformed = true;
+    } else {
+      body.resize(length);
+      io = ReceiveAll(helper.fd, reinterpret_cast<unsigned char*>(body.data()), length, until);
+      if (io == Io::kDone &&
+          !smbwire::DecodeReply(reinterpret_cast<const unsigned char*>(body.data()), length, &outcome.reply))
+        malformed = true;
+    }
+  }
+  if (io == Io::kDone && !malformed) {
+    giveBack(&helper);
+    return outcome;
+  }
+
+  // Whatever went wrong, this helper is not asked again.
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    serving_.erase(std::find(serving_.begin(), serving_.end(), helper.pid));
+  }
+  int status = 0;
+  End(helper, &status);
+  giveBack(nullptr);
+  outcome.status = status;
+  if (malformed) return fail(HelperFailure::kMalformed, EIO, "SMB ヘルパーの応答が不正です");
+  if (io == Io::kDeadline) {
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(options_.deadline).count();
+    return fail(HelperFailure::kDeadline, ETIMEDOUT,
+                "SMB の応答が " + std::to_string(seconds > 0 ? seconds : 1) + " 秒以内にありません");
+  }
+  // Closed early or a broken channel: the helper ended or is ended now.
+  if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
+    outcome.detail = WTERMSIG(status);
+    return fail(HelperFailure::kDied, EIO,
+                "SMB ヘルパーが異常終了しました (シグナル " + std::to_string(WTERMSIG(status)) + ")");
+  }
+  if (WIFEXITED(status)) {
+    return fail(HelperFailure::kDied, EIO,
+                "SMB ヘルパーが途中で終了しました (終了コード " + std::to_string(WEXITSTATUS(status)) + ")");
+  }
+  return fail(HelperFailure::kDied, EIO, "SMB ヘルパーとの接続が切れました");
+}
+
+}  // namespace netinfo

@@ -1,0 +1,151 @@
+// The subcommands as a script sees them: the program run as a process with
+// no display, its exit code, standard error and JSON read back. Everything
+// here stays on loopback.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include "cli_args.h"
+#include "cli_text.h"
+
+namespace {
+
+struct Outcome {
+  int code = -1;
+  QByteArray out, err;
+};
+
+Outcome Mirelka(const QStringList& args) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  // No display at all: a subcommand that made the window's application
+  // object would abort here.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(MIRELKA_PROGRAM), args);
+  EXPECT_TRUE(p.waitForFinished(60000));
+  return Outcome{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                 p.readAllStandardError()};
+}
+
+QString Kanji(int count) { return QString(count, QChar(0x6F22)); }  // 漢: two bytes in code page 932
+
+TEST(CliTest, RefusedInputExitsTwoWithOneLineAndNothingOnStandardOutput) {
+  const std::vector<QStringList> table = {
+      {QStringLiteral("frob")},
+      {QStringLiteral("--frob"), QStringLiteral("list")},
+      {QStringLiteral("list"), QStringLiteral("-x")},
+      {QStringLiteral("shares")},
+      {QStringLiteral("resolve"), QString()},
+      {QStringLiteral("shares"), QStringLiteral("PC01"), QString(256, QLatin1Char('A'))},
+      {QStringLiteral("resolve"), Kanji(128)},  // 256 bytes, though 128 characters
+      {QStringLiteral("resolve"), QStringLiteral("PC\x01")},
+      {QStringLiteral("resolve"), QStringLiteral("PC\x1b[2J")},
+      {QStringLiteral("resolve"), QStringLiteral("PC\u0085")},
+      {QStringLiteral("shares"), QStringLiteral("PC\U0001F642")},  // no such character in code page 932
+      {QStringLiteral("resolve"), QStringLiteral("\uD55C")},       // Hangul: none either
+      {QStringLiteral("list"), QStringLiteral("WG1"), QStringLiteral("WG2")},
+      {QStringLiteral("--timeout"), QStringLiteral("abc"), QStringLiteral("list")},
+      {QStringLiteral("--timeout"), QStringLiteral("1e3"), QStringLiteral("list")},
+      {QStringLiteral("--timeout=-1"), QStringLiteral("list")},
+      {QStringLiteral("--timeout=0"), QStringLiteral("list")},
+      {QStringLiteral("list"), QStringLiteral("--timeout")},
+      {QStringLiteral("--json")},
+  };
+  for (const QStringList& args : table) {
+    const Outcome r = Mirelka(args);
+    SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.startsWith("mirelka: ")) << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains('\x1b'));
+  }
+}
+
+TEST(CliTest, NamesAreMeasuredInCodePage932Bytes) {
+  std::string bytes;
+  EXPECT_FALSE(cli::CheckName(Kanji(127).toStdString() + "A", &bytes));
+  EXPECT_EQ(bytes.size(), 255u);
+  EXPECT_TRUE(cli::CheckName(Kanji(127).toStdString() + "AB", &bytes));
+  EXPECT_FALSE(cli::CheckName(std::string(255, 'A'), &bytes));
+  EXPECT_TRUE(cli::CheckName("\xff\xfe", &bytes));  // not UTF-8
+}
+
+TEST(CliTest, OnlyQtsOwnOptionsStillOpenTheWindow) {
+  using Args = std::vector<std::string>;
+  EXPECT_FALSE(cli::WantsCommandLine(Args{}));
+  EXPECT_FALSE(cli::WantsCommandLine(Args{"-platform", "offscreen"}));
+  EXPECT_FALSE(cli::WantsCommandLine(Args{"--style=fusion"}));
+  EXPECT_TRUE(cli::WantsCommandLine(Args{"list"}));
+  EXPECT_TRUE(cli::WantsCommandLine(Args{"--json", "list"}));
+  EXPECT_TRUE(cli::WantsCommandLine(Args{"--frob"}));
+  const cli::Parsed p = cli::Parse(Args{"--timeout=2.5", "shares", "--json", "--", "-PC"});
+  ASSERT_TRUE(p.options);
+  EXPECT_EQ(p.options->timeoutMs, 2500);
+  EXPECT_TRUE(p.options->json);
+  EXPECT_EQ(p.options->names, Args{"-PC"});
+}
+
+TEST(CliTest, HelpVersionAndResolveAsJson) {
+  EXPECT_EQ(Mirelka({QStringLiteral("--help")}).code, 0);
+  EXPECT_TRUE(Mirelka({QStringLiteral("--version")}).out.startsWith("mirelka "));
+
+  const Outcome r = Mirelka({QStringLiteral("--json"), QStringLiteral("--timeout=30"), QStringLiteral("resolve"),
+                             QStringLiteral("127.0.0.1"), QStringLiteral("localhost")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+  const QJsonArray results = doc.object().value(QStringLiteral("results")).toArray();
+  ASSERT_EQ(results.size(), 2);
+  const QJsonObject byAddress = results[0].toObject(), byName = results[1].toObject();
+  EXPECT_EQ(byAddress.value(QStringLiteral("query")).toString(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(byAddress.value(QStringLiteral("name")).toString(), QStringLiteral("localhost"));
+  EXPECT_TRUE(byAddress.value(QStringLiteral("confirmed")).toBool());
+  EXPECT_EQ(byName.value(QStringLiteral("address")).toString(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(byName.value(QStringLiteral("source")).toString(), QStringLiteral("dns"));  // the hosts file
+  EXPECT_TRUE(byName.value(QStringLiteral("ok")).toBool());
+  EXPECT_TRUE(doc.object().value(QStringLiteral("complete")).toBool());
+}
+
+TEST(CliTest, AFailedComputerIsSaidOnStandardErrorAndExitsOne) {
+  // Loopback refuses the SMB ports: answered, nothing listed.
+  const Outcome r = Mirelka({QStringLiteral("--json"), QStringLiteral("shares"), QStringLiteral("127.0.0.1")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains("127.0.0.1")) << r.err.toStdString();
+  const QJsonObject computer =
+      QJsonDocument::fromJson(r.out).object().value(QStringLiteral("computers")).toArray().at(0).toObject();
+  EXPECT_FALSE(computer.value(QStringLiteral("listed")).toBool());
+  EXPECT_FALSE(computer.value(QStringLiteral("error")).toString().isEmpty());
+}
+
+TEST(CliTest, TheTimeoutEndsTheCommandWithWhatItHas) {
+  // The listing waits for its sources far longer than a millisecond.
+  const Outcome r = Mirelka({QStringLiteral("--timeout"), QStringLiteral("0.001"), QStringLiteral("--json"),
+                             QStringLiteral("list"), QStringLiteral("WG")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains("timed out")) << r.err.toStdString();
+  const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
+  EXPECT_EQ(doc.value(QStringLiteral("complete")), QJsonValue(false)) << r.out.toStdString();
+  EXPECT_EQ(doc.value(QStringLiteral("workgroup")).toString(), QStringLiteral("WG"));
+}
+
+TEST(CliTest, PeerTextCannotReachTheTerminalAsControls) {
+  EXPECT_EQ(cli::Printable("PC\x1b]0;x\x07\xff"), "PC\uFFFD]0;x\uFFFD\uFFFD");
+  EXPECT_EQ(cli::Printable(std::string(300, 'A'), 8), "AAAAAAA\u2026");
+  // Wide characters take two columns.
+  EXPECT_EQ(cli::Table({{"漢字", "x"}, {"ABCDE", "y"}}), "漢字   x\nABCDE  y\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
