@@ -1,9 +1,9 @@
 #include "assembly.h"
 
+#include <QCoreApplication>
+
 #include "netresources.h"
 #include "uiservices.h"
-
-namespace {
 
 discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   discovery::ListingDeps d;
@@ -19,11 +19,12 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
   d.sambaConfigPath = seams.sambaConfigPath;
   UiServices* const ui = seams.ui;
-  d.wait = [ui] { ui->WaitForMessages(); };
+  if (ui)
+    d.wait = [ui] { ui->WaitForMessages(); };
+  else
+    d.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
   return d;
 }
-
-}  // namespace
 
 netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library) {
   netinfo::ShareTreeSteps steps;

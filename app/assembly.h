@@ -38,6 +38,11 @@ struct Seams {
   OffThreadCalls::StartThread startThread;
 };
 
+// The listing engine's dependencies over the seams: the sources, the browse
+// list read through the provider, the Samba configuration, and the wait on
+// the window's pump (with no ui: on Qt's event loop directly).
+discovery::ListingDeps ListingDepsFor(const Seams& seams);
+
 // The share tree's steps through the companion library, which must outlive
 // them: its resolver and its reachability check, safe from several threads.
 netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library);

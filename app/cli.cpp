@@ -155,19 +155,14 @@ std::string ComputerText(const discovery::MergedComputer& c) { return c.text.emp
 
 int List(const Options& options) {
   const std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
-  discovery::ListingDeps deps;
-  deps.wsDiscovery = engines->wsDiscovery.get();
-  deps.dnsSd = engines->dnsSd.get();
-  deps.nodeStatus = engines->nodeStatus.get();
-  netinfo::NetProvider* const provider = engines->provider.get();
-  deps.browseList = [provider](const std::string& workgroup) -> std::optional<std::vector<std::string>> {
-    netinfo::ResourceList list;
-    if (!netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork, list)) return std::nullopt;
-    return list;
-  };
-  deps.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
-  deps.sambaConfigPath = discovery::kSambaConfigPath;
-  deps.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
+  // The window's listing over the command line's backends; no pump but Qt's loop.
+  ::Seams seams;
+  seams.provider = engines->provider.get();
+  seams.wsDiscovery = engines->wsDiscovery.get();
+  seams.dnsSd = engines->dnsSd.get();
+  seams.nodeStatus = engines->nodeStatus.get();
+  seams.sambaConfigPath = discovery::kSambaConfigPath;
+  discovery::ListingDeps deps = ListingDepsFor(seams);
 
   std::string workgroup;
   std::vector<std::string> captions;  // rows as they come, for a timeout
