@@ -13,6 +13,7 @@
 
 #include "companion.h"
 #include "listing.h"
+#include "mailbox.h"
 #include "offthread.h"
 #include "session.h"
 #include "sockets.h"
@@ -52,6 +53,8 @@ struct TForm1Deps {
   OffThreadCalls* calls = nullptr;  // the library's calls off the window's thread
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
+  // The listing engine's and the connection watch's time; null: the real clock.
+  discovery::Clock* clock = nullptr;
 };
 
 class TForm1 : public QWidget {
@@ -94,7 +97,7 @@ class TForm1 : public QWidget {
   QPushButton* Button10 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel0 = nullptr;  // panel 0 of StatusBar1
-  QTimer* repeatping = nullptr;
+  std::unique_ptr<discovery::IntervalTimer> repeatping;
   QList<QIcon> ImageList1;  // 0 a computer, 1 a folder
 
   netlib::CompanionLibrary& Library() { return library_; }
@@ -163,6 +166,7 @@ class TForm1 : public QWidget {
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
+  discovery::Mailbox* mailbox_;  // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built

@@ -18,6 +18,7 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   };
   d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
   d.sambaConfigPath = seams.sambaConfigPath;
+  d.clock = seams.clock;
   UiServices* const ui = seams.ui;
   if (ui)
     d.wait = [ui] { ui->WaitForMessages(); };
@@ -69,6 +70,7 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   deps.shareTree = &shareTree;
   deps.calls = &calls;
   deps.loginRelay = seams.loginRelay;
+  deps.clock = seams.clock;
   return deps;
 }
 

@@ -34,6 +34,8 @@ struct Seams {
   std::string sambaConfigPath;  // the local Samba configuration; empty: none
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
+  // The listing engine's and the connection watch's time; null: the real clock.
+  discovery::Clock* clock = nullptr;
   // How the off-thread calls start a thread; empty: std::thread.
   OffThreadCalls::StartThread startThread;
 };

@@ -154,7 +154,15 @@ QJsonObject DetailsJson(const discovery::Details& d) {
 std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
 
 int List(const Options& options) {
-  const std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
+  std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
+  // A browse read the listing left running still uses the provider: the
+  // engines are then left to the process's end.
+  struct KeepWhileRead {
+    std::unique_ptr<Engines>& engines;
+    ~KeepWhileRead() {
+      if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(engines.release());
+    }
+  } keep{engines};
   // The window's listing over the command line's backends; no pump but Qt's loop.
   ::Seams seams;
   seams.provider = engines->provider.get();

@@ -61,5 +61,8 @@ int main(int argc, char** argv) {
     if (Form1.TerminateRequested()) QTimer::singleShot(0, &app, &QCoreApplication::quit);
     result = QApplication::exec();
   }  // FormDestroy runs here
+  // A browse read the window left running (a server that hangs) may still be
+  // inside the provider: the provider is then left to the process's end.
+  if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.provider.release());
   return result;
 }

@@ -14,6 +14,10 @@
 #include <string>
 #include <thread>
 
+namespace discovery {
+class Mailbox;
+}
+
 class OffThreadCalls final : public QObject {
  public:
   using Closure = std::function<void()>;
@@ -44,6 +48,7 @@ class OffThreadCalls final : public QObject {
   bool Pending() const { return !threads_.empty(); }
 
  private:
+  discovery::Mailbox* mailbox_;  // Post's queue, seen by ThreadSanitizer (a child)
   StartThread start_;
   Guard guard_;
   std::map<int, std::thread> threads_;  // by number

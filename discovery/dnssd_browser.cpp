@@ -3,23 +3,43 @@
 // search ends when the daemon has said all it knows and every service is
 // resolved (or at its window); following keeps one browser open and reports
 // services as they come and go. With no daemon to talk to, the source cannot
-// ask (Outcome::NoDaemon). The follower outlives the daemon: when it stops or
-// restarts, a new client waits for it (AVAHI_CLIENT_NO_FAIL) and browses again
-// once it runs; a client that cannot be made at all is tried again later.
+// ask (Outcome::NoDaemon).
+//
+// libavahi-client talks to the daemon over the system bus with blocking round
+// trips, each bounded only by libdbus's 25 s: making the client (the bus's
+// hello, the daemon's version and state), the same version and state check
+// whenever the daemon (re)appears, and making or freeing each browser and
+// resolver. None of it runs on the window's thread. One thread for the life
+// of the process runs Avahi's own poll loop with the one client, made with
+// AVAHI_CLIENT_NO_FAIL so that it outlives daemon restarts; every browser and
+// resolver is made and freed there, never inside one of its own callbacks.
+// A client that fails outright (the bus went) is freed and made again after
+// 1, 2, 4... s, at most every minute. The window's thread posts requests to
+// that thread and takes back what it found, each way through a small queue
+// of our own under a lock.
 #include <QHostAddress>
+#include <QObject>
 #include <QTimer>
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/address.h>
 #include <avahi-common/malloc.h>
 #include <avahi-common/strlst.h>
+#include <avahi-common/simple-watch.h>
+#include <avahi-common/timeval.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
+#include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "avahi_qt_poll.h"
+#include "mailbox.h"
 #include "names.h"
 #include "search_owner.h"
 
@@ -28,12 +48,11 @@ namespace discovery {
 namespace {
 
 constexpr const char* kServiceType = "_smb._tcp";
-// Resolves running at once; more services wait their turn, up to a bound
-// past which a flood's rest is not resolved.
+// Resolves running at once per browser; more services wait their turn, up to
+// a bound past which a flood's rest is not resolved.
 constexpr size_t kMaxResolvers = 128;
 constexpr size_t kMaxWaiting = 1024;
-// The follower's next try after a client could not be made or was lost:
-// doubling from the first, up to the last.
+// The next client after one failed: doubling from the first, up to the last.
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 60 * 1000;
 
@@ -42,45 +61,98 @@ std::string ServiceKey(AvahiIfIndex interface, AvahiProtocol protocol, const cha
   return std::string(name ? name : "") + '/' + std::to_string(interface) + '/' + std::to_string(protocol);
 }
 
-// One browser and its resolves. Avahi's callbacks may arrive while it is
-// being stopped, so the lookups are freed only from the event loop (never
-// inside one of Avahi's callbacks) and callbacks check stopped_ first.
-// Without done it follows: it never closes and reports withdrawn services.
-class Browse : public QObject {
+// What the daemon is, as the window's thread last heard.
+enum class DaemonState { Unknown, Running, Absent };
+
+// The window's side of the reports: calls queued by Avahi's thread and run
+// on the window's thread, in order. Cut when the source goes.
+struct Inbox {
+  std::mutex lock;
+  Mailbox* receiver = nullptr;  // lives on the window's thread; null: nobody listens
+
+  void Put(std::function<void()> call) {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (receiver) receiver->Post([call = std::move(call)] { Guarded(call); });
+  }
+};
+
+// What the window's thread hears from Avahi's.
+struct Reports {
+  std::function<void(int id, const Finding&)> found;
+  std::function<void(int id, const std::string& key)> removed;
+  std::function<void(int id)> ended;     // a search is over (all said, or the daemon went)
+  std::function<void(int id)> noDaemon;  // a search could not ask
+  std::function<void(DaemonState)> daemon;
+};
+
+// Avahi's thread: its poll loop, the client, and the lookups on it. Every
+// member below the queue is touched on that thread only.
+class Session {
  public:
-  Browse(Source::Found found, Source::Done done, Source::Gone gone = {})
-      : found_(std::move(found)), done_(std::move(done)), gone_(std::move(gone)), follow_(!done_) {
-    window_.setSingleShot(true);
-    connect(&window_, &QTimer::timeout, this, &Browse::Close);
-    retry_.setSingleShot(true);
-    connect(&retry_, &QTimer::timeout, this, [this] {
-      if (!stopped_ && !client_) Open();
-    });
+  // Starts the thread; null when it cannot be started.
+  static std::shared_ptr<Session> Start(std::shared_ptr<Inbox> inbox, Reports reports) {
+    auto s = std::shared_ptr<Session>(new Session(std::move(inbox), std::move(reports)));
+    if (!s->poll_ || pipe2(s->wake_, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
+    const AvahiPoll* api = avahi_simple_poll_get(s->poll_);
+    s->wakeWatch_ = api->watch_new(api, s->wake_[0], AVAHI_WATCH_IN, &Session::OnWake, s.get());
+    s->retry_ = api->timeout_new(api, nullptr, &Session::OnRetry, s.get());
+    if (!s->wakeWatch_ || !s->retry_) return nullptr;
+    try {
+      std::thread([s] { s->Run(); }).detach();  // keeps the session while it runs
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+    s->Post([self = s.get()] { self->MakeClient(); });
+    return s;
   }
-  ~Browse() override {
-    FreeLookups();
+
+  ~Session() {
+    if (wake_[0] >= 0) close(wake_[0]);
+    if (wake_[1] >= 0) close(wake_[1]);
+    if (poll_) avahi_simple_poll_free(poll_);
+  }
+
+  // From any thread: runs call on Avahi's thread.
+  void Post(std::function<void()> call) {
+    {
+      const std::lock_guard<std::mutex> hold(queueLock_);
+      queue_.push_back(std::move(call));
+    }
+    const char byte = 0;
+    ssize_t written = write(wake_[1], &byte, 1);  // a full pipe is already a wake-up
+    (void)written;
+  }
+
+  // The rest: on Avahi's thread, through Post.
+
+  void Open(int id, bool follow) {
+    auto lookup = std::make_unique<Lookup>();
+    lookup->session = this;
+    lookup->id = id;
+    lookup->follow = follow;
+    Lookup* const l = lookups_.emplace(id, std::move(lookup)).first->second.get();
+    if (Running()) {
+      if (!Browse(*l) && !follow) EndSearch(id);
+    } else if (!follow) {
+      lookups_.erase(id);
+      Report([r = reports_, id] { r.noDaemon(id); });
+    }
+    // A follower browses once the daemon runs.
+  }
+
+  void Close(int id) {
+    const auto it = lookups_.find(id);
+    if (it == lookups_.end()) return;
+    Free(*it->second);
+    lookups_.erase(it);
+  }
+
+  void Quit() {
+    for (auto& [id, lookup] : lookups_) Free(*lookup);
+    lookups_.clear();
     if (client_) avahi_client_free(client_);
-  }
-
-  // A follower's client waits for a daemon that is not there (yet, or again)
-  // and browses once it runs; a search's fails at once.
-  Outcome Open() {
-    int error = 0;
-    const auto flags = follow_ ? AVAHI_CLIENT_NO_FAIL : static_cast<AvahiClientFlags>(0);
-    client_ = avahi_client_new(poll_.get(), flags, &Browse::OnClient, this, &error);
-    if (client_ && (avahi_client_get_state(client_) == AVAHI_CLIENT_CONNECTING || Browsing())) return Outcome::Answered;
-    if (follow_) Lost();
-    return Outcome::NoDaemon;
-  }
-
-  void Begin(int windowMs) { window_.start(windowMs); }
-
-  // A stopped search browses no more: its lookups go at the next turn of the loop.
-  void Stop() {
-    stopped_ = true;
-    window_.stop();
-    retry_.stop();
-    QTimer::singleShot(0, this, [this] { FreeLookups(); });
+    client_ = nullptr;
+    avahi_simple_poll_quit(poll_);
   }
 
  private:
@@ -89,87 +161,186 @@ class Browse : public QObject {
     AvahiProtocol protocol;
     std::string name, type, domain;
   };
+  struct Lookup {
+    Session* session = nullptr;
+    int id = 0;
+    bool follow = false;
+    AvahiServiceBrowser* browser = nullptr;
+    std::set<AvahiServiceResolver*> resolvers;  // resolving
+    std::set<AvahiServiceResolver*> finished;   // answered, freed next from the queue
+    std::deque<Service> waiting;
+    bool allForNow = false;
+  };
 
-  void FreeLookups() {
-    for (AvahiServiceResolver* r : resolvers_) avahi_service_resolver_free(r);
-    resolvers_.clear();
-    waiting_.clear();
-    if (browser_) avahi_service_browser_free(browser_);
-    browser_ = nullptr;
+  Session(std::shared_ptr<Inbox> inbox, Reports reports)
+      : inbox_(std::move(inbox)), reports_(std::move(reports)), poll_(avahi_simple_poll_new()) {}
+
+  void Run() {
+    avahi_simple_poll_loop(poll_);
+    // Quit has freed the client; what the queue still holds goes unrun.
+    const std::lock_guard<std::mutex> hold(queueLock_);
+    queue_.clear();
   }
 
-  bool Browsing() {
-    if (!browser_)
-      browser_ = avahi_service_browser_new(client_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kServiceType, nullptr,
-                                           static_cast<AvahiLookupFlags>(0), &Browse::OnBrowse, this);
-    return browser_ != nullptr;
+  void Report(std::function<void()> call) { inbox_->Put(std::move(call)); }
+
+  static void OnWake(AvahiWatch*, int fd, AvahiWatchEvent, void* self) {
+    char bytes[64];
+    while (read(fd, bytes, sizeof bytes) > 0) {
+    }
+    static_cast<Session*>(self)->RunQueue();
   }
 
-  // Called inside avahi_client_new too (client_ not yet set): Open looks at
-  // the state itself then. Freeing or browsing waits for the event loop.
-  static void OnClient(AvahiClient*, AvahiClientState state, void* self) {
-    auto* s = static_cast<Browse*>(self);
+  void RunQueue() {
+    std::deque<std::function<void()>> now;
+    {
+      const std::lock_guard<std::mutex> hold(queueLock_);
+      now.swap(queue_);
+    }
+    for (const std::function<void()>& call : now) Guarded(call);
+  }
+
+  bool Running() const {
+    if (!client_) return false;
+    const AvahiClientState state = avahi_client_get_state(client_);
+    return state == AVAHI_CLIENT_S_RUNNING || state == AVAHI_CLIENT_S_REGISTERING ||
+           state == AVAHI_CLIENT_S_COLLISION;
+  }
+
+  void MakeClient() {
+    int error = 0;
+    client_ = avahi_client_new(avahi_simple_poll_get(poll_), AVAHI_CLIENT_NO_FAIL, &Session::OnClient, this, &error);
+    if (!client_) return Failed();
+    Changed();
+  }
+
+  // Called inside avahi_client_new too (client_ not yet set): MakeClient
+  // looks at the state itself then. Freeing and browsing wait for the queue.
+  static void OnClient(AvahiClient*, AvahiClientState, void* self) {
+    auto* s = static_cast<Session*>(self);
     if (!s->client_) return;
-    if (state == AVAHI_CLIENT_FAILURE)  // the daemon went away, or the bus did
-      s->Later(s->follow_ ? &Browse::Lost : &Browse::Close);
-    else if (state == AVAHI_CLIENT_S_RUNNING && s->follow_)
-      s->Later(&Browse::Running);
+    s->Post([s] { s->Changed(); });
   }
 
-  // The daemon (back) for the follower: browse, and start the next loss's tries afresh.
-  void Running() {
-    if (!client_ || avahi_client_get_state(client_) != AVAHI_CLIENT_S_RUNNING) return;
-    if (!Browsing()) return Lost();
-    retryMs_ = kFirstRetryMs;
+  // The client's state, whatever it now is: browse when the daemon runs,
+  // drop the lookups' browsers when it went (the client waits for it).
+  void Changed() {
+    if (!client_) return;
+    const AvahiClientState state = avahi_client_get_state(client_);
+    if (state == AVAHI_CLIENT_FAILURE) return Failed();
+    if (Running()) {
+      retryMs_ = kFirstRetryMs;
+      Report([r = reports_] { r.daemon(DaemonState::Running); });
+      std::vector<int> ended;
+      for (auto& [id, lookup] : lookups_)
+        if (!lookup->browser && !Browse(*lookup) && !lookup->follow) ended.push_back(id);
+      for (int id : ended) EndSearch(id);
+      return;
+    }
+    Gone();
   }
 
-  // The follower's client is gone: its lookups and client go, and a new one
-  // is made after a pause (it then waits for the daemon by itself).
-  void Lost() {
-    FreeLookups();
+  // The daemon is not there (yet, or any more): searches end, followers
+  // wait for it.
+  void Gone() {
+    Report([r = reports_] { r.daemon(DaemonState::Absent); });
+    std::vector<int> searches;
+    for (auto& [id, lookup] : lookups_) {
+      Free(*lookup);
+      if (!lookup->follow) searches.push_back(id);
+    }
+    for (int id : searches) EndSearch(id);
+  }
+
+  // The client failed outright: it goes, and a new one is made later.
+  void Failed() {
+    Gone();
     if (client_) avahi_client_free(client_);
     client_ = nullptr;
-    retry_.start(retryMs_);
+    timeval when{};
+    avahi_elapse_time(&when, static_cast<unsigned>(retryMs_), 0);
+    avahi_simple_poll_get(poll_)->timeout_update(retry_, &when);
     retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
   }
 
-  static void OnBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol, AvahiBrowserEvent event,
-                       const char* name, const char* type, const char* domain, AvahiLookupResultFlags, void* self) {
-    auto* s = static_cast<Browse*>(self);
-    if (s->stopped_) return;
+  static void OnRetry(AvahiTimeout* t, void* self) {
+    auto* s = static_cast<Session*>(self);
+    avahi_simple_poll_get(s->poll_)->timeout_update(t, nullptr);
+    if (!s->client_) s->MakeClient();
+  }
+
+  void EndSearch(int id) {
+    Close(id);
+    Report([r = reports_, id] { r.ended(id); });
+  }
+
+  bool Browse(Lookup& l) {
+    l.allForNow = false;
+    l.browser = avahi_service_browser_new(client_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kServiceType, nullptr,
+                                          static_cast<AvahiLookupFlags>(0), &Session::OnBrowse, &l);
+    return l.browser != nullptr;
+  }
+
+  void Free(Lookup& l) {
+    for (AvahiServiceResolver* r : l.resolvers) avahi_service_resolver_free(r);
+    for (AvahiServiceResolver* r : l.finished) avahi_service_resolver_free(r);
+    l.resolvers.clear();
+    l.finished.clear();
+    l.waiting.clear();
+    if (l.browser) avahi_service_browser_free(l.browser);
+    l.browser = nullptr;
+  }
+
+  // The lookup of id, if it is still open.
+  Lookup* Find(int id) {
+    const auto it = lookups_.find(id);
+    return it == lookups_.end() ? nullptr : it->second.get();
+  }
+
+  static void OnBrowse(AvahiServiceBrowser* b, AvahiIfIndex interface, AvahiProtocol protocol, AvahiBrowserEvent event,
+                       const char* name, const char* type, const char* domain, AvahiLookupResultFlags, void* data) {
+    auto* l = static_cast<Lookup*>(data);
+    if (l->browser != b) return;
+    Session* const s = l->session;
+    const int id = l->id;
     switch (event) {
       case AVAHI_BROWSER_NEW:
-        if (name && type && domain && s->waiting_.size() < kMaxWaiting) {
-          s->waiting_.push_back({interface, protocol, name, type, domain});
-          s->ResolveSome();
+        if (name && type && domain && l->waiting.size() < kMaxWaiting) {
+          l->waiting.push_back({interface, protocol, name, type, domain});
+          s->ResolveSome(*l);
         }
         break;
       case AVAHI_BROWSER_REMOVE:
-        if (s->gone_) {
-          const std::string key = ServiceKey(interface, protocol, name);
-          Guarded([&] { s->gone_(key); });
-        }
+        if (l->follow)
+          s->Report([r = s->reports_, id, key = ServiceKey(interface, protocol, name)] { r.removed(id, key); });
         break;
       case AVAHI_BROWSER_ALL_FOR_NOW:
-        s->allForNow_ = true;
-        s->Later(&Browse::CloseWhenComplete);
+        l->allForNow = true;
+        s->Post([s, id] { s->EndWhenComplete(id); });
         break;
       case AVAHI_BROWSER_FAILURE:
-        s->Later(s->follow_ ? &Browse::Lost : &Browse::Close);
+        // Freed from the queue, not inside its own callback.
+        s->Post([s, id] {
+          Lookup* const lookup = s->Find(id);
+          if (!lookup) return;
+          if (!lookup->follow) return s->EndSearch(id);
+          s->Free(*lookup);  // browses again when the daemon next runs
+          s->Failed();
+        });
         break;
       default:
         break;
     }
   }
 
-  void ResolveSome() {
-    while (!stopped_ && !waiting_.empty() && resolvers_.size() < kMaxResolvers) {
-      const Service w = std::move(waiting_.front());
-      waiting_.pop_front();
+  void ResolveSome(Lookup& l) {
+    while (!l.waiting.empty() && l.resolvers.size() < kMaxResolvers) {
+      const Service w = std::move(l.waiting.front());
+      l.waiting.pop_front();
       if (AvahiServiceResolver* r = avahi_service_resolver_new(
               client_, w.interface, w.protocol, w.name.c_str(), w.type.c_str(), w.domain.c_str(), AVAHI_PROTO_UNSPEC,
-              static_cast<AvahiLookupFlags>(0), &Browse::OnResolve, this))
-        resolvers_.insert(r);
+              static_cast<AvahiLookupFlags>(0), &Session::OnResolve, &l))
+        l.resolvers.insert(r);
     }
   }
 
@@ -191,11 +362,12 @@ class Browse : public QObject {
   static void OnResolve(AvahiServiceResolver* r, AvahiIfIndex interface, AvahiProtocol protocol,
                         AvahiResolverEvent event, const char* name, const char*, const char*, const char* hostName,
                         const AvahiAddress* address, uint16_t, AvahiStringList* txt, AvahiLookupResultFlags,
-                        void* self) {
-    auto* s = static_cast<Browse*>(self);
-    s->resolvers_.erase(r);
-    avahi_service_resolver_free(r);
-    if (s->stopped_) return;
+                        void* data) {
+    auto* l = static_cast<Lookup*>(data);
+    if (!l->resolvers.erase(r)) return;  // one answer per resolver
+    l->finished.insert(r);
+    Session* const s = l->session;
+    const int id = l->id;
     if (event == AVAHI_RESOLVER_FOUND && hostName && address) {
       char text[AVAHI_ADDRESS_STR_MAX] = {};
       avahi_address_snprint(text, sizeof text, address);
@@ -203,74 +375,182 @@ class Browse : public QObject {
               DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
         finding->key = ServiceKey(interface, protocol, name);
         finding->details.model = TxtModel(txt);
-        ++s->computers_;
-        Guarded([&] { s->found_(*finding); });
-        if (s->stopped_) return;
+        s->Report([rep = s->reports_, id, f = *finding] { rep.found(id, f); });
       }
     }
-    s->ResolveSome();
-    s->Later(&Browse::CloseWhenComplete);
-  }
-
-  // Runs a step from the event loop rather than inside Avahi's callback.
-  void Later(void (Browse::*step)()) {
-    QTimer::singleShot(0, this, [this, step] {
-      if (!stopped_) (this->*step)();
+    // The resolver is done: freed from the queue, then the next one starts.
+    s->Post([s, id, r] {
+      Lookup* const lookup = s->Find(id);
+      if (!lookup || !lookup->finished.erase(r)) return;  // freed with its lookup meanwhile
+      avahi_service_resolver_free(r);
+      s->ResolveSome(*lookup);
+      s->EndWhenComplete(id);
     });
   }
 
-  // The daemon has said all it knows and every service is resolved: the
-  // window need not stay open.
-  void CloseWhenComplete() {
-    if (allForNow_ && resolvers_.empty() && waiting_.empty()) Close();
+  // The daemon has said all it knows and every service is resolved: a
+  // search's window need not stay open.
+  void EndWhenComplete(int id) {
+    Lookup* const l = Find(id);
+    if (l && !l->follow && l->allForNow && l->resolvers.empty() && l->waiting.empty()) EndSearch(id);
   }
 
-  void Close() {
-    if (!done_) return;  // following: open until the source ends it
-    const Outcome outcome = computers_ ? Outcome::Answered : Outcome::NoAnswer;
+  const std::shared_ptr<Inbox> inbox_;
+  const Reports reports_;
+  AvahiSimplePoll* const poll_;
+  int wake_[2] = {-1, -1};
+  AvahiWatch* wakeWatch_ = nullptr;
+  std::mutex queueLock_;
+  std::deque<std::function<void()>> queue_;
+
+  AvahiClient* client_ = nullptr;
+  AvahiTimeout* retry_ = nullptr;
+  int retryMs_ = kFirstRetryMs;
+  std::map<int, std::unique_ptr<Lookup>> lookups_;
+};
+
+class DnsSdBrowser;
+
+// One search, or the follower, as the window's thread sees it: its window,
+// what it found, and its lookup on Avahi's thread.
+class Browse : public QObject {
+ public:
+  Browse(DnsSdBrowser& owner, Source::Found found, Source::Done done, Source::Gone gone = {});
+  ~Browse() override;
+
+  Outcome Open();
+  void Begin(int windowMs) { window_.start(windowMs); }
+  void Stop();
+
+  // Reports from Avahi's thread.
+  void Found(const Finding& finding) {
+    if (stopped_) return;
+    ++computers_;
+    Guarded([&] { found_(finding); });
+  }
+  void Removed(const std::string& key) {
+    if (!stopped_ && gone_) Guarded([&] { gone_(key); });
+  }
+  void Close() { End(computers_ ? Outcome::Answered : Outcome::NoAnswer); }
+  void End(Outcome outcome) {
+    if (stopped_ || !done_) return;  // following: open until the source ends it
     Source::Done done = std::move(done_);
     Stop();
     Guarded([&] { done(outcome); });
   }
 
+ private:
+  DnsSdBrowser& owner_;
   Source::Found found_;
   Source::Done done_;
   Source::Gone gone_;
   const bool follow_;  // made without done: follows until stopped
-  AvahiQtPoll poll_;   // outlives the client: declared before it is freed in the destructor
-  AvahiClient* client_ = nullptr;
-  AvahiServiceBrowser* browser_ = nullptr;
-  std::set<AvahiServiceResolver*> resolvers_;
-  std::deque<Service> waiting_;
+  int id_ = 0;
   QTimer window_;
-  QTimer retry_;  // the follower's next client
-  int retryMs_ = kFirstRetryMs;
-  bool allForNow_ = false;
   bool stopped_ = false;
   int computers_ = 0;
 };
 
 class DnsSdBrowser final : public SearchSource<Browse> {
  public:
+  DnsSdBrowser() : inbox_(std::make_shared<Inbox>()) {
+    inbox_->receiver = &receiver_;
+    Reports reports;
+    reports.found = [this](int id, const Finding& f) {
+      if (Browse* b = Of(id)) b->Found(f);
+    };
+    reports.removed = [this](int id, const std::string& key) {
+      if (Browse* b = Of(id)) b->Removed(key);
+    };
+    reports.ended = [this](int id) {
+      if (Browse* b = Of(id)) b->Close();
+    };
+    reports.noDaemon = [this](int id) {
+      if (Browse* b = Of(id)) b->End(Outcome::NoDaemon);
+    };
+    reports.daemon = [this](DaemonState state) { daemon_ = state; };
+    session_ = Session::Start(inbox_, std::move(reports));
+  }
+
+  ~DnsSdBrowser() override {
+    Cancel();
+    if (following_) following_->Stop();
+    following_.reset();
+    {
+      const std::lock_guard<std::mutex> hold(inbox_->lock);
+      inbox_->receiver = nullptr;
+    }
+    // Avahi's thread ends on its own, after what blocks it now: never waited for.
+    if (session_) session_->Post([s = session_.get()] { s->Quit(); });
+  }
+
   bool Follow(Found found, Gone gone) override {
     if (following_) {
       following_->Stop();
       following_.release()->deleteLater();
     }
-    if (!found) return false;
-    // Kept even when no client can be made now: it tries again by itself.
-    following_ = std::make_unique<Browse>(std::move(found), Done(), std::move(gone));
+    if (!found || !session_) return false;
+    // Kept even while the daemon is away: it browses again once it runs.
+    following_ = std::make_unique<Browse>(*this, std::move(found), Done(), std::move(gone));
     return following_->Open() == Outcome::Answered;
   }
 
+  // For Browse.
+  int Register(Browse* b) {
+    live_[++lastId_] = b;
+    return lastId_;
+  }
+  void Unregister(int id) { live_.erase(id); }
+  Session* session() const { return session_.get(); }
+  DaemonState daemon() const { return daemon_; }
+
  protected:
   std::unique_ptr<Browse> Make(Found found, Done done) override {
-    return std::make_unique<Browse>(std::move(found), std::move(done));
+    return std::make_unique<Browse>(*this, std::move(found), std::move(done));
   }
 
  private:
+  Browse* Of(int id) const {
+    const auto it = live_.find(id);
+    return it == live_.end() ? nullptr : it->second;
+  }
+
+  Mailbox receiver_;  // the inbox's calls run on the window's thread through it
+  std::shared_ptr<Inbox> inbox_;
+  std::shared_ptr<Session> session_;
+  std::map<int, Browse*> live_;
+  int lastId_ = 0;
+  DaemonState daemon_ = DaemonState::Unknown;
   std::unique_ptr<Browse> following_;
 };
+
+Browse::Browse(DnsSdBrowser& owner, Source::Found found, Source::Done done, Source::Gone gone)
+    : owner_(owner), found_(std::move(found)), done_(std::move(done)), gone_(std::move(gone)), follow_(!done_) {
+  window_.setSingleShot(true);
+  connect(&window_, &QTimer::timeout, this, &Browse::Close);
+}
+
+Browse::~Browse() { Stop(); }
+
+// A search cannot ask while the daemon is known to be away; a follower
+// waits for it. Otherwise the lookup opens on Avahi's thread.
+Outcome Browse::Open() {
+  Session* const session = owner_.session();
+  if (!session || (!follow_ && owner_.daemon() == DaemonState::Absent)) return Outcome::NoDaemon;
+  id_ = owner_.Register(this);
+  session->Post([session, id = id_, follow = follow_] { session->Open(id, follow); });
+  return Outcome::Answered;
+}
+
+// A stopped search hears no more: its lookup goes on Avahi's thread.
+void Browse::Stop() {
+  if (stopped_) return;
+  stopped_ = true;
+  window_.stop();
+  if (!id_) return;
+  owner_.Unregister(id_);
+  if (Session* const session = owner_.session()) session->Post([session, id = id_] { session->Close(id); });
+}
 
 }  // namespace
 

@@ -1,10 +1,11 @@
 #include "listing.h"
 
-#include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "cp932.h"
 #include "merge.h"
@@ -16,6 +17,7 @@ namespace discovery {
 namespace {
 
 constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
+std::atomic<int> readsRunning{0};
 constexpr size_t kMaxQueuedAsks = 1024;
 
 std::string Fold(const std::string& name) { return cp932::UpperAscii(name); }
@@ -42,24 +44,43 @@ struct Listing::Active {
   }
 };
 
+// One read on a worker. The worker leaves its result here under the lock and
+// then wakes the loop through the engine's mailbox; the loop's thread takes
+// it under the same lock.
 struct Listing::Read {
-  bool done = false;  // the result is here (set on the event loop's thread)
+  std::optional<std::string> browseOf;  // a browse read: the workgroup asked
+  qint64 started = 0;
+  // The loop's thread only: the result has been collected, and what it is.
+  bool done = false;
   std::optional<std::vector<std::string>> list;
-  std::atomic<bool> finished{false};  // the worker has returned
+  // Shared with the worker.
+  std::mutex lock;
+  bool finished = false;
+  std::optional<std::vector<std::string>> result;
 };
 
-Listing::Listing(ListingDeps deps) : deps_(std::move(deps)) {
+// The workers' way back to the engine, cut when the engine goes: a read that
+// outlives it (a hung server) finishes on its own and reports to nobody.
+struct Listing::Link {
+  std::mutex lock;
+  Listing* engine = nullptr;
+  Mailbox* mailbox = nullptr;
+};
+
+Listing::Listing(ListingDeps deps)
+    : deps_(std::move(deps)), clock_(deps_.clock ? deps_.clock : &RealClock()), link_(std::make_shared<Link>()) {
   wsd_.source = deps_.wsDiscovery;
   wsd_.origin = Origin::WsDiscovery;
   dnsSd_.source = deps_.dnsSd;
   dnsSd_.origin = Origin::DnsSd;
   if (!deps_.interfaces) deps_.interfaces = InterfaceText;
-  tick_.setInterval(kTickMs);
-  connect(&tick_, &QTimer::timeout, this, &Listing::Tick);
+  tick_ = clock_->MakeTimer([this] { Tick(); }, true);
+  link_->engine = this;
+  link_->mailbox = &mailbox_;
 }
 
 Listing::~Listing() {
-  tick_.stop();
+  tick_->Stop();
   for (SourceState* s : {&wsd_, &dnsSd_}) {
     if (!s->source) continue;
     ++s->generation;
@@ -67,16 +88,14 @@ Listing::~Listing() {
     s->source->Follow({}, {});
   }
   if (deps_.nodeStatus) deps_.nodeStatus->Cancel();
-  // A read still running is waited for: it calls into the provider, which
-  // must not go before it (libsmbclient's own timeouts bound it).
-  for (std::thread& worker : workers_) worker.join();
+  // A read still running is not waited for: its worker is detached and its
+  // result dropped; the provider's own bound ends it.
+  const std::lock_guard<std::mutex> hold(link_->lock);
+  link_->engine = nullptr;
+  link_->mailbox = nullptr;
 }
 
-qint64 Listing::Now() const {
-  if (deps_.now) return deps_.now();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+qint64 Listing::Now() const { return clock_->Now(); }
 
 void Listing::Start() {
   if (started_) return;
@@ -85,7 +104,7 @@ void Listing::Start() {
   Follow(wsd_);
   Follow(dnsSd_);
   StartSearches();
-  tick_.start();
+  tick_->Start(kTickMs);
 }
 
 void Listing::Follow(SourceState& s) {
@@ -244,16 +263,27 @@ std::vector<Finding> Listing::Snapshot() const {
 }
 
 void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer bound;  // wakes the wait at the bound
-  bound.setSingleShot(true);
+  const qint64 deadline = Now() + boundMs;
+  const std::unique_ptr<Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
   while (!done()) {
-    const qint64 left = boundMs - clock.elapsed();
+    const qint64 left = deadline - Now();
     if (left <= 0) break;
-    bound.start(static_cast<int>(left));
+    bound->Start(left);
     deps_.wait();
   }
+}
+
+void Listing::EndOverrunSearches() {
+  // A search that overran its bound is not waited for again: it counts as
+  // not answering.
+  for (SourceState* s : {&wsd_, &dnsSd_}) {
+    if (!s->running) continue;
+    ++s->generation;
+    s->source->Cancel();
+    s->running = false;
+    s->outcome = Outcome::NoAnswer;
+  }
+  coldOver_ = true;
 }
 
 void Listing::Tick() {
@@ -273,61 +303,105 @@ void Listing::Tick() {
     reprobe_ = false;
     StartSearches();
   }
+  if (browse_ && now - browse_->read >= kBrowseRefreshMs) Refresh(browse_->asked);
   Expire(now);
   PumpAsks();
 }
 
-std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<std::vector<std::string>>()> work) {
-  if (reading_ && !reading_->done && !reading_->finished) return nullptr;  // done: its worker is returning
-  for (std::thread& w : workers_) w.join();
-  workers_.clear();
-  std::shared_ptr<Read> read = reading_ = std::make_shared<Read>();
-  workers_.emplace_back([this, work = std::move(work), read] {
-    std::optional<std::vector<std::string>> list;
-    try {
-      list = work();
-    } catch (...) {
-      list.reset();  // counts as a list that could not be read
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [read, list = std::move(list)]() mutable {
-          read->list = std::move(list);
-          read->done = true;
-        },
-        Qt::QueuedConnection);
-    read->finished = true;
-  });
+std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<std::vector<std::string>>()> work,
+                                                  std::optional<std::string> browseOf) {
+  Collect();
+  if (reading_ && !reading_->done) return nullptr;
+  std::shared_ptr<Read> read = std::make_shared<Read>();
+  read->browseOf = std::move(browseOf);
+  read->started = Now();
+  try {
+    ++readsRunning;
+    std::thread([work = std::move(work), read, link = link_] {
+      std::optional<std::vector<std::string>> list;
+      try {
+        list = work();
+      } catch (...) {
+        list.reset();  // counts as a list that could not be read
+      }
+      {
+        const std::lock_guard<std::mutex> hold(read->lock);
+        read->result = std::move(list);
+        read->finished = true;
+      }
+      {
+        const std::lock_guard<std::mutex> hold(link->lock);
+        if (Listing* const engine = link->engine) link->mailbox->Post([engine] { engine->Collect(); });
+      }
+      --readsRunning;  // handed over: a loop that waits for it has its wake-up
+    }).detach();
+  } catch (const std::system_error&) {
+    --readsRunning;
+    return nullptr;  // no thread: no read this time
+  }
+  reading_ = read;
   return read;
 }
 
+void Listing::Collect() {
+  const std::shared_ptr<Read> read = reading_;
+  if (!read || read->done) return;
+  {
+    const std::lock_guard<std::mutex> hold(read->lock);
+    if (!read->finished) return;
+    read->list = std::move(read->result);
+  }
+  read->done = true;
+  if (!read->browseOf) return;
+  browse_ = Kept{*read->browseOf, read->list, Now()};
+  if (!read->list) return;
+  browsed_.clear();
+  for (const std::string& entry : *read->list)
+    if (const std::optional<std::string> name = BrowseListName(entry)) browsed_.insert(Fold(*name));
+}
+
+bool Listing::Reading() const { return reading_ && !reading_->done; }
+
+int Listing::ReadsRunning() { return readsRunning.load(); }
+
+bool Listing::WaitForReads(int boundMs) {
+  for (int waited = 0; readsRunning.load() > 0; ++waited) {
+    if (waited >= boundMs) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void Listing::Refresh(const std::string& workgroup) {
+  if (!deps_.browseList) return;
+  BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
+}
+
 std::string Listing::StartupWorkgroup() {
-  QElapsedTimer clock;
-  clock.start();
+  const qint64 started = Now();
   Start();
   // The browse list's workgroup is read on a worker as a listing's browse
   // list is; the loop runs meanwhile, and a read that overruns its bound
-  // gives way to the other sources (its late answer is dropped).
+  // gives way to the other sources (its late answer is dropped). The
+  // workgroup found has its browse list read next, for the first listing.
   if (deps_.browseWorkgroup) {
-    const std::shared_ptr<Read> read = BeginRead([find = deps_.browseWorkgroup] {
-      const std::optional<std::string> workgroup = find();
-      std::optional<std::vector<std::string>> one;
-      if (workgroup && !workgroup->empty()) one.emplace(1, *workgroup);
-      return one;
-    });
-    if (read) WaitUntil([&read] { return read->done; }, kListingBoundMs);
-    if (read && read->done && read->list) return read->list->front();
+    const std::shared_ptr<Read> read = BeginRead(
+        [find = deps_.browseWorkgroup] {
+          const std::optional<std::string> workgroup = find();
+          std::optional<std::vector<std::string>> one;
+          if (workgroup && !workgroup->empty()) one.emplace(1, *workgroup);
+          return one;
+        },
+        std::nullopt);
+    if (read) WaitUntil([this, &read] { Collect(); return read->done; }, kListingBoundMs);
+    if (read && read->done && read->list) {
+      const std::string workgroup = read->list->front();
+      Refresh(workgroup);
+      return workgroup;
+    }
   }
-  WaitUntil([this] { return coldOver_; }, kStartupWaitMs - clock.elapsed());
-  // A search that overran its window is not waited for again.
-  for (SourceState* s : {&wsd_, &dnsSd_}) {
-    if (!s->running) continue;
-    ++s->generation;
-    s->source->Cancel();
-    s->running = false;
-    s->outcome = Outcome::NoAnswer;
-  }
-  coldOver_ = true;
+  WaitUntil([this] { return coldOver_; }, kStartupWaitMs - (Now() - started));
+  EndOverrunSearches();
   std::vector<Finding> found;
   std::vector<const Entry*> entries;
   for (const auto& item : table_)
@@ -336,6 +410,7 @@ std::string Listing::StartupWorkgroup() {
   for (const Entry* e : entries) found.push_back(e->finding);
   std::string workgroup = MostReportedWorkgroup(found);
   if (workgroup.empty() && !deps_.sambaConfigPath.empty()) workgroup = SambaWorkgroup(deps_.sambaConfigPath);
+  if (!workgroup.empty()) Refresh(workgroup);
   return workgroup;
 }
 
@@ -365,31 +440,54 @@ QString Listing::Explain(const char* name, const SourceState& s, int elsewhere) 
 
 Listing::Result Listing::List(const std::string& workgroup, const std::function<void(const std::string&)>& row) {
   Start();
-  QElapsedTimer clock;
-  clock.start();
+  Collect();
   Active active{Merge(workgroup), row};
 
-  // The browse list is read on a worker; one read at a time, so a provider
-  // that hangs is not asked again while it does (no read: no browse list).
+  // The browse list kept for this workgroup answers at once and is read
+  // again in the background for the next listing. Without one, a read is
+  // waited for: this listing's own, or one already running for the same
+  // workgroup, within its bound from when it began. One read at a time, so
+  // a provider that hangs is not asked again while it does (no read: no
+  // browse list).
+  const std::string folded = Fold(workgroup);
+  const auto keptHere = [&] { return browse_ && Fold(browse_->asked) == folded; };
+  const bool kept = keptHere();
   std::shared_ptr<Read> read;
-  if (!deps_.browseList) {
-    read = std::make_shared<Read>();
-    read->done = true;
-  } else {
-    read = BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); });
-  }
-  bool browseTaken = false;
-  auto takeBrowse = [&] {
-    if (browseTaken || !read || !read->done) return;
-    browseTaken = true;
-    if (!read->list) return;
-    browsed_.clear();
-    for (const std::string& entry : *read->list) {
-      const std::optional<std::string> name = BrowseListName(entry);
-      if (!name) continue;
-      browsed_.insert(Fold(*name));
-      active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});
+  if (!kept && deps_.browseList) {
+    const auto begin = [&] {
+      return BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
+    };
+    read = begin();
+    if (!read && reading_ && !reading_->done) {
+      if (reading_->browseOf && Fold(*reading_->browseOf) == folded) {
+        read = reading_;
+      } else {
+        // Another workgroup's read (the start-up's, a background one) is
+        // let end within its bound; then this one's begins.
+        const std::shared_ptr<Read> other = reading_;
+        WaitUntil(
+            [&] {
+              Collect();
+              return other->done;
+            },
+            other->started + kListingBoundMs - Now());
+        read = begin();
+      }
     }
+  }
+  const auto readSettled = [&] {
+    Collect();
+    return !read || read->done || Now() - read->started >= kListingBoundMs;
+  };
+  bool browseTaken = false, browsed = false;
+  auto takeBrowse = [&] {
+    if (browseTaken || (read && !read->done) || !keptHere()) return;
+    browseTaken = true;
+    if (!browse_->list) return;
+    browsed = true;
+    for (const std::string& entry : *browse_->list)
+      if (const std::optional<std::string> name = BrowseListName(entry))
+        active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});
   };
 
   if (coldOver_) {
@@ -397,7 +495,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
     // search refreshes the table for the next listing.
     const std::vector<Finding> known = Snapshot();
     StartSearches();
-    WaitUntil([&] { return !read || read->done; }, kListingBoundMs);
+    if (read) WaitUntil(readSettled, read->started + kListingBoundMs - Now());
     takeBrowse();
     for (const Finding& f : known) active.Take(f);
   } else {
@@ -410,26 +508,20 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
     for (const Finding& f : Snapshot()) active.Take(f);
     WaitUntil(
         [&] {
+          const bool settled = readSettled();
           takeBrowse();
-          return (!read || read->done) && !Running() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
+          return settled && !Running() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
         },
         kListingBoundMs);
     takeBrowse();
     active_ = nullptr;
-    for (SourceState* s : {&wsd_, &dnsSd_}) {
-      if (!s->running) continue;
-      ++s->generation;  // overran the bound: counts as not answering
-      s->source->Cancel();
-      s->running = false;
-      s->outcome = Outcome::NoAnswer;
-    }
-    coldOver_ = true;
+    EndOverrunSearches();
   }
+  if (kept) Refresh(workgroup);
   for (const std::string& caption : active.merge.Finish()) row(caption);
 
   Result result;
   result.computers = active.merge.Listed();
-  const bool browsed = read && read->done && read->list;
   const bool wsdAsked = wsd_.source && !CouldNotRun(wsd_.outcome);
   const bool dnsSdAsked = dnsSd_.source && !CouldNotRun(dnsSd_.outcome);
   result.failed = !browsed && !wsdAsked && !dnsSdAsked;

@@ -1,16 +1,18 @@
 #pragma once
 // The workgroup listing without widgets. The sources run from start-up and
 // keep a bounded table of the computers they know (search answers,
-// announcements, node status answers); a listing merges that table with a
-// fresh read of the browse list. Until the first search window is over the
-// table is cold, and a listing waits for the window as the sources answer.
+// announcements, node status answers), and the engine keeps the last browse
+// list read beside it; a listing merges the two. Until the first search
+// window is over the table is cold, and a listing waits for the window as the
+// sources answer; a workgroup whose browse list has not been read yet waits
+// for its read.
 //
 // Everything runs on the thread of Qt's event loop except the browse list
-// reads (a listing's, and the start-up workgroup's), which run on a worker
-// thread of their own and hand their result back through the event loop.
+// reads (a listing's, the background ones, and the start-up workgroup's),
+// which run on a worker thread of their own, one at a time, and hand their
+// result back to the event loop's thread.
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <deque>
 #include <functional>
 #include <map>
@@ -18,9 +20,10 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "clock.h"
+#include "mailbox.h"
 #include "merge.h"
 #include "source.h"
 
@@ -39,8 +42,8 @@ struct ListingDeps {
   std::string sambaConfigPath;  // empty: none
   // Waits for the next event from the event loop (the window's pump).
   std::function<void()> wait;
-  // Milliseconds on a monotonic clock; default: a steady clock.
-  std::function<qint64()> now;
+  // Now and the engine's timers; null: the steady clock and Qt's timers.
+  Clock* clock = nullptr;
   // A text that changes whenever the machine's interfaces or addresses do;
   // default: read from the interface list.
   std::function<std::string()> interfaces;
@@ -56,6 +59,7 @@ class Listing final : public QObject {
   static constexpr int kTickMs = 2000;            // interface and expiry checks
   static constexpr qint64 kMinProbeGapMs = 5000;  // probes after interface changes
   static constexpr qint64 kRefreshMs = 10 * 60 * 1000;
+  static constexpr qint64 kBrowseRefreshMs = 3 * 60 * 1000;  // the kept browse list read again
   static constexpr qint64 kMaxAgeMs = 30 * 60 * 1000;
 
   explicit Listing(ListingDeps deps);
@@ -75,15 +79,30 @@ class Listing final : public QObject {
     std::vector<MergedComputer> computers;  // the rows given, in order, as the merge knows them at the end
   };
   // Lists one workgroup (bytes): row() for each computer as it becomes
-  // known (cold) or all at once (warm), never after this returns.
+  // known (cold) or all at once (warm), never after this returns. The
+  // browse list is the one kept for the workgroup, read again in the
+  // background for the next listing; a workgroup with none kept waits for
+  // a read (within kListingBoundMs).
   Result List(const std::string& workgroup, const std::function<void(const std::string&)>& row);
 
   // The periodic check the timer runs: a changed interface set or an old
-  // table makes a new search; old entries go. Public for tests.
+  // table makes a new search; an old browse list is read again; old entries
+  // go. Public for tests.
   void Tick();
 
   bool Warm() const { return coldOver_; }
   size_t Known() const { return table_.size(); }
+  // A browse read's result has not come back yet.
+  bool Reading() const;
+
+  // Reads not yet handed back (still inside the browse-list functions, or
+  // posting their result), of any engine, including those an engine left
+  // running when it went. What those functions use
+  // (the provider) must stay until they return: its owner frees it only
+  // when WaitForReads says none runs, else leaves it to the process's end.
+  static int ReadsRunning();
+  // Waits up to boundMs for them (tests, and owners that may wait).
+  static bool WaitForReads(int boundMs);
 
  private:
   struct SourceState {
@@ -118,7 +137,8 @@ class Listing final : public QObject {
   struct Group;
   static Finding NodeStatusFinding(const Finding& found, const Group& group);
   bool Running() const;
-  void WaitUntil(const std::function<bool()>& done, qint64 deadline);
+  void EndOverrunSearches();
+  void WaitUntil(const std::function<bool()>& done, qint64 boundMs);
   QString Explain(const char* name, const SourceState& s, int elsewhere) const;
 
   ListingDeps deps_;
@@ -132,6 +152,14 @@ class Listing final : public QObject {
   std::map<std::string, Group> workgroupAt_;    // node status answers by address
   std::map<std::string, qint64> detailsAsked_;  // WS-Discovery computers asked for details, when
   std::set<std::string> browsed_;               // names on the last browse list read (upper case)
+  // The last browse list read: the workgroup asked, its entries (nothing:
+  // it could not be opened) and when it was read.
+  struct Kept {
+    std::string asked;
+    std::optional<std::vector<std::string>> list;
+    qint64 read = 0;
+  };
+  std::optional<Kept> browse_;
   std::deque<std::string> toAsk_;
   std::set<std::string> asking_;  // queued or asked in the running round
   int asksThisRound_ = 0;
@@ -141,16 +169,25 @@ class Listing final : public QObject {
   qint64 lastProbe_ = 0;
   bool reprobe_ = false;
   std::string interfaces_;
-  QTimer tick_;
+  Clock* clock_;
+  std::unique_ptr<Clock::Timer> tick_;
   Active* active_ = nullptr;  // the cold listing being waited for
 
   // The browse list (or its workgroup) read on a worker; one at a time.
   struct Read;
-  // Runs work on a worker, its result handed back through the event loop;
-  // null while the read before still runs.
-  std::shared_ptr<Read> BeginRead(std::function<std::optional<std::vector<std::string>>()> work);
+  struct Link;
+  // Runs work on a worker whose result is collected on the loop's thread;
+  // null while the read before still runs. A browse read names its
+  // workgroup; its result becomes the kept browse list.
+  std::shared_ptr<Read> BeginRead(std::function<std::optional<std::vector<std::string>>()> work,
+                                  std::optional<std::string> browseOf);
+  // A browse read of workgroup in the background, unless one runs.
+  void Refresh(const std::string& workgroup);
+  // Takes a finished read's result (on the loop's thread).
+  void Collect();
   std::shared_ptr<Read> reading_;
-  std::vector<std::thread> workers_;
+  Mailbox mailbox_;              // the workers' wake-ups
+  std::shared_ptr<Link> link_;  // the workers' way back; cut when the engine goes
 };
 
 }  // namespace discovery

@@ -1,8 +1,11 @@
 #include "app_fixture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFile>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -58,7 +61,14 @@ void RecordingUi::ProcessMessages() {
 
 void RecordingUi::WaitForMessages() {
   ++waits;
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  if (!clock) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  } else if (!QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) {
+    if (discovery::Listing::ReadsRunning() > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a worker's result is due: look again
+    else
+      clock->Next();
+  }
   if (onPump) onPump();
 }
 
@@ -103,6 +113,7 @@ AppFixture::AppFixture() {
 AppFixture::~AppFixture() {
   form_.reset();
   engines_.reset();
+  discovery::Listing::WaitForReads(10000);  // a background browse read uses the provider
   current = nullptr;
 }
 
@@ -119,6 +130,9 @@ TForm1& AppFixture::Open() {
     seams.nodeStatus = &nodeStatus;
   }
   seams.sambaConfigPath = sambaConfigPath;
+  seams.clock = clock;
+  ui.clock = clock;
+  if (clock) wsd.clock = dnsSd.clock = nodeStatus.clock = clock;
   seams.startThread = [this](std::function<void()> fn) {
     if (threadsFail) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return std::thread(std::move(fn));

@@ -10,6 +10,7 @@
 
 #include "Unit1.h"
 #include "assembly.h"
+#include "fake_clock.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"
 #include "fake_source.h"
@@ -33,6 +34,9 @@ class RecordingUi final : public UiServices {
   std::vector<std::string> launchedText;  // the path as the peers name it, UTF-8
   int pumps = 0;
   int waits = 0;
+  // Set: a wait with no worker's result due moves this clock on to its next
+  // timer instead of sleeping (the listing's waits in fake time).
+  fakes::FakeClock* clock = nullptr;
   std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
   std::function<void()> onError;    // runs while an error box is "open"
@@ -95,6 +99,9 @@ class AppFixture {
   bool withSources = false;
   bool threadsFail = false;  // no thread can be started for the library's calls
   std::string sambaConfigPath;
+  // The window's and the fake sources' time, moved on by the waits; null:
+  // the real clock.
+  fakes::FakeClock* clock = nullptr;
   std::vector<std::string> events;  // "save" / "free" in the order they happened
 
  private:

@@ -1,9 +1,9 @@
 // The workgroup listing and the start-up workgroup with WS-Discovery and
-// DNS-SD beside the browse list (fake sources on the event loop).
+// DNS-SD beside the browse list (fake sources on a fake clock, which the
+// window's waits move on).
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,10 +26,12 @@ using discovery::Outcome;
 constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
 
 TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
+  fakes::FakeClock clock;
   Finding win11{W, "WIN11", "10.0.0.2", "wg"};
   win11.details.manufacturer = "<b>Maker</b>";  // a hostile LAN's markup stays text
   win11.details.model = std::string(300, 'M');
   AppFixture app;
+  app.clock = &clock;
   app.withSources = true;
   app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01", "\\\\PC02"});
   app.wsd.Find(10, {W, "pc01", "10.0.0.1", "WG"})
@@ -85,7 +87,9 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
 }
 
 TEST(MergedListing, AClickInsideTheWaitIsIgnored) {
+  fakes::FakeClock clock;
   AppFixture app;
+  app.clock = &clock;
   app.withSources = true;
   app.provider.Add("", {"WG"}).Add("WG", {"\\\\PC01"});
   app.wsd.Find(10, {W, "WIN11", "10.0.0.2", "WG"}).EndAfter(60);
@@ -132,8 +136,10 @@ TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
        "終了 (ブラウズリストなし、WSD送信先なし、mDNSデーモン停止中)", true},
   };
   for (const Case& c : cases) {
+    fakes::FakeClock clock;
     AppFixture app;
     app.withSources = true;
+    app.clock = &clock;
     app.provider.Add("", {"WG"});
     if (c.browseOpens)
       app.provider.Add("WG", {});
@@ -150,8 +156,10 @@ TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
 
 TEST(StartupWorkgroup, FallsBackToWsDiscoveryThenSamba) {
   {
+    fakes::FakeClock clock;
     AppFixture app;  // the browse list gives one: nobody waits for the others
     app.withSources = true;
+    app.clock = &clock;
     app.provider.Add("", {"WG"});
     // A slow read runs on the worker: the window's loop goes on meanwhile.
     app.provider.OnOpen([](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
@@ -163,8 +171,10 @@ TEST(StartupWorkgroup, FallsBackToWsDiscoveryThenSamba) {
     EXPECT_EQ(app.wsd.cancels, 0);  // it goes on looking for the first listing
   }
   {
+    fakes::FakeClock clock;
     AppFixture app;  // what most WS-Discovery computers report
     app.withSources = true;
+    app.clock = &clock;
     app.wsd.Find(5, {W, "A", "10.0.0.1", "WGB"})
         .Find(6, {W, "B", "10.0.0.2", "WGA"})
         .Find(7, {W, "C", "10.0.0.3", "wga"})
@@ -172,8 +182,10 @@ TEST(StartupWorkgroup, FallsBackToWsDiscoveryThenSamba) {
     EXPECT_EQ(app.Open().workgroupname->text(), QStringLiteral("WGA"));
   }
   {
+    fakes::FakeClock clock;
     AppFixture app;  // no answer: the local Samba configuration's
     app.withSources = true;
+    app.clock = &clock;
     app.sambaConfigPath = app.ListPath() + ".smb.conf";
     QFile conf(QString::fromStdString(app.sambaConfigPath));
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
@@ -183,13 +195,14 @@ TEST(StartupWorkgroup, FallsBackToWsDiscoveryThenSamba) {
     EXPECT_EQ(app.Open().workgroupname->text(), QStringLiteral("HOMENET"));
   }
   {
+    fakes::FakeClock clock;
     AppFixture app;  // a source that never ends its window does not hold the splash
     app.withSources = true;
+    app.clock = &clock;
     app.wsd.EndAfter(-1);
-    QElapsedTimer clock;
-    clock.start();
     EXPECT_EQ(app.Open().workgroupname->text(), QString());
-    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_GE(clock.Now(), discovery::Listing::kStartupWaitMs);
+    EXPECT_LT(clock.Now(), discovery::Listing::kListingBoundMs);
     EXPECT_EQ(app.wsd.cancels, 1);
   }
 }

@@ -225,6 +225,7 @@ TEST(WorkgroupListing, RowsInOrderWithEmptyAddresses) {
   EXPECT_EQ(app.ui.pumps, pumpsBefore + 1);
   statusAtPump.removeDuplicates();  // the pump, then waits for the browse list read on a worker
   EXPECT_EQ(statusAtPump, QStringList{QStringLiteral("処理中")});
+  ASSERT_TRUE(discovery::Listing::WaitForReads(5000));  // the browse list read again in the background
   const auto& request = app.provider.requests().back();
   EXPECT_EQ(request.remoteName, "WG");
   EXPECT_EQ(request.provider, "Microsoft Windows Network");
@@ -243,11 +244,11 @@ TEST(WorkgroupListing, AClickInsideItsOwnPumpIsIgnored) {
   app.ui.onPump = [&] {
     if (!std::exchange(clicked, true)) QTest::mouseClick(form.Button5, Qt::LeftButton);
   };
+  const int pumpsBefore = app.ui.pumps;
   form.Button5->click();
   EXPECT_TRUE(clicked);
   EXPECT_EQ(Captions(form), (QStringList{"PC01", "PC02"}));
-  const auto& requests = app.provider.requests();
-  EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.remoteName == "WG"; }), 1);
+  EXPECT_EQ(app.ui.pumps, pumpsBefore + 1);  // a second listing would have pumped too
 }
 
 TEST(WorkgroupListing, FailureEmptiesTheListAndShowsTheBox) {

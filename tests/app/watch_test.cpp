@@ -1,11 +1,11 @@
-// The connection watch, driven with a short timer interval.
+// The connection watch on a fake clock: each tick falls due when the test
+// moves the clock; the checks themselves run on their threads as they do.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <atomic>
 #include <chrono>
@@ -13,12 +13,14 @@
 
 #include "TListView.h"
 #include "app_fixture.h"
+#include "fake_clock.h"
 
 namespace {
 
 class Watch : public ::testing::Test {
  protected:
   void SetUp() override {
+    app.clock = &clock;
     form = &app.Open();
     form->repeatping->setInterval(30);
     form->ListView3->AddRow(QStringLiteral("\\\\PC01"), {QString()});
@@ -26,13 +28,16 @@ class Watch : public ::testing::Test {
     form->show();
   }
   void Select(int row) { form->ListView3->setCurrentItem(form->ListView3->topLevelItem(row)); }
-  // Runs the event loop until the watch has made n more checks or gone idle.
+  // Moves the clock on by n intervals, each tick's check run to its end.
   void WaitTicks(int n) {
-    const size_t target = app.companion.calls.size() + static_cast<size_t>(n);
-    static_cast<void>(QTest::qWaitFor(
-        [&] { return (app.companion.calls.size() >= target || !form->repeatping->isActive()) && !form->WorkPending(); },
-        2000));
+    for (int i = 0; i < n; ++i) {
+      clock.Advance(form->repeatping->interval());
+      Settle();
+    }
   }
+  // The check under way (on its thread) has come back.
+  void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form->WorkPending(); }, 5000)); }
+  fakes::FakeClock clock;
   AppFixture app;
   TForm1* form = nullptr;
 };
@@ -51,9 +56,12 @@ TEST_F(Watch, FirstCheckWaitsOneInterval) {
   Select(0);
   form->SpeedButton1->click();
   EXPECT_TRUE(form->repeatping->isActive());
-  EXPECT_GT(form->repeatping->remainingTime(), 4000);
-  QTest::qWait(20);
+  EXPECT_EQ(form->repeatping->remainingTime(), 5000);
+  clock.Advance(4999);
   EXPECT_TRUE(app.companion.calls.empty());
+  clock.Advance(1);
+  Settle();
+  EXPECT_EQ(app.companion.calls.size(), 1u);
 }
 
 TEST_F(Watch, SuccessWritesTheTextStopsAndReleasesTheButton) {
@@ -65,11 +73,12 @@ TEST_F(Watch, SuccessWritesTheTextStopsAndReleasesTheButton) {
   };
   Select(0);
   form->SpeedButton1->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Status() == QStringLiteral("接続確認中..."); }, 2000));
+  clock.Advance(30);
+  EXPECT_EQ(form->Status(), QStringLiteral("接続確認中..."));
   EXPECT_FALSE(form->SpeedButton1->isEnabled());
-  QTest::qWait(50);  // later ticks fall due meanwhile and are dropped
+  clock.Advance(90);  // later ticks fall due meanwhile and are dropped
   answer = true;
-  WaitTicks(1);
+  Settle();
   EXPECT_EQ(app.companion.calls, std::vector<std::string>{"connectpc:PC01"});  // backslashes gone for the call
   EXPECT_EQ(app.companion.sizes, std::vector<int32_t>{511});
   EXPECT_EQ(form->ListView3->Caption(0), QStringLiteral("\\\\PC01"));  // the caption is untouched
@@ -106,9 +115,10 @@ TEST_F(Watch, TheButtonIsHeldWhileTheCheckRunsAndTheWatchGoesOnAfterAFailure) {
   };
   Select(0);
   form->SpeedButton1->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Status() == QStringLiteral("接続確認中..."); }, 2000));
+  clock.Advance(30);
+  EXPECT_EQ(form->Status(), QStringLiteral("接続確認中..."));
   form->SpeedButton1->click();  // disabled while the check runs: no effect
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->WorkPending(); }, 2000));
+  Settle();
   EXPECT_EQ(form->ListView3->SubItem(0), QStringLiteral("Err down"));
   EXPECT_TRUE(form->repeatping->isActive());
   EXPECT_TRUE(form->SpeedButton1->isChecked());
@@ -134,19 +144,22 @@ TEST_F(Watch, SelectionClearedByAListingEndsTheWatch) {
 
 TEST_F(Watch, ATickDueDuringATickIsDropped) {
   std::atomic<int> depth{0}, maxDepth{0};
+  std::atomic<bool> go{false};
   app.companion.connectpc = [&](char* b, int32_t s) {
     maxDepth = std::max(maxDepth.load(), ++depth);
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));  // longer than the interval
+    while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // longer than the interval
     --depth;
     return FakeCompanion::Answer(5, "slow")(b, s);
   };
   Select(0);
   form->SpeedButton1->click();
-  WaitTicks(3);
+  clock.Advance(3 * 30);  // three ticks fall due; the first one's check holds
+  go = true;
+  Settle();
+  WaitTicks(1);
   form->SpeedButton1->click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->WorkPending(); }, 2000));
   EXPECT_EQ(maxDepth, 1);
-  EXPECT_GE(app.companion.calls.size(), 2u);
+  EXPECT_EQ(app.companion.calls.size(), 2u);
 }
 
 TEST_F(Watch, AClickAKeyAndTheAccessibilityToggleAllStartAndStopIt) {

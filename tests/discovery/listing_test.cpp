@@ -1,16 +1,19 @@
-// The listing engine on fake sources: a cold table waited for, a warm one
-// answered at once, announcements and withdrawals, the table's bound and
-// expiry, and an interface set that will not settle (injected clock).
+// The listing engine on fake sources and a fake clock: a cold table waited
+// for, a warm one answered at once with the kept browse list, announcements
+// and withdrawals, the table's bound and expiry, an interface set that will
+// not settle, and browse reads that hang. No test waits for a bound in real
+// time: the engine's waits move the fake clock on.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QTest>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
+#include "fake_clock.h"
 #include "fake_source.h"
 #include "listing.h"
 #include "search_owner.h"
@@ -24,31 +27,59 @@ using discovery::Outcome;
 constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
 
 struct Engine {
+  fakes::FakeClock clock;
   fakes::FakeSource wsd, dnsSd;
   fakes::FakeNodeStatus nodeStatus;
-  std::vector<std::string> browse = {"\\\\PC01"};
-  int reads = 0;
+  std::atomic<int> reads{0};
   std::function<std::optional<std::string>()> browseWorkgroup;
-  qint64 now = 0;
+  std::function<void()> browseStall;  // run by each browse read before it answers
+  // Browse reads come back while the engine waits; false: they hang, and
+  // the engine's waits run the clock on to their bounds.
+  bool readsAnswer = true;
   std::string interfaces = "eth0";
   std::unique_ptr<Listing> listing;
 
+  // A read still running uses the fixture: it comes back first.
+  ~Engine() {
+    if (listing) static_cast<void>(QTest::qWaitFor([&] { return !listing->Reading(); }, 5000));
+  }
+  void SetBrowse(std::vector<std::string> entries) {
+    const std::lock_guard<std::mutex> hold(lock);
+    browse = std::move(entries);
+  }
   Listing& Make() {
+    wsd.clock = dnsSd.clock = nodeStatus.clock = &clock;
     discovery::ListingDeps d;
     d.wsDiscovery = &wsd;
     d.dnsSd = &dnsSd;
     d.nodeStatus = &nodeStatus;
     d.browseList = [this](const std::string&) {
-      ++reads;  // on the worker; read back only after the listing
-      return std::optional<std::vector<std::string>>(browse);
+      ++reads;  // on the worker
+      std::function<void()> stall;
+      std::optional<std::vector<std::string>> list;
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        stall = browseStall;
+        list = browse;
+      }
+      if (stall) stall();  // touches nothing of the fixture: it may go meanwhile
+      return list;
     };
     d.browseWorkgroup = browseWorkgroup;
-    d.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
-    d.now = [this] { return now; };
+    d.wait = [this] {
+      QCoreApplication::processEvents();
+      if (readsAnswer && listing->Reading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);  // the worker's hand-over
+      else
+        clock.Next();
+    };
+    d.clock = &clock;
     d.interfaces = [this] { return interfaces; };
     listing = std::make_unique<Listing>(std::move(d));
     return *listing;
   }
+  // The background read started by the last call has come back.
+  void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !listing->Reading(); }, 5000)); }
   std::vector<std::string> List(const std::string& wg = "WG", QString* status = nullptr) {
     rows.clear();
     const Listing::Result r = listing->List(wg, [this](const std::string& row) { rows.push_back(row); });
@@ -57,31 +88,61 @@ struct Engine {
   }
   void WarmUp() {
     listing->Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return listing->Warm(); }, 2000));
+    while (!listing->Warm() && clock.Next()) {
+    }
+    ASSERT_TRUE(listing->Warm());
   }
   std::vector<std::string> rows;
+
+ private:
+  std::mutex lock;
+  std::vector<std::string> browse = {"\\\\PC01"};
 };
 
 TEST(Listing, ColdWaitsForTheWindowWarmAnswersAtOnceAndAddsNothingAfter) {
   Engine e;
   e.wsd.Find(30, {W, "WIN11", "10.0.0.2", "WG", "urn:1"}).EndAfter(60);
   e.dnsSd.EndAfter(10);
-  e.browse.push_back("\\\\EVIL\r\n[WGPCLIST]");  // a line break would split the list file
+  e.SetBrowse({"\\\\PC01", "\\\\EVIL\r\n[WGPCLIST]"});  // a line break would split the list file
   e.Make();
   EXPECT_EQ(e.List(), (std::vector<std::string>{"PC01", "WIN11"}));  // cold: the first window is waited for
+  // The window (60 ms), then WIN11's details asked of node status, given up
+  // after 50 ms.
+  EXPECT_EQ(e.clock.Now(), 30 + e.nodeStatus.giveUpMs);
+  const qint64 cold = e.clock.Now();
   EXPECT_EQ(e.wsd.starts, 1);
+  EXPECT_EQ(e.reads, 1);
 
-  // Warm: the rows at once, and a new search for the next time; its answers
-  // (a computer at 30 ms) are not appended to this listing.
+  // Warm: the table and the kept browse list at once (the clock does not
+  // move), a new search for the next time whose answers (a computer at
+  // 30 ms) are not appended to this listing, and the browse list read again
+  // in the background (a computer joined it meanwhile).
   e.wsd.Find(30, {W, "LATE", "10.0.0.3", "WG", "urn:3"});
+  e.SetBrowse({"\\\\PC01", "\\\\PC02"});
   QString status;
-  EXPECT_EQ(e.List("WG", &status), (std::vector<std::string>{"PC01", "WIN11"}));
+  EXPECT_EQ(e.List("wg", &status), (std::vector<std::string>{"PC01", "WIN11"}));  // the kept list, any case
+  EXPECT_EQ(e.clock.Now(), cold);
   EXPECT_EQ(status, QStringLiteral("終了"));
   EXPECT_EQ(e.wsd.starts, 2);
-  EXPECT_EQ(e.reads, 2);  // a fresh browse list every time
-  QTest::qWait(80);
+  e.Settle();
+  EXPECT_EQ(e.reads, 2);
+  e.clock.Advance(80);
   EXPECT_EQ(e.rows.size(), 2u);  // nothing after the listing returned
-  EXPECT_EQ(e.List().back(), "LATE");
+  EXPECT_EQ(e.List(), (std::vector<std::string>{"PC01", "PC02", "WIN11", "LATE"}));
+
+  // Another workgroup has no kept list: its read is waited for.
+  e.Settle();
+  const int before = e.reads;
+  EXPECT_EQ(e.List("OTHER"), (std::vector<std::string>{"PC01", "PC02"}));  // the fake's browse list is any group's
+  EXPECT_EQ(e.reads, before + 1);
+
+  // A quiet kept list is read again every few minutes.
+  e.Settle();
+  e.SetBrowse({"\\\\PC03"});
+  e.clock.Advance(Listing::kBrowseRefreshMs + Listing::kTickMs);
+  e.Settle();
+  EXPECT_EQ(e.reads, before + 2);
+  EXPECT_EQ(e.List("OTHER").front(), "PC03");
 }
 
 TEST(Listing, HelloByeAndWithdrawalFollowedNodeStatusKeptByAddress) {
@@ -95,8 +156,8 @@ TEST(Listing, HelloByeAndWithdrawalFollowedNodeStatusKeptByAddress) {
   EXPECT_TRUE(e.dnsSd.Announce({D, "nas", "10.0.0.9", "", "nas/eth0"}));
   EXPECT_TRUE(e.dnsSd.Announce({D, "far", "10.0.0.7", "", "far/eth0"}));  // never answers: unknown, listed
   // HELLO is asked too, for its names and adapter address; once.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return e.nodeStatus.asked.size() == 3; }, 1000));
-  QTest::qWait(60);  // the answer for .9 (1 ms) and the given-up .7 (50 ms)
+  ASSERT_EQ(e.nodeStatus.asked.size(), 3u);
+  e.clock.Advance(60);  // the answer for .9 (1 ms) and the given-up .7 (50 ms)
   EXPECT_EQ(e.List(), (std::vector<std::string>{"PC01", "HELLO", "nas", "far"}));
   EXPECT_EQ(e.List("OTHER"), (std::vector<std::string>{"PC01", "far"}));  // the fake's browse list is any group's
 
@@ -110,13 +171,13 @@ TEST(Listing, TableStaysBoundedAndOldOrMissingComputersGo) {
   Engine e;
   e.wsd.EndAfter(5);
   e.dnsSd.EndAfter(5);
-  e.browse.clear();
+  e.SetBrowse({});
   e.Make();
   e.WarmUp();
   // A flood of announcements from 10,000 endpoints: the table keeps its bound
   // and the latest ones.
   for (int i = 0; i < 10000; ++i) {
-    e.now = i;
+    e.clock.Set(i);
     e.wsd.Announce({W, "F" + std::to_string(i), "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), "WG",
                     "urn:f" + std::to_string(i)});
   }
@@ -125,7 +186,7 @@ TEST(Listing, TableStaysBoundedAndOldOrMissingComputersGo) {
   EXPECT_EQ(e.rows.back(), "F9999");
 
   // Not seen for longer than the age limit: gone at the next check.
-  e.now += Listing::kMaxAgeMs + 1;
+  e.clock.Set(e.clock.Now() + Listing::kMaxAgeMs + 1);  // a machine that slept: no search ran
   e.listing->Tick();
   EXPECT_EQ(e.listing->Known(), 0u);
 
@@ -133,9 +194,9 @@ TEST(Listing, TableStaysBoundedAndOldOrMissingComputersGo) {
   e.wsd.Announce({W, "QUIET", "10.0.0.4", "WG", "urn:q"});
   for (int search = 0; search < 2; ++search) {
     EXPECT_EQ(e.listing->Known(), 1u);
-    e.now += 1;
-    e.List();          // each warm listing starts a search...
-    QTest::qWait(30);  // ...that ends without QUIET
+    e.clock.Advance(1);
+    e.List();             // each warm listing starts a search...
+    e.clock.Advance(30);  // ...that ends without QUIET
   }
   EXPECT_EQ(e.listing->Known(), 0u);
 }
@@ -148,53 +209,88 @@ TEST(Listing, AnInterfaceThatComesAndGoesProbesAtMostEveryFewSeconds) {
   e.WarmUp();
   const int before = e.wsd.starts;
   for (int second = 1; second <= 20; ++second) {
-    e.now = second * 1000;
     e.interfaces = second % 2 ? "eth0 wlan0" : "eth0";
+    e.clock.Advance(1000);  // the engine's own check, every 2 s
     e.listing->Tick();
   }
   // A probe at 5, 10, 15 and 20 s, each with the listener reopened.
   EXPECT_EQ(e.wsd.starts - before, 4);
   EXPECT_EQ(e.wsd.follows, 1 + 4);
   QString status;
-  e.browse.clear();
+  e.SetBrowse({});
   e.List("WG", &status);
   EXPECT_EQ(status, QStringLiteral("終了 (ブラウズリスト0台、WSD応答なし、mDNSデーモン停止中)"));
 }
 
 // The start-up workgroup's browse read runs on the worker: the loop goes on
-// while it does, and one that overruns its bound gives way to the sources
-// and is not joined by a listing's read.
+// while it does (the read ends only when the loop releases it), and the
+// workgroup's browse list is read next for the first listing. One that
+// overruns its bound gives way to the sources and is not joined by a
+// listing's read.
 TEST(Listing, StartupWorkgroupIsReadOffTheLoopWithinItsBound) {
   Engine e;
   e.wsd.Find(5, {W, "A", "10.0.0.1", "WGW", "urn:a"}).EndAfter(10);
   e.dnsSd.EndAfter(10);
-  // Blocks until released, or for 5 s at most (so a read on the loop's
-  // own thread fails the test rather than hanging it).
-  std::atomic<bool> release{false};
-  e.browseWorkgroup = [&release]() -> std::optional<std::string> {
+  // Blocks until released, or for 5 s at most (so a read on the loop's own
+  // thread fails the test rather than hanging it).
+  std::atomic<bool> release{false}, released{false};
+  e.browseWorkgroup = [&]() -> std::optional<std::string> {
     for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    released = release.load();
     return "SLOW";
   };
+  std::atomic<bool> gate{false};  // holds the browse reads until the loop opens it
+  e.browseStall = [&gate] {
+    for (int i = 0; i < 5000 && !gate; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
   e.Make();
-  bool fired = false;
-  QTimer::singleShot(50, [&] { fired = true; });
-  QTimer::singleShot(300, [&] { release = true; });
+  QTimer::singleShot(0, [&] { release = true; });
   EXPECT_EQ(e.listing->StartupWorkgroup(), "SLOW");
-  EXPECT_TRUE(fired);
+  EXPECT_TRUE(released);
+  // SLOW's browse list is read ahead for the first listing; a listing of
+  // another workgroup meanwhile lets that read end, then reads its own.
+  QTimer::singleShot(0, [&] { gate = true; });
+  EXPECT_EQ(e.List("OTHER"), std::vector<std::string>{"PC01"});
+  EXPECT_EQ(e.reads, 2);
 
   Engine stuck;
   stuck.wsd.Find(5, {W, "A", "10.0.0.1", "WGW", "urn:a"}).EndAfter(10);
   stuck.dnsSd.EndAfter(10);
+  stuck.readsAnswer = false;
   release = false;
   stuck.browseWorkgroup = e.browseWorkgroup;
   stuck.Make();
-  QElapsedTimer clock;
-  clock.start();
   EXPECT_EQ(stuck.listing->StartupWorkgroup(), "WGW");
-  EXPECT_GE(clock.elapsed(), Listing::kListingBoundMs - 50);
+  EXPECT_GE(stuck.clock.Now(), Listing::kListingBoundMs);
   EXPECT_EQ(stuck.List("WGW"), std::vector<std::string>{"A"});
   EXPECT_EQ(stuck.reads, 0);  // the provider is not asked again while it hangs
   release = true;
+  stuck.Settle();
+}
+
+// Closing does not wait for a browse read that hangs: the read is left to
+// its own bound and its answer goes nowhere.
+TEST(Listing, ClosingLeavesAHungReadBehind) {
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  auto returned = std::make_shared<std::atomic<bool>>(false);
+  Engine e;
+  e.wsd.EndAfter(5);
+  e.dnsSd.EndAfter(5);
+  e.readsAnswer = false;
+  e.browseStall = [release, returned] {  // hangs until released, 5 s at most
+    for (int i = 0; i < 1000 && !*release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    *returned = true;
+  };
+  e.Make();
+  e.WarmUp();
+  QString status;
+  EXPECT_EQ(e.List("WG", &status), std::vector<std::string>{});
+  EXPECT_EQ(status, QStringLiteral("終了 (ブラウズリストなし、WSD応答なし、DNS-SD応答なし)"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return e.reads == 1; }, 5000));  // its worker is in the provider
+  e.listing.reset();
+  EXPECT_FALSE(*returned);  // closed while the read still hangs
+  *release = true;
+  while (!*returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 // A search that finds one computer as soon as it begins, then ends.

@@ -1,9 +1,19 @@
 #include "fake_source.h"
 
-#include <QTimer>
 #include <algorithm>
 
 namespace fakes {
+
+namespace {
+
+// Calls fire once, ms from now on clock; the timer goes with timers.
+template <class Timers>
+void After(discovery::Clock& clock, Timers& timers, int ms, std::function<void()> fire) {
+  timers.push_back(clock.MakeTimer(std::move(fire)));
+  timers.back()->Start(ms);
+}
+
+}  // namespace
 
 FakeSource& FakeSource::Find(int afterMs, discovery::Finding finding) {
   script_.emplace_back(afterMs, std::move(finding));
@@ -25,17 +35,16 @@ discovery::Outcome FakeSource::Start(int windowMs, Found found, Done done) {
   lastWindowMs = windowMs;
   run_.reset();
   if (refuse_) return *refuse_;
-  run_ = std::make_unique<QObject>();
-  QObject* run = run_.get();
+  run_ = std::make_unique<Timers>();
   auto count = std::make_shared<int>(0);
   for (const auto& [afterMs, finding] : script_)
-    QTimer::singleShot(afterMs, run, [found, finding = finding, count] {
+    After(*clock, *run_, afterMs, [found, finding = finding, count] {
       ++*count;
       found(finding);
     });
   if (endAfterMs_ >= 0)
-    QTimer::singleShot(endAfterMs_, run, [this, done, count] {
-      run_.release()->deleteLater();
+    After(*clock, *run_, endAfterMs_, [this, done, count] {
+      const std::unique_ptr<Timers> ended = std::move(run_);  // goes after done, which may start anew
       done(*count ? discovery::Outcome::Answered : discovery::Outcome::NoAnswer);
     });
   return discovery::Outcome::Answered;
@@ -73,7 +82,7 @@ FakeNodeStatus& FakeNodeStatus::Answer(std::string address, int afterMs, std::st
 void FakeNodeStatus::Begin(int, discovery::WorkgroupQuery::Answer answer) {
   Cancel();
   answer_ = std::move(answer);
-  run_ = std::make_unique<QObject>();
+  run_ = std::make_unique<std::vector<std::unique_ptr<discovery::Clock::Timer>>>();
 }
 
 bool FakeNodeStatus::Ask(const std::string& address) {
@@ -83,7 +92,7 @@ bool FakeNodeStatus::Ask(const std::string& address) {
   auto it = std::find_if(script_.begin(), script_.end(), [&](const Scripted& s) { return s.address == address; });
   const int after = it == script_.end() ? giveUpMs : it->afterMs;
   const std::string workgroup = it == script_.end() ? std::string() : it->workgroup;
-  QTimer::singleShot(after, run_.get(), [this, address, workgroup] {
+  After(*clock, *run_, after, [this, address, workgroup] {
     --open_;
     if (!workgroup.empty()) answer_(address, workgroup);
   });

@@ -7,11 +7,12 @@
 //   wsd.Refuse(Outcome::NoInterface);   // Start says it cannot ask
 //   wsd.Announce({Origin::WsDiscovery, "PC02", "10.0.0.2", "WG", "urn:2"});  // a Hello, now
 //   wsd.Leave("urn:2");                                                     // its Bye
-#include <QObject>
+//   wsd.clock = &fakeClock;  // delays run on a test's clock (default: the real one)
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "clock.h"
 #include "source.h"
 
 namespace fakes {
@@ -35,12 +36,14 @@ class FakeSource final : public discovery::Source {
   int follows = 0;
   int cancels = 0;
   int lastWindowMs = 0;
+  discovery::Clock* clock = &discovery::RealClock();
 
  private:
+  using Timers = std::vector<std::unique_ptr<discovery::Clock::Timer>>;
   std::vector<std::pair<int, discovery::Finding>> script_;
   int endAfterMs_ = 0;
   std::optional<discovery::Outcome> refuse_;
-  std::unique_ptr<QObject> run_;  // owns the pending timers of a search
+  std::unique_ptr<Timers> run_;  // the pending timers of a search
   Found followFound_;
   Gone followGone_;
 };
@@ -62,6 +65,7 @@ class FakeNodeStatus final : public discovery::WorkgroupQuery {
 
   std::vector<std::string> asked;
   int giveUpMs = 50;
+  discovery::Clock* clock = &discovery::RealClock();
 
  private:
   struct Scripted {
@@ -72,7 +76,7 @@ class FakeNodeStatus final : public discovery::WorkgroupQuery {
   std::vector<Scripted> script_;
   discovery::WorkgroupQuery::Answer answer_;
   int open_ = 0;
-  std::unique_ptr<QObject> run_;
+  std::unique_ptr<std::vector<std::unique_ptr<discovery::Clock::Timer>>> run_;
 };
 
 }  // namespace fakes

@@ -100,6 +100,8 @@ class LanWindow : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     listFile_ = dir_.filePath("mirelka.ini").toStdString();
   }
+  // A background browse read the window left uses the provider.
+  void TearDown() override { EXPECT_TRUE(discovery::Listing::WaitForReads(10000)); }
 
   // The list file the window reads at start-up.
   void WriteList(const std::vector<std::string>& names) {

@@ -103,6 +103,10 @@ struct Session {
     engines = std::make_unique<Engines>(seams);
     deps = engines->FormDeps(listFile);
   }
+  ~Session() {
+    window.reset();
+    discovery::Listing::WaitForReads(10000);  // a browse read the window left uses the provider
+  }
   // Opens the window with these rows, builds the tree, returns computer ->
   // shares.
   std::map<QString, std::set<QString>> Tree(const QStringList& rows) {

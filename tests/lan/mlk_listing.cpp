@@ -104,5 +104,6 @@ int main(int argc, char** argv) {
   for (int row = 0; row < form.ListView3->RowCount(); ++row)
     std::printf("%s\n", form.ListView3->Caption(row).toUtf8().constData());
   std::printf("status: %s\n", form.Status().toUtf8().constData());
+  discovery::Listing::WaitForReads(10000);  // the last click's background read uses the provider
   return 0;
 }

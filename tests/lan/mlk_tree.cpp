@@ -241,5 +241,6 @@ int main(int argc, char** argv) {
   std::printf("rss window %ld KiB, helpers [%s] KiB\n", RssKiB("self"), ChildrenRss().c_str());
   for (int i = 0; i < ui.boxes.size(); ++i)
     std::fprintf(stderr, "box at %.1f ms: %s\n", ui.times[i], ui.boxes[i].toUtf8().constData());
+  discovery::Listing::WaitForReads(10000);  // the start-up's browse read uses the provider
   return 0;
 }
