@@ -43,12 +43,18 @@ std::string ExplorerCommandLine(const std::string& uncPath) {
   return line;
 }
 
-QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor,
-                                const std::string& uncText) {
+std::string UncPathOfCommandLine(const std::string& commandLine) {
   const std::string prefix = std::string(kExplorer) + std::string(kOptions);
   if (commandLine.compare(0, prefix.size(), prefix) != 0) return {};
-  const std::string path = commandLine.substr(prefix.size());
+  std::string path = commandLine.substr(prefix.size());
   if (path.compare(0, 2, "\\\\") != 0) return {};
+  return path;
+}
+
+QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor,
+                                const std::string& uncText) {
+  const std::string path = UncPathOfCommandLine(commandLine);
+  if (path.empty()) return {};
   const std::vector<std::string> bytes = Components(path.substr(2), true);
   std::vector<std::string> text;
   if (uncText.empty()) {

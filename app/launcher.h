@@ -25,6 +25,16 @@ using UserForHost = std::function<std::string(const std::string& host)>;
 QByteArray SmbUrlForCommandLine(const std::string& commandLine, const UserForHost& userFor = {},
                                 const std::string& uncText = {});
 
+// The UNC path of such a command line, as code page 932 bytes; empty when
+// the command line is not one.
+std::string UncPathOfCommandLine(const std::string& commandLine);
+
+// The Windows shell's call (ShellExecuteW) as the Windows backend makes it:
+// the verb and the file, UTF-16.
+using ShellExecuteCall = std::function<void(const std::wstring& verb, const std::wstring& file)>;
+// StartFileManager of the Windows backend, through the given call.
+void StartFileManagerWith(const ShellExecuteCall& shell, const std::string& commandLine, const std::string& uncText);
+
 // Hands the command line, or the path as the peers name it (uncText, UTF-8;
 // may be empty), to the platform; its outcome is not examined.
 void StartFileManager(const std::string& commandLine, const std::string& uncText, const UserForHost& userFor = {});

@@ -1,7 +1,8 @@
 #pragma once
 // Credentials for logging on to a computer, and the store that keeps them
 // across sessions: the desktop keyring (Secret Service or KWallet through
-// QtKeychain), never a file of ours. Tests pass an in-memory store.
+// QtKeychain; on Windows the Credential Manager), never a file of ours. Tests
+// pass an in-memory store.
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,7 +72,8 @@ Secret PackCredentials(const Credentials& credentials);
 std::optional<Credentials> UnpackCredentials(const std::string& bytes);
 
 // The desktop keyring under the service "Mirelka". Each call waits for the
-// keyring at most timeoutMs; needs a running Qt application object.
+// keyring at most timeoutMs; needs a running Qt application object. On
+// Windows: the Credential Manager, which answers at once (no wait, no Qt).
 std::unique_ptr<CredentialStore> MakeKeyringStore(int timeoutMs = 30000);
 
 }  // namespace netinfo

@@ -28,10 +28,16 @@ enum class Copy { kPortable, kInstalled };
 ListLocation LocateListFile(const std::string& executablePath, const std::string& configHome,
                             Copy copy = Copy::kPortable);
 
-// The user's configuration folder (QStandardPaths): $XDG_CONFIG_HOME when it
-// is an absolute path, else ~/.config; empty when no home is known (the list
-// then stays beside the executable).
+// The user's configuration folder: on Windows the roaming application data
+// folder (%APPDATA%, which follows the user from desk to desk); elsewhere
+// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config. Empty when
+// none is known (the list then stays beside the executable).
 std::string UserConfigHome();
+
+// Whether this user may create files in folder. A read-only mount answers no
+// even to root; on Windows the folder's access rules decide (a copy under
+// Program Files is not the user's to write to).
+bool FolderWritable(const std::string& folder);
 
 // Creates the missing folders that lead to path, readable by the user alone.
 // False when a folder could not be made; the save that follows then reports

@@ -14,7 +14,7 @@ packages=(
   qt6-svg-dev
   dpkg-dev fakeroot file lintian appstream desktop-file-utils python3-xlib
   wsdd llmnrd avahi-daemon avahi-utils dbus-daemon
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis zip unzip
   qtkeychain-qt6-dev
   gnome-keyring libsecret-tools dbus-daemon dbus-bin
   krb5-user samba-ad-dc samba-ad-provision

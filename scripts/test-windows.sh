@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds for Windows (scripts/build-windows.sh) and runs those tests
 # under Wine, inside a network namespace of their own (loopback only), with a
-# Wine prefix under a temporary directory that is removed afterwards.
+# Wine prefix under a temporary directory that is removed afterwards. With a
+# Qt for MinGW (scripts/qt-mingw.sh) the window's tests and the other Qt
+# tests that need no LAN run too, on the offscreen platform.
 # Skips, saying so, when MinGW-w64 or Wine is missing or there is no namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +13,8 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ ! -x /usr/lib/wine/
   echo "Windows tests skipped: MinGW-w64 (g++-mingw-w64-x86-64-posix) or Wine (wine64) is not installed."
   exit 0
 fi
+. scripts/qt-mingw.sh
+[ -n "$MIRELKA_QT_MINGW" ] || echo "Windows window tests skipped: $qt_mingw_missing"
 start=$(date +%s)
 log=$(mktemp)
 if ! scripts/build-windows.sh >"$log" 2>&1; then
@@ -28,6 +32,9 @@ fi
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/mirelka-wine.XXXXXX")
 status=0
+# Wine hands a variable WINEQT_X to Windows programs as QT_X. The offscreen
+# platform on Windows finds fonts only in this folder (Wine's Z: is /).
+export WINEQT_QPA_FONTDIR=Z:/usr/share/fonts/opentype/ipafont-gothic
 WINEPREFIX=$prefix unshare --net -- sh -c '
   ip link set lo up || exit 1
   scripts/wine-run.sh --start

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibrary>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -120,7 +121,7 @@ AppFixture::~AppFixture() {
 TForm1& AppFixture::Open() {
   Seams seams;
   seams.ui = &ui;
-  seams.provider = &provider;
+  seams.provider = systemProvider ? systemProvider : &provider;
   seams.sockets = &sockets;
   seams.dynlib = &dynlib;
   seams.libraryName = "libfake.so";
@@ -184,3 +185,8 @@ QStringList Addresses(const TForm1& form) {
 }
 
 std::string Cp932(const char* utf8) { return cp932::Text(utf8); }
+
+bool UnderWine() {
+  QLibrary ntdll(QStringLiteral("ntdll"));
+  return ntdll.resolve("wine_get_version") != nullptr;
+}

@@ -92,6 +92,8 @@ class AppFixture {
   FakeCompanion companion;
   FakeDynamicLibrary dynlib;
   fakes::FakeProvider provider;
+  // The system's own provider instead of the fake, when set (Wine's mpr).
+  netinfo::NetProvider* systemProvider = nullptr;
   fakes::FakeSockets sockets;
   // Sources beside the browse list, given to the window only when set.
   fakes::FakeSource wsd, dnsSd;
@@ -114,3 +116,6 @@ class AppFixture {
 QStringList Captions(const TForm1& form);
 QStringList Addresses(const TForm1& form);
 std::string Cp932(const char* utf8);
+// Whether the tests run under Wine (its ntdll exports wine_get_version), for
+// cases that cannot pass there for a reason of Wine's own.
+bool UnderWine();

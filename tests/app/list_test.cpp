@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <functional>
 #include <utility>
 
@@ -82,27 +83,38 @@ TEST(ListFile, UnreadListSurvivesExitUntouched) {
   const std::string big = "[WGPCLIST]\r\n1\r\nBIG\r\n" + std::string(pclist::kMaxFileBytes, 'x');
   struct Case {
     const char* what;
-    std::function<void(const std::string& path)> make;
+    std::function<bool(const std::string& path)> make;  // false: this system cannot make it
     QString box;  // the end of the error box
   } const cases[] = {
-      {"over the size cap", [&](const std::string& path) { std::ofstream(path, std::ios::binary) << big; },
+      {"over the size cap",
+       [&](const std::string& path) { return static_cast<bool>(std::ofstream(path, std::ios::binary) << big); },
        QStringLiteral(" は大きすぎて読めません.")},
       {"sparse 1 TiB",
        [](const std::string& path) {
          std::ofstream(path, std::ios::binary) << "[WGPCLIST]\r\n1\r\nA\r\n";
-         std::filesystem::resize_file(path, uintmax_t{1} << 40);
+         std::error_code error;  // Windows file systems (and Wine's) make no sparse file this way
+         std::filesystem::resize_file(path, uintmax_t{1} << 40, error);
+         return !error;
        },
        QStringLiteral(" は大きすぎて読めません.")},
-      {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); },
+      {"a directory", [](const std::string& path) { return std::filesystem::create_directory(path); },
        QStringLiteral(" は開けません.")},
-      {"a link to /dev/zero", [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); },
+      {"a link to /dev/zero",
+       [](const std::string& path) {
+         std::error_code error;  // no /dev/zero on Windows, and Wine makes no such link
+         std::filesystem::create_symlink("/dev/zero", path, error);
+         return !error && std::filesystem::exists("/dev/zero");
+       },
        QStringLiteral(" は開けません.")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     AppFixture app;
     app.provider.Add("", {"WG"});
-    c.make(app.ListPath());
+    if (!c.make(app.ListPath())) {
+      std::cout << "case not made on this system: " << c.what << '\n';
+      continue;
+    }
     const auto before = std::filesystem::symlink_status(app.ListPath());
     const uintmax_t size =
         before.type() == std::filesystem::file_type::regular ? std::filesystem::file_size(app.ListPath()) : 0;

@@ -45,7 +45,7 @@ TEST_F(RealLibrary, MissingEntryPointsGiveOneBoxEachAndTheProgramEnds) {
   app.provider.Add("", {"WG"});
   app.sockets.AddInterface({127, 0, 0, 1}, {255, 0, 0, 0});
   app.WriteListFile("[WGPCLIST]\r\n1\r\nPC01\r\n");
-  TForm1& w = Open("libmirelka_partial.so");
+  TForm1& w = Open(MIRELKA_PARTIAL_LIB);
   EXPECT_EQ(app.ui.boxes, (QStringList{QStringLiteral("init関数がない"), QStringLiteral("connectpc関数がない")}));
   EXPECT_NE(w.Library().LibHandle(), nullptr);
   EXPECT_EQ(w.ListView1->RowCount(), 1);
@@ -58,8 +58,8 @@ TEST_F(RealLibrary, MissingEntryPointsGiveOneBoxEachAndTheProgramEnds) {
 
 TEST_F(RealLibrary, AbsentLibraryGivesOneBoxNamingTheFileAndTheProgramEnds) {
   app.WriteListFile("[WGPCLIST]\r\n2\r\nA\r\nB\r\n");
-  TForm1& w = Open("libmirelka_absent.so");
-  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("libmirelka_absent.soがありません")});
+  TForm1& w = Open(MIRELKA_ABSENT_LIB);
+  EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral(MIRELKA_ABSENT_LIB) + QStringLiteral("がありません")});
   EXPECT_EQ(w.Library().LibHandle(), nullptr);
   EXPECT_EQ(w.ListView3->RowCount(), 0);
   EXPECT_TRUE(LoopEndsAtOnce(w));
@@ -68,7 +68,7 @@ TEST_F(RealLibrary, AbsentLibraryGivesOneBoxNamingTheFileAndTheProgramEnds) {
 }
 
 TEST_F(RealLibrary, TheRealCompanionBindsAllFive) {
-  TForm1& w = Open("libmirelka.so");
+  TForm1& w = Open(netlib::LibraryFileName());
   EXPECT_TRUE(app.ui.boxes.isEmpty());
   EXPECT_FALSE(w.TerminateRequested());
   EXPECT_NE(w.Library().connectpc, nullptr);
