@@ -86,28 +86,14 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, QRec
 
 }  // namespace
 
-netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library) {
-  netinfo::ShareTreeSteps steps;
-  steps.resolve = [&library](const std::string& name) {
-    netlib::ConvBuffer<512> buffer;
-    buffer.SetInput(name);
-    netinfo::NameSource source = netinfo::NameSource::kSystem;
-    netinfo::NameResolution resolution;
-    if (netlib::CallNameToIp(library, buffer, &source) == 0)
-      resolution.host = netinfo::ResolvedHost{buffer.Output(), source};
-    resolution.text = buffer.Output();
-    return resolution;
-  };
-  steps.reachable = [&library](const std::string& address) { return netlib::Reaches(library, address); };
-  return steps;
-}
-
 TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       deps_(deps),
-      library_(*deps.dynlib),
+      library_(*deps.library),
+      listSession_(deps.listFilePath, deps.oldListFilePath),
       mailbox_(new discovery::Mailbox(this)) {
+  deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });
   CreateControls();
   WireEvents();
   Guarded([this] { FormCreate(); });
@@ -265,6 +251,8 @@ QString TForm1::Status() const { return StatusPanel0->text(); }
 
 void TForm1::ShowFailure(const std::exception& e) { deps_.ui->ErrorBox(Text(e.what()) + QStringLiteral(".")); }
 
+void TForm1::ShowFailure(const base::Failure& failure) { deps_.ui->ErrorBox(Text(failure.text) + QStringLiteral(".")); }
+
 void TForm1::ShowEscaped() noexcept {
   try {
     try {
@@ -297,11 +285,6 @@ void TForm1::FormCreate() {
     deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
     terminateRequested_ = true;
   }
-  // The share tree resolves computer names, and checks that a computer
-  // answers, through the library as the rest of the window does, on its
-  // workers; the library's calls are safe from several threads at once.
-  shareTree_ = std::make_unique<netinfo::ShareTree>(*deps_.provider, CompanionShareTreeSteps(library_),
-                                                    [this](std::function<void()> fn) { Post(std::move(fn)); });
   if (deps_.loginRelay) deps_.loginRelay->Open([this](std::function<void()> fn) { Post(std::move(fn)); });
 
   ListInterfaces();
@@ -309,17 +292,21 @@ void TForm1::FormCreate() {
 
   // A list that cannot be read is reported; start-up goes on, so the
   // workgroup name is still fetched and the splash window still released.
-  listLoadAttempted_ = true;
+  listSession_.Attempted();
+  bool rowsLoaded = false;
+  std::optional<base::Failure> failure;
   try {
-    LoadPcList();
-  } catch (const pclist::Failure& e) {
-    listLoadFailed_ = true;
-    ShowFailure(e);
+    const base::Status loaded = LoadPcList(&rowsLoaded);
+    if (!loaded) failure = loaded.failure();
   } catch (...) {
     // Anything else (memory exhausted, say) fails the load the same way; the
     // box names the file rather than the exception.
-    listLoadFailed_ = true;
+    listSession_.Failed(rowsLoaded);
     Guarded([this] { ShowFailure(pclist::CannotOpen(ListSource())); });
+  }
+  if (failure) {
+    listSession_.Failed(rowsLoaded);
+    ShowFailure(*failure);
   }
 
   workgroupname->setText(QStringLiteral("取得中..."));
@@ -334,47 +321,14 @@ void TForm1::FormDestroy() {
   // Work under way ends first, within its own bounds: a dialog it waits for
   // is answered "cancelled", and no result reaches the window after this.
   if (deps_.loginRelay) deps_.loginRelay->Close();
-  shareTree_.reset();
-  for (auto& [id, thread] : helpers_) thread.join();
-  helpers_.clear();
-  // A list that was never read, or could not be read, is not replaced; one
-  // whose rows were read up to a bad count line is kept under a backup name
-  // before the rows replace it. An old list read from elsewhere is not
-  // replaced by the save and needs no backup. Whatever the save throws is
-  // shown here: this runs from the destructor, and the library is released
-  // all the same.
-  if (listLoadAttempted_ && (!listLoadFailed_ || listRowsLoaded_)) {
-    Guarded([this] {
-      if (listLoadFailed_ && deps_.oldListFilePath.empty() && !pclist::KeepBackup(deps_.listFilePath))
-        throw pclist::CannotCreate(pclist::BackupPath(deps_.listFilePath));
-      SavePcList();
-    });
-  }
+  deps_.shareTree->Stop();
+  deps_.calls->JoinAll();
+  deps_.calls->SetGuard({});  // the engines outlive the window
+  // Whether the list is saved follows from what start-up loaded (see
+  // pclist::ListSession). Whatever the save throws is shown here: this runs
+  // from the destructor, and the library is released all the same.
+  if (listSession_.Saves()) Guarded([this] { SavePcList(); });
   library_.FreeLibrary();
-}
-
-void TForm1::OffThread(std::function<std::function<void()>()> work, std::function<void()> onFailure) {
-  const int id = nextHelper_++;
-  auto run = [this, id, work = std::move(work), onFailure = std::move(onFailure)] {
-    // What the work throws is shown on the window's thread, as a handler's is.
-    std::function<void()> done;
-    try {
-      done = work();
-    } catch (...) {
-      done = [error = std::current_exception(), onFailure] {
-        if (onFailure) onFailure();
-        std::rethrow_exception(error);
-      };
-    }
-    Post([this, id, done = std::move(done)] {
-      if (const auto it = helpers_.find(id); it != helpers_.end()) {
-        it->second.join();
-        helpers_.erase(it);
-      }
-      Guarded(done);
-    });
-  };
-  helpers_.emplace(id, std::thread(std::move(run)));
 }
 
 void TForm1::Post(std::function<void()> fn) {

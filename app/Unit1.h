@@ -10,13 +10,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "companion.h"
 #include "listing.h"
 #include "mailbox.h"
-#include "netprovider.h"
-#include "source.h"
+#include "offthread.h"
+#include "session.h"
 #include "sockets.h"
 #include "uiservices.h"
 
@@ -39,25 +38,19 @@ struct ShareTreeRow;
 struct ShareTreeSteps;
 }  // namespace netinfo
 
-// The share tree's steps through the companion library, which must outlive
-// them: its resolver and its reachability check, safe from several threads.
-netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library);
-
-// What the window is given: the platform seams, or fakes in tests.
+// What the window is given: its services and the engines it calls, made by
+// Engines (assembly.h) over the platform's backends or over fakes. All
+// outlive the window.
 struct TForm1Deps {
   UiServices* ui = nullptr;
-  netinfo::NetProvider* provider = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
-  netlib::DynamicLibrary* dynlib = nullptr;
-  std::string libraryName;      // bare file name of the companion library
-  std::string listFilePath;     // the computer list file
+  netlib::CompanionLibrary* library = nullptr;  // loaded at start-up, freed at shutdown
+  std::string libraryName;                      // its bare file name
+  std::string listFilePath;                     // the computer list file
   std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
-  // Sources beside the browse list; null where a platform has none.
-  discovery::Source* wsDiscovery = nullptr;
-  discovery::Source* dnsSd = nullptr;
-  // Asks a computer found without a workgroup for its workgroup; null: not asked.
-  discovery::WorkgroupQuery* nodeStatus = nullptr;
-  std::string sambaConfigPath;  // the local Samba configuration; empty: none
+  discovery::Listing* listing = nullptr;
+  netinfo::ShareTree* shareTree = nullptr;
+  OffThreadCalls* calls = nullptr;  // the library's calls off the window's thread
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
   // The listing engine's and the connection watch's time; null: the real clock.
@@ -77,7 +70,7 @@ class TForm1 : public QWidget {
   // its first turn.
   bool TerminateRequested() const { return terminateRequested_; }
   // A check, tick or conversion still runs on a thread of its own.
-  bool WorkPending() const { return !helpers_.empty(); }
+  bool WorkPending() const { return deps_.calls->Pending(); }
 
   // Controls, under the names of the window's layout.
   QGroupBox* GroupBox6 = nullptr;
@@ -126,7 +119,9 @@ class TForm1 : public QWidget {
   void ShowHostName();
   // The file the list is read from at start-up.
   const std::string& ListSource() const;
-  void LoadPcList();
+  // Fills the memo and the rows from the list file; *rowsLoaded is set once
+  // its rows reached the list, also when a count line then fails.
+  base::Status LoadPcList(bool* rowsLoaded);
   void SavePcList();
 
   // Status text of panel 0.
@@ -142,6 +137,7 @@ class TForm1 : public QWidget {
   bool Edit15KeyPress(class QKeyEvent* event);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void ShowFailure(const std::exception& e);
+  void ShowFailure(const base::Failure& failure);
   // Runs a handler at its edge, where the toolkit calls it: an exception that
   // escapes it is shown in the error box and the program goes on.
   template <typename Handler>
@@ -162,34 +158,22 @@ class TForm1 : public QWidget {
   std::string StartupWorkgroup();
   // Queues fn to run on the window's thread; callable from any thread.
   void Post(std::function<void()> fn);
-  // Runs work (bounded library calls) on a thread of its own, then the
-  // closure it returns on the window's thread; FormDestroy waits for these.
-  // What work throws is shown there after onFailure has run.
-  void OffThread(std::function<std::function<void()>()> work, std::function<void()> onFailure);
   // The conversion box's call of fn on source's text into target.
   void Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then);
   // One computer of the share tree, as its result comes in row order.
   void AddTreeRow(const netinfo::ShareTreeRow& result);
-  // The listing engine, made at first use; it keeps the sources running.
-  discovery::Listing& ListingEngine();
 
   TForm1Deps deps_;
-  netlib::CompanionLibrary library_;
+  netlib::CompanionLibrary& library_;
+  pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
   discovery::Mailbox* mailbox_;  // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
-  bool listLoadAttempted_ = false;                 // start-up reached the list file
-  bool listLoadFailed_ = false;                    // a list file exists that could not be loaded
-  bool listRowsLoaded_ = false;                    // its rows reached the list (up to a bad count line)
-  bool buildingTree_ = false;                      // the share tree is being built
-  bool tickRunning_ = false;                       // repeatpingTimer is running
-  bool listingWorkgroup_ = false;                  // Button5Click is running
-  bool addingComputer_ = false;                    // Button11Click's check is running
-  bool converting_ = false;                        // Button9Click's conversion is running
-  std::unique_ptr<netinfo::ShareTree> shareTree_;  // its workers end before the library goes
-  std::map<int, std::thread> helpers_;             // OffThread's, by number
-  int nextHelper_ = 0;
-  std::unique_ptr<discovery::Listing> listing_;
+  bool buildingTree_ = false;      // the share tree is being built
+  bool tickRunning_ = false;       // repeatpingTimer is running
+  bool listingWorkgroup_ = false;  // Button5Click is running
+  bool addingComputer_ = false;    // Button11Click's check is running
+  bool converting_ = false;        // Button9Click's conversion is running
   // The last listing's details of each computer, as its tooltip (by caption).
   std::map<std::string, QString> computerDetails_;
 };

@@ -11,17 +11,19 @@
 void TForm1::Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then) {
   target->setText(QStringLiteral("working..."));
   const std::string input = Bytes(source->text());
-  OffThread(
+  deps_.calls->Run(
       [fn, input, target, then] {
-        auto buffer = std::make_shared<netlib::ConvBuffer<256>>();
-        buffer->SetInput(input);
-        const uint16_t result = netlib::Call(fn, *buffer);
-        return std::function<void()>([buffer, result, target, then] {
-          target->setText(result == 0 ? Text(buffer->Output()) : QStringLiteral("Err ") + Text(buffer->Output()));
+        auto answer = std::make_shared<base::Result<std::string>>(netlib::Convert(fn, input));
+        return std::function<void()>([answer, target, then] {
+          target->setText(Text(netlib::Shown(*answer)));
           if (then) then();
         });
       },
-      [this] { converting_ = false; });
+      // The target was empty before the placeholder: it is again.
+      [this, target] {
+        target->clear();
+        converting_ = false;
+      });
 }
 
 void TForm1::Button9Click() {

@@ -12,14 +12,14 @@
 #include "netresources.h"
 #include "pclist.h"
 
-const std::string& TForm1::ListSource() const {
-  return deps_.oldListFilePath.empty() ? deps_.listFilePath : deps_.oldListFilePath;
-}
+const std::string& TForm1::ListSource() const { return listSession_.Source(); }
 
-void TForm1::LoadPcList() {
+base::Status TForm1::LoadPcList(bool* rowsLoaded) {
   inimemo->clear();
-  const std::optional<std::string> file = pclist::ReadListFile(ListSource());
-  if (!file) return;
+  const base::Result<std::optional<std::string>> read = pclist::ReadListFile(ListSource());
+  if (!read) return read.failure();
+  const std::optional<std::string>& file = *read;
+  if (!file) return base::Ok();
   const std::vector<std::string> lines = pclist::SplitLines(*file);
   QString memo;
   for (const std::string& line : lines) {
@@ -33,8 +33,9 @@ void TForm1::LoadPcList() {
   rows.reserve(static_cast<qsizetype>(parsed.names.size()));
   for (const std::string& name : parsed.names) rows.append({Text(name), QString()});
   ListView3->AddRows(rows);
-  listRowsLoaded_ = true;
-  if (parsed.failure) throw pclist::Failure(*parsed.failure);
+  *rowsLoaded = true;
+  if (parsed.failure) return *parsed.failure;
+  return base::Ok();
 }
 
 void TForm1::SavePcList() {
@@ -44,8 +45,7 @@ void TForm1::SavePcList() {
   for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
   const std::string text = pclist::Format(names);
   inimemo->setPlainText(Text(text));
-  pclist::MakeFoldersFor(deps_.listFilePath);  // a failure shows in the write's message
-  pclist::WriteListFile(deps_.listFilePath, text);
+  listSession_.Save(text);
 }
 
 void TForm1::Button5Click() {
@@ -73,18 +73,15 @@ void TForm1::Button11Click() {
   if (addingComputer_) return;
   addingComputer_ = true;
   const QString caption = Edit15->text();
-  OffThread(
+  deps_.calls->Run(
       [this, name, caption] {
-        auto buffer = std::make_shared<netlib::ConvBuffer<256>>();
-        buffer->SetInput(name);
-        const bool reached = netlib::Call(library_.connectpc, *buffer) == 0;
-        if (reached) netlib::Call(library_.nametoip, *buffer);  // fills the address; its result is not needed
-        return std::function<void()>([this, caption, buffer, reached] {
+        auto address = std::make_shared<base::Result<std::string>>(netlib::AddressIfReachable(library_, name));
+        return std::function<void()>([this, caption, address] {
           addingComputer_ = false;
-          if (!reached) return;
+          if (!*address) return;
           for (int row = 0; row < ListView3->RowCount(); ++row)
             if (ListView3->Caption(row) == caption) return;  // added meanwhile by another way
-          ListView3->AddRow(caption, {Text(buffer->Output())});
+          ListView3->AddRow(caption, {Text(**address)});
         });
       },
       [this] { addingComputer_ = false; });

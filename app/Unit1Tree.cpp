@@ -61,7 +61,7 @@ void TForm1::Button1Click() {
       TreeView1->expandAll();
     });
   };
-  buildingTree_ = shareTree_->Start(std::move(names), std::move(callbacks));
+  buildingTree_ = deps_.shareTree->Start(std::move(names), std::move(callbacks));
 }
 
 void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
@@ -96,13 +96,10 @@ void TForm1::TreeView1DblClick() {
   const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
   if (selected.isEmpty()) return;
   const QTreeWidgetItem* node = selected.first();
-  std::string path = "\\\\";
-  std::string text = path;
-  if (const QTreeWidgetItem* parent = node->parent()) {
-    path += Role(parent, kBytesRole) + "\\";
-    text += Role(parent, kTextRole) + "\\";
-  }
-  path += Role(node, kBytesRole);
-  text += Role(node, kTextRole);
+  const QTreeWidgetItem* computer = node->parent() ? node->parent() : node;
+  const std::string shareBytes = Role(node, kBytesRole), shareText = Role(node, kTextRole);
+  const bool isShare = computer != node;
+  const std::string path = UncPath(Role(computer, kBytesRole), isShare ? &shareBytes : nullptr);
+  const std::string text = UncPath(Role(computer, kTextRole), isShare ? &shareText : nullptr);
   deps_.ui->Launch(ExplorerCommandLine(path), text);
 }

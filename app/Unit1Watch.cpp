@@ -44,21 +44,20 @@ void TForm1::repeatpingTimer() {
   }
   // The check runs on a thread of its own; the window goes on meanwhile.
   const QString caption = ListView3->Caption(row);
-  OffThread(
+  deps_.calls->Run(
       [this, row, caption, finish] {
-        auto buffer = std::make_shared<netlib::ConvBuffer<512>>();
-        buffer->SetInput(cp932::RemoveBackslashes(Bytes(caption)));
-        const bool reached = netlib::Call(library_.connectpc, *buffer) == 0;
-        return std::function<void()>([this, row, caption, finish, buffer, reached] {
+        auto answer = std::make_shared<base::Result<std::string>>(
+            netlib::Check(library_, cp932::RemoveBackslashes(Bytes(caption))));
+        return std::function<void()>([this, row, caption, finish, answer] {
           // The row may have gone meanwhile (the list was replaced).
           const bool same = row < ListView3->RowCount() && ListView3->Caption(row) == caption;
-          if (reached) {
-            if (same) ListView3->SetSubItem(row, Text(buffer->Output()));
+          if (*answer) {
+            if (same) ListView3->SetSubItem(row, Text(netlib::Shown(*answer)));
             repeatping->stop();
             SetSpeedButtonUp();
             SetStatus(QStringLiteral("接続確認成功"));
           } else {
-            if (same) ListView3->SetSubItem(row, QStringLiteral("Err ") + Text(buffer->Output()));
+            if (same) ListView3->SetSubItem(row, Text(netlib::Shown(*answer)));
             SetStatus(QStringLiteral("接続確認失敗"));
           }
           finish();

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "Unit1.h"
+#include "assembly.h"
 #include "address.h"
 #include "cli_args.h"
 #include "cli_engines.h"
@@ -163,19 +163,14 @@ int List(const Options& options) {
       if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(engines.release());
     }
   } keep{engines};
-  discovery::ListingDeps deps;
-  deps.wsDiscovery = engines->wsDiscovery.get();
-  deps.dnsSd = engines->dnsSd.get();
-  deps.nodeStatus = engines->nodeStatus.get();
-  netinfo::NetProvider* const provider = engines->provider.get();
-  deps.browseList = [provider](const std::string& workgroup) -> std::optional<std::vector<std::string>> {
-    netinfo::ResourceList list;
-    if (!netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork, list)) return std::nullopt;
-    return list;
-  };
-  deps.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
-  deps.sambaConfigPath = discovery::kSambaConfigPath;
-  deps.wait = [] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); };
+  // The window's listing over the command line's backends; no pump but Qt's loop.
+  ::Seams seams;
+  seams.provider = engines->provider.get();
+  seams.wsDiscovery = engines->wsDiscovery.get();
+  seams.dnsSd = engines->dnsSd.get();
+  seams.nodeStatus = engines->nodeStatus.get();
+  seams.sambaConfigPath = discovery::kSambaConfigPath;
+  discovery::ListingDeps deps = ListingDepsFor(seams);
 
   std::string workgroup;
   std::vector<std::string> captions;  // rows as they come, for a timeout
@@ -352,31 +347,29 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
   Answer a;
   if (mirelka::ParseDotted(query)) {
     a.address = query;
-    netlib::ConvBuffer<256> buffer;
-    buffer.SetInput(query);
-    if (netlib::Call(library.iptoname, buffer) != 0) {
-      a.error = Utf8(buffer.Output());
+    const base::Result<std::string> name = netlib::Convert(library.iptoname, query);
+    if (!name) {
+      a.error = Utf8(name.failure().text);
       return a;
     }
     a.ok = true;
-    a.name = buffer.Output();
-    if (const std::optional<netinfo::ResolvedHost> back = netlib::ResolveName(library, a.name)) {
+    a.name = *name;
+    if (const base::Result<netinfo::ResolvedHost> back = netlib::ResolveName(library, a.name)) {
       a.source = back->source;
       a.confirmed = back->address == query;
     }
     return a;
   }
   a.name = query;
-  if (const std::optional<netinfo::ResolvedHost> host = netlib::ResolveName(library, query)) {
+  // The failure carries the library's reason: no second call to learn it.
+  const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, query);
+  if (host) {
     a.ok = true;
     a.address = host->address;
     a.source = host->source;
     a.confirmed = true;
   } else {
-    netlib::ConvBuffer<256> buffer;
-    buffer.SetInput(query);
-    netlib::Call(library.nametoip, buffer);
-    a.error = Utf8(buffer.Output());
+    a.error = Utf8(host.failure().text);
   }
   return a;
 }

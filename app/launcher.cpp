@@ -30,6 +30,12 @@ std::vector<std::string> Components(const std::string& path, bool codePage932) {
 }
 }  // namespace
 
+std::string UncPath(const std::string& computer, const std::string* share) {
+  std::string path = "\\\\" + computer;
+  if (share) path += "\\" + *share;
+  return path;
+}
+
 std::string ExplorerCommandLine(const std::string& uncPath) {
   std::string line(kExplorer);
   line += kOptions;

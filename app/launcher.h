@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+// The UNC path of a share tree node: two backslashes and the computer's
+// name, then, for a share, a backslash and the share's name.
+std::string UncPath(const std::string& computer, const std::string* share);
+
 // "explorer.exe /root, /e," followed by the UNC path, joined with nothing between.
 std::string ExplorerCommandLine(const std::string& uncPath);
 

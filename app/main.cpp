@@ -4,19 +4,16 @@
 
 #include "LoginDialog.h"
 #include "Unit1.h"
+#include "assembly.h"
 #include "cli.h"
-#include "companion.h"
 #include "cp932.h"
 #include "credentials.h"
 #include "formlook.h"
 #include "hardening.h"
 #include "listlocation.h"
-#include "netprovider.h"
 #include "prompt_relay.h"
 #include "samba_conf.h"
 #include "smb_auth.h"
-#include "sockets.h"
-#include "source.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
@@ -45,31 +42,16 @@ int main(int argc, char** argv) {
   netinfo::Authenticator login(store.get(), &prompt);
   auto ui =
       MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::ToUtf8(host)); });
-  auto provider = netinfo::MakePlatformNetProvider();
-  provider->SetLogin(&login);
-  auto sockets = netinfo::MakePlatformSockets();
-  auto dynlib = netlib::MakePlatformDynamicLibrary();
-
-  auto wsDiscovery = discovery::MakeWsDiscovery();
-  auto dnsSd = discovery::MakeDnsSd();
-  auto nodeStatus = discovery::MakeNodeStatus();
-
-  TForm1Deps deps;
-  deps.ui = ui.get();
-  deps.provider = provider.get();
-  deps.sockets = sockets.get();
-  deps.dynlib = dynlib.get();
-  deps.libraryName = netlib::LibraryFileName();
-  deps.wsDiscovery = wsDiscovery.get();
-  deps.dnsSd = dnsSd.get();
-  deps.nodeStatus = nodeStatus.get();
-  deps.sambaConfigPath = discovery::kSambaConfigPath;
-  deps.loginRelay = &prompt;
+  PlatformBackends platform;
+  platform.provider->SetLogin(&login);
+  Seams seams = platform.SeamsFor(ui.get());
+  seams.sambaConfigPath = discovery::kSambaConfigPath;
+  seams.loginRelay = &prompt;
+  Engines engines(seams);
   const pclist::ListLocation list =
       pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
                              MIRELKA_INSTALLED_COPY ? pclist::Copy::kInstalled : pclist::Copy::kPortable);
-  deps.listFilePath = list.path;
-  deps.oldListFilePath = list.oldPath;
+  const TForm1Deps deps = engines.FormDeps(list.path, list.oldPath);
 
   int result = 0;
   {
@@ -81,6 +63,6 @@ int main(int argc, char** argv) {
   }  // FormDestroy runs here
   // A browse read the window left running (a server that hangs) may still be
   // inside the provider: the provider is then left to the process's end.
-  if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(provider.release());
+  if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.provider.release());
   return result;
 }

@@ -56,8 +56,9 @@ void BM_SaveAndLoad(benchmark::State& state) {
   for (auto _ : state) {
     const std::string text = pclist::Format(names);
     pclist::WriteListFile(folder.File(), text);
-    const std::optional<std::string> read = pclist::ReadListFile(folder.File());
-    const pclist::ParseResult loaded = pclist::Parse(*read);
+    const base::Result<std::optional<std::string>> read = pclist::ReadListFile(folder.File());
+    if (!read || !*read) state.SkipWithError("not read");
+    const pclist::ParseResult loaded = pclist::Parse(read.value_or(std::string()).value_or(std::string()));
     if (loaded.names.size() != names.size()) state.SkipWithError("rows lost");
     bytes = text.size();
     benchmark::DoNotOptimize(loaded);

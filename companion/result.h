@@ -6,16 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "mirelka.h"
+
 namespace mirelka {
 
-// Results of nametoip, iptoname and connectpc; callers only test for zero.
+// Results of nametoip, iptoname and connectpc: the public header's codes.
 enum Result : uint16_t {
-  kOk = 0,
-  kBadInput = 1,  // no buffer, negative size, empty or malformed input
-  kNotFound = 2,  // the name or address is unknown
-  kNoAnswer = 3,  // the computer did not answer the connection check
-  kNoRoom = 4,    // the answer does not fit in the caller's buffer
-  kInternal = 5,  // sockets unusable or an unexpected failure
+  kOk = MIRELKA_OK,
+  kBadInput = MIRELKA_BAD_INPUT,
+  kNotFound = MIRELKA_NOT_FOUND,
+  kNoAnswer = MIRELKA_NO_ANSWER,
+  kNoRoom = MIRELKA_NO_ROOM,
+  kInternal = MIRELKA_INTERNAL,
 };
 
 // Failure reasons, code page 932 bytes.

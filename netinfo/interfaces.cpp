@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "address.h"
+#include "cp932_bytes.h"
 #include "cp932_codec.h"
 
 namespace netinfo {
@@ -61,9 +62,10 @@ std::vector<InterfaceRow> ListInterfaceRows(SocketsInfo& sockets) {
 }
 
 std::string HostName(SocketsInfo& sockets) {
-  std::array<char, kHostNameBufferSize> buffer{};
-  sockets.GetHostName(buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+  // Cut where the name's field is full, never inside a double-byte character.
+  std::string name = sockets.GetHostName();
+  name.resize(cp932::PrefixLength(name, kHostNameBufferSize - 1));
+  return name;
 }
 
 }  // namespace netinfo

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace netinfo {
 
@@ -33,8 +34,9 @@ class SocketsInfo {
   // Fills buffer (length bytes, already zeroed) with whole entries; returns the
   // byte count the platform reports (it may exceed what the buffer holds).
   virtual uint32_t GetInterfaceList(uint8_t* buffer, uint32_t length) = 0;
-  // Writes the host name, NUL-terminated, in code page 932, within length bytes.
-  virtual void GetHostName(char* buffer, int length) = 0;
+  // The host name in code page 932 as the platform gives it (at most
+  // kHostNameBufferSize - 1 bytes are asked for); netinfo::HostName cuts it.
+  virtual std::string GetHostName() = 0;
 };
 
 std::unique_ptr<SocketsInfo> MakePlatformSockets();

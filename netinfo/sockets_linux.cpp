@@ -60,14 +60,10 @@ class LinuxSockets final : public SocketsInfo {
     return written;
   }
 
-  void GetHostName(char* buffer, int length) override {
-    if (!buffer || length <= 0) return;
+  std::string GetHostName() override {
     std::array<char, kHostNameBufferSize> raw{};
     gethostname(raw.data(), raw.size() - 1);  // the last byte stays NUL even if the name is cut
-    const std::string name = cp932::FromUtf8Lossy(std::string_view(raw.data(), strnlen(raw.data(), raw.size())));
-    const size_t kept = cp932::PrefixLength(name, static_cast<size_t>(length) - 1);
-    std::memcpy(buffer, name.data(), kept);
-    buffer[kept] = '\0';
+    return cp932::FromUtf8Lossy(std::string_view(raw.data(), strnlen(raw.data(), raw.size())));
   }
 };
 

@@ -31,17 +31,13 @@ class WinSockets final : public SocketsInfo {
   // gethostname fails on a buffer too small for the name and may leave it as
   // it was; the name is fetched whole and cut at a character boundary, so
   // the caller always gets a terminated text within length bytes.
-  void GetHostName(char* buffer, int length) override {
-    if (!buffer || length <= 0) return;
+  std::string GetHostName() override {
     std::array<char, kHostNameBufferSize> raw{};
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);
     if (gethostname(raw.data(), static_cast<int>(raw.size() - 1)) != 0) raw[0] = '\0';
     WSACleanup();
-    const std::string_view name(raw.data(), strnlen(raw.data(), raw.size()));
-    const size_t kept = cp932::PrefixLength(name, static_cast<size_t>(length) - 1);
-    std::memcpy(buffer, name.data(), kept);
-    buffer[kept] = '\0';
+    return std::string(raw.data(), strnlen(raw.data(), raw.size()));
   }
 };
 

@@ -42,11 +42,45 @@ netinfo::NameSource SourceFromLibrary(int32_t code) {
   }
 }
 
-std::optional<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name) {
+namespace {
+
+template <size_t N>
+base::Result<std::string> Answer(uint16_t code, const ConvBuffer<N>& buffer) {
+  if (code != 0) return base::Failure{code, buffer.Output()};
+  return buffer.Output();
+}
+
+}  // namespace
+
+base::Result<std::string> Convert(ConvFn fn, std::string_view input) {
+  ConvBuffer<256> buffer;
+  buffer.SetInput(input);
+  return Answer(Call(fn, buffer), buffer);
+}
+
+base::Result<std::string> AddressIfReachable(const CompanionLibrary& library, std::string_view name) {
   ConvBuffer<256> buffer;
   buffer.SetInput(name);
+  const uint16_t code = Call(library.connectpc, buffer);
+  if (code != 0) return base::Failure{code, buffer.Output()};
+  // What the check wrote is looked up in turn; the list shows the output
+  // whatever the lookup answers.
+  static_cast<void>(Call(library.nametoip, buffer));
+  return buffer.Output();
+}
+
+base::Result<std::string> Check(const CompanionLibrary& library, std::string_view name) {
+  ConvBuffer<512> buffer;
+  buffer.SetInput(name);
+  return Answer(Call(library.connectpc, buffer), buffer);
+}
+
+base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name) {
+  ConvBuffer<512> buffer;
+  buffer.SetInput(name);
   netinfo::ResolvedHost host;
-  if (CallNameToIp(library, buffer, &host.source) != 0) return std::nullopt;
+  const uint16_t code = CallNameToIp(library, buffer, &host.source);
+  if (code != 0) return base::Failure{code, buffer.Output()};
   host.address = buffer.Output();
   return host;
 }
@@ -55,6 +89,10 @@ bool Reaches(const CompanionLibrary& library, std::string_view address) {
   ConvBuffer<256> buffer;
   buffer.SetInput(address);
   return Call(library.connectpc, buffer) == 0;
+}
+
+std::string Shown(const base::Result<std::string>& answer) {
+  return answer ? *answer : "Err " + answer.failure().text;
 }
 
 void CompanionLibrary::FreeLibrary() {

@@ -13,6 +13,7 @@
 
 #include "mirelka.h"
 #include "netprovider.h"
+#include "result.h"
 
 namespace netlib {
 
@@ -116,10 +117,27 @@ uint16_t CallNameToIp(const CompanionLibrary& library, ConvBuffer<N>& buffer, ne
   return result;
 }
 
-// The library as a resolver for others (the network provider): nametoip's
-// address for name and how it was found, or nothing when it fails; and whether connectpc reaches the
-// computer at address, which the library bounds in time.
-std::optional<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name);
+// The companion's call steps, each once: the input goes in a buffer of the
+// size the step has always used, and the output comes back as text on
+// success, or as a failure with the library's code and its reason text (a
+// missing entry point: code 1 and no text). All are bounded in time by the
+// library and safe from several threads at once.
+
+// nametoip or iptoname on the text (the conversion box).
+base::Result<std::string> Convert(ConvFn fn, std::string_view input);
+// connectpc on a computer's name, then, when it answers, nametoip on what the
+// check wrote: the address the list shows beside a computer added by hand.
+base::Result<std::string> AddressIfReachable(const CompanionLibrary& library, std::string_view name);
+// connectpc on a computer's name: its address when it answers (the watch).
+base::Result<std::string> Check(const CompanionLibrary& library, std::string_view name);
+// nametoipfrom (nametoip where the library lacks it): the address of name and
+// how it was found.
+base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name);
+// Whether connectpc reaches the computer at a dotted address.
 bool Reaches(const CompanionLibrary& library, std::string_view address);
+
+// An answer as the conversion box and the watch show it: the output, or
+// "Err " and the reason.
+std::string Shown(const base::Result<std::string>& answer);
 
 }  // namespace netlib

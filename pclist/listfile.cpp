@@ -62,20 +62,20 @@ bool ReplaceAtomically(const std::string& path, std::string_view text,
 Failure CannotCreate(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotCreate); }
 Failure CannotOpen(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotOpen); }
 
-std::optional<std::string> ReadListFile(const std::string& path) {
+base::Result<std::optional<std::string>> ReadListFile(const std::string& path) {
   const QFileInfo info(FileName(path));
   // Nothing at the path, also when a leading part of it is a file.
-  if (!info.exists()) return std::nullopt;
+  if (!info.exists()) return std::optional<std::string>();
   std::string text;
   switch (ReadWhole(info, &text)) {
     case Read::kWhole:
-      return text;
+      return std::optional<std::string>(std::move(text));
     case Read::kTooBig:
-      throw FileFailure(PathForMessage(path), FileProblem::kTooBig);
+      return FileFailureValue(PathForMessage(path), FileProblem::kTooBig);
     case Read::kUnreadable:
       break;
   }
-  throw CannotOpen(path);
+  return FileFailureValue(PathForMessage(path), FileProblem::kCannotOpen);
 }
 
 void WriteListFile(const std::string& path, std::string_view text) {

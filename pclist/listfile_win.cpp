@@ -108,15 +108,15 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
 Failure CannotCreate(const std::string& path) { return FileFailure(path, FileProblem::kCannotCreate); }
 Failure CannotOpen(const std::string& path) { return FileFailure(path, FileProblem::kCannotOpen); }
 
-std::optional<std::string> ReadListFile(const std::string& path) {
+base::Result<std::optional<std::string>> ReadListFile(const std::string& path) {
   std::string text;
   DWORD openError = ERROR_SUCCESS;
   bool tooBig = false;
-  if (ReadWhole(path, &text, &openError, &tooBig)) return text;
-  if (tooBig) throw FileFailure(path, FileProblem::kTooBig);
+  if (ReadWhole(path, &text, &openError, &tooBig)) return std::optional<std::string>(std::move(text));
+  if (tooBig) return FileFailureValue(path, FileProblem::kTooBig);
   // A missing folder on the way means nothing is at the path either.
-  if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::nullopt;
-  throw CannotOpen(path);
+  if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::optional<std::string>();
+  return FileFailureValue(path, FileProblem::kCannotOpen);
 }
 
 void WriteListFile(const std::string& path, std::string_view text) {

@@ -88,6 +88,10 @@ Failure FileFailure(std::string_view shownPath, FileProblem problem) {
   return Failure(text);
 }
 
+base::Failure FileFailureValue(std::string_view shownPath, FileProblem problem) {
+  return base::Failure{static_cast<int>(problem), FileFailure(shownPath, problem).what()};
+}
+
 std::string ListFilePath(const std::string& executablePath) {
   // A dot that begins the file name (".hidden") marks a hidden file, not an
   // extension, and "." or ".." have none: ".ini" is then appended.
@@ -134,7 +138,7 @@ ParseResult Parse(std::string_view text) {
       const std::string_view countLine = i < lineCount ? lines[i] : std::string_view();
       const std::optional<int32_t> count = ParseCount(countLine);
       if (!count) {
-        result.failure = NotAnInteger(countLine);
+        result.failure = base::Failure{kBadCount, NotAnInteger(countLine)};
         return result;
       }
       if (*count > 0) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "result.h"
+
 namespace pclist {
 
 // A section whose count runs past the end of the file yields its missing
@@ -39,9 +41,13 @@ std::vector<std::string> SplitLines(std::string_view text);
 // "0x" or "0X" hexadecimal number read as signed 32-bit, nothing after it.
 std::optional<int32_t> ParseCount(std::string_view line);
 
+// The code of a count line's failure (base::Failure::code); the file's own
+// failures carry their FileProblem.
+constexpr int kBadCount = 4;
+
 struct ParseResult {
-  std::vector<std::string> names;      // every section's names in file order
-  std::optional<std::string> failure;  // set when a count line failed; names read before it stay
+  std::vector<std::string> names;        // every section's names in file order
+  std::optional<base::Failure> failure;  // set when a count line failed; names read before it stay
 };
 ParseResult Parse(std::string_view text);
 
@@ -49,11 +55,11 @@ ParseResult Parse(std::string_view text);
 // line ended by CR LF.
 std::string Format(const std::vector<std::string>& names);
 
-// The whole file, or nothing when no file exists at path. Throws Failure
-// "ファイル %s は開けません" when it exists but cannot be read (a directory, a
-// device, a pipe), and "ファイル %s は大きすぎて読めません" when it holds more
-// than kMaxFileBytes.
-std::optional<std::string> ReadListFile(const std::string& path);
+// The whole file, or nothing when no file exists at path. Fails with
+// "ファイル %s は開けません" (FileProblem::kCannotOpen) when it exists but cannot
+// be read (a directory, a device, a pipe), and "ファイル %s は大きすぎて読めません"
+// (kTooBig) when it holds more than kMaxFileBytes.
+base::Result<std::optional<std::string>> ReadListFile(const std::string& path);
 
 // Replaces the file atomically (a temporary file beside it, then a rename).
 // Throws Failure "ファイル %s を作成できません"; the old file is then intact.
@@ -62,8 +68,10 @@ void WriteListFile(const std::string& path, std::string_view text);
 // A list file's failure: "ファイル %s は開けません", "ファイル %s を作成できません"
 // or "ファイル %s は大きすぎて読めません", for a path already as messages show it
 // (code page 932).
-enum class FileProblem { kCannotOpen, kCannotCreate, kTooBig };
+enum class FileProblem { kCannotOpen = 1, kCannotCreate, kTooBig };
 Failure FileFailure(std::string_view shownPath, FileProblem problem);
+// The same as a failure value, its code the problem.
+base::Failure FileFailureValue(std::string_view shownPath, FileProblem problem);
 
 // The failures "ファイル %s を作成できません" and "ファイル %s は開けません" for path.
 Failure CannotCreate(const std::string& path);

@@ -6,7 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh >/dev/null
+# What the program needs at run time, and nothing else (no test programs):
+# the program, the companion library it loads by name and the SMB helper it
+# starts. Another helper program belongs on this list too.
+program_targets=(mirelka_exe mirelka mirelka_smb)
+TARGETS="${program_targets[*]}" scripts/build.sh >/dev/null
 program="$PWD/${BUILD:-build}/bin/mirelka"
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -7,10 +7,9 @@
  * a byte beyond. Result 0 is success; any other value is failure, and the
  * output is then a short reason text in code page 932.
  *
- * Failure results: 1 no buffer, negative size, empty or malformed input;
- * 2 name or address unknown; 3 the computer did not answer; 4 the answer does
- * not fit in size bytes; 5 sockets unusable. A reason cut to fit the buffer
- * is cut at a character boundary.
+ * Failure results are the MIRELKA_* codes below; callers may test for
+ * MIRELKA_OK alone, and a later version may add codes. A reason cut to fit
+ * the buffer is cut at a character boundary.
  *
  * Every function may be called from several threads at once: each call has
  * its own sockets and buffers, and the library keeps no state but the last
@@ -45,6 +44,14 @@
 #define MIRELKA_CALL
 #define MIRELKA_API __attribute__((visibility("default")))
 #endif
+
+/* Results of nametoip, iptoname, nametoipfrom and connectpc. */
+#define MIRELKA_OK 0
+#define MIRELKA_BAD_INPUT 1 /* no buffer, negative size, empty or malformed input */
+#define MIRELKA_NOT_FOUND 2 /* the name or address is unknown */
+#define MIRELKA_NO_ANSWER 3 /* the computer did not answer the connection check */
+#define MIRELKA_NO_ROOM 4   /* the answer does not fit in size bytes */
+#define MIRELKA_INTERNAL 5  /* sockets unusable, or an unexpected failure */
 
 #ifdef __cplusplus
 extern "C" {

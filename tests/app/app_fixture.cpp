@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "TListView.h"
 #include "cp932.h"
@@ -111,28 +113,38 @@ AppFixture::AppFixture() {
 
 AppFixture::~AppFixture() {
   form_.reset();
+  engines_.reset();
   discovery::Listing::WaitForReads(10000);  // a background browse read uses the provider
   current = nullptr;
 }
 
 TForm1& AppFixture::Open() {
-  TForm1Deps deps;
-  deps.ui = &ui;
-  deps.provider = systemProvider ? systemProvider : &provider;
-  deps.sockets = &sockets;
-  deps.dynlib = &dynlib;
-  deps.libraryName = "libfake.so";
-  deps.listFilePath = ListPath();
+  Seams seams;
+  seams.ui = &ui;
+  seams.provider = systemProvider ? systemProvider : &provider;
+  seams.sockets = &sockets;
+  seams.dynlib = &dynlib;
+  seams.libraryName = "libfake.so";
   if (withSources) {
-    deps.wsDiscovery = &wsd;
-    deps.dnsSd = &dnsSd;
-    deps.nodeStatus = &nodeStatus;
+    seams.wsDiscovery = &wsd;
+    seams.dnsSd = &dnsSd;
+    seams.nodeStatus = &nodeStatus;
   }
-  deps.sambaConfigPath = sambaConfigPath;
-  deps.clock = clock;
+  seams.sambaConfigPath = sambaConfigPath;
+  seams.clock = clock;
   ui.clock = clock;
   if (clock) wsd.clock = dnsSd.clock = nodeStatus.clock = clock;
-  form_ = std::make_unique<TForm1>(deps);
+  seams.startThread = [this](std::function<void()> fn) {
+    if (threadsFail) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(fn));
+  };
+  return Open(seams);
+}
+
+TForm1& AppFixture::Open(const Seams& seams) {
+  Close();
+  engines_ = std::make_unique<Engines>(seams);
+  form_ = std::make_unique<TForm1>(engines_->FormDeps(ListPath()));
   return *form_;
 }
 
@@ -141,6 +153,7 @@ void AppFixture::Close() {
   // is there when the library goes.
   dynlib.events = &events;
   form_.reset();
+  engines_.reset();
 }
 
 std::string AppFixture::ListPath() const { return dir_.filePath("mirelka.ini").toStdString(); }

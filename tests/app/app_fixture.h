@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Unit1.h"
+#include "assembly.h"
 #include "fake_clock.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"
@@ -74,8 +75,10 @@ class AppFixture {
   AppFixture();
   ~AppFixture();
 
-  // Creates the window, which runs start-up.
+  // Creates the engines over the fakes and the window, which runs start-up.
   TForm1& Open();
+  // The same over other seams (a real library, say).
+  TForm1& Open(const Seams& seams);
   // Destroys the window, which runs shutdown.
   void Close();
   TForm1& form() { return *form_; }
@@ -96,6 +99,7 @@ class AppFixture {
   fakes::FakeSource wsd, dnsSd;
   fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
+  bool threadsFail = false;  // no thread can be started for the library's calls
   std::string sambaConfigPath;
   // The window's and the fake sources' time, moved on by the waits; null:
   // the real clock.
@@ -104,6 +108,7 @@ class AppFixture {
 
  private:
   QTemporaryDir dir_;
+  std::unique_ptr<Engines> engines_;  // outlive the window
   std::unique_ptr<TForm1> form_;
 };
 

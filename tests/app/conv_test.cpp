@@ -74,4 +74,26 @@ TEST_F(Conversion, FieldIsCutAt255BytesAndASecondPressWhileItRunsIsIgnored) {
   EXPECT_TRUE(app.ui.boxes.isEmpty());
 }
 
+// No thread can be started: the user is told, and the buttons work again
+// once threads can be (the conversion box and 追加 both).
+TEST_F(Conversion, AThreadThatCannotStartIsReportedAndFreesTheButton) {
+  app.threadsFail = true;
+  form->Edit16->setText(QStringLiteral("PC01"));
+  form->Button9->click();
+  ASSERT_EQ(app.ui.errorBoxes.size(), 1);
+  EXPECT_TRUE(app.ui.errorBoxes[0].startsWith(QStringLiteral("処理を開始できません"))) << app.ui.errorBoxes[0].toStdString();
+  form->Edit15->setText(QStringLiteral("PC02"));
+  form->Button11->click();
+  EXPECT_EQ(app.ui.errorBoxes.size(), 2);
+  EXPECT_FALSE(form->WorkPending());
+
+  app.threadsFail = false;
+  app.companion.connectpc = FakeCompanion::Answer(0, "10.0.0.8");
+  Click();
+  EXPECT_EQ(form->Edit17->text(), QStringLiteral("10.0.0.7"));
+  form->Button11->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form->WorkPending(); }, 2000));
+  EXPECT_EQ(Captions(*form), QStringList{QStringLiteral("PC02")});
+}
+
 }  // namespace

@@ -39,17 +39,11 @@ TEST(ShareTreeOnSamba, RealSharesForTheServerAndOneBoxForAnUnknownName) {
   std::ofstream(dir + "/server/extra-shares", std::ios::binary) << extra;
   ASSERT_EQ(smbtest::RunFixture("smbd_fixture.sh start " + dir + "/server"), 0) << "smbd did not start";
   {
+    PlatformBackends platform(false);
     AppFixture app;
-    auto provider = netinfo::MakePlatformNetProvider();
-    auto dynlib = netlib::MakePlatformDynamicLibrary();
-    TForm1Deps deps;
-    deps.ui = &app.ui;
-    deps.provider = provider.get();
-    deps.sockets = &app.sockets;
-    deps.dynlib = dynlib.get();
-    deps.libraryName = netlib::LibraryFileName();
-    deps.listFilePath = app.ListPath();
-    TForm1 form(deps);
+    Seams seams = platform.SeamsFor(&app.ui);
+    seams.sockets = &app.sockets;
+    TForm1& form = app.Open(seams);
     ASSERT_TRUE(app.ui.boxes.isEmpty());
     form.ListView3->AddRow(QStringLiteral("127.0.0.1"), {QString()});
     form.ListView3->AddRow(QStringLiteral("NOSUCHHOST"), {QString()});

@@ -27,20 +27,18 @@ bool LoopEndsAtOnce(TForm1& form) {
 
 class RealLibrary : public ::testing::Test {
  protected:
+  // The fixture's fakes with the platform's library loader.
   TForm1& Open(const char* libraryName) {
-    TForm1Deps deps;
-    deps.ui = &app.ui;
-    deps.provider = &app.provider;
-    deps.sockets = &app.sockets;
-    deps.dynlib = dynlib.get();
-    deps.libraryName = libraryName;
-    deps.listFilePath = app.ListPath();
-    form = std::make_unique<TForm1>(deps);
-    return *form;
+    Seams seams;
+    seams.ui = &app.ui;
+    seams.provider = &app.provider;
+    seams.sockets = &app.sockets;
+    seams.dynlib = dynlib.get();
+    seams.libraryName = libraryName;
+    return app.Open(seams);
   }
-  AppFixture app;  // for its fakes and folder; its own window is not used
   std::unique_ptr<netlib::DynamicLibrary> dynlib = netlib::MakePlatformDynamicLibrary();
-  std::unique_ptr<TForm1> form;
+  AppFixture app;
 };
 
 TEST_F(RealLibrary, MissingEntryPointsGiveOneBoxEachAndTheProgramEnds) {
@@ -54,7 +52,7 @@ TEST_F(RealLibrary, MissingEntryPointsGiveOneBoxEachAndTheProgramEnds) {
   EXPECT_EQ(w.ListView3->RowCount(), 1);
   EXPECT_EQ(w.workgroupname->text(), QStringLiteral("WG"));
   EXPECT_TRUE(LoopEndsAtOnce(w));
-  form.reset();
+  app.Close();
   EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nPC01\r\n");
 }
 
@@ -65,7 +63,7 @@ TEST_F(RealLibrary, AbsentLibraryGivesOneBoxNamingTheFileAndTheProgramEnds) {
   EXPECT_EQ(w.Library().LibHandle(), nullptr);
   EXPECT_EQ(w.ListView3->RowCount(), 0);
   EXPECT_TRUE(LoopEndsAtOnce(w));
-  form.reset();
+  app.Close();
   EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n2\r\nA\r\nB\r\n");  // never read, so never replaced
 }
 

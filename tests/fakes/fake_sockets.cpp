@@ -39,11 +39,6 @@ uint32_t FakeSockets::GetInterfaceList(uint8_t* buffer, uint32_t length) {
   return countSet_ ? count_ : static_cast<uint32_t>(bytes_.size());
 }
 
-void FakeSockets::GetHostName(char* buffer, int length) {
-  if (length <= 0) return;
-  const size_t limit = static_cast<size_t>(length);
-  std::memcpy(buffer, hostName_.data(), std::min(hostName_.size(), limit));
-  if (hostName_.size() < limit) buffer[hostName_.size()] = '\0';
-}
+std::string FakeSockets::GetHostName() { return hostName_; }
 
 }  // namespace fakes

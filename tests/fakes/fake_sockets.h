@@ -19,13 +19,13 @@ class FakeSockets final : public netinfo::SocketsInfo {
   FakeSockets& SetBytes(std::vector<uint8_t> bytes);
   // The byte count reported, whatever the bytes hold. Default: the bytes' size.
   FakeSockets& ReportByteCount(uint32_t count);
-  FakeSockets& SetHostName(std::string name);  // copied up to the caller's length, without a NUL if it fills it
+  FakeSockets& SetHostName(std::string name);  // given as it is, however long
 
   const std::vector<uint8_t>& bytes() const { return bytes_; }
   uint32_t lastLength() const { return lastLength_; }
 
   uint32_t GetInterfaceList(uint8_t* buffer, uint32_t length) override;
-  void GetHostName(char* buffer, int length) override;
+  std::string GetHostName() override;
 
  private:
   std::vector<uint8_t> bytes_;

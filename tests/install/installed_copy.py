@@ -191,6 +191,9 @@ def main():
         root = os.path.join(work, "root")
         run(["dpkg-deb", "-x", deb, root])
         os.chmod(root, 0o755)
+        # The program's package holds no development files.
+        if os.path.exists(os.path.join(root, "usr", "include")):
+            fail("the package installs headers: %s" % os.listdir(os.path.join(root, "usr", "include")))
         program = os.path.join(root, "usr", "bin", "mirelka")
         # The SMB helper lies beside the companion library, where the
         # program looks for it.

@@ -119,16 +119,8 @@ class LanWindow : public ::testing::Test {
   }
 
   std::unique_ptr<TForm1> Open() {
-    TForm1Deps deps;
-    deps.ui = &ui_;
-    deps.provider = provider_.get();
-    deps.sockets = sockets_.get();
-    deps.dynlib = dynlib_.get();
-    deps.libraryName = netlib::LibraryFileName();
-    deps.listFilePath = listFile_;
-    deps.wsDiscovery = wsDiscovery_.get();
-    deps.dnsSd = dnsSd_.get();
-    deps.nodeStatus = nodeStatus_.get();
+    engines_ = std::make_unique<Engines>(platform_.SeamsFor(&ui_));
+    const TForm1Deps deps = engines_->FormDeps(listFile_);
     auto window = std::make_unique<TForm1>(deps);
     window->show();
     QCoreApplication::processEvents();
@@ -158,12 +150,8 @@ class LanWindow : public ::testing::Test {
   }
 
   RecordingUi ui_;
-  std::unique_ptr<netinfo::NetProvider> provider_ = netinfo::MakePlatformNetProvider();
-  std::unique_ptr<netinfo::SocketsInfo> sockets_ = netinfo::MakePlatformSockets();
-  std::unique_ptr<netlib::DynamicLibrary> dynlib_ = netlib::MakePlatformDynamicLibrary();
-  std::unique_ptr<discovery::Source> wsDiscovery_ = discovery::MakeWsDiscovery();
-  std::unique_ptr<discovery::Source> dnsSd_ = discovery::MakeDnsSd();
-  std::unique_ptr<discovery::WorkgroupQuery> nodeStatus_ = discovery::MakeNodeStatus();
+  PlatformBackends platform_;
+  std::unique_ptr<Engines> engines_;  // the last window's; each Open makes new ones
   QTemporaryDir dir_;
   std::string listFile_;
 };

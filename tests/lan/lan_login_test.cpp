@@ -95,16 +95,13 @@ struct Session {
   Session(netinfo::CredentialStore* store, const std::string& listFile)
       : relay(prompt),
         storeRelay(store ? std::make_unique<netinfo::StoreRelay>(*store, relay) : nullptr),
-        login(storeRelay.get(), &relay) {
-    provider = netinfo::MakePlatformNetProvider();
-    provider->SetLogin(&login);
-    deps.ui = &ui;
-    deps.provider = provider.get();
-    deps.sockets = sockets.get();
-    deps.dynlib = dynlib.get();
-    deps.libraryName = netlib::LibraryFileName();
-    deps.listFilePath = listFile;
-    deps.loginRelay = &relay;  // the dialog and the keyring on the window's thread, as in the program
+        login(storeRelay.get(), &relay),
+        platform(false) {
+    platform.provider->SetLogin(&login);
+    Seams seams = platform.SeamsFor(&ui);
+    seams.loginRelay = &relay;  // the dialog and the keyring on the window's thread, as in the program
+    engines = std::make_unique<Engines>(seams);
+    deps = engines->FormDeps(listFile);
   }
   ~Session() {
     window.reset();
@@ -132,9 +129,8 @@ struct Session {
   std::unique_ptr<netinfo::StoreRelay> storeRelay;  // the keyring, also on the window's thread
   netinfo::Authenticator login;
   RecordingUi ui;
-  std::unique_ptr<netinfo::NetProvider> provider;
-  std::unique_ptr<netinfo::SocketsInfo> sockets = netinfo::MakePlatformSockets();
-  std::unique_ptr<netlib::DynamicLibrary> dynlib = netlib::MakePlatformDynamicLibrary();
+  PlatformBackends platform;  // without the sources beside the browse list, which the tree needs not
+  std::unique_ptr<Engines> engines;
   TForm1Deps deps;
   std::unique_ptr<TForm1> window;
 };

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty())
     std::fprintf(stderr, "mlk_enum: %s not usable; only addresses can be listed\n", netlib::LibraryFileName());
   auto net = netinfo::MakePlatformNetProvider();
-  net->SetHostLookup({[&](const std::string& name) { return netlib::ResolveName(library, name); },
+  net->SetHostLookup({[&](const std::string& name) { return netlib::ResolveName(library, name).optional(); },
                       [&](const std::string& address) { return netlib::Reaches(library, address); }});
 
   if (logOn) return LogOn(*net, repeat, argv[arg][1] == 'U', argv[arg + 1], argv[arg + 2]);

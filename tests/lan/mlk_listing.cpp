@@ -22,6 +22,7 @@
 
 #include "TListView.h"
 #include "Unit1.h"
+#include "assembly.h"
 #include "probe_timing.h"
 #include "source.h"
 #include "uiservices.h"
@@ -71,25 +72,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   QuietUi ui;
-  auto provider = netinfo::MakePlatformNetProvider();
-  auto sockets = netinfo::MakePlatformSockets();
-  auto dynlib = netlib::MakePlatformDynamicLibrary();
-  auto wsd = discovery::MakeWsDiscovery();
-  auto dnsSd = discovery::MakeDnsSd();
-  auto nodeStatus = discovery::MakeNodeStatus();
-  TForm1Deps deps;
-  deps.ui = &ui;
-  deps.provider = provider.get();
-  deps.sockets = sockets.get();
-  deps.dynlib = dynlib.get();
-  deps.libraryName = netlib::LibraryFileName();
-  if (sources) {
-    deps.wsDiscovery = wsd.get();
-    deps.dnsSd = dnsSd.get();
-    deps.nodeStatus = nodeStatus.get();
-  }
+  PlatformBackends platform(sources);
+  Engines engines(platform.SeamsFor(&ui));
   QTemporaryDir dir;  // a list file of its own, gone afterwards
-  deps.listFilePath = dir.filePath(QStringLiteral("mirelka.ini")).toStdString();
+  const TForm1Deps deps = engines.FormDeps(dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
   TForm1 form(deps);
   form.workgroupname->setText(QString::fromLocal8Bit(argv[arg]));
   const auto start = std::chrono::steady_clock::now();

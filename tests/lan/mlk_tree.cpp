@@ -33,6 +33,7 @@
 
 #include "TListView.h"
 #include "Unit1.h"
+#include "assembly.h"
 #include "companion.h"
 #include "cp932_codec.h"
 #include "share_tree.h"
@@ -118,11 +119,9 @@ int main(int argc, char** argv) {
   for (; arg < argc; ++arg) names.push_back(cp932::FromUtf8Lossy(argv[arg]));
 
   QuietUi ui;
-  auto provider = netinfo::MakePlatformNetProvider();
-  auto sockets = netinfo::MakePlatformSockets();
-  auto dynlib = netlib::MakePlatformDynamicLibrary();
+  PlatformBackends platform(false);
   if (workers > 0) {
-    netlib::CompanionLibrary library(*dynlib);
+    netlib::CompanionLibrary library(*platform.dynlib);
     if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty()) return 1;
     // Each row's steps, timed, for the rows that end unlisted: the step that
     // failed and how long it took.
@@ -154,7 +153,7 @@ int main(int argc, char** argv) {
     std::vector<std::function<void()>> queue;
     std::mutex mutex;
     netinfo::ShareTree tree(
-        *provider, steps,
+        *platform.provider, steps,
         [&](std::function<void()> fn) {
           const std::lock_guard<std::mutex> lock(mutex);
           queue.push_back(std::move(fn));
@@ -196,14 +195,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  TForm1Deps deps;
-  deps.ui = &ui;
-  deps.provider = provider.get();
-  deps.sockets = sockets.get();
-  deps.dynlib = dynlib.get();
-  deps.libraryName = netlib::LibraryFileName();
+  Engines engines(platform.SeamsFor(&ui));
   QTemporaryDir dir;  // a list file of its own, gone afterwards
-  deps.listFilePath = dir.filePath(QStringLiteral("mirelka.ini")).toStdString();
+  const TForm1Deps deps = engines.FormDeps(dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
   TForm1 form(deps);
   form.ListView3->clear();
   for (const std::string& name : names)

@@ -107,8 +107,11 @@ TEST(HostName, ReadsUpToTheFirstNulAndAtMost256Bytes) {
   FakeSockets s;
   s.SetHostName(std::string("PC\x83\x5C", 4));
   EXPECT_EQ(netinfo::HostName(s), "PC\x83\x5C");
-  s.SetHostName(std::string(300, 'h'));  // fills the buffer without a NUL
-  EXPECT_EQ(netinfo::HostName(s), std::string(256, 'h'));
+  // Cut to the field's 255 bytes, a double-byte character across the cut left out whole.
+  s.SetHostName(std::string(300, 'h'));
+  EXPECT_EQ(netinfo::HostName(s), std::string(255, 'h'));
+  s.SetHostName(std::string(254, 'h') + "\x83\x5C" + "tail");
+  EXPECT_EQ(netinfo::HostName(s), std::string(254, 'h'));
 }
 
 }  // namespace

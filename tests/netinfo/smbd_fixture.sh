@@ -29,8 +29,7 @@ stop() {
 }
 
 start() {
-  mkdir -p "$dir"/lock "$dir"/state "$dir"/cache "$dir"/pid "$dir"/private "$dir"/ncalrpc \
-    "$dir"/share "$dir"/spool
+  mkdir -p "$dir"/share "$dir"/spool
   chmod 1777 "$dir/spool"
   printf 'printer1:\n' >"$dir/printcap"
   cat >"$dir/smb.conf" <<CONF
@@ -42,28 +41,12 @@ start() {
   bind interfaces only = yes
   smb ports = 445
   disable netbios = yes
-  map to guest = bad user
-  guest account = nobody
-$(samba_private_dirs "$dir")
-  log file = $dir/log.%m
-  usershare path =
-  registry shares = no
-  load printers = no
-  printing = bsd
+$(samba_test_globals "$dir")
   printcap name = $dir/printcap
   disable spoolss = no
-[公開]
-  path = $dir/share
-  guest ok = yes
-  read only = yes
-[共有データ]
-  path = $dir/share
-  guest ok = yes
-  read only = yes
-[my docs]
-  path = $dir/share
-  guest ok = yes
-  read only = yes
+$(samba_guest_share 公開 "$dir/share")
+$(samba_guest_share 共有データ "$dir/share")
+$(samba_guest_share "my docs" "$dir/share")
 [x\$]
   path = $dir/share
   guest ok = yes
@@ -75,7 +58,7 @@ CONF
   # Shares a test adds: one name per line of DIR/extra-shares, bytes as they are.
   if [ -f "$dir/extra-shares" ]; then
     while IFS= read -r name; do
-      printf '[%s]\n  path = %s/share\n  guest ok = yes\n  read only = yes\n' "$name" "$dir" >>"$dir/smb.conf"
+      samba_guest_share "$name" "$dir/share" >>"$dir/smb.conf"
     done <"$dir/extra-shares"
   fi
   ip link set lo up 2>/dev/null || true

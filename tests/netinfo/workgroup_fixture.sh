@@ -25,26 +25,16 @@ write_conf() {  # conf name workgroup address hostdir master
   bind interfaces only = yes
   server role = standalone server
   server min protocol = NT1
-  map to guest = bad user
-  guest account = nobody
   local master = $master
   preferred master = $master
   domain master = no
   os level = $([ "$master" = yes ] && echo 65 || echo 0)
   dns proxy = no
   name resolve order = bcast
-$(samba_private_dirs "$h")
-  log file = $h/log.%m
-  usershare path =
-  registry shares = no
-  load printers = no
-  printing = bsd
+$(samba_test_globals "$h")
   printcap name = /dev/null
   disable spoolss = yes
-[pub]
-  path = $h/share
-  guest ok = yes
-  read only = yes
+$(samba_guest_share pub "$h/share")
 CONF
 }
 

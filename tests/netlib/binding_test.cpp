@@ -40,7 +40,7 @@ TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
   // entry (a fresh Wine prefix has none either): the system's answer.
   ASSERT_NE(lib.nametoipfrom, nullptr);
   EXPECT_EQ(ResolveName(lib, "127.0.0.1")->source, netinfo::NameSource::kDotted);
-  const std::optional<netinfo::ResolvedHost> local = ResolveName(lib, "LocalHost");
+  const base::Result<netinfo::ResolvedHost> local = ResolveName(lib, "LocalHost");
   ASSERT_TRUE(local);
   EXPECT_EQ(local->address, "127.0.0.1");
 #ifdef _WIN32
@@ -48,6 +48,11 @@ TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
 #else
   EXPECT_EQ(local->source, netinfo::NameSource::kDns);
 #endif
+  // A failure carries the library's code and the reason it wrote.
+  const base::Result<netinfo::ResolvedHost> empty = ResolveName(lib, "");
+  ASSERT_FALSE(empty);
+  EXPECT_EQ(empty.failure().code, MIRELKA_BAD_INPUT);
+  EXPECT_EQ(empty.failure().text, "\x93\xfc\x97\xcd\x82\xaa\x8b\xf3\x82\xc5\x82\xb7");  // 入力が空です
 }
 
 TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {

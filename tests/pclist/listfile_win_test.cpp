@@ -46,8 +46,8 @@ class ListFileWin : public ::testing::Test {
 };
 
 TEST_F(ListFileWin, NothingAtThePathOrItsFolderReadsAsNoFile) {
-  EXPECT_EQ(pclist::ReadListFile(path_), std::nullopt);
-  EXPECT_EQ(pclist::ReadListFile(dir_ + "\\no-folder\\mirelka.ini"), std::nullopt);
+  EXPECT_EQ(pclist::ReadListFile(path_).value_or("?"), std::nullopt);
+  EXPECT_EQ(pclist::ReadListFile(dir_ + "\\no-folder\\mirelka.ini").value_or("?"), std::nullopt);
 }
 
 TEST_F(ListFileWin, SavedListIsWrittenAndReadByteForByte) {
@@ -56,8 +56,8 @@ TEST_F(ListFileWin, SavedListIsWrittenAndReadByteForByte) {
   const std::string text = pclist::Format(names);
   pclist::WriteListFile(path_, text);
   EXPECT_EQ(ReadBytes(path_), text);
-  EXPECT_EQ(pclist::ReadListFile(path_), text);
-  EXPECT_EQ(pclist::Parse(*pclist::ReadListFile(path_)).names, names);
+  EXPECT_EQ(pclist::ReadListFile(path_).value_or("?"), text);
+  EXPECT_EQ(pclist::Parse(**pclist::ReadListFile(path_)).names, names);
 
   pclist::WriteListFile(path_, pclist::Format({}));  // replaces the whole file
   EXPECT_EQ(ReadBytes(path_), std::string("[WGPCLIST]\r\n0\r\n"));
@@ -66,12 +66,10 @@ TEST_F(ListFileWin, SavedListIsWrittenAndReadByteForByte) {
 
 TEST_F(ListFileWin, AFolderAtThePathFailsBothWaysWithThePath) {
   ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
-  try {
-    pclist::ReadListFile(path_);
-    ADD_FAILURE() << "read a folder";
-  } catch (const pclist::Failure& f) {
-    EXPECT_EQ(f.what(), cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" は開けません"));
-  }
+  const base::Result<std::optional<std::string>> read = pclist::ReadListFile(path_);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.failure().code, static_cast<int>(pclist::FileProblem::kCannotOpen));
+  EXPECT_EQ(read.failure().text, cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" は開けません"));
   try {
     pclist::WriteListFile(path_, "x");
     ADD_FAILURE() << "wrote over a folder";

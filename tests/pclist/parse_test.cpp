@@ -163,7 +163,10 @@ TEST(ParseTest, ReadsSectionsByTheRules) {
   for (const ParseCase& c : cases) {
     const pclist::ParseResult result = pclist::Parse(c.text);
     EXPECT_EQ(result.names, c.names) << c.what;
-    EXPECT_EQ(result.failure, c.failure) << c.what;
+    EXPECT_EQ(result.failure ? std::optional(result.failure->text) : std::nullopt, c.failure) << c.what;
+    if (result.failure) {
+      EXPECT_EQ(result.failure->code, pclist::kBadCount) << c.what;
+    }
   }
 }
 
