@@ -69,7 +69,7 @@ struct Engine {
     d.wait = [this] {
       QCoreApplication::processEvents();
       if (readsAnswer && listing->Reading())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);  // the worker's hand-over
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the worker's hand-over is due: look again
       else
         clock.Next();
     };
