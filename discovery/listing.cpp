@@ -265,7 +265,9 @@ std::vector<Finding> Listing::Snapshot() const {
 void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
   const qint64 deadline = Now() + boundMs;
   const std::unique_ptr<Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
-  while (!done()) {
+  // A read that has finished is taken here too, not only when its wake-up
+  // comes through the loop: under Wine that event now and then never came.
+  for (Collect(); !done(); Collect()) {
     const qint64 left = deadline - Now();
     if (left <= 0) break;
     bound->Start(left);
@@ -360,7 +362,10 @@ void Listing::Collect() {
     if (const std::optional<std::string> name = BrowseListName(entry)) browsed_.insert(Fold(*name));
 }
 
-bool Listing::Reading() const { return reading_ && !reading_->done; }
+bool Listing::Reading() {
+  Collect();
+  return reading_ && !reading_->done;
+}
 
 int Listing::ReadsRunning() { return readsRunning.load(); }
 

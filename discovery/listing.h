@@ -93,7 +93,7 @@ class Listing final : public QObject {
   bool Warm() const { return coldOver_; }
   size_t Known() const { return table_.size(); }
   // A browse read's result has not come back yet.
-  bool Reading() const;
+  bool Reading();
 
   // Reads not yet handed back (still inside the browse-list functions, or
   // posting their result), of any engine, including those an engine left
