@@ -65,7 +65,10 @@ int main() {
       reply.error = 13;  // EACCES
       Write(EncodeReply(reply));
     } else if (mode == "crash") {
+      // The default action, even where a sanitizer has put its own handler.
+      signal(SIGSEGV, SIG_DFL);
       raise(SIGSEGV);
+      _exit(99);
     } else if (mode == "hang") {
       for (;;) pause();
     } else if (mode == "close") {
