@@ -11,7 +11,7 @@ seconds=${1:-60}
 mkdir -p "$build"
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion \
-  -I "$root/pclist" "$root/fuzz/fuzz_pclist.cpp" "$root/pclist/pclist.cpp" -o "$build/fuzz_pclist"
+  -I "$root/pclist" -I "$root/base" "$root/fuzz/fuzz_pclist.cpp" "$root/pclist/pclist.cpp" -o "$build/fuzz_pclist"
 
 # Seeds: a saved list, an empty list, several sections, odd line ends, a
 # failing count and the count forms.
