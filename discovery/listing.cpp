@@ -1,10 +1,13 @@
 #include "listing.h"
 
 #include <QNetworkInterface>
+#include <pthread.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "cp932.h"
@@ -31,6 +34,34 @@ std::string InterfaceText() {
     text += ';';
   }
   return text;
+}
+
+// Runs work on a thread of its own that nobody joins, made detached from the
+// start. A std::thread detached after it was made will not do on Windows:
+// the MinGW runtime's detach of a thread that has just ended hands the
+// thread's record back while the ending thread still uses it, and the next
+// thread made could then get a cleared record and end without running its
+// work (seen under Wine: a read whose worker never ran). A thread made
+// detached gives its record back itself. Throws std::system_error when no
+// thread can be made.
+void* RunDetached(void* arg) {
+  const std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(arg));
+  (*work)();
+  return nullptr;
+}
+
+void StartDetached(std::function<void()> work) {
+  auto owned = std::make_unique<std::function<void()>>(std::move(work));
+  pthread_attr_t attr;
+  int error = pthread_attr_init(&attr);
+  if (error == 0) {
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    error = pthread_create(&thread, &attr, RunDetached, owned.get());
+    pthread_attr_destroy(&attr);
+  }
+  if (error != 0) throw std::system_error(error, std::generic_category());
+  static_cast<void>(owned.release());  // the thread's now
 }
 
 }  // namespace
@@ -319,7 +350,7 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
   read->started = Now();
   try {
     ++readsRunning;
-    std::thread([work = std::move(work), read, link = link_] {
+    StartDetached([work = std::move(work), read, link = link_] {
       std::optional<std::vector<std::string>> list;
       try {
         list = work();
@@ -336,7 +367,7 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
         if (Listing* const engine = link->engine) link->mailbox->Post([engine] { engine->Collect(); });
       }
       --readsRunning;  // handed over: a loop that waits for it has its wake-up
-    }).detach();
+    });
   } catch (const std::system_error&) {
     --readsRunning;
     return nullptr;  // no thread: no read this time
@@ -370,8 +401,10 @@ bool Listing::Reading() {
 int Listing::ReadsRunning() { return readsRunning.load(); }
 
 bool Listing::WaitForReads(int boundMs) {
-  for (int waited = 0; readsRunning.load() > 0; ++waited) {
-    if (waited >= boundMs) return false;
+  // The bound is in time, not in turns: a sleep of 1 ms may last far longer.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+  while (readsRunning.load() > 0) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;

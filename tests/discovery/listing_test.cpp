@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "fake_clock.h"
@@ -291,6 +292,23 @@ TEST(Listing, ClosingLeavesAHungReadBehind) {
   EXPECT_FALSE(*returned);  // closed while the read still hangs
   *release = true;
   while (!*returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST(Listing, EveryReadBegunRunsThoughTheOneBeforeHasJustEnded) {
+  // A read's worker that answers at once ends while the next one starts:
+  // each must still run (under the MinGW runtime one now and then never did).
+  Engine e;
+  e.wsd.EndAfter(5);
+  e.dnsSd.EndAfter(5);
+  e.readsAnswer = false;
+  e.Make();
+  e.WarmUp();
+  constexpr int kReads = 1000;
+  for (int i = 0; i < kReads; ++i) {
+    e.List("WG" + std::to_string(i));
+    if (!QTest::qWaitFor([&] { return !e.listing->Reading(); }, 5000)) break;
+  }
+  EXPECT_EQ(e.reads, kReads);
 }
 
 // A search that finds one computer as soon as it begins, then ends.
