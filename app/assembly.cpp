@@ -74,17 +74,37 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   return deps;
 }
 
-PlatformBackends::PlatformBackends(bool withSources)
-    : provider(netinfo::MakePlatformNetProvider()),
-      sockets(netinfo::MakePlatformSockets()),
-      dynlib(netlib::MakePlatformDynamicLibrary()) {
-  if (!withSources) return;
+base::Status LoadCompanion(netlib::CompanionLibrary& library) {
+  const std::string file = netlib::LibraryFileName();
+  if (!library.Load(file.c_str())) return base::Failure{1, "cannot load " + file};
+  std::string lacking;
+  for (const std::string& name : library.BindEntryPoints()) lacking += (lacking.empty() ? "" : ", ") + name;
+  if (!lacking.empty()) return base::Failure{2, file + " lacks " + lacking};
+  return base::Ok();
+}
+
+PlatformBackends::PlatformBackends(Want want)
+    : sockets(netinfo::MakePlatformSockets()), dynlib(netlib::MakePlatformDynamicLibrary()) {
+  if (want.provider) {
+    provider = netinfo::MakePlatformNetProvider();
+    if (want.dialog) {
+      prompt = std::make_unique<netinfo::PromptRelay>(*want.dialog);
+      keyring = netinfo::MakeKeyringStore();
+      if (keyring) store = std::make_unique<netinfo::StoreRelay>(*keyring, *prompt);
+      login = std::make_unique<netinfo::Authenticator>(store.get(), prompt.get());
+      provider->SetLogin(login.get());
+    }
+  }
+  if (!want.sources) return;
   wsDiscovery = discovery::MakeWsDiscovery();
   dnsSd = discovery::MakeDnsSd();
   nodeStatus = discovery::MakeNodeStatus();
 }
 
-PlatformBackends::~PlatformBackends() = default;
+PlatformBackends::~PlatformBackends() {
+  // A question still waiting is answered "cancelled" before its owner goes.
+  if (prompt) prompt->Close();
+}
 
 Seams PlatformBackends::SeamsFor(UiServices* ui) const {
   Seams s;
@@ -96,5 +116,6 @@ Seams PlatformBackends::SeamsFor(UiServices* ui) const {
   s.wsDiscovery = wsDiscovery.get();
   s.dnsSd = dnsSd.get();
   s.nodeStatus = nodeStatus.get();
+  s.loginRelay = prompt.get();
   return s;
 }

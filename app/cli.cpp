@@ -18,7 +18,6 @@
 #include "assembly.h"
 #include "address.h"
 #include "cli_args.h"
-#include "cli_engines.h"
 #include "cli_text.h"
 #include "cp932.h"
 #include "listing.h"
@@ -154,21 +153,17 @@ QJsonObject DetailsJson(const discovery::Details& d) {
 std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
 
 int List(const Options& options) {
-  std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
+  auto platform = std::make_unique<PlatformBackends>(Want{true, true, nullptr});
   // A browse read the listing left running still uses the provider: the
-  // engines are then left to the process's end.
+  // backends are then left to the process's end.
   struct KeepWhileRead {
-    std::unique_ptr<Engines>& engines;
+    std::unique_ptr<PlatformBackends>& platform;
     ~KeepWhileRead() {
-      if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(engines.release());
+      if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.release());
     }
-  } keep{engines};
-  // The window's listing over the command line's backends; no pump but Qt's loop.
-  ::Seams seams;
-  seams.provider = engines->provider.get();
-  seams.wsDiscovery = engines->wsDiscovery.get();
-  seams.dnsSd = engines->dnsSd.get();
-  seams.nodeStatus = engines->nodeStatus.get();
+  } keep{platform};
+  // The window's listing over the platform's backends; no pump but Qt's loop.
+  ::Seams seams = platform->SeamsFor(nullptr);
   seams.sambaConfigPath = discovery::kSambaConfigPath;
   discovery::ListingDeps deps = ListingDepsFor(seams);
 
@@ -244,14 +239,18 @@ std::string ShareName(const std::string& entry, const std::string& node) {
 }
 
 int Shares(const Options& options) {
-  const std::unique_ptr<Engines> engines = Assemble(Want{true, true, true, false});
-  if (!engines->libraryError.empty()) {
-    Err(engines->libraryError);
+  NoDialog noDialog;
+  PlatformBackends platform(Want{true, false, &noDialog});
+  // The keyring's questions come to this thread, which runs the loop.
+  platform.prompt->Open(Post);
+  netlib::CompanionLibrary library(*platform.dynlib);
+  if (const base::Status loaded = LoadCompanion(library); !loaded) {
+    Err(loaded.failure().text);
     return 1;
   }
   // Whether each address answered, so that a refusal can be told from silence.
   auto answered = std::make_shared<std::pair<std::mutex, std::map<std::string, bool>>>();
-  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(*engines->library);
+  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library);
   steps.reachable = [reach = steps.reachable, answered](const std::string& address) {
     const bool reached = reach(address);
     const std::lock_guard<std::mutex> lock(answered->first);
@@ -273,7 +272,7 @@ int Shares(const Options& options) {
     if (options.json) PrintJson({{"complete", false}, {"computers", computers}});
   };
 
-  netinfo::ShareTree tree(*engines->provider, std::move(steps), Post);
+  netinfo::ShareTree tree(*platform.provider, std::move(steps), Post);
   QEventLoop loop;
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
@@ -375,9 +374,10 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
 }
 
 int ResolveAll(const Options& options) {
-  const std::unique_ptr<Engines> engines = Assemble(Want{false, false, true, false});
-  if (!engines->libraryError.empty()) {
-    Err(engines->libraryError);
+  PlatformBackends platform(Want{false, false, nullptr});
+  netlib::CompanionLibrary library(*platform.dynlib);
+  if (const base::Status loaded = LoadCompanion(library); !loaded) {
+    Err(loaded.failure().text);
     return 1;
   }
   const size_t count = options.names.size();
@@ -424,7 +424,6 @@ int ResolveAll(const Options& options) {
   // time is waiting.
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
-  const netlib::CompanionLibrary& library = *engines->library;
   for (size_t w = 0; w < std::min<size_t>(count, netinfo::kShareTreeWorkers); ++w) {
     workers.emplace_back([&] {
       for (size_t i = next++; i < count; i = next++) {
