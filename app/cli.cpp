@@ -21,6 +21,7 @@
 #include "cli_text.h"
 #include "cp932.h"
 #include "listing.h"
+#include "mailbox.h"
 #include "samba_conf.h"
 #include "netresources.h"
 #include "share_tree.h"
@@ -71,16 +72,10 @@ void PrintJson(const QJsonObject& document) {
   Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
 }
 
-// Ends the process at once: workers may still wait on the network inside a
-// client library that cannot be interrupted, and nothing is left to save.
-[[noreturn]] void Leave(int code) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(code);
-}
-
 // --timeout: at the bound, unless answered() says everything is in,
-// expired() reports what is still unanswered and the process ends with 1.
+// expired() reports what is still unanswered and stop() ends the command's
+// work under way (each piece within its own bound: a helper is killed, a
+// companion call ends at its deadline), after which the command returns 1.
 class Deadline {
  public:
   explicit Deadline(std::optional<int> ms) {
@@ -88,21 +83,28 @@ class Deadline {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (answered && answered()) return;  // the last answer came in the same turn
+      passed_ = true;
       if (expired) expired();
-      Leave(1);
+      if (stop) stop();
     });
     timer_.start(*ms);
   }
   std::function<bool()> answered;
   std::function<void()> expired;
+  std::function<void()> stop;
+  // The bound passed: what was unanswered has been said.
+  bool Passed() const { return passed_; }
 
  private:
   QTimer timer_;
+  bool passed_ = false;
 };
 
-void Post(std::function<void()> fn) {
-  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
-}
+// Workers hand their results to the main thread through a queue of ours,
+// which ThreadSanitizer sees (discovery::Mailbox); set while Main runs.
+discovery::Mailbox* mailbox = nullptr;
+
+void Post(std::function<void()> fn) { mailbox->Post(std::move(fn)); }
 
 const char* SourceName(netinfo::NameSource source) {
   switch (source) {
@@ -152,7 +154,7 @@ QJsonObject DetailsJson(const discovery::Details& d) {
 // A computer's name for output: the peer's own text where it sent one.
 std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
 
-int List(const Options& options) {
+int ListOnce(const Options& options) {
   auto platform = std::make_unique<PlatformBackends>(Want{true, true, nullptr});
   // A browse read the listing left running still uses the provider: the
   // backends are then left to the process's end.
@@ -182,9 +184,15 @@ int List(const Options& options) {
   };
   // Created after the deadline, so that the engine goes first.
   discovery::Listing listing(std::move(deps));
+  deadline.stop = [&listing, &platform] {
+    listing.Abandon();
+    platform->provider->CancelAll();  // a browse read's helper
+  };
   workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
+  if (deadline.Passed()) return 1;  // no search begins after the bound
   const discovery::Listing::Result result =
       listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
+  if (deadline.Passed()) return 1;
 
   if (options.json) {
     QJsonArray computers;
@@ -225,6 +233,24 @@ int List(const Options& options) {
   if (result.computers.empty() && !options.json)
     Err("list: " + Printable(Utf8(workgroup)) + ": " + result.status.toStdString());
   return 0;
+}
+
+// A browse read still running ends within the provider's own bound (its
+// helper is killed at the request's 5 s deadline, or at once when the
+// timeout cancelled it); the process waits for it rather than end under
+// it, since what it uses (the codec's tables, the provider) goes at exit.
+constexpr int kReadEndMs = 6000;
+
+int List(const Options& options) {
+  const int code = ListOnce(options);
+  if (!discovery::Listing::WaitForReads(kReadEndMs)) {
+    // A provider that overran its own bound: end without the exit's
+    // destructors, which the read would race with.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+  }
+  return code;
 }
 
 // --- shares -------------------------------------------------------------
@@ -274,6 +300,13 @@ int Shares(const Options& options) {
 
   netinfo::ShareTree tree(*platform.provider, std::move(steps), Post);
   QEventLoop loop;
+  deadline.stop = [&] {
+    // A question waiting is answered "cancelled", the helpers serving
+    // requests are killed, and the workers end the row they are on.
+    platform.prompt->Close();
+    tree.Stop();
+    loop.quit();
+  };
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
@@ -325,6 +358,7 @@ int Shares(const Options& options) {
   };
   if (!tree.Start(options.names, std::move(callbacks))) return 1;
   loop.exec();
+  if (deadline.Passed()) return 1;
   if (options.json) PrintJson({{"complete", true}, {"computers", computers}});
   return failed ? 1 : 0;
 }
@@ -416,9 +450,16 @@ int ResolveAll(const Options& options) {
       Out(Table(rows));
     return failed;
   };
+  std::atomic<bool> stopped{false};
   Deadline deadline(options.timeoutMs);
   deadline.answered = [&left] { return left == 0; };
   deadline.expired = [&] { print(false); };
+  // No query begins after the bound; those under way end within the
+  // library's own bounds, and their answers are dropped.
+  deadline.stop = [&] {
+    stopped = true;
+    loop.quit();
+  };
 
   // A few queries at once: each is bounded by the library, most of their
   // time is waiting.
@@ -426,7 +467,7 @@ int ResolveAll(const Options& options) {
   std::vector<std::thread> workers;
   for (size_t w = 0; w < std::min<size_t>(count, netinfo::kShareTreeWorkers); ++w) {
     workers.emplace_back([&] {
-      for (size_t i = next++; i < count; i = next++) {
+      for (size_t i = next++; i < count && !stopped; i = next++) {
         Answer a = Resolve(library, options.names[i]);
         a.done = true;
         Post([&answers, &left, &loop, i, a = std::move(a)]() mutable {
@@ -438,6 +479,7 @@ int ResolveAll(const Options& options) {
   }
   if (left > 0) loop.exec();
   for (std::thread& w : workers) w.join();
+  if (deadline.Passed()) return 1;
   return print(true) ? 1 : 0;
 }
 
@@ -470,6 +512,11 @@ int Main(int argc, char** argv) {
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
+  discovery::Mailbox posted;
+  mailbox = &posted;
+  struct Unset {
+    ~Unset() { mailbox = nullptr; }
+  } unset;
   switch (options.command) {
     case Command::kList:
       return List(options);
