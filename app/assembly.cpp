@@ -11,12 +11,11 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.dnsSd = seams.dnsSd;
   d.nodeStatus = seams.nodeStatus;
   netinfo::NetProvider* const provider = seams.provider;
-  d.browseList = [provider](const std::string& workgroup) -> std::optional<std::vector<std::string>> {
-    netinfo::ResourceList list;
-    if (!netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork, list)) return std::nullopt;
-    return list;
+  // The listing keeps only whether the browse list could be read.
+  d.browseList = [provider](const std::string& workgroup) {
+    return netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork).optional();
   };
-  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
+  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255).optional(); };
   d.sambaConfigPath = seams.sambaConfigPath;
   d.clock = seams.clock;
   UiServices* const ui = seams.ui;
