@@ -1,6 +1,8 @@
 #include "assembly.h"
 
 #include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "netresources.h"
 #include "uiservices.h"
@@ -71,6 +73,13 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   deps.loginRelay = seams.loginRelay;
   deps.clock = seams.clock;
   return deps;
+}
+
+void EndAtOnceIfReadsRun(int code, int waitMs) {
+  if (discovery::Listing::WaitForReads(waitMs)) return;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(code);
 }
 
 base::Status LoadCompanion(netlib::CompanionLibrary& library) {

@@ -70,6 +70,12 @@ class Engines {
   netinfo::ShareTree shareTree;
 };
 
+// For the end of main() and of a subcommand: the listing's browse reads are
+// detached and end at the provider's own bound; one still running after
+// waitMs would race with the destructors an exit runs (the codec's tables,
+// the provider), so the process then ends at once with code, without them.
+void EndAtOnceIfReadsRun(int code, int waitMs);
+
 // Loads the companion library by its bare file name and binds its entry
 // points; the failure says which file could not be loaded or which entry
 // points it lacks. (The window says the same in its own boxes, one a name.)

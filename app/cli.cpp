@@ -243,13 +243,7 @@ constexpr int kReadEndMs = 6000;
 
 int List(const Options& options) {
   const int code = ListOnce(options);
-  if (!discovery::Listing::WaitForReads(kReadEndMs)) {
-    // A provider that overran its own bound: end without the exit's
-    // destructors, which the read would race with.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(code);
-  }
+  EndAtOnceIfReadsRun(code, kReadEndMs);
   return code;
 }
 

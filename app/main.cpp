@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     result = QApplication::exec();
   }  // FormDestroy runs here
   // A browse read the window left running (a server that hangs) may still be
-  // inside the provider: the provider is then left to the process's end.
-  if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.provider.release());
+  // inside the provider: the process then ends without waiting for it.
+  EndAtOnceIfReadsRun(result, 0);
   return result;
 }
