@@ -74,8 +74,8 @@ void PrintJson(const QJsonObject& document) {
 
 // --timeout: at the bound, unless answered() says everything is in,
 // expired() reports what is still unanswered and stop() ends the command's
-// work under way (each piece within its own bound: a helper is killed, a
-// companion call ends at its deadline), after which the command returns 1.
+// work under way (a helper is killed, a listing stops waiting), after which
+// the command returns 1, or ends the process through EndNow.
 class Deadline {
  public:
   explicit Deadline(std::optional<int> ms) {
@@ -99,6 +99,18 @@ class Deadline {
   QTimer timer_;
   bool passed_ = false;
 };
+
+// The bound is the user's: a companion call under way (a connection check
+// or an address lookup, each up to 1.5 s) cannot be interrupted, so once
+// what was unanswered is printed the process ends without waiting for it.
+// The SMB helpers serving requests are killed first; idle ones end when
+// their socket closes with the process.
+[[noreturn]] void EndNow(netinfo::NetProvider* provider) {
+  if (provider) provider->CancelAll();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(1);
+}
 
 // Workers hand their results to the main thread through a queue of ours,
 // which ThreadSanitizer sees (discovery::Mailbox); set while Main runs.
@@ -294,13 +306,7 @@ int Shares(const Options& options) {
 
   netinfo::ShareTree tree(*platform.provider, std::move(steps), Post);
   QEventLoop loop;
-  deadline.stop = [&] {
-    // A question waiting is answered "cancelled", the helpers serving
-    // requests are killed, and the workers end the row they are on.
-    platform.prompt->Close();
-    tree.Stop();
-    loop.quit();
-  };
+  deadline.stop = [&platform] { EndNow(platform.provider.get()); };
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
@@ -352,7 +358,6 @@ int Shares(const Options& options) {
   };
   if (!tree.Start(options.names, std::move(callbacks))) return 1;
   loop.exec();
-  if (deadline.Passed()) return 1;
   if (options.json) PrintJson({{"complete", true}, {"computers", computers}});
   return failed ? 1 : 0;
 }
@@ -444,16 +449,10 @@ int ResolveAll(const Options& options) {
       Out(Table(rows));
     return failed;
   };
-  std::atomic<bool> stopped{false};
   Deadline deadline(options.timeoutMs);
   deadline.answered = [&left] { return left == 0; };
   deadline.expired = [&] { print(false); };
-  // No query begins after the bound; those under way end within the
-  // library's own bounds, and their answers are dropped.
-  deadline.stop = [&] {
-    stopped = true;
-    loop.quit();
-  };
+  deadline.stop = [] { EndNow(nullptr); };
 
   // A few queries at once: each is bounded by the library, most of their
   // time is waiting.
@@ -461,7 +460,7 @@ int ResolveAll(const Options& options) {
   std::vector<std::thread> workers;
   for (size_t w = 0; w < std::min<size_t>(count, netinfo::kShareTreeWorkers); ++w) {
     workers.emplace_back([&] {
-      for (size_t i = next++; i < count && !stopped; i = next++) {
+      for (size_t i = next++; i < count; i = next++) {
         Answer a = Resolve(library, options.names[i]);
         a.done = true;
         Post([&answers, &left, &loop, i, a = std::move(a)]() mutable {
@@ -473,7 +472,6 @@ int ResolveAll(const Options& options) {
   }
   if (left > 0) loop.exec();
   for (std::thread& w : workers) w.join();
-  if (deadline.Passed()) return 1;
   return print(true) ? 1 : 0;
 }
 
