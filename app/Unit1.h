@@ -160,6 +160,8 @@ class TForm1 : public QWidget {
   void Post(std::function<void()> fn);
   // The conversion box's call of fn on source's text into target.
   void Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then);
+  // Runs the conversion box's next step (netlib::NextConversionStep).
+  void ConvertNext(std::optional<netlib::ConversionStep> ended);
   // One computer of the share tree, as its result comes in row order.
   void AddTreeRow(const netinfo::ShareTreeRow& result);
 

@@ -29,24 +29,28 @@ void TForm1::Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, st
 void TForm1::Button9Click() {
   // A second press while a conversion runs is ignored.
   if (converting_) return;
-  if (!Edit16->text().isEmpty() && !Edit17->text().isEmpty()) {
-    deps_.ui->MessageBox(QStringLiteral("名前とIPが埋まっています"));
-    return;
-  }
-  converting_ = true;
-  // The name from the address when the name is empty, then the address from
-  // the name when the address is (still) empty.
-  const auto second = [this] {
-    if (!Edit17->text().isEmpty()) {
+  ConvertNext(std::nullopt);
+}
+
+void TForm1::ConvertNext(std::optional<netlib::ConversionStep> ended) {
+  using Step = netlib::ConversionStep;
+  const Step step = netlib::NextConversionStep(!Edit16->text().isEmpty(), !Edit17->text().isEmpty(), ended);
+  switch (step) {
+    case Step::kBothFilled:
+      deps_.ui->MessageBox(QStringLiteral("名前とIPが埋まっています"));
+      return;
+    case Step::kDone:
       converting_ = false;
       return;
-    }
-    Convert(library_.nametoip, Edit16, Edit17, [this] { converting_ = false; });
-  };
-  if (Edit16->text().isEmpty())
-    Convert(library_.iptoname, Edit17, Edit16, second);
-  else
-    second();
+    case Step::kNameFromAddress:
+      converting_ = true;
+      Convert(library_.iptoname, Edit17, Edit16, [this, step] { ConvertNext(step); });
+      return;
+    case Step::kAddressFromName:
+      converting_ = true;
+      Convert(library_.nametoip, Edit16, Edit17, [this, step] { ConvertNext(step); });
+      return;
+  }
 }
 
 void TForm1::Button10Click() {

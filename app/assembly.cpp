@@ -1,6 +1,8 @@
 #include "assembly.h"
 
 #include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "netresources.h"
 #include "uiservices.h"
@@ -11,12 +13,11 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.dnsSd = seams.dnsSd;
   d.nodeStatus = seams.nodeStatus;
   netinfo::NetProvider* const provider = seams.provider;
-  d.browseList = [provider](const std::string& workgroup) -> std::optional<std::vector<std::string>> {
-    netinfo::ResourceList list;
-    if (!netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork, list)) return std::nullopt;
-    return list;
+  // The listing keeps only whether the browse list could be read.
+  d.browseList = [provider](const std::string& workgroup) {
+    return netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork).optional();
   };
-  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
+  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255).optional(); };
   d.sambaConfigPath = seams.sambaConfigPath;
   d.clock = seams.clock;
   UiServices* const ui = seams.ui;
@@ -74,17 +75,44 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   return deps;
 }
 
-PlatformBackends::PlatformBackends(bool withSources)
-    : provider(netinfo::MakePlatformNetProvider()),
-      sockets(netinfo::MakePlatformSockets()),
-      dynlib(netlib::MakePlatformDynamicLibrary()) {
-  if (!withSources) return;
+void EndAtOnceIfReadsRun(int code, int waitMs) {
+  if (discovery::Listing::WaitForReads(waitMs)) return;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(code);
+}
+
+base::Status LoadCompanion(netlib::CompanionLibrary& library) {
+  const std::string file = netlib::LibraryFileName();
+  if (!library.Load(file.c_str())) return base::Failure{1, "cannot load " + file};
+  std::string lacking;
+  for (const std::string& name : library.BindEntryPoints()) lacking += (lacking.empty() ? "" : ", ") + name;
+  if (!lacking.empty()) return base::Failure{2, file + " lacks " + lacking};
+  return base::Ok();
+}
+
+PlatformBackends::PlatformBackends(Want want)
+    : sockets(netinfo::MakePlatformSockets()), dynlib(netlib::MakePlatformDynamicLibrary()) {
+  if (want.provider) {
+    provider = netinfo::MakePlatformNetProvider();
+    if (want.dialog) {
+      prompt = std::make_unique<netinfo::PromptRelay>(*want.dialog);
+      keyring = netinfo::MakeKeyringStore();
+      if (keyring) store = std::make_unique<netinfo::StoreRelay>(*keyring, *prompt);
+      login = std::make_unique<netinfo::Authenticator>(store.get(), prompt.get());
+      provider->SetLogin(login.get());
+    }
+  }
+  if (!want.sources) return;
   wsDiscovery = discovery::MakeWsDiscovery();
   dnsSd = discovery::MakeDnsSd();
   nodeStatus = discovery::MakeNodeStatus();
 }
 
-PlatformBackends::~PlatformBackends() = default;
+PlatformBackends::~PlatformBackends() {
+  // A question still waiting is answered "cancelled" before its owner goes.
+  if (prompt) prompt->Close();
+}
 
 Seams PlatformBackends::SeamsFor(UiServices* ui) const {
   Seams s;
@@ -96,5 +124,6 @@ Seams PlatformBackends::SeamsFor(UiServices* ui) const {
   s.wsDiscovery = wsDiscovery.get();
   s.dnsSd = dnsSd.get();
   s.nodeStatus = nodeStatus.get();
+  s.loginRelay = prompt.get();
   return s;
 }

@@ -1,23 +1,24 @@
 #pragma once
-// The one place that makes the window's engines and, for the program and the
-// LAN tools, the platform's backends: main.cpp, the LAN tools and the window
-// tests all assemble through here, so what the window is given is made once.
+// The one place that makes the window's engines and the platform's backends:
+// main.cpp (the window and the subcommands), the LAN tools and the window
+// tests all assemble through here, so what each is given is made once.
 #include <memory>
 #include <string>
 
 #include "Unit1.h"
+#include "result.h"
 #include "companion.h"
+#include "credentials.h"
 #include "listing.h"
 #include "netprovider.h"
 #include "offthread.h"
+#include "prompt_relay.h"
 #include "share_tree.h"
+#include "smb_auth.h"
 #include "sockets.h"
 #include "source.h"
 
 class UiServices;
-namespace netinfo {
-class PromptRelay;
-}
 
 // What the engines are made over: the platform's backends, or fakes.
 struct Seams {
@@ -69,14 +70,57 @@ class Engines {
   netinfo::ShareTree shareTree;
 };
 
-// The platform's backends, owned: provider, sockets, library loader, and the
-// sources beside the browse list unless left out (benchmarks on the test LAN).
+// For the end of main() and of a subcommand: the listing's browse reads are
+// detached and end at the provider's own bound; one still running after
+// waitMs would race with the destructors an exit runs (the codec's tables,
+// the provider), so the process then ends at once with code, without them.
+void EndAtOnceIfReadsRun(int code, int waitMs);
+
+// Loads the companion library by its bare file name and binds its entry
+// points; the failure says which file could not be loaded or which entry
+// points it lacks. (The window says the same in its own boxes, one a name.)
+base::Status LoadCompanion(netlib::CompanionLibrary& library);
+
+// The dialog's place in the logon sequence where there is no dialog (the
+// subcommands): every question is answered "cancelled", so a computer that
+// the ticket, the keyring and guest cannot open is reported as refused.
+class NoDialog final : public netinfo::LoginPrompt {
+ public:
+  std::optional<netinfo::LoginAnswer> Ask(const netinfo::LoginRequest&) override { return std::nullopt; }
+};
+
+// Which of the platform's backends to make: the subcommands make only what
+// their command uses, so that nothing else starts or sends.
+struct Want {
+  bool provider = true;
+  bool sources = true;  // WS-Discovery, DNS-SD, node status
+  // The logon sequence's last step (the login dialog, or NoDialog); with it
+  // the provider is given the whole sequence over the platform's keyring.
+  // Null: the provider logs on as guest alone, or its caller sets a login.
+  netinfo::LoginPrompt* dialog = nullptr;
+};
+
+// The platform's backends, owned: provider, sockets, library loader, the
+// sources beside the browse list unless left out (benchmarks on the test
+// LAN), and the logon sequence when a dialog is named. Made on the thread
+// that runs the Qt application's event loop (the keyring's jobs live there).
 struct PlatformBackends {
-  explicit PlatformBackends(bool withSources = true);
+  explicit PlatformBackends(Want want);
+  explicit PlatformBackends(bool withSources = true) : PlatformBackends(Want{true, withSources, nullptr}) {}
   ~PlatformBackends();
-  // Seams over these backends for the window's services; the local Samba
-  // configuration is the caller's to name.
+  // Seams over these backends for the window's services, the login relay
+  // included; the local Samba configuration is the caller's to name.
   Seams SeamsFor(UiServices* ui) const;
+
+  // Logon: a Kerberos ticket, this session's, the keyring's (when the desktop
+  // has one), guest, then the dialog; the dialog and the keyring are reached
+  // from the provider's workers through the relay, which the thread that
+  // owns them opens (the window in FormCreate, the subcommands at once).
+  // Made before the provider and gone after it.
+  std::unique_ptr<netinfo::PromptRelay> prompt;
+  std::unique_ptr<netinfo::CredentialStore> keyring;
+  std::unique_ptr<netinfo::StoreRelay> store;
+  std::unique_ptr<netinfo::Authenticator> login;
 
   std::unique_ptr<netinfo::NetProvider> provider;
   std::unique_ptr<netinfo::SocketsInfo> sockets;

@@ -18,10 +18,10 @@
 #include "assembly.h"
 #include "address.h"
 #include "cli_args.h"
-#include "cli_engines.h"
 #include "cli_text.h"
 #include "cp932.h"
 #include "listing.h"
+#include "mailbox.h"
 #include "samba_conf.h"
 #include "netresources.h"
 #include "share_tree.h"
@@ -89,16 +89,10 @@ void PrintJson(const QJsonObject& document) {
   Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
 }
 
-// Ends the process at once: workers may still wait on the network inside a
-// client library that cannot be interrupted, and nothing is left to save.
-[[noreturn]] void Leave(int code) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(code);
-}
-
 // --timeout: at the bound, unless answered() says everything is in,
-// expired() reports what is still unanswered and the process ends with 1.
+// expired() reports what is still unanswered and stop() ends the command's
+// work under way (a helper is killed, a listing stops waiting), after which
+// the command returns 1, or ends the process through EndNow.
 class Deadline {
  public:
   explicit Deadline(std::optional<int> ms) {
@@ -106,21 +100,40 @@ class Deadline {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (answered && answered()) return;  // the last answer came in the same turn
+      passed_ = true;
       if (expired) expired();
-      Leave(1);
+      if (stop) stop();
     });
     timer_.start(*ms);
   }
   std::function<bool()> answered;
   std::function<void()> expired;
+  std::function<void()> stop;
+  // The bound passed: what was unanswered has been said.
+  bool Passed() const { return passed_; }
 
  private:
   QTimer timer_;
+  bool passed_ = false;
 };
 
-void Post(std::function<void()> fn) {
-  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+// The bound is the user's: a companion call under way (a connection check
+// or an address lookup, each up to 1.5 s) cannot be interrupted, so once
+// what was unanswered is printed the process ends without waiting for it.
+// The SMB helpers serving requests are killed first; idle ones end when
+// their socket closes with the process.
+[[noreturn]] void EndNow(netinfo::NetProvider* provider) {
+  if (provider) provider->CancelAll();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(1);
 }
+
+// Workers hand their results to the main thread through a queue of ours,
+// which ThreadSanitizer sees (discovery::Mailbox); set while Main runs.
+discovery::Mailbox* mailbox = nullptr;
+
+void Post(std::function<void()> fn) { mailbox->Post(std::move(fn)); }
 
 const char* SourceName(netinfo::NameSource source) {
   switch (source) {
@@ -170,22 +183,18 @@ QJsonObject DetailsJson(const discovery::Details& d) {
 // A computer's name for output: the peer's own text where it sent one.
 std::string ComputerText(const discovery::MergedComputer& c) { return c.text.empty() ? Utf8(c.name) : c.text; }
 
-int List(const Options& options) {
-  std::unique_ptr<Engines> engines = Assemble(Want{true, false, false, true});
+int ListOnce(const Options& options) {
+  auto platform = std::make_unique<PlatformBackends>(Want{true, true, nullptr});
   // A browse read the listing left running still uses the provider: the
-  // engines are then left to the process's end.
+  // backends are then left to the process's end.
   struct KeepWhileRead {
-    std::unique_ptr<Engines>& engines;
+    std::unique_ptr<PlatformBackends>& platform;
     ~KeepWhileRead() {
-      if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(engines.release());
+      if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.release());
     }
-  } keep{engines};
-  // The window's listing over the command line's backends; no pump but Qt's loop.
-  ::Seams seams;
-  seams.provider = engines->provider.get();
-  seams.wsDiscovery = engines->wsDiscovery.get();
-  seams.dnsSd = engines->dnsSd.get();
-  seams.nodeStatus = engines->nodeStatus.get();
+  } keep{platform};
+  // The window's listing over the platform's backends; no pump but Qt's loop.
+  ::Seams seams = platform->SeamsFor(nullptr);
   seams.sambaConfigPath = discovery::kSambaConfigPath;
   discovery::ListingDeps deps = ListingDepsFor(seams);
 
@@ -204,9 +213,15 @@ int List(const Options& options) {
   };
   // Created after the deadline, so that the engine goes first.
   discovery::Listing listing(std::move(deps));
+  deadline.stop = [&listing, &platform] {
+    listing.Abandon();
+    platform->provider->CancelAll();  // a browse read's helper
+  };
   workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
+  if (deadline.Passed()) return 1;  // no search begins after the bound
   const discovery::Listing::Result result =
       listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
+  if (deadline.Passed()) return 1;
 
   if (options.json) {
     QJsonArray computers;
@@ -249,6 +264,18 @@ int List(const Options& options) {
   return 0;
 }
 
+// A browse read still running ends within the provider's own bound (its
+// helper is killed at the request's 5 s deadline, or at once when the
+// timeout cancelled it); the process waits for it rather than end under
+// it, since what it uses (the codec's tables, the provider) goes at exit.
+constexpr int kReadEndMs = 6000;
+
+int List(const Options& options) {
+  const int code = ListOnce(options);
+  EndAtOnceIfReadsRun(code, kReadEndMs);
+  return code;
+}
+
 // --- shares -------------------------------------------------------------
 
 // The last (entry length - node length - 3) bytes of "\\" + node + "\" +
@@ -261,14 +288,18 @@ std::string ShareName(const std::string& entry, const std::string& node) {
 }
 
 int Shares(const Options& options) {
-  const std::unique_ptr<Engines> engines = Assemble(Want{true, true, true, false});
-  if (!engines->libraryError.empty()) {
-    Err(engines->libraryError);
+  NoDialog noDialog;
+  PlatformBackends platform(Want{true, false, &noDialog});
+  // The keyring's questions come to this thread, which runs the loop.
+  platform.prompt->Open(Post);
+  netlib::CompanionLibrary library(*platform.dynlib);
+  if (const base::Status loaded = LoadCompanion(library); !loaded) {
+    Err(loaded.failure().text);
     return 1;
   }
   // Whether each address answered, so that a refusal can be told from silence.
   auto answered = std::make_shared<std::pair<std::mutex, std::map<std::string, bool>>>();
-  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(*engines->library);
+  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library);
   steps.reachable = [reach = steps.reachable, answered](const std::string& address) {
     const bool reached = reach(address);
     const std::lock_guard<std::mutex> lock(answered->first);
@@ -290,8 +321,9 @@ int Shares(const Options& options) {
     if (options.json) PrintJson({{"complete", false}, {"computers", computers}});
   };
 
-  netinfo::ShareTree tree(*engines->provider, std::move(steps), Post);
+  netinfo::ShareTree tree(*platform.provider, std::move(steps), Post);
   QEventLoop loop;
+  deadline.stop = [&platform] { EndNow(platform.provider.get()); };
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
@@ -392,9 +424,10 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
 }
 
 int ResolveAll(const Options& options) {
-  const std::unique_ptr<Engines> engines = Assemble(Want{false, false, true, false});
-  if (!engines->libraryError.empty()) {
-    Err(engines->libraryError);
+  PlatformBackends platform(Want{false, false, nullptr});
+  netlib::CompanionLibrary library(*platform.dynlib);
+  if (const base::Status loaded = LoadCompanion(library); !loaded) {
+    Err(loaded.failure().text);
     return 1;
   }
   const size_t count = options.names.size();
@@ -436,12 +469,12 @@ int ResolveAll(const Options& options) {
   Deadline deadline(options.timeoutMs);
   deadline.answered = [&left] { return left == 0; };
   deadline.expired = [&] { print(false); };
+  deadline.stop = [] { EndNow(nullptr); };
 
   // A few queries at once: each is bounded by the library, most of their
   // time is waiting.
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
-  const netlib::CompanionLibrary& library = *engines->library;
   for (size_t w = 0; w < std::min<size_t>(count, netinfo::kShareTreeWorkers); ++w) {
     workers.emplace_back([&] {
       for (size_t i = next++; i < count; i = next++) {
@@ -518,6 +551,11 @@ int Main(int argc, char** argv) {
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
+  discovery::Mailbox posted;
+  mailbox = &posted;
+  struct Unset {
+    ~Unset() { mailbox = nullptr; }
+  } unset;
   switch (options.command) {
     case Command::kList:
       return List(options);

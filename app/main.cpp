@@ -7,13 +7,10 @@
 #include "assembly.h"
 #include "cli.h"
 #include "cp932.h"
-#include "credentials.h"
 #include "formlook.h"
 #include "hardening.h"
 #include "listlocation.h"
-#include "prompt_relay.h"
 #include "samba_conf.h"
-#include "smb_auth.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
@@ -30,23 +27,14 @@ int main(int argc, char** argv) {
                                                 QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
 
   // Computers that refuse guests: a ticket, this session's, the keyring's
-  // credentials, guest, then the login dialog.
-  auto keyring = netinfo::MakeKeyringStore();
-  // The dialog lives on the window's thread; the share tree's workers reach
-  // it through the relay.
+  // credentials, guest, then the login dialog, which lives on the window's
+  // thread (the share tree's workers reach it through the relay).
   LoginDialogPrompt dialog;
-  netinfo::PromptRelay prompt(dialog);
-  // The keyring's jobs live on the window's thread too.
-  std::unique_ptr<netinfo::StoreRelay> store;
-  if (keyring) store = std::make_unique<netinfo::StoreRelay>(*keyring, prompt);
-  netinfo::Authenticator login(store.get(), &prompt);
-  auto ui =
-      MakeDesktopUiServices(nullptr, [&login](const std::string& host) { return login.UserFor(cp932::ToUtf8(host)); });
-  PlatformBackends platform;
-  platform.provider->SetLogin(&login);
+  PlatformBackends platform(Want{true, true, &dialog});
+  auto ui = MakeDesktopUiServices(
+      nullptr, [&platform](const std::string& host) { return platform.login->UserFor(cp932::ToUtf8(host)); });
   Seams seams = platform.SeamsFor(ui.get());
   seams.sambaConfigPath = discovery::kSambaConfigPath;
-  seams.loginRelay = &prompt;
   Engines engines(seams);
   const pclist::ListLocation list =
       pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
@@ -62,7 +50,7 @@ int main(int argc, char** argv) {
     result = QApplication::exec();
   }  // FormDestroy runs here
   // A browse read the window left running (a server that hangs) may still be
-  // inside the provider: the provider is then left to the process's end.
-  if (discovery::Listing::ReadsRunning() > 0) static_cast<void>(platform.provider.release());
+  // inside the provider: the process then ends without waiting for it.
+  EndAtOnceIfReadsRun(result, 0);
   return result;
 }

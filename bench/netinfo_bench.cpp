@@ -38,11 +38,10 @@ void BM_EnumSharesOfAWorkgroup(benchmark::State& state) {
   }
   provider.Add("WORKGROUP", names);
   for (auto _ : state) {
-    netinfo::ResourceList list;
-    netinfo::EnumNetResources(provider, "WORKGROUP", netinfo::kWindowsNetwork, list);
+    base::Result<netinfo::ResourceList> list = netinfo::EnumNetResources(provider, "WORKGROUP", netinfo::kWindowsNetwork);
+    benchmark::DoNotOptimize(list);
     for (const std::string& computer : names) {
-      netinfo::ResourceList shares;
-      netinfo::EnumNetResources(provider, computer, "", shares);
+      base::Result<netinfo::ResourceList> shares = netinfo::EnumNetResources(provider, computer, "");
       benchmark::DoNotOptimize(shares);
     }
   }
@@ -55,7 +54,7 @@ void BM_FindWorkgroupName(benchmark::State& state) {
   provider.RecordRequests(false);
   provider.Add("", {"\\\\WORKGROUP", "\\\\MIRELKA"});
   for (auto _ : state) {
-    std::optional<std::string> name = netinfo::FindWorkgroupName(provider, 255);
+    base::Result<std::string> name = netinfo::FindWorkgroupName(provider, 255);
     benchmark::DoNotOptimize(name);
   }
 }

@@ -298,7 +298,7 @@ void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
   const std::unique_ptr<Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
   // A read that has finished is taken here too, not only when its wake-up
   // comes through the loop: under Wine that event now and then never came.
-  for (Collect(); !done(); Collect()) {
+  for (Collect(); !done() && !abandoned_; Collect()) {
     const qint64 left = deadline - Now();
     if (left <= 0) break;
     bound->Start(left);
@@ -344,7 +344,7 @@ void Listing::Tick() {
 std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<std::vector<std::string>>()> work,
                                                   std::optional<std::string> browseOf) {
   Collect();
-  if (reading_ && !reading_->done) return nullptr;
+  if (abandoned_ || (reading_ && !reading_->done)) return nullptr;
   std::shared_ptr<Read> read = std::make_shared<Read>();
   read->browseOf = std::move(browseOf);
   read->started = Now();

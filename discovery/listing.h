@@ -85,6 +85,12 @@ class Listing final : public QObject {
   // a read (within kListingBoundMs).
   Result List(const std::string& workgroup, const std::function<void(const std::string&)>& row);
 
+  // Ends the wait under way (a listing's, the start-up workgroup's) and
+  // every later one at once, with what is known then: the owner is giving
+  // up (the command line's --timeout). A browse read still running is not
+  // waited for, and none begins any more.
+  void Abandon() { abandoned_ = true; }
+
   // The periodic check the timer runs: a changed interface set or an old
   // table makes a new search; an old browse list is read again; old entries
   // go. Public for tests.
@@ -166,6 +172,7 @@ class Listing final : public QObject {
   uint64_t order_ = 0;
   bool started_ = false;
   bool coldOver_ = false;
+  bool abandoned_ = false;
   qint64 lastProbe_ = 0;
   bool reprobe_ = false;
   std::string interfaces_;

@@ -64,11 +64,11 @@ NamedResource Named(const ResultBuffer& buffer) {
 }
 
 // Opens the container and calls onRecord with the buffer that holds each
-// child's record until the provider answers anything but success. False when
-// the open failed.
+// child's record until the provider answers anything but success. The
+// failure when the open failed.
 template <typename OnRecord>
-bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-               const HostLookup* lookup, OnRecord onRecord) {
+base::Status Enumerate(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+                       const HostLookup* lookup, OnRecord onRecord) {
   auto buffer = std::make_unique<ResultBuffer>();
   uint32_t bufferSize = kResultBufferSize;
   // Writable copies: the record's text fields are char*, and an empty name
@@ -81,43 +81,54 @@ bool Enumerate(NetProvider& provider, const std::string& remoteName, const std::
   const uint32_t opened =
       lookup ? provider.OpenEnumWith(*lookup, kResourceGlobalNet, kResourceTypeAny, 0, request, &handle)
              : provider.OpenEnum(kResourceGlobalNet, kResourceTypeAny, 0, request, &handle);
-  if (opened != kNoError) return false;
+  if (opened != kNoError) return OpenFailure(provider, opened);
   // The provider writes back into both values; they are set once, not per call.
   uint32_t count = 1;
   while (provider.EnumResource(handle, &count, buffer->bytes, &bufferSize) == kNoError) {
     onRecord(*buffer);
   }
   provider.CloseEnum(handle);
-  return true;
+  return base::Ok();
+}
+
+template <typename List, typename OnRecord>
+base::Result<List> Collect(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
+                           const HostLookup* lookup, OnRecord toEntry) {
+  List list;
+  const base::Status opened = Enumerate(provider, remoteName, providerName, lookup,
+                                        [&list, &toEntry](const ResultBuffer& buffer) { list.push_back(toEntry(buffer)); });
+  if (!opened) return opened.failure();
+  return list;
 }
 
 }  // namespace
 
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-                      ResourceList& list) {
-  return Enumerate(provider, remoteName, providerName, nullptr,
-                   [&list](const ResultBuffer& buffer) { list.push_back(FirstRemoteName(buffer)); });
+base::Failure OpenFailure(const NetProvider& provider, uint32_t code) {
+  return base::Failure{static_cast<int>(code), cp932::FromUtf8Lossy(provider.LastFailureCause())};
 }
 
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-                      NamedResourceList& list) {
-  return Enumerate(provider, remoteName, providerName, nullptr,
-                   [&list](const ResultBuffer& buffer) { list.push_back(Named(buffer)); });
+base::Result<ResourceList> EnumNetResources(NetProvider& provider, const std::string& remoteName,
+                                            const std::string& providerName) {
+  return Collect<ResourceList>(provider, remoteName, providerName, nullptr, FirstRemoteName);
 }
 
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const HostLookup& lookup,
-                      NamedResourceList& list) {
-  return Enumerate(provider, remoteName, std::string(), &lookup,
-                   [&list](const ResultBuffer& buffer) { list.push_back(Named(buffer)); });
+base::Result<NamedResourceList> EnumNamedResources(NetProvider& provider, const std::string& remoteName,
+                                                   const std::string& providerName) {
+  return Collect<NamedResourceList>(provider, remoteName, providerName, nullptr, Named);
 }
 
-std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
+base::Result<NamedResourceList> EnumNamedResources(NetProvider& provider, const std::string& remoteName,
+                                                   const HostLookup& lookup) {
+  return Collect<NamedResourceList>(provider, remoteName, std::string(), &lookup, Named);
+}
+
+base::Result<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity) {
   std::string last;
-  const bool opened =
+  const base::Status opened =
       Enumerate(provider, std::string(), kWindowsNetwork, nullptr, [&last, capacity](const ResultBuffer& buffer) {
         last = cp932::RemoveBackslashes(FirstRemoteName(buffer)).substr(0, capacity);
       });
-  if (!opened) return std::nullopt;
+  if (!opened) return opened.failure();
   return last;
 }
 

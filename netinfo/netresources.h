@@ -1,10 +1,10 @@
 #pragma once
 // Enumeration of network containers through the provider seam.
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "netprovider.h"
+#include "result.h"
 
 namespace netinfo {
 
@@ -25,22 +25,28 @@ struct NamedResource {
 };
 using NamedResourceList = std::vector<NamedResource>;
 
-// Appends the remote name of every child of the container to list. True when
-// the container could be opened, whatever ended the enumeration.
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-                      ResourceList& list);
-// The same, with each child's own text beside its bytes.
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
-                      NamedResourceList& list);
+// Why a container could not be opened: code is the provider's result
+// (kError*), text the provider's own reason where it gave one (an SMB helper
+// that could not be started, died or overran; code page 932), else empty,
+// and the caller names the container in its own words.
+base::Failure OpenFailure(const NetProvider& provider, uint32_t code);
 
+// The remote name of every child of the container, in the provider's order,
+// or why the container could not be opened; whatever ends the enumeration
+// after the open keeps the children read before it.
+base::Result<ResourceList> EnumNetResources(NetProvider& provider, const std::string& remoteName,
+                                            const std::string& providerName);
+// The same, with each child's own text beside its bytes.
+base::Result<NamedResourceList> EnumNamedResources(NetProvider& provider, const std::string& remoteName,
+                                                   const std::string& providerName);
 // The same for a computer ("\\\\NAME"), whose address and reachability the
 // caller gives for this call alone.
-bool EnumNetResources(NetProvider& provider, const std::string& remoteName, const HostLookup& lookup,
-                      NamedResourceList& list);
+base::Result<NamedResourceList> EnumNamedResources(NetProvider& provider, const std::string& remoteName,
+                                                   const HostLookup& lookup);
 
 // The last top-level container of the Windows network provider, with
 // backslashes removed and cut to capacity bytes; an empty name when the
-// provider reports none, nothing when the open failed.
-std::optional<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity);
+// provider reports none, the open's failure when it failed.
+base::Result<std::string> FindWorkgroupName(NetProvider& provider, size_t capacity);
 
 }  // namespace netinfo

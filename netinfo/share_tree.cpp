@@ -1,5 +1,7 @@
 #include "share_tree.h"
 
+#include "cp932_codec.h"
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -85,8 +87,12 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
         HostLookup lookup;
         lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
         lookup.reachable = build->steps.reachable;
-        result.listed = EnumNetResources(*build->provider, "\\\\" + name, lookup, result.shares);
-        if (!result.listed) result.cause = build->provider->LastFailureCause();
+        base::Result<NamedResourceList> shares = EnumNamedResources(*build->provider, "\\\\" + name, lookup);
+        result.listed = shares.ok();
+        if (shares)
+          result.shares = std::move(shares).value();
+        else
+          result.cause = cp932::ToUtf8(shares.failure().text);
       }
     } catch (...) {
       // A step that fails (memory exhausted, say) fails this row alone:

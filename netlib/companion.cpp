@@ -105,4 +105,13 @@ void CompanionLibrary::FreeLibrary() {
   handle_ = nullptr;
 }
 
+ConversionStep NextConversionStep(bool nameFilled, bool addressFilled, std::optional<ConversionStep> ended) {
+  if (!ended) {
+    if (nameFilled && addressFilled) return ConversionStep::kBothFilled;
+    return nameFilled ? ConversionStep::kAddressFromName : ConversionStep::kNameFromAddress;
+  }
+  if (*ended == ConversionStep::kNameFromAddress && !addressFilled) return ConversionStep::kAddressFromName;
+  return ConversionStep::kDone;
+}
+
 }  // namespace netlib

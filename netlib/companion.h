@@ -136,6 +136,15 @@ base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library,
 // Whether connectpc reaches the computer at a dotted address.
 bool Reaches(const CompanionLibrary& library, std::string_view address);
 
+// The conversion box's steps: at the press, the name from the address when
+// the name field is empty, else the address from the name; after the name
+// came back, the address from it when the address field is (still) empty;
+// then nothing more. Both fields filled at the press: nothing runs.
+enum class ConversionStep { kBothFilled, kNameFromAddress, kAddressFromName, kDone };
+// The step to run now, from what the fields hold now and the step that has
+// just ended (none at the press).
+ConversionStep NextConversionStep(bool nameFilled, bool addressFilled, std::optional<ConversionStep> ended);
+
 // An answer as the conversion box and the watch show it: the output, or
 // "Err " and the reason.
 std::string Shown(const base::Result<std::string>& answer);

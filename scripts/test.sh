@@ -11,7 +11,8 @@
 # a real smbd, the test LAN's tree cases), the SMB helper pool, the
 # companion library, the listing engine's browse reads, and the window's
 # off-thread calls (追加's connection check, the watch's ticks, the
-# conversion box, the listing).
+# conversion box, the listing), and the subcommands (the program itself run
+# by the command line's test: its workers, the prompt relay, the timeout).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=""
@@ -34,9 +35,10 @@ if [ "${1:-}" = "--tsan" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRELKA_TSAN=ON -DMIRELKA_BENCH=OFF
   cmake --build "$build" -j"$(nproc)" --target netinfo_test netinfo_pool_test companion_contract_test \
     app_tree_test app_share_tree_smb_test lan_e2e mirelka discovery_listing_test app_watch_test app_conv_test \
-    app_list_test app_discovery_test
+    app_list_test app_discovery_test app_cli_test
   tests='ShareTree|SmbPool|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
   tests+='|Listing\.|SearchSource\.|Watch\.|Conversion\.|ManualAdd\.'  # WorkgroupListing, MergedListing, EmptyListing too
+  tests+='|CliTest\.'
   if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
     unshare --net -- sh -c "ip link set lo up && cd '$build' && ctest --output-on-failure --timeout 600 -R '$tests' $*"
     tests/lan/run-e2e.sh "$PWD/$build/bin/lan_e2e" --gtest_filter='*Tree*'

@@ -269,6 +269,27 @@ TEST(Listing, StartupWorkgroupIsReadOffTheLoopWithinItsBound) {
   stuck.Settle();
 }
 
+// An owner that gives up (the command line's timeout) gets the rows known
+// then, without waiting for the bound of a browse read that hangs.
+TEST(Listing, AbandonEndsTheWaitUnderWayAtOnce) {
+  Engine e;
+  e.wsd.Find(5, {W, "A", "10.0.0.1", "WG", "urn:a"}).EndAfter(10);
+  e.dnsSd.EndAfter(10);
+  e.readsAnswer = false;
+  std::atomic<bool> gate{false};
+  e.browseStall = [&gate] {
+    for (int i = 0; i < 5000 && !gate; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  e.Make();
+  const auto giveUp = e.clock.MakeTimer([&e] { e.listing->Abandon(); });
+  giveUp->Start(100);
+  EXPECT_EQ(e.List("WG"), std::vector<std::string>{"A"});
+  EXPECT_EQ(e.clock.Now(), 100);
+  gate = true;
+  e.Settle();
+  EXPECT_EQ(e.reads, 1);
+}
+
 // Closing does not wait for a browse read that hangs: the read is left to
 // its own bound and its answer goes nowhere.
 TEST(Listing, ClosingLeavesAHungReadBehind) {

@@ -41,8 +41,9 @@ void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::ToUtf8
 int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const char* provider) {
   netinfo::ResourceList list;
   const bool opened = lanprobe::Timed(repeat, [&] {
-    list.clear();
-    return netinfo::EnumNetResources(net, cp932::FromUtf8Lossy(remote), cp932::FromUtf8Lossy(provider), list);
+    const auto read = netinfo::EnumNetResources(net, cp932::FromUtf8Lossy(remote), cp932::FromUtf8Lossy(provider));
+    list = read.value_or({});
+    return read.ok();
   });
   for (const std::string& name : list) PrintLine(name);
   if (!opened) std::fputs("mlk_enum: the container could not be opened\n", stderr);
@@ -52,7 +53,7 @@ int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const c
 int Workgroup(netinfo::NetProvider& net, int repeat) {
   std::optional<std::string> name;
   lanprobe::Timed(repeat, [&] {
-    name = netinfo::FindWorkgroupName(net, 255);
+    name = netinfo::FindWorkgroupName(net, 255).optional();
     return name.has_value();
   });
   PrintLine(name.value_or(""));
@@ -87,14 +88,15 @@ int LogOn(netinfo::NetProvider& net, int repeat, bool session, const char* user,
   net.SetLogin(login.get());
   netinfo::ResourceList list;
   const std::string container = cp932::FromUtf8Lossy(remote);
-  if (session) netinfo::EnumNetResources(net, container, std::string(), list);
+  if (session) static_cast<void>(netinfo::EnumNetResources(net, container, std::string()));
   const bool opened = lanprobe::Timed(repeat, [&] {
     if (!session) {
       login = std::make_unique<netinfo::Authenticator>(nullptr, &prompt);
       net.SetLogin(login.get());
     }
-    list.clear();
-    return netinfo::EnumNetResources(net, container, std::string(), list);
+    const auto read = netinfo::EnumNetResources(net, container, std::string());
+    list = read.value_or({});
+    return read.ok();
   });
   net.SetLogin(nullptr);
   for (const std::string& name : list) PrintLine(name);

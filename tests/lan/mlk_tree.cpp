@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   PlatformBackends platform(false);
   if (workers > 0) {
     netlib::CompanionLibrary library(*platform.dynlib);
-    if (!library.Load(netlib::LibraryFileName()) || !library.BindEntryPoints().empty()) return 1;
+    if (!LoadCompanion(library)) return 1;
     // Each row's steps, timed, for the rows that end unlisted: the step that
     // failed and how long it took.
     struct Step {

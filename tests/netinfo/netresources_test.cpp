@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "cp932_codec.h"
 #include "fake_provider.h"
 
 namespace {
@@ -13,25 +14,26 @@ using fakes::FakeProvider;
 using netinfo::EnumNetResources;
 using netinfo::FindWorkgroupName;
 using netinfo::ResourceList;
+using Listed = base::Result<ResourceList>;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr const char* kNet = "Microsoft Windows Network";
 
-TEST(EnumNetResources, AppendsChildrenInOrderWithBackslashesAndDuplicates) {
+TEST(EnumNetResources, ListsChildrenInOrderWithBackslashesAndDuplicates) {
   FakeProvider p;
   p.Add("\\\\PC01", {"\\\\PC01\\DATA", "\\\\PC01\\B", "\\\\PC01\\DATA"});
-  ResourceList list = {"kept"};
-  EXPECT_TRUE(EnumNetResources(p, "\\\\PC01", "", list));
-  EXPECT_THAT(list, ElementsAre("kept", "\\\\PC01\\DATA", "\\\\PC01\\B", "\\\\PC01\\DATA"));
+  const Listed list = EnumNetResources(p, "\\\\PC01", "");
+  ASSERT_TRUE(list);
+  EXPECT_THAT(*list, ElementsAre("\\\\PC01\\DATA", "\\\\PC01\\B", "\\\\PC01\\DATA"));
   EXPECT_EQ(p.openHandles(), 0);
 }
 
 TEST(EnumNetResources, SendsTheContainerRequestOfTheTable) {
   FakeProvider p;
   p.Add("WG", {});
-  ResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "WG", kNet, list));
+  const Listed list = EnumNetResources(p, "WG", kNet);
+  ASSERT_TRUE(list);
   ASSERT_EQ(p.requests().size(), 1u);
   const fakes::OpenRequest& r = p.requests()[0];
   EXPECT_EQ(r.scope, 2u);
@@ -50,8 +52,8 @@ TEST(EnumNetResources, SendsTheContainerRequestOfTheTable) {
 TEST(EnumNetResources, EmptyNamesReachTheProviderAsEmptyTextsNotNull) {
   FakeProvider p;
   p.Add("", {"WORKGROUP"});
-  ResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "", "", list));
+  const Listed list = EnumNetResources(p, "", "");
+  ASSERT_TRUE(list);
   ASSERT_TRUE(FindWorkgroupName(p, 255));
   ASSERT_EQ(p.requests().size(), 2u);
   for (const auto& r : p.requests()) {
@@ -66,14 +68,14 @@ TEST(EnumNetResources, EmptyNamesReachTheProviderAsEmptyTextsNotNull) {
 TEST(EnumNetResources, EmptyWorkgroupSendsExactlyTheWorkgroupRequest) {
   FakeProvider p;
   p.Add("", {"A", "B"});
-  ResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "", kNet, list));
+  const Listed list = EnumNetResources(p, "", kNet);
+  ASSERT_TRUE(list);
   ASSERT_TRUE(FindWorkgroupName(p, 255));
   const auto& a = p.requests()[0];
   const auto& b = p.requests()[1];
   EXPECT_EQ(std::tie(a.scope, a.type, a.usage, a.remoteName, a.provider, a.container.dwDisplayType),
             std::tie(b.scope, b.type, b.usage, b.remoteName, b.provider, b.container.dwDisplayType));
-  EXPECT_THAT(list, ElementsAre("A", "B"));
+  EXPECT_THAT(*list, ElementsAre("A", "B"));
 }
 
 TEST(EnumNetResources, CountAndSizeAreSetOnceAndNotReset) {
@@ -87,48 +89,56 @@ TEST(EnumNetResources, CountAndSizeAreSetOnceAndNotReset) {
     return r;
   };
   p.AddCustom("C", {shrink, shrink, shrink});
-  ResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "C", "", list));
+  const Listed list = EnumNetResources(p, "C", "");
+  ASSERT_TRUE(list);
   ASSERT_EQ(p.enumInputs().size(), 4u);
-  EXPECT_EQ(p.enumInputs()[0], std::make_pair(1u, 1600u));
-  EXPECT_EQ(p.enumInputs()[1], std::make_pair(7u, 1500u));
-  EXPECT_EQ(p.enumInputs()[3], std::make_pair(7u, 1300u));
+  // Each call gets what the one before wrote back, starting from one record.
+  const uint32_t first = p.enumInputs()[0].second;
+  EXPECT_EQ(p.enumInputs()[0].first, 1u);
+  EXPECT_EQ(p.enumInputs()[1], std::make_pair(7u, first - 100));
+  EXPECT_EQ(p.enumInputs()[3], std::make_pair(7u, first - 300));
 }
 
-TEST(EnumNetResources, FailedOpenLeavesTheListAndClosesNothing) {
+TEST(EnumNetResources, FailedOpenCarriesTheProvidersCodeAndReasonAndClosesNothing) {
   FakeProvider p;
-  p.FailOpen("\\\\BAD", 53);
-  ResourceList list = {"before"};
-  EXPECT_FALSE(EnumNetResources(p, "\\\\BAD", "", list));
-  EXPECT_FALSE(EnumNetResources(p, "\\\\UNKNOWN", "", list));
-  EXPECT_THAT(list, ElementsAre("before"));
+  p.FailOpen("\\\\BAD", netinfo::kErrorBadNetPath);
+  p.FailOpen("\\\\DEAD", netinfo::kErrorNoNetwork, u8"SMB ヘルパーが異常終了しました");
+  const Listed bad = EnumNetResources(p, "\\\\BAD", "");
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.failure().code, static_cast<int>(netinfo::kErrorBadNetPath));
+  EXPECT_EQ(bad.failure().text, "");  // the caller names the container
+  const base::Result<netinfo::NamedResourceList> dead = netinfo::EnumNamedResources(p, "\\\\DEAD", "");
+  ASSERT_FALSE(dead);
+  EXPECT_EQ(dead.failure().code, static_cast<int>(netinfo::kErrorNoNetwork));
+  EXPECT_EQ(cp932::ToUtf8(dead.failure().text), u8"SMB ヘルパーが異常終了しました");  // code page 932 bytes
+  EXPECT_FALSE(EnumNetResources(p, "\\\\UNKNOWN", ""));
   EXPECT_EQ(p.enumCalls(), 0);
 }
 
 TEST(EnumNetResources, EmptyContainerIsTrueWithNoEntries) {
   FakeProvider p;
   p.Add("\\\\EMPTY", {});
-  ResourceList list;
-  EXPECT_TRUE(EnumNetResources(p, "\\\\EMPTY", "", list));
-  EXPECT_THAT(list, IsEmpty());
+  const Listed list = EnumNetResources(p, "\\\\EMPTY", "");
+  ASSERT_TRUE(list);
+  EXPECT_THAT(*list, IsEmpty());
   EXPECT_EQ(p.openHandles(), 0);
 }
 
 TEST(EnumNetResources, ErrorAfterSomeRecordsKeepsThemAndIsTrue) {
   FakeProvider p;
   p.Add("\\\\PC", {"\\\\PC\\A", "\\\\PC\\B", "\\\\PC\\C"}).FailAfter("\\\\PC", 2, 59);
-  ResourceList list;
-  EXPECT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
-  EXPECT_THAT(list, ElementsAre("\\\\PC\\A", "\\\\PC\\B"));
+  const Listed list = EnumNetResources(p, "\\\\PC", "");
+  ASSERT_TRUE(list);
+  EXPECT_THAT(*list, ElementsAre("\\\\PC\\A", "\\\\PC\\B"));
   EXPECT_EQ(p.openHandles(), 0);
 }
 
 TEST(EnumNetResources, RecordLargerThanTheBufferEndsTheLoop) {
   FakeProvider p;
   p.Add("\\\\PC", {"\\\\PC\\A", "\\\\PC\\" + std::string(2000, 'L'), "\\\\PC\\C"});
-  ResourceList list;
-  EXPECT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
-  EXPECT_THAT(list, ElementsAre("\\\\PC\\A"));
+  const Listed list = EnumNetResources(p, "\\\\PC", "");
+  ASSERT_TRUE(list);
+  EXPECT_THAT(*list, ElementsAre("\\\\PC\\A"));
   EXPECT_EQ(p.enumCalls(), 2);
 }
 
@@ -157,9 +167,9 @@ TEST(EnumNetResources, RemoteNameIsReadOnlyInsideTheBuffer) {
                          return RecordPointingAt(b, s, static_cast<char*>(b) + *s);  // one past the end
                        },
                    });
-  ResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "C", "", list));
-  EXPECT_THAT(list, ElementsAre("", "", "ZZZZZ", ""));
+  const Listed list = EnumNetResources(p, "C", "");
+  ASSERT_TRUE(list);
+  EXPECT_THAT(*list, ElementsAre("", "", "ZZZZZ", ""));
 }
 
 TEST(EnumNetResources, NamedChildrenCarryThePeersTextOrTheirBytesAsUtf8) {
@@ -179,8 +189,9 @@ TEST(EnumNetResources, NamedChildrenCarryThePeersTextOrTheirBytesAsUtf8) {
                            std::memcpy(b, &f, sizeof f);
                            return netinfo::kNoError;
                          }});
-  netinfo::NamedResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "\\\\PC", "", list));
+  const base::Result<netinfo::NamedResourceList> named = netinfo::EnumNamedResources(p, "\\\\PC", "");
+  ASSERT_TRUE(named);
+  const netinfo::NamedResourceList& list = *named;
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].name, "\\\\PC\\\x81\x60");
   EXPECT_EQ(list[0].text, u8"\\\\PC\\〜");
@@ -196,8 +207,9 @@ TEST(EnumNetResources, WideRecordsKeepTheTextAndBytesTheCodePageCanHold) {
   const netinfo::WideRecord wide(fields, nullptr, u"\\\\NAS\\資料〜\xD800", nullptr, u"P");
   FakeProvider p;
   p.AddCustom("\\\\NAS", {[&](uint32_t*, void* b, uint32_t* s) { return wide.Write(b, s); }});
-  netinfo::NamedResourceList list;
-  ASSERT_TRUE(EnumNetResources(p, "\\\\NAS", "", list));
+  const base::Result<netinfo::NamedResourceList> named = netinfo::EnumNamedResources(p, "\\\\NAS", "");
+  ASSERT_TRUE(named);
+  const netinfo::NamedResourceList& list = *named;
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].text, u8"\\\\NAS\\資料〜\uFFFD");
   EXPECT_EQ(list[0].name, "\\\\NAS\\\x8E\x91\x97\xBF\x81\x60?");
@@ -208,41 +220,41 @@ TEST(EnumNetResources, WideRecordsKeepTheTextAndBytesTheCodePageCanHold) {
 TEST(FindWorkgroupName, LastContainerWinsWithBackslashesRemoved) {
   FakeProvider p;
   p.Add("", {"FIRSTLONGERNAME", "\\\\SECOND", "W\\G"});
-  EXPECT_EQ(FindWorkgroupName(p, 255), "WG");
+  EXPECT_EQ(FindWorkgroupName(p, 255).value_or("?"), "WG");
   EXPECT_EQ(p.requests()[0].provider, kNet);
 }
 
 TEST(FindWorkgroupName, TwoBackslashesAndANameGiveTheName) {
   FakeProvider p;
   p.Add("", {"\\\\NAME"});
-  EXPECT_EQ(FindWorkgroupName(p, 255), "NAME");
+  EXPECT_EQ(FindWorkgroupName(p, 255).value_or("?"), "NAME");
 }
 
 TEST(FindWorkgroupName, KeepsA5CThatIsTheSecondByteOfACharacter) {
   FakeProvider p;
   p.Add("", {"\\\\\x83\x5C\\\x83\x5C"});  // \\ソ\ソ
-  EXPECT_EQ(FindWorkgroupName(p, 255), "\x83\x5C\x83\x5C");
+  EXPECT_EQ(FindWorkgroupName(p, 255).value_or("?"), "\x83\x5C\x83\x5C");
 }
 
 TEST(FindWorkgroupName, LongNameIsCutToTheCapacity) {
   FakeProvider p;
   p.Add("", {std::string(300, 'N')});
-  EXPECT_EQ(FindWorkgroupName(p, 255), std::string(255, 'N'));
+  EXPECT_EQ(FindWorkgroupName(p, 255).value_or("?"), std::string(255, 'N'));
 }
 
 TEST(FindWorkgroupName, FailedOpenGivesNothingAndNoContainerAnEmptyName) {
   FakeProvider failing;
   failing.FailOpen("", 1222);
-  EXPECT_EQ(FindWorkgroupName(failing, 255), std::nullopt);
+  EXPECT_FALSE(FindWorkgroupName(failing, 255));
   FakeProvider empty;
   empty.Add("", {});
-  EXPECT_EQ(FindWorkgroupName(empty, 255), std::string());
+  EXPECT_EQ(FindWorkgroupName(empty, 255).value_or("?"), std::string());
 }
 
 TEST(FindWorkgroupName, ErrorAfterAContainerKeepsItsName) {
   FakeProvider p;
   p.Add("", {"ONE", "TWO"}).FailAfter("", 1, 59);
-  EXPECT_EQ(FindWorkgroupName(p, 255), "ONE");
+  EXPECT_EQ(FindWorkgroupName(p, 255).value_or("?"), "ONE");
 }
 
 TEST(WriteRecord, PacksTextsInsideTheBufferOrReportsTheSizeNeeded) {

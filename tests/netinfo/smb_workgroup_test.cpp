@@ -75,22 +75,21 @@ TEST_F(WorkgroupLan, FindsTheWorkgroupAndListsItsComputers) {
   ASSERT_TRUE(found) << "no master browser answered; last name \"" << workgroup << "\"";
 
   // The top level with an empty name is the same request: the workgroups.
-  netinfo::ResourceList workgroups;
-  EXPECT_TRUE(netinfo::EnumNetResources(*provider_, "", "Microsoft Windows Network", workgroups));
-  EXPECT_THAT(workgroups, ElementsAre(kWorkgroup));
+  const auto workgroups = netinfo::EnumNetResources(*provider_, "", "Microsoft Windows Network");
+  ASSERT_TRUE(workgroups);
+  EXPECT_THAT(*workgroups, ElementsAre(kWorkgroup));
 
   netinfo::ResourceList computers;
   PollUntil(deadline, [&] {
-    computers.clear();
-    netinfo::EnumNetResources(*provider_, kWorkgroup, "Microsoft Windows Network", computers);
+    computers = netinfo::EnumNetResources(*provider_, kWorkgroup, "Microsoft Windows Network").value_or({});
     return computers.size() >= 2;
   });
   EXPECT_THAT(computers, UnorderedElementsAre("\\\\HOSTA", "\\\\HOSTB"));
 
   // A computer of the list answers with its shares under its NetBIOS name.
-  netinfo::ResourceList shares;
-  EXPECT_TRUE(netinfo::EnumNetResources(*provider_, "\\\\HOSTB", "", shares));
-  EXPECT_THAT(shares, UnorderedElementsAre("\\\\HOSTB\\pub"));
+  const auto shares = netinfo::EnumNetResources(*provider_, "\\\\HOSTB", "");
+  ASSERT_TRUE(shares);
+  EXPECT_THAT(*shares, UnorderedElementsAre("\\\\HOSTB\\pub"));
 }
 
 }  // namespace
