@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 
@@ -41,11 +42,15 @@ void SendAll(const Asking& asking, sock::Udp& socket) {
 
 uint16_t NewTransactionId() {
   try {
-    // Made once per thread: making one costs tens of microseconds (it probes
-    // the CPU), more than a whole answer takes on a LAN; one per thread, as
-    // the entry points may run on several threads at once.
-    thread_local std::random_device device;
-    return static_cast<uint16_t>(device());
+    // Made once: making one costs tens of microseconds (it probes the CPU),
+    // more than a whole answer takes on a LAN. One for the process under a
+    // lock, as the entry points may run on several threads at once; not a
+    // thread_local, whose destructor MinGW runs after freeing its storage.
+    // Never destroyed: a thread may still ask while the process exits.
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
+    static std::random_device* device = new std::random_device;
+    return static_cast<uint16_t>((*device)());
   } catch (...) {
     // No entropy source: the clock still varies the id from call to call.
     return static_cast<uint16_t>(Clock::now().time_since_epoch().count());

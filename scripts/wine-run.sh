@@ -16,7 +16,11 @@
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: wine-run.sh --start | --stop | PROGRAM [ARGS...]" >&2; exit 2; }
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}  # no Mono or Gecko installer dialogs
+# No Mono or Gecko installer dialogs; and no debugger on a crash: Wine's own
+# (winedbg --auto) either waits or prints its dump and lets the program exit
+# with 0, so a test that crashed stopped at ctest's bound or passed. Without
+# it a crashed program ends at once with a failure.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 wine=${WINE64:-/usr/lib/wine/wine64}  # Debian's wine64 package
 wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
 [ -x "$wine" ] || { echo "wine-run.sh: $wine not found (apt-get install wine wine64)" >&2; exit 2; }

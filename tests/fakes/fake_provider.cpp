@@ -1,5 +1,7 @@
 #include "fake_provider.h"
 
+#include <thread>
+
 namespace fakes {
 
 using netinfo::NetResource;
@@ -9,9 +11,6 @@ FakeProvider& FakeProvider::Add(const std::string& container, std::vector<std::s
   return *this;
 }
 
-namespace {
-thread_local std::string lastCause;
-}  // namespace
 
 FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code, std::string cause) {
   nodes_[container].openCode = code;
@@ -19,7 +18,11 @@ FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code
   return *this;
 }
 
-std::string FakeProvider::LastFailureCause() const { return lastCause; }
+std::string FakeProvider::LastFailureCause() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = causes_.find(std::this_thread::get_id());
+  return it == causes_.end() ? std::string() : it->second;
+}
 
 FakeProvider& FakeProvider::FailAfter(const std::string& container, size_t k, uint32_t code) {
   Node& node = nodes_[container];
@@ -79,11 +82,11 @@ uint32_t FakeProvider::OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t 
     r.provider = container.lpProvider ? container.lpProvider : "";
     requests_.push_back(std::move(r));
   }
-  lastCause.clear();
+  causes_.erase(std::this_thread::get_id());
   const auto it = nodes_.find(container.lpRemoteName ? container.lpRemoteName : "");
   if (it == nodes_.end()) return unknownCode_;
   if (it->second.openCode != netinfo::kNoError) {
-    lastCause = it->second.cause;
+    causes_[std::this_thread::get_id()] = it->second.cause;
     return it->second.openCode;
   }
   *handle = new Cursor{&it->second};

@@ -15,8 +15,10 @@
 // only; the provider name is recorded, not matched.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -96,6 +98,9 @@ class FakeProvider final : public netinfo::NetProvider {
   };
 
   mutable std::mutex mutex_;  // guards the logs and counts below nodes_
+  // Each thread's last failed open's cause (no thread_local: under MinGW its
+  // destructor would run on freed storage at the thread's end).
+  std::map<std::thread::id, std::string> causes_;
   std::function<void(const std::string&)> onOpen_;
   std::unordered_map<std::string, Node> nodes_;
   std::vector<OpenRequest> requests_;
