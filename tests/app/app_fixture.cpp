@@ -64,11 +64,20 @@ void RecordingUi::WaitForMessages() {
   ++waits;
   if (!clock) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  } else if (!QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) {
-    if (discovery::Listing::ReadsRunning() > 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a worker's result is due: look again
-    else
-      clock->Next();
+  } else if (QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) {
+    settled = false;
+  } else if (discovery::Listing::ReadsRunning() > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a worker's result is due: look again
+    settled = false;
+  } else if (!settled) {
+    // A worker's hand-over is a posted event, which Qt on Windows may leave
+    // for a later turn of the loop: it is delivered, and the caller has a
+    // turn to take it in, before time moves.
+    QCoreApplication::sendPostedEvents();
+    settled = true;
+  } else {
+    clock->Next();
+    settled = false;
   }
   if (onPump) onPump();
 }

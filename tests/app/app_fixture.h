@@ -37,6 +37,7 @@ class RecordingUi final : public UiServices {
   // Set: a wait with no worker's result due moves this clock on to its next
   // timer instead of sleeping (the listing's waits in fake time).
   fakes::FakeClock* clock = nullptr;
+  bool settled = false;  // the last wait delivered what was posted and gave its caller a turn
   std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
   std::function<void()> onError;    // runs while an error box is "open"

@@ -25,15 +25,7 @@ using discovery::Origin;
 using discovery::Outcome;
 constexpr Origin W = Origin::WsDiscovery, D = Origin::DnsSd;
 
-// Rows come in the order found; these cases take the browse list's worker to
-// answer before the first fake finding at 10 ms. Under Wine it never did
-// (its thread start is slower).
-constexpr const char* kWineWorkerLate =
-    "Wine: the browse list's worker answers after the fake WS-Discovery's finding at 10 ms, "
-    "which this case's order of rows assumes";
-
 TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
-  if (UnderWine()) GTEST_SKIP() << kWineWorkerLate;
   fakes::FakeClock clock;
   Finding win11{W, "WIN11", "10.0.0.2", "wg"};
   win11.details.manufacturer = "<b>Maker</b>";  // a hostile LAN's markup stays text
@@ -97,7 +89,6 @@ TEST(MergedListing, EveryComputerOnceUnderItsWorkgroupAsFound) {
 }
 
 TEST(MergedListing, AClickInsideTheWaitIsIgnored) {
-  if (UnderWine()) GTEST_SKIP() << kWineWorkerLate;
   fakes::FakeClock clock;
   AppFixture app;
   app.clock = &clock;
