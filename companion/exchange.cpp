@@ -46,11 +46,13 @@ uint16_t NewTransactionId() {
     // more than a whole answer takes on a LAN. One for the process under a
     // lock, as the entry points may run on several threads at once; not a
     // thread_local, whose destructor MinGW runs after freeing its storage.
-    // Never destroyed: a thread may still ask while the process exits.
+    // A static, freed when the library is unloaded or the process exits
+    // (a heap copy kept for ever is a leak of every unload); the library's
+    // callers end their calls before either.
     static std::mutex lock;
     const std::lock_guard<std::mutex> hold(lock);
-    static std::random_device* device = new std::random_device;
-    return static_cast<uint16_t>((*device)());
+    static std::random_device device;
+    return static_cast<uint16_t>(device());
   } catch (...) {
     // No entropy source: the clock still varies the id from call to call.
     return static_cast<uint16_t>(Clock::now().time_since_epoch().count());
