@@ -75,11 +75,14 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   return deps;
 }
 
-void EndAtOnceIfReadsRun(int code, int waitMs) {
-  if (discovery::Listing::WaitForReads(waitMs)) return;
+void ExitNow(int code) {
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(code);
+}
+
+void EndAtOnceIfReadsRun(int code, int waitMs) {
+  if (!discovery::Listing::WaitForReads(waitMs)) ExitNow(code);
 }
 
 base::Status LoadCompanion(netlib::CompanionLibrary& library) {

@@ -70,6 +70,10 @@ class Engines {
   netinfo::ShareTree shareTree;
 };
 
+// Ends the process at once with code, its output flushed, without the
+// destructors an exit runs.
+[[noreturn]] void ExitNow(int code);
+
 // For the end of main() and of a subcommand: the listing's browse reads are
 // detached and end at the provider's own bound; one still running after
 // waitMs would race with the destructors an exit runs (the codec's tables,

@@ -124,9 +124,7 @@ class Deadline {
 // their socket closes with the process.
 [[noreturn]] void EndNow(netinfo::NetProvider* provider) {
   if (provider) provider->CancelAll();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(1);
+  ExitNow(1);
 }
 
 // Workers hand their results to the main thread through a queue of ours,

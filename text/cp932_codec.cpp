@@ -5,7 +5,6 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
 
 #include "converter.h"
 
@@ -149,46 +148,16 @@ void AppendUtf8(std::string& out, char32_t cp) {
 // no well-formed character (malformed, cut or overlong, a surrogate, past
 // U+10FFFF) gives one U+FFFD and decoding resumes at the next byte.
 //
-// Each call takes a converter no other call is using and gives it back. Not
+// One converter for every thread, taken under a lock for the whole call and
+// never destroyed (a thread may still convert while the process exits). Not
 // a thread_local: under MinGW a thread_local's destructor runs after the
 // runtime has already freed its storage, a use after free at the end of
 // every thread that converted (the Windows window's workers crashed so).
-class ConverterLease {
- public:
-  ConverterLease() {
-    {
-      const std::lock_guard<std::mutex> hold(Lock());
-      if (!Idle().empty()) {
-        converter_ = std::move(Idle().back());
-        Idle().pop_back();
-      }
-    }
-    if (!converter_) converter_ = std::make_unique<textconv::Converter>("UTF-32LE", "UTF-8");
-  }
-  ~ConverterLease() {
-    const std::lock_guard<std::mutex> hold(Lock());
-    Idle().push_back(std::move(converter_));
-  }
-  ConverterLease(const ConverterLease&) = delete;
-  ConverterLease& operator=(const ConverterLease&) = delete;
-  textconv::Converter& operator*() { return *converter_; }
-
- private:
-  // Never destroyed: a thread may still convert while the process exits.
-  static std::mutex& Lock() {
-    static auto* lock = new std::mutex;
-    return *lock;
-  }
-  static std::vector<std::unique_ptr<textconv::Converter>>& Idle() {
-    static auto* idle = new std::vector<std::unique_ptr<textconv::Converter>>;
-    return *idle;
-  }
-  std::unique_ptr<textconv::Converter> converter_;
-};
-
 std::u32string DecodeUtf8(std::string_view utf8) {
-  ConverterLease lease;
-  textconv::Converter& converter = *lease;
+  static auto* const lock = new std::mutex;
+  static auto* const shared = new textconv::Converter("UTF-32LE", "UTF-8");
+  const std::lock_guard<std::mutex> hold(*lock);
+  textconv::Converter& converter = *shared;
   std::u32string out(utf8.size(), U'\0');
   if (const auto n = converter.Convert(utf8.data(), utf8.size(), out.data(), out.size() * sizeof(char32_t))) {
     out.resize(*n / sizeof(char32_t));
