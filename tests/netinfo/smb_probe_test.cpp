@@ -51,13 +51,16 @@ class Listener {
  public:
   explicit Listener(Act act) : fd_(BoundSocket(port_, 4)), thread_([this, act] { Serve(act); }) {}
   ~Listener() {
-    stop_ = true;
-    thread_.join();
+    Stop();
     close(fd_);
   }
   uint16_t port() const { return port_; }
-  // What the 139 role was sent first.
-  Bytes sessionRequest() const { return sessionRequest_; }
+  // Ends the connection; what the 139 role was sent first.
+  Bytes Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return sessionRequest_;
+  }
 
  private:
   bool Readable(int fd) {
@@ -128,7 +131,7 @@ TEST(SmbProbe, FallsBackToTheNetbiosPortAfterASessionRequest) {
   EXPECT_EQ(probe.port, netbios.port());
   EXPECT_EQ(probe.dialect, 0x02FF);
   EXPECT_TRUE(probe.refused445);
-  const Bytes request = netbios.sessionRequest();
+  const Bytes request = netbios.Stop();
   ASSERT_EQ(request.size(), 72u);
   EXPECT_EQ(request[0], 0x81);  // a session request, called name first: "*SMBSERVER" encoded
   EXPECT_EQ(std::string(request.begin() + 5, request.begin() + 37), "CKFDENECFDEFFCFGEFFCCACACACACACA");
