@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -193,21 +194,10 @@ SmbProbe ProbeSmb(const std::string& dottedAddress, uint16_t directPort, uint16_
 }
 
 const char* ReachName(SmbReach reach) {
-  switch (reach) {
-    case SmbReach::kNoAnswer:
-      return "no-answer";
-    case SmbReach::kRefused:
-      return "refused";
-    case SmbReach::kHung:
-      return "hung";
-    case SmbReach::kNotSmb:
-      return "not-smb";
-    case SmbReach::kSmb2:
-      return "smb2";
-    case SmbReach::kSmb1Only:
-      return "smb1-only";
-  }
-  return "?";
+  // In the order of SmbReach.
+  constexpr const char* kNames[] = {"no-answer", "refused", "hung", "not-smb", "smb2", "smb1-only"};
+  const auto index = static_cast<size_t>(reach);
+  return index < std::size(kNames) ? kNames[index] : "?";
 }
 
 }  // namespace netinfo

@@ -41,19 +41,19 @@ Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
 }
 
 bool WaitFinished(const std::vector<intptr_t>& handles, int timeoutMs, std::vector<bool>& finished) {
-  std::vector<pollfd> pfds;
-  for (intptr_t handle : handles) pfds.push_back(pollfd{static_cast<int>(handle), POLLOUT, 0});
+  std::vector<pollfd> pfds(handles.size());
+  for (size_t i = 0; i < handles.size(); ++i) pfds[i] = pollfd{static_cast<int>(handles[i]), POLLOUT, 0};
   if (poll(pfds.data(), pfds.size(), std::max(timeoutMs, 0)) <= 0) return false;
-  finished.clear();
-  for (const pollfd& p : pfds) finished.push_back(p.revents != 0);
+  finished.assign(pfds.size(), false);
+  for (size_t i = 0; i < pfds.size(); ++i) finished[i] = pfds[i].revents != 0;
   return true;
 }
 
 Attempt Result(intptr_t handle) {
   int error = 0;
   socklen_t errorLength = sizeof error;
-  if (getsockopt(static_cast<int>(handle), SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
-  return FromError(error);
+  const bool asked = getsockopt(static_cast<int>(handle), SOL_SOCKET, SO_ERROR, &error, &errorLength) == 0;
+  return FromError(asked ? error : errno);
 }
 
 void Close(intptr_t handle) { close(static_cast<int>(handle)); }
