@@ -1,46 +1,63 @@
 // ProbeSmb against listeners of the test's own on 127.0.0.1 ports: each one
 // accepts and then stays silent, sends garbage, trickles an answer, or
 // answers as a server would (after a NetBIOS session in the 139 role).
-#include <gtest/gtest.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "negotiate_answers.h"
 #include "smb_probe.h"
+#include "tcp.h"
 
 namespace {
 
 using negotiate_answers::Bytes;
 using netinfo::SmbReach;
+namespace tcp = mirelka::sock::tcp;
+using Native = decltype(socket(0, 0, 0));
 
 constexpr int kShortBoundMs = 600;
+// The test's own sockets need winsock started on Windows.
+const mirelka::sock::Session winsockForTests;
 
-int BoundSocket(uint16_t& port, int backlog) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+sockaddr_in Loopback(uint16_t port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sa.sin_port = htons(port);
+  return sa;
+}
+
+// A listening socket on a port of its own, as a tcp.h handle.
+intptr_t BoundSocket(uint16_t& port, int backlog) {
+  const Native s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in sa = Loopback(0);
   socklen_t length = sizeof sa;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, backlog) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
-    close(fd);
+  if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, backlog) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+    tcp::Close(static_cast<intptr_t>(s));
     return -1;
   }
   port = ntohs(sa.sin_port);
-  return fd;
+  return static_cast<intptr_t>(s);
 }
 
 // A port nothing listens on: refused.
 uint16_t ClosedPort() {
   uint16_t port = 0;
-  close(BoundSocket(port, 1));
+  tcp::Close(BoundSocket(port, 1));
   return port;
 }
 
@@ -52,7 +69,7 @@ class Listener {
   explicit Listener(Act act) : fd_(BoundSocket(port_, 4)), thread_([this, act] { Serve(act); }) {}
   ~Listener() {
     Stop();
-    close(fd_);
+    tcp::Close(fd_);
   }
   uint16_t port() const { return port_; }
   // Ends the connection; what the 139 role was sent first.
@@ -63,24 +80,22 @@ class Listener {
   }
 
  private:
-  bool Readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
+  bool Readable(intptr_t s) {
     while (!stop_)
-      if (poll(&p, 1, 20) > 0) return true;
+      if (tcp::WaitReady(s, false, 20)) return true;
     return false;
   }
-  Bytes Take(int fd) {
+  Bytes Take(intptr_t s) {
     Bytes got(1024);
-    if (!Readable(fd)) return {};
-    const ssize_t n = recv(fd, got.data(), got.size(), 0);
+    const long n = Readable(s) ? tcp::Receive(s, got.data(), got.size()) : 0;
     got.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return got;
   }
-  static bool Put(int fd, const Bytes& b) { return send(fd, b.data(), b.size(), MSG_NOSIGNAL) == ssize_t(b.size()); }
+  static bool Put(intptr_t s, const Bytes& b) { return tcp::Send(s, b.data(), b.size()) == long(b.size()); }
 
   void Serve(Act act) {
     if (!Readable(fd_)) return;
-    const int c = accept(fd_, nullptr, nullptr);
+    const auto c = static_cast<intptr_t>(accept(static_cast<Native>(fd_), nullptr, nullptr));
     const Bytes smb2 = negotiate_answers::Frame(negotiate_answers::MakeSmb2({}));
     if (act == Act::kNetbiosThenSmb2) {
       sessionRequest_ = Take(c);
@@ -95,11 +110,11 @@ class Listener {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    close(c);
+    tcp::Close(c);
   }
 
   uint16_t port_ = 0;
-  int fd_;
+  intptr_t fd_;
   std::atomic<bool> stop_{false};
   Bytes sessionRequest_;
   std::thread thread_;
@@ -153,21 +168,17 @@ TEST(SmbProbe, RefusedAndSilentAddresses) {
 
   // A listener whose queue is full drops the SYN: nothing answers.
   uint16_t full = 0;
-  const int fd = BoundSocket(full, 0);
-  std::vector<int> fillers;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sa.sin_port = htons(full);
+  const intptr_t listening = BoundSocket(full, 0);
+  std::vector<intptr_t> fillers;
   for (int i = 0; i < 3; ++i) {
-    fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    connect(fillers.back(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    intptr_t filler = 0;
+    if (tcp::Start({127, 0, 0, 1}, full, filler) == tcp::Attempt::kPending) fillers.push_back(filler);
   }
   const netinfo::SmbProbe silent = netinfo::ProbeSmb("127.0.0.1", full, full, 300);
   EXPECT_EQ(silent.reach, SmbReach::kNoAnswer);
   EXPECT_FALSE(silent.refused445 || silent.refused139);
-  for (int f : fillers) close(f);
-  close(fd);
+  for (intptr_t filler : fillers) tcp::Close(filler);
+  tcp::Close(listening);
 
   EXPECT_EQ(netinfo::ProbeSmb("0.0.0.0").reach, SmbReach::kNoAnswer);
   EXPECT_EQ(netinfo::ProbeSmb("not an address").reach, SmbReach::kNoAnswer);
