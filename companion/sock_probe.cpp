@@ -24,6 +24,7 @@ Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int time
       pending.push_back(handle);
       continue;
     }
+    if (attempt == tcp::Attempt::kAccepted) tcp::Close(handle);
     settle(attempt);
     if (answer != Probe::kNoAnswer) break;
   }

@@ -31,8 +31,9 @@ namespace tcp {
 // Where a connection attempt stands.
 enum class Attempt { kAccepted, kRefused, kPending, kFailed };
 
-// Opens a non-blocking socket and starts connecting it to address:port. Only
-// a pending attempt keeps its socket, in handle; the others are closed.
+// Opens a non-blocking socket and starts connecting it to address:port. A
+// pending or (at once) accepted attempt keeps its socket, in handle, for the
+// caller to close; the others are closed.
 Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle);
 // Waits up to timeoutMs until one or more of handles has finished its
 // attempt, and marks those in finished; false when none did by then.

@@ -32,9 +32,9 @@ Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
   if (fd < 0) return Attempt::kFailed;
   const sockaddr_in sa = MakeSockaddr(address, port);
   const int error = connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
-  if (error == EINPROGRESS) {
+  if (error == EINPROGRESS || error == 0) {
     handle = fd;
-    return Attempt::kPending;
+    return error == 0 ? Attempt::kAccepted : Attempt::kPending;
   }
   close(fd);
   return FromError(error);

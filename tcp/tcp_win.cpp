@@ -39,9 +39,9 @@ Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
   const sockaddr_in sa = MakeSockaddr(address, port);
   int error = ioctlsocket(s, FIONBIO, &nonBlocking) == 0 ? 0 : WSAGetLastError();
   if (error == 0 && connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) error = WSAGetLastError();
-  if (error == WSAEWOULDBLOCK) {
+  if (error == WSAEWOULDBLOCK || error == 0) {
     handle = static_cast<intptr_t>(s);
-    return Attempt::kPending;
+    return error == 0 ? Attempt::kAccepted : Attempt::kPending;
   }
   closesocket(s);
   return FromError(error);
