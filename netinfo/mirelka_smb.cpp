@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -141,6 +142,64 @@ void LogonAuth(SMBCCTX* ctx, const char*, const char*, char* workgroup, int work
 
 void DiscardLog(void*, int, const char*) {}
 
+// The library says why a step failed only in its debug log, at its most
+// detailed level, where the status code it turned into an errno is written
+// as "map_errno_from_nt_status: 32 bit codes: code=c000006d". The request
+// keeps the last such code, by its name where it is one a listing meets.
+// Nothing of the log is kept or written anywhere else. That level costs
+// about 40 ms of formatting per listing, so it is asked for only where the
+// status tells causes apart: a logon with a ticket or a password (refused,
+// or logged on and the list denied). A guest or anonymous attempt that is
+// refused needs a logon whatever the server's words.
+constexpr int kStatusLogLevel = 10;
+
+std::string StatusName(unsigned long code) {
+  static const struct {
+    unsigned long code;
+    const char* name;
+  } kNames[] = {
+      {0xc0000022, "NT_STATUS_ACCESS_DENIED"},
+      {0xc000006d, "NT_STATUS_LOGON_FAILURE"},
+      {0xc000006a, "NT_STATUS_WRONG_PASSWORD"},
+      {0xc0000234, "NT_STATUS_ACCOUNT_LOCKED_OUT"},
+      {0xc0000071, "NT_STATUS_PASSWORD_EXPIRED"},
+      {0xc0000224, "NT_STATUS_PASSWORD_MUST_CHANGE"},
+      {0xc0000072, "NT_STATUS_ACCOUNT_DISABLED"},
+      {0xc0000193, "NT_STATUS_ACCOUNT_EXPIRED"},
+      {0xc000006f, "NT_STATUS_INVALID_LOGON_HOURS"},
+      {0xc0000070, "NT_STATUS_INVALID_WORKSTATION"},
+      {0xc000015b, "NT_STATUS_LOGON_TYPE_NOT_GRANTED"},
+      {0xc00000cc, "NT_STATUS_BAD_NETWORK_NAME"},
+      {0xc00000be, "NT_STATUS_BAD_NETWORK_PATH"},
+      {0xc000020c, "NT_STATUS_CONNECTION_DISCONNECTED"},
+      {0xc000020d, "NT_STATUS_CONNECTION_RESET"},
+      {0xc0000236, "NT_STATUS_CONNECTION_REFUSED"},
+      {0xc00000b5, "NT_STATUS_IO_TIMEOUT"},
+      {0xc00000c3, "NT_STATUS_INVALID_NETWORK_RESPONSE"},
+      {0xc00000bb, "NT_STATUS_NOT_SUPPORTED"},
+      {0xc0000034, "NT_STATUS_OBJECT_NAME_NOT_FOUND"},
+      {0xc0000203, "NT_STATUS_USER_SESSION_DELETED"},
+      {0xc0000061, "NT_STATUS_PRIVILEGE_NOT_HELD"},
+  };
+  for (const auto& known : kNames)
+    if (known.name && known.code == code) return known.name;
+  char text[24];
+  std::snprintf(text, sizeof text, "NT_STATUS_0x%08lx", code);
+  return text;
+}
+
+void KeepStatus(void* data, int, const char* line) {
+  auto* status = static_cast<std::string*>(data);
+  if (!status || !line) return;
+  static const char kMark[] = "map_errno_from_nt_status: 32 bit codes: code=";
+  const char* at = std::strstr(line, kMark);
+  if (!at) return;
+  char* end = nullptr;
+  const unsigned long code = std::strtoul(at + sizeof kMark - 1, &end, 16);
+  if (end == at + sizeof kMark - 1 || code == 0 || code > 0xffffffffUL) return;
+  *status = StatusName(code);
+}
+
 bool Hidden(const std::string& share) { return share.empty() || share.back() == '$'; }
 
 // Turns one directory entry of the container into a child record, or false
@@ -167,8 +226,7 @@ bool ChildOf(const Request& request, const smbc_dirent& dirent, Record* record) 
     case Target::kServer:
       if (dirent.smbc_type != SMBC_FILE_SHARE && dirent.smbc_type != SMBC_PRINTER_SHARE) return false;
       if (Hidden(name)) return false;
-      record->type =
-          dirent.smbc_type == SMBC_PRINTER_SHARE ? netinfo::kResourceTypePrint : netinfo::kResourceTypeDisk;
+      record->type = dirent.smbc_type == SMBC_PRINTER_SHARE ? netinfo::kResourceTypePrint : netinfo::kResourceTypeDisk;
       record->displayType = netinfo::kResourceDisplayTypeShare;
       record->usage = netinfo::kResourceUsageConnectable;
       record->remoteName = "\\\\" + request.name + "\\" + name;
@@ -181,19 +239,31 @@ bool ChildOf(const Request& request, const smbc_dirent& dirent, Record* record) 
 // The protocol range is process-wide in the library; set only when it
 // changes. The bound that widens the range goes first: a minimum above the
 // current maximum makes the context fail to start.
-void SetRange(SMBCCTX* ctx, bool browse) {
-  static bool rangeSet = false;
-  static bool browseRange = false;
-  if (rangeSet && browseRange == browse) return;
-  if (browse) {
-    smbc_setOptionProtocols(ctx, "NT1", nullptr);
-    smbc_setOptionProtocols(ctx, nullptr, "NT1");
-  } else {
-    smbc_setOptionProtocols(ctx, nullptr, "SMB3");
-    smbc_setOptionProtocols(ctx, "SMB2_02", nullptr);
+enum class Range { kUnset, kBrowse, kDefault, kWithSmb1 };
+
+void SetRange(SMBCCTX* ctx, const Request& request) {
+  static Range set = Range::kUnset;
+  const Range wanted = request.browse ? Range::kBrowse : request.smb1 ? Range::kWithSmb1 : Range::kDefault;
+  if (set == wanted) return;
+  switch (wanted) {
+    case Range::kBrowse:
+      smbc_setOptionProtocols(ctx, "NT1", nullptr);
+      smbc_setOptionProtocols(ctx, nullptr, "NT1");
+      break;
+    case Range::kWithSmb1:
+      // An old NAS the user allowed: NT1 up to the newest. The password
+      // logon stays NTLMv2 (the library's default; LM and plain text are
+      // off unless the machine's smb.conf turns them on).
+      smbc_setOptionProtocols(ctx, nullptr, "SMB3");
+      smbc_setOptionProtocols(ctx, "NT1", nullptr);
+      break;
+    case Range::kDefault:
+    case Range::kUnset:
+      smbc_setOptionProtocols(ctx, nullptr, "SMB3");
+      smbc_setOptionProtocols(ctx, "SMB2_02", nullptr);
+      break;
   }
-  rangeSet = true;
-  browseRange = browse;
+  set = wanted;
 }
 
 // One request: a fresh context for its one logon, so that no connection
@@ -206,8 +276,9 @@ Reply Serve(Request& request) {
     return reply;
   }
   smbc_setPort(ctx, request.port);
-  smbc_setDebug(ctx, 0);
-  smbc_setLogCallback(ctx, nullptr, DiscardLog);
+  std::string status;
+  smbc_setDebug(ctx, request.logon == LogonKind::kAnonymous ? 0 : kStatusLogLevel);
+  smbc_setLogCallback(ctx, &status, KeepStatus);
   smbc_setTimeout(ctx, kTimeoutMs);
   smbc_setFunctionAuthDataWithContext(ctx, LogonAuth);
   smbc_setOptionUserData(ctx, &request);
@@ -220,7 +291,7 @@ Reply Serve(Request& request) {
   smbc_setOptionUseCCache(ctx, kerberos);
   // A password logon that is refused must not turn into a guest one.
   smbc_setOptionNoAutoAnonymousLogin(ctx, request.logon != LogonKind::kAnonymous);
-  SetRange(ctx, request.browse);
+  SetRange(ctx, request);
   if (!smbc_init_context(ctx)) {
     smbc_free_context(ctx, 1);
     reply.error = ENOMEM;
@@ -239,6 +310,9 @@ Reply Serve(Request& request) {
     }
     smbc_getFunctionClosedir(ctx)(ctx, dir);
   }
+  // Freeing the context may log too; what is kept is what the request said.
+  smbc_setLogCallback(ctx, nullptr, DiscardLog);
+  if (reply.error != 0) reply.status = status;
   smbc_free_context(ctx, 1);
   return reply;
 }
@@ -279,9 +353,9 @@ int main(int argc, char** argv) {
     if (!netinfo::smbwire::BodyLength(header, netinfo::smbwire::kMaxRequestBytes, &length)) return 3;
     body.assign(length, '\0');
     Request request;
-    const bool read = ReadAll(fd, reinterpret_cast<unsigned char*>(body.data()), length, &atEnd) &&
-                      netinfo::smbwire::DecodeRequest(reinterpret_cast<const unsigned char*>(body.data()), length,
-                                                      &request);
+    const bool read =
+        ReadAll(fd, reinterpret_cast<unsigned char*>(body.data()), length, &atEnd) &&
+        netinfo::smbwire::DecodeRequest(reinterpret_cast<const unsigned char*>(body.data()), length, &request);
     explicit_bzero(body.data(), body.size());
     if (!read) return 3;
     const Reply reply = Serve(request);

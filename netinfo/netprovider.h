@@ -8,6 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "failure_cause.h"
 
 namespace netinfo {
 
@@ -76,7 +79,10 @@ struct HostLookup {
   std::function<std::optional<ResolvedHost>(const std::string& name)> resolve;
   // Whether the computer at a dotted address answers on an SMB port, within a
   // bound of its own: the client library waits far longer for a silent host.
+  // Empty when the owner has checked already.
   std::function<bool(const std::string& address)> reachable;
+  // The user allowed SMB1 for this computer (it speaks nothing newer).
+  bool allowSmb1 = false;
 };
 
 class Authenticator;
@@ -112,10 +118,19 @@ class NetProvider {
   // kErrorMoreData, the size it would need.
   virtual uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) = 0;
   virtual uint32_t CloseEnum(Handle handle) = 0;
-  // Why the calling thread's last open failed, in words for the user (UTF-8),
-  // when the reason lies with the provider itself rather than the container
-  // (a helper that cannot be started or died); empty otherwise.
-  virtual std::string LastFailureCause() const { return {}; }
+  // Why the calling thread's last open failed (failure_cause.h): the logon
+  // attempts and what the server said of them, or the provider's own
+  // failure (a helper that could not start, died or overran); kNone when
+  // the provider cannot tell, and its code is all there is.
+  virtual FailureCause LastFailureCause() const { return {}; }
+  // The logon attempts the calling thread's last open of a computer made, in
+  // order, whether it succeeded or not; empty where the provider does not
+  // log on itself.
+  virtual std::vector<AttemptOutcome> LastAttempts() const { return {}; }
+  // Whether HostLookup::allowSmb1 can take effect: the provider speaks SMB
+  // itself. A provider over the system's own client (which keeps SMB1 off)
+  // cannot.
+  virtual bool CanAllowSmb1() const { return false; }
   // Makes every open under way on other threads fail now rather than at its
   // bound (the owner is going away); a provider whose calls cannot be cut
   // short lets them run to their bound.

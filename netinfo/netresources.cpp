@@ -95,8 +95,9 @@ template <typename List, typename OnRecord>
 base::Result<List> Collect(NetProvider& provider, const std::string& remoteName, const std::string& providerName,
                            const HostLookup* lookup, OnRecord toEntry) {
   List list;
-  const base::Status opened = Enumerate(provider, remoteName, providerName, lookup,
-                                        [&list, &toEntry](const ResultBuffer& buffer) { list.push_back(toEntry(buffer)); });
+  const base::Status opened =
+      Enumerate(provider, remoteName, providerName, lookup,
+                [&list, &toEntry](const ResultBuffer& buffer) { list.push_back(toEntry(buffer)); });
   if (!opened) return opened.failure();
   return list;
 }
@@ -104,7 +105,7 @@ base::Result<List> Collect(NetProvider& provider, const std::string& remoteName,
 }  // namespace
 
 base::Failure OpenFailure(const NetProvider& provider, uint32_t code) {
-  return base::Failure{static_cast<int>(code), cp932::FromUtf8Lossy(provider.LastFailureCause())};
+  return base::Failure{static_cast<int>(code), provider.LastFailureCause().detail};
 }
 
 base::Result<ResourceList> EnumNetResources(NetProvider& provider, const std::string& remoteName,

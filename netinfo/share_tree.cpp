@@ -1,5 +1,6 @@
 #include "share_tree.h"
 
+#include "ascii.h"
 #include "cp932_codec.h"
 
 #include <algorithm>
@@ -80,25 +81,13 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
     const std::string& name = build->names[row];
     result.name = name;
     try {
-      result.address = build->steps.resolve ? build->steps.resolve(name) : NameResolution{};
-      // A name that does not resolve is not listed: the provider is not asked
-      // to resolve it a second time.
-      if (result.address.host && !build->stopped) {
-        HostLookup lookup;
-        lookup.resolve = [host = *result.address.host](const std::string&) { return std::optional(host); };
-        lookup.reachable = build->steps.reachable;
-        base::Result<NamedResourceList> shares = EnumNamedResources(*build->provider, "\\\\" + name, lookup);
-        result.listed = shares.ok();
-        if (shares)
-          result.shares = std::move(shares).value();
-        else
-          result.cause = cp932::ToUtf8(shares.failure().text);
-      }
+      List(*build, name, &result);
     } catch (...) {
       // A step that fails (memory exhausted, say) fails this row alone:
       // nothing may escape a worker thread.
       result.listed = false;
       result.shares.clear();
+      result.failure = {Cause::kFailed, "internal"};
     }
     {
       const std::lock_guard<std::mutex> lock(build->mutex);
@@ -106,6 +95,77 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
     }
     if (!build->stopped) build->post([build] { Deliver(build); });
   }
+}
+
+void ShareTree::List(const Build& build, const std::string& name, ShareTreeRow* result) {
+  result->address = build.steps.resolve ? build.steps.resolve(name) : NameResolution{};
+  // A name that does not resolve is not listed: the provider is not asked
+  // to resolve it a second time.
+  if (!result->address.host) {
+    result->failure = {Cause::kNameNotFound, NameMethodsAsked(name)};
+    return;
+  }
+  if (build.stopped) return;
+  const ResolvedHost& host = *result->address.host;
+  HostLookup lookup;
+  lookup.resolve = [host](const std::string&) { return std::optional(host); };
+  if (build.steps.probe) {
+    // One bounded exchange says whether the rest can work: a silent, refusing
+    // or hung computer ends here, within the probe's bound rather than the
+    // helper's deadline.
+    result->probe = build.steps.probe(host.address);
+    if (result->probe.reach == SmbReach::kSmb1Only && build.steps.allowSmb1 && !build.stopped &&
+        build.steps.allowSmb1(name, host)) {
+      lookup.allowSmb1 = result->smb1 = true;
+    } else if (const FailureCause cause = ProbeCause(result->probe); cause.cause != Cause::kNone) {
+      result->failure = cause;
+      return;
+    }
+  }
+  if (build.stopped) return;
+  base::Result<NamedResourceList> shares = EnumNamedResources(*build.provider, "\\\\" + name, lookup);
+  result->listed = shares.ok();
+  if (shares) {
+    result->shares = std::move(shares).value();
+    return;
+  }
+  // The provider says why on this thread; one that cannot tell gives its code.
+  result->failure = build.provider->LastFailureCause();
+  if (result->failure.cause == Cause::kNone) result->failure = CauseOfProviderCode(shares.failure().code);
+}
+
+FailureCause ProbeCause(const SmbProbe& probe) {
+  switch (probe.reach) {
+    case SmbReach::kNoAnswer:
+      return {Cause::kNoAnswer, "no answer on 445 or 139"};
+    case SmbReach::kRefused:
+      return {Cause::kPortsRefused, "445 and 139 refused"};
+    case SmbReach::kHung:
+      return {Cause::kHung, "no answer to the negotiate on " + std::to_string(probe.port)};
+    case SmbReach::kNotSmb:
+      return {Cause::kNotSmb, "not SMB on " + std::to_string(probe.port)};
+    case SmbReach::kSmb1Only:
+      return {Cause::kSmb1Only, "NT LM 0.12 only"};
+    case SmbReach::kSmb2:
+      break;
+  }
+  return {};
+}
+
+std::string NameMethodsAsked(const std::string& name) {
+  const bool dotted = name.find('.') != std::string::npos;
+  std::string methods = "hosts, DNS";
+  // The forms each link protocol takes (mirelka.h): NetBIOS a one-label name
+  // of at most 15 bytes, LLMNR a one-label name, multicast DNS that or a
+  // name under .local.
+  if (!dotted && name.size() <= 15) methods += ", NetBIOS";
+  const std::string local = ".local";
+  bool underLocal = name.size() > local.size();
+  for (size_t i = 0; underLocal && i < local.size(); ++i)
+    underLocal = mirelka::ascii::Lower(name[name.size() - local.size() + i]) == local[i];
+  if (!dotted || underLocal) methods += ", mDNS";
+  if (!dotted) methods += ", LLMNR";
+  return methods;
 }
 
 void ShareTree::Deliver(const std::shared_ptr<Build>& build) {

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "failure_cause.h"
 #include "netprovider.h"
 #include "netresources.h"
+#include "smb_probe.h"
 
 namespace netinfo {
 
@@ -28,14 +30,30 @@ struct NameResolution {
   std::string text;                  // what the address column shows: the address, or why not
 };
 
-// What the engine asks of its owner; both are called on worker threads and
+// What the engine asks of its owner; all are called on worker threads and
 // must be bounded in time and safe to call from several threads at once.
 struct ShareTreeSteps {
   // The name (code page 932) to its address; called once per row.
   std::function<NameResolution(const std::string& name)> resolve;
-  // Whether the computer at a dotted address answers (see HostLookup).
-  std::function<bool(const std::string& address)> reachable;
+  // What the computer at a dotted address answers on the SMB ports, within
+  // the probe's bound (smb_probe.h). A computer that does not speak SMB2 or
+  // later ends its row here, with the cause the probe found.
+  std::function<SmbProbe(const std::string& address)> probe;
+  // Whether SMB1 may be used for a computer that speaks nothing newer: the
+  // user's consent for that computer (name in code page 932, and where it
+  // answers now), kept or asked. Empty: never.
+  std::function<bool(const std::string& name, const ResolvedHost& where)> allowSmb1;
 };
+
+// The cause a probe's answer gives a row that cannot go on; kNone for a
+// computer that speaks SMB2 or later (or SMB1 alone, which the caller
+// decides on).
+FailureCause ProbeCause(const SmbProbe& probe);
+
+// What the lookup methods a name goes through were, as the companion asks
+// them (the hosts file and DNS always; NetBIOS, multicast DNS and LLMNR by
+// the name's form), for a name none of them found.
+std::string NameMethodsAsked(const std::string& name);
 
 struct ShareTreeRow {
   size_t row = 0;
@@ -43,7 +61,9 @@ struct ShareTreeRow {
   NameResolution address;    // the row's resolution
   bool listed = false;       // resolved and its shares could be read
   NamedResourceList shares;  // in the provider's order
-  std::string cause;         // not listed: the provider's own reason, if it gave one (UTF-8)
+  FailureCause failure;      // not listed: why
+  SmbProbe probe;            // what the computer answered on the SMB ports (resolved rows)
+  bool smb1 = false;         // listed over SMB1, with the user's consent
 };
 
 class ShareTree {
@@ -74,6 +94,8 @@ class ShareTree {
  private:
   struct Build;
   static void Work(const std::shared_ptr<Build>& build);
+  // One row's steps: resolve, probe, log on and list.
+  static void List(const Build& build, const std::string& name, ShareTreeRow* result);
   static void Deliver(const std::shared_ptr<Build>& build);
 
   NetProvider& provider_;

@@ -58,11 +58,21 @@ std::optional<Credentials> Authenticator::SessionEntry(const std::string& key) c
   return it->second;
 }
 
-int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt) {
+int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt,
+                        bool* heldBack) {
   const std::string key = KeyForHost(host);
   LoginRequest request;
   request.host = host;
   request.address = where.address;
+  // Whatever way the attempts end, the caller learns whether a login was
+  // held back on the way.
+  struct Report {
+    bool* out;
+    const LoginRequest& request;
+    ~Report() {
+      if (out) *out = request.boundAddress.has_value();
+    }
+  } report{heldBack, request};
   // Credentials that may not go to where: their user fills in the dialog.
   auto holdBack = [&request](const Credentials& credentials) {
     if (!request.boundAddress) {

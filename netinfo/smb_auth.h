@@ -109,9 +109,11 @@ class Authenticator {
   // or the errno that ended the attempts (EACCES when the user cancelled or
   // ran out of tries). host is the computer's name in UTF-8; where is the
   // address attempt connects to and how the name led there. Credentials that
-  // open it are bound to where.
+  // open it are bound to where. *heldBack, when given, says whether a login
+  // known for host was held back because where is not the computer it opened.
   using Attempt = std::function<int(const Logon&)>;
-  int Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt);
+  int Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt,
+           bool* heldBack = nullptr);
 
   // The user name that opened host in this session (empty for a ticket,
   // guest, or none): the file manager may be told it, never the password.

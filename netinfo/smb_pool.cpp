@@ -143,8 +143,7 @@ void SmbHelperPool::End(Helper& helper, int* status) {
   if (helper.pid > 0) {
     kill(helper.pid, SIGKILL);
     int got = 0;
-    while (waitpid(helper.pid, &got, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(helper.pid, &got, 0) < 0 && errno == EINTR) {}
     if (status) *status = got;
   }
   if (helper.fd >= 0) close(helper.fd);
@@ -225,8 +224,7 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
     if (!Start(&helper, &error)) {
       giveBack(nullptr);
       outcome.detail = error;
-      return fail(HelperFailure::kCannotStart, EIO,
-                  "SMB ヘルパー " + path_ + " を起動できません: " + ErrnoText(error));
+      return fail(HelperFailure::kCannotStart, EIO, "cannot start " + path_ + ": " + ErrnoText(error));
     }
   }
 
@@ -268,23 +266,21 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
   End(helper, &status);
   giveBack(nullptr);
   outcome.status = status;
-  if (malformed) return fail(HelperFailure::kMalformed, EIO, "SMB ヘルパーの応答が不正です");
+  if (malformed) return fail(HelperFailure::kMalformed, EIO, "malformed reply");
   if (io == Io::kDeadline) {
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(options_.deadline).count();
     return fail(HelperFailure::kDeadline, ETIMEDOUT,
-                "SMB の応答が " + std::to_string(seconds > 0 ? seconds : 1) + " 秒以内にありません");
+                "no reply within " + std::to_string(seconds > 0 ? seconds : 1) + " s");
   }
   // Closed early or a broken channel: the helper ended or is ended now.
   if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
     outcome.detail = WTERMSIG(status);
-    return fail(HelperFailure::kDied, EIO,
-                "SMB ヘルパーが異常終了しました (シグナル " + std::to_string(WTERMSIG(status)) + ")");
+    return fail(HelperFailure::kDied, EIO, "helper ended by signal " + std::to_string(WTERMSIG(status)));
   }
   if (WIFEXITED(status)) {
-    return fail(HelperFailure::kDied, EIO,
-                "SMB ヘルパーが途中で終了しました (終了コード " + std::to_string(WEXITSTATUS(status)) + ")");
+    return fail(HelperFailure::kDied, EIO, "helper exited with " + std::to_string(WEXITSTATUS(status)));
   }
-  return fail(HelperFailure::kDied, EIO, "SMB ヘルパーとの接続が切れました");
+  return fail(HelperFailure::kDied, EIO, "helper channel closed");
 }
 
 }  // namespace netinfo

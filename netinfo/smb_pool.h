@@ -37,8 +37,8 @@ struct HelperOutcome {
   HelperFailure failure = HelperFailure::kNone;
   int detail = 0;  // kCannotStart: errno; kDied: the signal, or 0 and the exit status in status
   int status = 0;
-  // What the user is told beside the row's box (UTF-8); empty when the
-  // server's own answer is the cause.
+  // What went wrong in the pool, in a few words of ASCII (the row's detail);
+  // empty when the server's own answer is the cause.
   std::string cause;
 };
 

@@ -28,6 +28,7 @@
 
 #include "address.h"
 #include "cp932_codec.h"
+#include "failure_cause.h"
 #include "krb5_cache.h"
 #include "netprovider.h"
 #include "smb_auth.h"
@@ -115,8 +116,16 @@ struct Enumeration {
   size_t next = 0;
 };
 
-// The cause of the calling thread's last failed open that the pool gave.
-thread_local std::string lastCause;
+// Why the calling thread's last open failed, and the logon attempts it made.
+thread_local FailureCause lastCause;
+thread_local std::vector<AttemptOutcome> lastAttempts;
+
+// A request the pool could not serve: the helper died, overran or could not
+// start. One that overran was waiting on the server, which stalled.
+FailureCause PoolCause(const HelperOutcome& outcome) {
+  if (outcome.failure == HelperFailure::kNone) return {};
+  return {outcome.failure == HelperFailure::kDeadline ? Cause::kStalled : Cause::kHelperFailed, outcome.cause};
+}
 
 class HelperProvider final : public NetProvider {
  public:
@@ -132,7 +141,8 @@ class HelperProvider final : public NetProvider {
 
   uint32_t OpenEnumWith(const HostLookup& lookup, uint32_t, uint32_t, uint32_t, const NetResource& container,
                         Handle* handle) override {
-    lastCause.clear();
+    lastCause = {};
+    lastAttempts.clear();
     if (!handle) return kErrorInvalidParameter;
     *handle = nullptr;
     const std::string provider = container.lpProvider ? container.lpProvider : "";
@@ -170,20 +180,24 @@ class HelperProvider final : public NetProvider {
     return kNoError;
   }
 
-  std::string LastFailureCause() const override { return lastCause; }
+  FailureCause LastFailureCause() const override { return lastCause; }
+  bool CanAllowSmb1() const override { return true; }
+  std::vector<AttemptOutcome> LastAttempts() const override { return lastAttempts; }
   void CancelAll() override { pool_.CancelAll(); }
 
  private:
   // One request; 0 or an errno. A failure in the pool (no helper, a helper
   // that died, overran or wrote garbage) is never a refusal, so the logon
   // sequence ends with it rather than moving on to the next way.
-  int Ask(smbwire::Request& request, Enumeration* out) {
+  // What the server said of a failure goes to *status.
+  int Ask(smbwire::Request& request, Enumeration* out, std::string* status = nullptr) {
     HelperOutcome outcome = pool_.Run(request);
     request.Wipe();
     if (outcome.failure != HelperFailure::kNone) {
-      lastCause = outcome.cause;
+      lastCause = PoolCause(outcome);
       return outcome.reply.error ? outcome.reply.error : EIO;
     }
+    if (status) *status = outcome.reply.status;
     if (outcome.reply.error != 0) return outcome.reply.error;
     out->entries = std::move(outcome.reply.records);
     return 0;
@@ -196,7 +210,10 @@ class HelperProvider final : public NetProvider {
       request.browse = true;
       request.host = cp932::ToUtf8(target.name);
       request.name = target.name;
-      const int error = Ask(request, out);
+      std::string status;
+      const int error = Ask(request, out, &status);
+      if (error != 0 && lastCause.cause == Cause::kNone)
+        lastCause = {Cause::kFailed, status.empty() ? ErrnoName(error) : status};
       return error == 0 ? kNoError : ErrorFromErrno(error);
     }
     // The server is named by its address: asked for smb://NAME, the library
@@ -207,12 +224,18 @@ class HelperProvider final : public NetProvider {
     const std::string& host = where->address;
     // The library's own connect waits about 5 s for a silent host before the
     // request timeout even starts; the owner's bounded check fails it early.
-    if (lookup.reachable && !lookup.reachable(host)) return kErrorBadNetPath;
+    if (lookup.reachable && !lookup.reachable(host)) {
+      lastCause = {Cause::kNoAnswer, {}};
+      return kErrorBadNetPath;
+    }
     const std::string name = cp932::ToUtf8(target.name);
     const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
-    const int error = login_->Open(name, *where, !realmName.empty(), [&](const Logon& logon) {
+    std::vector<AttemptOutcome> attempts;
+    bool heldBack = false;
+    const auto attempt = [&](const Logon& logon) {
       smbwire::Request request;
       request.target = Target::kServer;
+      request.smb1 = lookup.allowSmb1;
       request.name = target.name;
       request.host = logon.kind == Logon::Kind::kKerberos ? realmName : host;
       switch (logon.kind) {
@@ -235,13 +258,22 @@ class HelperProvider final : public NetProvider {
       smbwire::Request on139 = request;
       request.port = 445;
       on139.port = 139;
-      int failure = Ask(request, out);
-      if (failure == ECONNREFUSED) failure = Ask(on139, out);
+      AttemptOutcome tried;
+      tried.way = logon.kind == Logon::Kind::kKerberos   ? AttemptOutcome::Way::kTicket
+                  : logon.kind == Logon::Kind::kPassword ? AttemptOutcome::Way::kPassword
+                                                         : AttemptOutcome::Way::kAnonymous;
+      tried.error = Ask(request, out, &tried.status);
+      if (tried.error == ECONNREFUSED) tried.error = Ask(on139, out, &tried.status);
       on139.Wipe();
-      return failure;
-    });
+      attempts.push_back(tried);
+      return tried.error;
+    };
+    const int error = login_->Open(name, *where, !realmName.empty(), attempt, &heldBack);
+    lastAttempts = attempts;
     if (error == 0) return kNoError;
     out->entries.clear();
+    // A helper that failed has said why already; else the attempts say it.
+    if (lastCause.cause == Cause::kNone) lastCause = ClassifyAttempts(attempts, heldBack);
     return NeedsCredentials(error) ? kErrorAccessDenied : ErrorFromErrno(error);
   }
 

@@ -86,7 +86,7 @@ void Request::Wipe() {
 std::string EncodeRequest(const Request& request) {
   std::string out = Start(kKindRequest);
   out += static_cast<char>(request.target);
-  out += static_cast<char>(request.browse ? 1 : 0);
+  out += static_cast<char>((request.browse ? kFlagBrowse : 0) | (request.smb1 ? kFlagSmb1 : 0));
   out += static_cast<char>(request.port & 0xFF);
   out += static_cast<char>(request.port >> 8);
   PutText(out, request.host);
@@ -101,6 +101,7 @@ std::string EncodeRequest(const Request& request) {
 std::string EncodeReply(const Reply& reply) {
   std::string out = Start(kKindReply);
   PutU32(out, static_cast<uint32_t>(reply.error));
+  PutText(out, reply.status);
   PutU32(out, static_cast<uint32_t>(reply.records.size()));
   for (const Record& record : reply.records) {
     PutU32(out, record.type);
@@ -124,20 +125,21 @@ bool DecodeRequest(const unsigned char* body, size_t size, Request* out) {
   if (size > kMaxRequestBytes) return false;
   Reader in(body, size);
   Request request;
-  uint8_t target = 0, browse = 0, logon = 0;
-  if (!in.Head(kKindRequest) || !in.U8(&target) || !in.U8(&browse) || !in.U16(&request.port) ||
+  uint8_t target = 0, flags = 0, logon = 0;
+  if (!in.Head(kKindRequest) || !in.U8(&target) || !in.U8(&flags) || !in.U16(&request.port) ||
       !in.Text(&request.host) || !in.Text(&request.name) || !in.U8(&logon) || !in.Text(&request.workgroup) ||
       !in.Text(&request.user) || !in.Text(&request.password) || in.left() != 0) {
     request.Wipe();
     return false;
   }
-  if (target > static_cast<uint8_t>(Target::kServer) || browse > 1 ||
+  if (target > static_cast<uint8_t>(Target::kServer) || (flags & ~(kFlagBrowse | kFlagSmb1)) != 0 ||
       logon > static_cast<uint8_t>(LogonKind::kAnonymous)) {
     request.Wipe();
     return false;
   }
   request.target = static_cast<Target>(target);
-  request.browse = browse == 1;
+  request.browse = (flags & kFlagBrowse) != 0;
+  request.smb1 = (flags & kFlagSmb1) != 0;
   request.logon = static_cast<LogonKind>(logon);
   *out = std::move(request);
   return true;
@@ -148,12 +150,17 @@ bool DecodeReply(const unsigned char* body, size_t size, Reply* out) {
   Reader in(body, size);
   Reply reply;
   uint32_t error = 0, count = 0;
-  if (!in.Head(kKindReply) || !in.U32(&error) || !in.U32(&count)) return false;
+  if (!in.Head(kKindReply) || !in.U32(&error) || !in.Text(&reply.status) || !in.U32(&count)) return false;
   // A count the bytes left cannot hold is refused before anything is
   // reserved for it.
   if (count > in.left() / kMinRecordBytes) return false;
   reply.error = static_cast<int32_t>(error);
   if (reply.error < 0 || (reply.error != 0 && count != 0)) return false;
+  // The server's status is a name such as NT_STATUS_LOGON_FAILURE (or
+  // NT_STATUS_0xc0000001): ASCII letters, digits and underscores, nothing a
+  // terminal would act on.
+  for (const char c : reply.status)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
   reply.records.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {
     Record record;

@@ -5,9 +5,9 @@
 //   frame   = length (u32, little-endian, of what follows) body
 //   body    = version (u8) kind (u8) fields...
 //   text    = length (u32) bytes
-//   request = target (u8) browse (u8) port (u16) host name
-//             logon (u8) workgroup user password
-//   reply   = error (i32, an errno; 0: listed) count (u32)
+//   request = target (u8) flags (u8: 1 browse, 2 SMB1 allowed) port (u16)
+//             host name logon (u8) workgroup user password
+//   reply   = error (i32, an errno; 0: listed) status count (u32)
 //             count x (type displayType usage (u32 each) remoteName remoteText)
 //
 // Plain C++ without Qt or the client library: both ends build it. Every
@@ -21,9 +21,11 @@
 
 namespace netinfo::smbwire {
 
-constexpr uint8_t kVersion = 1;
+constexpr uint8_t kVersion = 2;
 constexpr uint8_t kKindRequest = 'Q';
 constexpr uint8_t kKindReply = 'R';
+constexpr uint8_t kFlagBrowse = 1;
+constexpr uint8_t kFlagSmb1 = 2;
 constexpr size_t kHeaderBytes = 4;
 // A request holds a few names and one password (each at most a few hundred
 // bytes); a reply, every share of a computer.
@@ -42,6 +44,9 @@ struct Request {
   // Browsing needs SMB1: the range allows NT1 alone. Otherwise the library's
   // default range.
   bool browse = false;
+  // The user allowed SMB1 for this one computer (an old NAS): NT1 is added
+  // below the default range, NTLMv2 still the only password logon.
+  bool smb1 = false;
   uint16_t port = 0;  // 0: the library's choice
   std::string host;   // what the URL names (UTF-8): an address, a DNS name, a workgroup; empty for the network
   std::string name;   // the container's own name (code page 932), which the records' names are built on
@@ -59,6 +64,9 @@ struct Record {
 
 struct Reply {
   int32_t error = 0;  // an errno; 0 when the records are the listing
+  // The server's last NT_STATUS_* name the library logged for a failure
+  // (NT_STATUS_LOGON_FAILURE, ...); empty when none.
+  std::string status;
   std::vector<Record> records;
 };
 

@@ -11,17 +11,16 @@ FakeProvider& FakeProvider::Add(const std::string& container, std::vector<std::s
   return *this;
 }
 
-
-FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code, std::string cause) {
+FakeProvider& FakeProvider::FailOpen(const std::string& container, uint32_t code, netinfo::FailureCause cause) {
   nodes_[container].openCode = code;
   nodes_[container].cause = std::move(cause);
   return *this;
 }
 
-std::string FakeProvider::LastFailureCause() const {
+netinfo::FailureCause FakeProvider::LastFailureCause() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   const auto it = causes_.find(std::this_thread::get_id());
-  return it == causes_.end() ? std::string() : it->second;
+  return it == causes_.end() ? netinfo::FailureCause{} : it->second;
 }
 
 FakeProvider& FakeProvider::FailAfter(const std::string& container, size_t k, uint32_t code) {
@@ -75,6 +74,7 @@ uint32_t FakeProvider::OpenEnumWith(const netinfo::HostLookup& lookup, uint32_t 
     r.scope = scope;
     r.type = type;
     r.usage = usage;
+    r.allowSmb1 = lookup.allowSmb1;
     r.container = container;
     r.remoteNameNonNull = container.lpRemoteName != nullptr;
     r.providerNonNull = container.lpProvider != nullptr;

@@ -35,6 +35,7 @@ struct OpenRequest {
   bool providerNonNull = false;
   std::string remoteName;
   std::string provider;
+  bool allowSmb1 = false;  // the owner's lookup allowed SMB1
 };
 
 class FakeProvider final : public netinfo::NetProvider {
@@ -46,7 +47,7 @@ class FakeProvider final : public netinfo::NetProvider {
   FakeProvider& Add(const std::string& container, std::vector<std::string> children);
   // Open of this container answers code (no handle); a cause, when given, is
   // what LastFailureCause says afterwards on the opening thread.
-  FakeProvider& FailOpen(const std::string& container, uint32_t code, std::string cause = {});
+  FakeProvider& FailOpen(const std::string& container, uint32_t code, netinfo::FailureCause cause = {});
   // After k records the container's enumeration answers code, every time.
   FakeProvider& FailAfter(const std::string& container, size_t k, uint32_t code);
   // The container's answers come from these writers, one per call, then 259.
@@ -81,14 +82,16 @@ class FakeProvider final : public netinfo::NetProvider {
                         const netinfo::NetResource& container, Handle* handle) override;
   uint32_t EnumResource(Handle handle, uint32_t* count, void* buffer, uint32_t* bufferSize) override;
   uint32_t CloseEnum(Handle handle) override;
-  std::string LastFailureCause() const override;
+  netinfo::FailureCause LastFailureCause() const override;
+  bool CanAllowSmb1() const override { return canAllowSmb1; }
+  bool canAllowSmb1 = false;  // as the platform's own SMB client can
 
  private:
   struct Node {
     std::vector<std::string> children;
     std::vector<RecordWriter> writers;
     uint32_t openCode = netinfo::kNoError;
-    std::string cause;
+    netinfo::FailureCause cause;
     size_t failAfter = SIZE_MAX;
     uint32_t failCode = netinfo::kNoError;
   };
@@ -100,7 +103,7 @@ class FakeProvider final : public netinfo::NetProvider {
   mutable std::mutex mutex_;  // guards the logs and counts below nodes_
   // Each thread's last failed open's cause (no thread_local: under MinGW its
   // destructor would run on freed storage at the thread's end).
-  std::map<std::thread::id, std::string> causes_;
+  std::map<std::thread::id, netinfo::FailureCause> causes_;
   std::function<void(const std::string&)> onOpen_;
   std::unordered_map<std::string, Node> nodes_;
   std::vector<OpenRequest> requests_;

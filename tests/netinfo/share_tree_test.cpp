@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -217,3 +218,61 @@ TEST(ShareTreeEngine, AClosedRelayAnswersAWaitingWorkerWithNothing) {
 }
 
 }  // namespace
+
+// What ends a row says why: the probe's answer ends it before the provider is
+// asked (SMB1 goes on only where the owner allows it, and says so to the
+// provider); the provider's own cause is kept; a name found nowhere names
+// the methods asked.
+TEST(ShareTreeEngine, EachRowEndsWithTheCauseItsFirstFailingStepFound) {
+  using netinfo::Cause;
+  using netinfo::SmbReach;
+  const std::map<std::string, SmbReach> reach = {
+      {"SILENT", SmbReach::kNoAnswer}, {"CLOSED", SmbReach::kRefused},  {"HUNG", SmbReach::kHung},
+      {"GARBLED", SmbReach::kNotSmb},  {"OLDNAS", SmbReach::kSmb1Only}, {"OLDOK", SmbReach::kSmb1Only},
+  };
+  fakes::FakeProvider provider;
+  provider.Add("\\\\OLDOK", {"\\\\OLDOK\\old"});
+  provider.FailOpen("\\\\LOCKED", netinfo::kErrorAccessDenied, {Cause::kLogonRefused, "NT_STATUS_LOGON_FAILURE"});
+  netinfo::ShareTreeSteps steps;
+  steps.resolve = [](const std::string& name) {
+    if (name == "NONAME") return netinfo::NameResolution{std::nullopt, "unknown"};
+    return netinfo::NameResolution{netinfo::ResolvedHost{name, netinfo::NameSource::kDotted}, name};
+  };
+  steps.probe = [&reach](const std::string& address) {
+    const auto it = reach.find(address);
+    return netinfo::SmbProbe{it == reach.end() ? SmbReach::kSmb2 : it->second};
+  };
+  std::vector<std::string> asked;
+  steps.allowSmb1 = [&asked](const std::string& name, const netinfo::ResolvedHost&) {
+    asked.push_back(name);
+    return name == "OLDOK";
+  };
+  OwnerQueue owner;
+  ShareTree tree(provider, steps, owner.post(), 1);
+  std::map<std::string, ShareTreeRow> rows;
+  bool done = false;
+  ASSERT_TRUE(tree.Start({"SILENT", "CLOSED", "HUNG", "GARBLED", "OLDNAS", "OLDOK", "LOCKED", "NONAME"},
+                         {[&](const ShareTreeRow& row) { rows[row.name] = row; }, [&] { done = true; }}));
+  ASSERT_TRUE(owner.RunUntil([&] { return done; }));
+  const std::map<std::string, Cause> expected = {
+      {"SILENT", Cause::kNoAnswer},     {"CLOSED", Cause::kPortsRefused}, {"HUNG", Cause::kHung},
+      {"GARBLED", Cause::kNotSmb},      {"OLDNAS", Cause::kSmb1Only},     {"OLDOK", Cause::kNone},
+      {"LOCKED", Cause::kLogonRefused}, {"NONAME", Cause::kNameNotFound},
+  };
+  for (const auto& [name, cause] : expected) EXPECT_EQ(rows[name].failure.cause, cause) << name;
+  EXPECT_EQ(rows["LOCKED"].failure.detail, "NT_STATUS_LOGON_FAILURE");
+  EXPECT_EQ(rows["NONAME"].failure.detail, "hosts, DNS, NetBIOS, mDNS, LLMNR");
+  EXPECT_TRUE(rows["OLDOK"].listed);
+  EXPECT_TRUE(rows["OLDOK"].smb1);
+  EXPECT_EQ(asked, (std::vector<std::string>{"OLDNAS", "OLDOK"}));
+  // Only the computers that could answer SMB reached the provider, and only
+  // the allowed one with SMB1.
+  std::vector<std::string> opened;
+  for (const auto& request : provider.requests()) {
+    opened.push_back(request.remoteName);
+    EXPECT_EQ(request.allowSmb1, request.remoteName == "\\\\OLDOK") << request.remoteName;
+  }
+  EXPECT_EQ(opened, (std::vector<std::string>{"\\\\OLDOK", "\\\\LOCKED"}));
+  EXPECT_EQ(netinfo::NameMethodsAsked("nas.example.com"), "hosts, DNS");
+  EXPECT_EQ(netinfo::NameMethodsAsked("nas.LOCAL"), "hosts, DNS, mDNS");
+}

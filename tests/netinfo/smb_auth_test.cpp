@@ -303,9 +303,14 @@ TEST_F(Attempts, HeldBackCredentialsAreNeverSentAndTheDialogNamesBothAddresses) 
   EXPECT_EQ(open(at8), 0);
   EXPECT_THAT(pc.offered, ElementsAre("password:\\alice:right"));
 
-  // The session's credentials are held back as well, and Cancel sends nothing.
+  // The session's credentials are held back as well, Cancel sends nothing,
+  // and the caller learns that a login was held back.
   pc.offered.clear();
-  EXPECT_EQ(open(at7), EACCES);
+  bool heldBack = false;
+  EXPECT_EQ(auth.Open(
+                "pc01", at7, false, [this](const Logon& l) { return pc(l); }, &heldBack),
+            EACCES);
+  EXPECT_TRUE(heldBack);
   EXPECT_THAT(pc.offered, ElementsAre("anonymous"));
   EXPECT_EQ(prompt.asked.back().boundAddress, "10.0.0.8");
 
@@ -317,7 +322,10 @@ TEST_F(Attempts, HeldBackCredentialsAreNeverSentAndTheDialogNamesBothAddresses) 
   EXPECT_EQ(prompt.asked.back().user, "bob");
   EXPECT_EQ(prompt.asked.back().boundAddress, "");
   pc.offered.clear();
-  EXPECT_EQ(fresh.Open("pc02", kByDns, false, [this](const Logon& l) { return pc(l); }), 0);
+  EXPECT_EQ(fresh.Open(
+                "pc02", kByDns, false, [this](const Logon& l) { return pc(l); }, &heldBack),
+            0);
+  EXPECT_FALSE(heldBack);
   EXPECT_THAT(pc.offered, ElementsAre("password:\\bob:right"));
 }
 

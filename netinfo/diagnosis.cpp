@@ -1,0 +1,82 @@
+#include "diagnosis.h"
+
+#include <chrono>
+
+namespace netinfo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsSince(Clock::time_point since) {
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+}  // namespace
+
+const char* LayerName(Layer layer) {
+  switch (layer) {
+    case Layer::kName:
+      return "name";
+    case Layer::kTcp:
+      return "tcp";
+    case Layer::kNegotiate:
+      return "negotiate";
+    case Layer::kLogon:
+      return "logon";
+    case Layer::kShares:
+      return "shares";
+  }
+  return "name";
+}
+
+Diagnosis Diagnose(NetProvider& provider, const ShareTreeSteps& steps, const std::string& name) {
+  Diagnosis d;
+  d.name = name;
+  auto since = Clock::now();
+  d.address = steps.resolve ? steps.resolve(name) : NameResolution{};
+  d.layers.push_back({Layer::kName, d.address.host.has_value(), MsSince(since)});
+  if (!d.address.host) {
+    d.failure = {Cause::kNameNotFound, NameMethodsAsked(name)};
+    return d;
+  }
+  const ResolvedHost host = *d.address.host;
+  HostLookup lookup;
+  lookup.resolve = [host](const std::string&) { return std::optional(host); };
+  if (steps.probe) {
+    d.probe = steps.probe(host.address);
+    const bool connected = d.probe.reach != SmbReach::kNoAnswer && d.probe.reach != SmbReach::kRefused;
+    d.layers.push_back({Layer::kTcp, connected, d.probe.connectMs});
+    if (connected) {
+      const bool speaks = d.probe.reach == SmbReach::kSmb2 || d.probe.reach == SmbReach::kSmb1Only;
+      d.layers.push_back({Layer::kNegotiate, speaks && d.probe.reach != SmbReach::kSmb1Only, d.probe.negotiateMs});
+    }
+    if (d.probe.reach == SmbReach::kSmb1Only && steps.allowSmb1 && steps.allowSmb1(name, host)) {
+      // The consent lets the rest go on: the negotiate layer counts as passed.
+      d.layers.back().ok = true;
+      lookup.allowSmb1 = d.smb1 = true;
+    } else if (const FailureCause cause = ProbeCause(d.probe); cause.cause != Cause::kNone) {
+      d.failure = cause;
+      return d;
+    }
+  }
+  since = Clock::now();
+  base::Result<NamedResourceList> shares = EnumNamedResources(provider, "\\\\" + name, lookup);
+  const int ms = MsSince(since);
+  d.attempts = provider.LastAttempts();
+  if (shares) {
+    d.shares = shares->size();
+    d.layers.push_back({Layer::kLogon, true, ms});
+    d.layers.push_back({Layer::kShares, true, 0});
+    return d;
+  }
+  d.failure = provider.LastFailureCause();
+  if (d.failure.cause == Cause::kNone) d.failure = CauseOfProviderCode(shares.failure().code);
+  // The logon passed when the server let it through and refused the list.
+  const bool loggedOn = d.failure.cause == Cause::kListDenied || d.failure.cause == Cause::kStalled;
+  d.layers.push_back({Layer::kLogon, loggedOn, ms});
+  if (loggedOn) d.layers.push_back({Layer::kShares, false, 0});
+  return d;
+}
+
+}  // namespace netinfo
