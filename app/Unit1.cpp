@@ -1,4 +1,6 @@
 #include "Unit1.h"
+#include "causes.h"
+#include "smb1_consent.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -94,6 +96,9 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
       listSession_(deps.listFilePath, deps.oldListFilePath),
       mailbox_(new discovery::Mailbox(this)) {
   deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });
+  // The window speaks Japanese whatever the locale: its causes' sentences
+  // come through the translation.
+  causes::InstallTranslation(true);
   CreateControls();
   WireEvents();
   Guarded([this] { FormCreate(); });
@@ -170,7 +175,6 @@ void TForm1::CreateControls() {
   StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
 
-
   // What a screen reader says: frames, labels and buttons read their
   // captions; a field or a list reads the caption that stands for it.
   const std::pair<QWidget*, const char*> spoken[] = {
@@ -209,7 +213,7 @@ void TForm1::WireEvents() {
   // blocked, which runs no handler.
   connect(SpeedButton1, &QToolButton::toggled, this, on(&TForm1::SpeedButton1Click));
   repeatping = std::make_unique<discovery::IntervalTimer>(deps_.clock ? *deps_.clock : discovery::RealClock(),
-                                                         on(&TForm1::repeatpingTimer));
+                                                          on(&TForm1::repeatpingTimer));
   repeatping->setInterval(5000);
   // Single expand: the selected node opens, the one that lost the selection closes.
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
@@ -220,6 +224,9 @@ void TForm1::WireEvents() {
             });
           });
   TreeView1->viewport()->installEventFilter(this);
+  TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(TreeView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { Guarded([&] { TreeView1ContextMenu(at); }); });
   Edit15->installEventFilter(this);
   // A character a field refuses is named on the status line as well as in
   // the field's tooltip.
@@ -311,6 +318,12 @@ void TForm1::FormCreate() {
 
   workgroupname->setText(QStringLiteral("取得中..."));
   workgroupname->setText(Text(StartupWorkgroup()));
+
+  // Consents to SMB1 for old computers: a settings file that cannot be read
+  // is ignored, and the status line says so.
+  if (deps_.consents) {
+    if (const base::Status read = deps_.consents->Load(); !read) SetStatus(Text(read.failure().text));
+  }
 
   Form2->deleteLater();
   Form2 = nullptr;

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "companion.h"
+#include "diagnosis.h"
+#include "failure_cause.h"
 #include "listing.h"
 #include "mailbox.h"
 #include "offthread.h"
@@ -41,13 +43,15 @@ struct ShareTreeSteps;
 // What the window is given: its services and the engines it calls, made by
 // Engines (assembly.h) over the platform's backends or over fakes. All
 // outlive the window.
+class Smb1Consents;
+
 struct TForm1Deps {
   UiServices* ui = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
   netlib::CompanionLibrary* library = nullptr;  // loaded at start-up, freed at shutdown
   std::string libraryName;                      // its bare file name
   std::string listFilePath;                     // the computer list file
-  std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
+  std::string oldListFilePath;                  // read instead while listFilePath does not exist; never written
   discovery::Listing* listing = nullptr;
   netinfo::ShareTree* shareTree = nullptr;
   OffThreadCalls* calls = nullptr;  // the library's calls off the window's thread
@@ -55,6 +59,14 @@ struct TForm1Deps {
   netinfo::PromptRelay* loginRelay = nullptr;
   // The listing engine's and the connection watch's time; null: the real clock.
   discovery::Clock* clock = nullptr;
+  // SMB1 can be allowed for one computer (the program's own SMB client);
+  // false where the system's client decides.
+  bool smb1Offered = false;
+  // The user's SMB1 consents, which the tree's menu can withdraw; may be null.
+  Smb1Consents* consents = nullptr;
+  // A diagnosis of one computer (blocking, bounded; run off the window's
+  // thread); empty: the menu offers none.
+  std::function<netinfo::Diagnosis(const std::string& name)> diagnose;
 };
 
 class TForm1 : public QWidget {
@@ -113,6 +125,9 @@ class TForm1 : public QWidget {
   void SpeedButton1Click();
   void repeatpingTimer();
   void TreeView1DblClick();
+  // The tree's menu: 接続を診断, and withdrawing an SMB1 consent.
+  void TreeView1ContextMenu(const QPoint& at);
+  void DiagnoseComputer(const std::string& name);
 
   // Plain routines that fill controls.
   void ListInterfaces();
@@ -126,6 +141,8 @@ class TForm1 : public QWidget {
 
   // Status text of panel 0.
   void SetStatus(const QString& text);
+  // A row's cause and what to do, for the status line and its node's tooltip.
+  QString FailureText(const netinfo::FailureCause& failure) const;
   QString Status() const;
 
  private:
@@ -168,7 +185,7 @@ class TForm1 : public QWidget {
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
-  discovery::Mailbox* mailbox_;  // Post's queue (a child: goes with the window)
+  discovery::Mailbox* mailbox_;      // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built
@@ -178,4 +195,5 @@ class TForm1 : public QWidget {
   bool converting_ = false;        // Button9Click's conversion is running
   // The last listing's details of each computer, as its tooltip (by caption).
   std::map<std::string, QString> computerDetails_;
+  bool diagnosing_ = false;  // a diagnosis runs; its dialog has not opened yet
 };

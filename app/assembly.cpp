@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cp932_codec.h"
 #include "netresources.h"
+#include "smb1_consent.h"
 #include "uiservices.h"
 
 discovery::ListingDeps ListingDepsFor(const Seams& seams) {
@@ -28,7 +30,8 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   return d;
 }
 
-netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library) {
+netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library,
+                                                std::function<netinfo::SmbProbe(const std::string&)> probe) {
   netinfo::ShareTreeSteps steps;
   steps.resolve = [&library](const std::string& name) {
     const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, name);
@@ -38,9 +41,47 @@ netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& 
     resolution.text = host ? host->address : host.failure().text;
     return resolution;
   };
-  steps.reachable = [&library](const std::string& address) { return netlib::Reaches(library, address); };
+  if (probe) {
+    steps.probe = std::move(probe);
+    return steps;
+  }
+  // Without a probe a port that accepts is taken as SMB; the provider tells
+  // the rest.
+  steps.probe = [&library](const std::string& address) {
+    netinfo::SmbProbe answer;
+    answer.reach = netlib::Reaches(library, address) ? netinfo::SmbReach::kSmb2 : netinfo::SmbReach::kNoAnswer;
+    return answer;
+  };
   return steps;
 }
+
+namespace {
+
+// The window's share tree steps: the companion's, and SMB1 where the user
+// allows it for the computer, asked on the window's thread.
+netinfo::ShareTreeSteps WindowSteps(const Seams& seams, const netlib::CompanionLibrary& library) {
+  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library, seams.smbProbe);
+  Smb1Consents* const consents = seams.consents;
+  if (!consents || !seams.provider || !seams.provider->CanAllowSmb1()) return steps;
+  netinfo::PromptRelay* const relay = seams.loginRelay;
+  UiServices* const ui = seams.ui;
+  steps.allowSmb1 = [consents, relay, ui](const std::string& name, const netinfo::ResolvedHost& where) {
+    if (consents->Allowed(name, where)) return true;
+    if (!relay || !ui || !consents->FirstAsking(name)) return false;
+    const QString question =
+        QString::fromStdString(cp932::ToUtf8(name)) +
+        QStringLiteral(" は古い SMB1 でしか接続できません。このコンピュータに限り SMB1 を使いますか？");
+    const bool yes = relay->OnOwner<bool>(
+        [ui, question] { return ui->Question(question, QStringLiteral("SMB1 を使う"), QStringLiteral("使わない")); },
+        false);
+    // Kept for later runs; a file that cannot be written still lets this one go.
+    if (yes) static_cast<void>(consents->Allow(name, where));
+    return yes;
+  };
+  return steps;
+}
+
+}  // namespace
 
 Engines::Engines(Seams s)
     : seams(std::move(s)),
@@ -50,7 +91,7 @@ Engines::Engines(Seams s)
       // The share tree resolves computer names, and checks that a computer
       // answers, through the library as the rest of the window does, on its
       // workers; the library's calls are safe from several threads at once.
-      shareTree(*seams.provider, CompanionShareTreeSteps(library),
+      shareTree(*seams.provider, WindowSteps(seams, library),
                 [this](std::function<void()> fn) { calls.Post(std::move(fn)); }) {}
 
 Engines::~Engines() {
@@ -72,6 +113,16 @@ TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePa
   deps.calls = &calls;
   deps.loginRelay = seams.loginRelay;
   deps.clock = seams.clock;
+  deps.smb1Offered = seams.provider && seams.provider->CanAllowSmb1();
+  deps.consents = seams.consents;
+  // A diagnosis never asks: SMB1 only where a consent is kept.
+  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library, seams.smbProbe);
+  if (Smb1Consents* const consents = seams.consents; consents && seams.provider && seams.provider->CanAllowSmb1())
+    steps.allowSmb1 = [consents](const std::string& name, const netinfo::ResolvedHost& where) {
+      return consents->Allowed(name, where);
+    };
+  if (netinfo::NetProvider* const provider = seams.provider)
+    deps.diagnose = [provider, steps](const std::string& name) { return netinfo::Diagnose(*provider, steps, name); };
   return deps;
 }
 
@@ -128,5 +179,6 @@ Seams PlatformBackends::SeamsFor(UiServices* ui) const {
   s.dnsSd = dnsSd.get();
   s.nodeStatus = nodeStatus.get();
   s.loginRelay = prompt.get();
+  s.smbProbe = [](const std::string& address) { return netinfo::ProbeSmb(address); };
   return s;
 }

@@ -19,6 +19,7 @@
 #include "source.h"
 
 class UiServices;
+class Smb1Consents;
 
 // What the engines are made over: the platform's backends, or fakes.
 struct Seams {
@@ -39,6 +40,14 @@ struct Seams {
   discovery::Clock* clock = nullptr;
   // How the off-thread calls start a thread; empty: std::thread.
   OffThreadCalls::StartThread startThread;
+  // What the share tree asks of a computer's SMB ports (netinfo::ProbeSmb);
+  // empty: the companion's connection check alone, which tells only whether
+  // a port accepts.
+  std::function<netinfo::SmbProbe(const std::string& address)> smbProbe;
+  // The user's SMB1 consents; with a login relay and ui the share tree asks
+  // for one, once per computer, where a computer speaks only SMB1 and the
+  // provider can use it. Null: SMB1 is never used.
+  Smb1Consents* consents = nullptr;
 };
 
 // The listing engine's dependencies over the seams: the sources, the browse
@@ -47,8 +56,10 @@ struct Seams {
 discovery::ListingDeps ListingDepsFor(const Seams& seams);
 
 // The share tree's steps through the companion library, which must outlive
-// them: its resolver and its reachability check, safe from several threads.
-netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library);
+// them: its resolver, and probe, or else its connection check; safe from
+// several threads.
+netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library,
+                                                std::function<netinfo::SmbProbe(const std::string&)> probe = {});
 
 // The engines the window calls. Made on the window's thread before the
 // window and destroyed after it; the window loads the library at start-up

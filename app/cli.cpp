@@ -16,15 +16,18 @@
 #include <thread>
 
 #include "assembly.h"
+#include "causes.h"
 #include "address.h"
 #include "cli_args.h"
 #include "cli_text.h"
 #include "cp932.h"
+#include "diagnosis.h"
 #include "listing.h"
 #include "mailbox.h"
 #include "samba_conf.h"
 #include "netresources.h"
 #include "share_tree.h"
+#include "smb_probe.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -40,6 +43,7 @@ constexpr const char* kUsage =
     "Usage: mirelka [--json] [--timeout SECONDS] list [WORKGROUP]\n"
     "       mirelka [--json] [--timeout SECONDS] shares NAME|ADDRESS...\n"
     "       mirelka [--json] [--timeout SECONDS] resolve NAME|ADDRESS...\n"
+    "       mirelka [--json] [--timeout SECONDS] [--allow-smb1 NAME] diagnose NAME|ADDRESS\n"
     "       mirelka --help | --version\n"
     "Without a subcommand the window opens.\n"
     "\n"
@@ -50,9 +54,14 @@ constexpr const char* kUsage =
     "            or the keyring's credentials, never a dialog\n"
     "  resolve   a name to its address or an address to its name, and how the\n"
     "            answer was found\n"
+    "  diagnose  one computer layer by layer (name, TCP, SMB negotiate, logon,\n"
+    "            share list) with the time each took; stops at the first that\n"
+    "            fails and says what to do\n"
     "\n"
     "  --json            one JSON document on standard output (see mirelka(1))\n"
     "  --timeout SECONDS bound the whole command; what is unanswered then fails\n"
+    "  --allow-smb1 NAME use SMB1 for that computer in this run (an old NAS that\n"
+    "                    speaks nothing newer); NTLMv2 logons only\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 every name answered, 1 some did not (said on standard\n"
@@ -276,6 +285,23 @@ int List(const Options& options) {
 
 // --- shares -------------------------------------------------------------
 
+// A row's cause in the locale's language, what to do, and the library's or
+// the system's own word for it.
+std::string FailureLine(const netinfo::FailureCause& failure, bool smb1Offered) {
+  std::string line = causes::What(failure.cause, failure.detail).toStdString();
+  const QString todo = causes::ToDo(failure.cause, false, smb1Offered);
+  if (!todo.isEmpty()) line += ": " + todo.toStdString();
+  if (!failure.detail.empty() && failure.cause != netinfo::Cause::kNameNotFound) line += " (" + failure.detail + ")";
+  return line;
+}
+
+// Whether the command line allowed SMB1 for the computer named so.
+bool AllowedSmb1(const Options& options, const std::string& name) {
+  for (const std::string& allowed : options.allowSmb1)
+    if (cp932::UpperAscii(allowed) == cp932::UpperAscii(name)) return true;
+  return false;
+}
+
 // The last (entry length - node length - 3) bytes of "\\" + node + "\" +
 // share: the share's name, as the window's tree takes it.
 std::string ShareName(const std::string& entry, const std::string& node) {
@@ -295,14 +321,10 @@ int Shares(const Options& options) {
     Err(loaded.failure().text);
     return 1;
   }
-  // Whether each address answered, so that a refusal can be told from silence.
-  auto answered = std::make_shared<std::pair<std::mutex, std::map<std::string, bool>>>();
-  netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library);
-  steps.reachable = [reach = steps.reachable, answered](const std::string& address) {
-    const bool reached = reach(address);
-    const std::lock_guard<std::mutex> lock(answered->first);
-    answered->second[address] = reached;
-    return reached;
+  netinfo::ShareTreeSteps steps =
+      CompanionShareTreeSteps(library, [](const std::string& address) { return netinfo::ProbeSmb(address); });
+  steps.allowSmb1 = [&options](const std::string& name, const netinfo::ResolvedHost&) {
+    return AllowedSmb1(options, name);
   };
 
   QJsonArray computers;
@@ -326,19 +348,7 @@ int Shares(const Options& options) {
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
     const std::string typed = options.typed[row.row];
-    std::string error;
-    if (!row.address.host) {
-      error = "cannot resolve: " + Utf8(row.address.text);
-    } else if (!row.listed) {
-      bool reached = false;
-      {
-        const std::lock_guard<std::mutex> lock(answered->first);
-        const auto it = answered->second.find(row.address.host->address);
-        reached = it != answered->second.end() && it->second;
-      }
-      error = reached ? "shares not readable: logon refused (ticket, keyring and guest tried) or no SMB service"
-                      : "does not answer on the SMB ports";
-    }
+    const std::string error = row.listed ? std::string() : FailureLine(row.failure, platform.provider->CanAllowSmb1());
     const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
     const std::string nodeText = Utf8(node);
     QJsonArray shares;
@@ -354,11 +364,14 @@ int Shares(const Options& options) {
                          {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
                          {"listed", row.listed},
                          {"shares", shares}};
-    if (!error.empty()) {
+    if (!row.listed) {
       ++failed;
       computer.insert("error", U(error));
+      computer.insert("cause", netinfo::CauseCode(row.failure.cause));
+      computer.insert("detail", U(row.failure.detail));
       Err("shares: " + Printable(typed) + ": " + Printable(error));
     }
+    if (row.smb1) computer.insert("smb1", true);
     computers.append(computer);
     if (!options.json) {
       std::string head = "\\\\" + Printable(typed);
@@ -375,6 +388,75 @@ int Shares(const Options& options) {
   loop.exec();
   if (options.json) PrintJson({{"complete", true}, {"computers", computers}});
   return failed ? 1 : 0;
+}
+
+// --- diagnose -----------------------------------------------------------
+
+int Diagnose(const Options& options) {
+  NoDialog noDialog;
+  PlatformBackends platform(Want{true, false, &noDialog});
+  platform.prompt->Open(Post);
+  netlib::CompanionLibrary library(*platform.dynlib);
+  if (const base::Status loaded = LoadCompanion(library); !loaded) {
+    Err(loaded.failure().text);
+    return 1;
+  }
+  netinfo::ShareTreeSteps steps =
+      CompanionShareTreeSteps(library, [](const std::string& address) { return netinfo::ProbeSmb(address); });
+  steps.allowSmb1 = [&options](const std::string& name, const netinfo::ResolvedHost&) {
+    return AllowedSmb1(options, name);
+  };
+  const bool smb1Offer = platform.provider->CanAllowSmb1();
+  // The layers run on a worker; this thread runs the loop the keyring's
+  // questions come to.
+  QEventLoop loop;
+  std::optional<netinfo::Diagnosis> result;
+  Deadline deadline(options.timeoutMs);
+  deadline.answered = [&result] { return result.has_value(); };
+  deadline.expired = [&] {
+    Err("diagnose: " + Printable(options.typed[0]) + ": timed out");
+    if (options.json) PrintJson({{"name", U(options.typed[0])}, {"complete", false}});
+  };
+  deadline.stop = [&platform] { EndNow(platform.provider.get()); };
+  std::thread worker([&] {
+    netinfo::Diagnosis d = netinfo::Diagnose(*platform.provider, steps, options.names[0]);
+    Post([&loop, &result, d = std::move(d)]() mutable {
+      result = std::move(d);
+      loop.quit();
+    });
+  });
+  loop.exec();
+  worker.join();
+  const netinfo::Diagnosis& d = *result;
+  const QStringList lines = causes::DiagnosisLines(d, false, smb1Offer);
+  if (options.json) {
+    QJsonArray layers;
+    for (size_t i = 0; i < d.layers.size(); ++i)
+      layers.append(QJsonObject{{"layer", netinfo::LayerName(d.layers[i].layer)},
+                                {"ok", d.layers[i].ok},
+                                {"ms", d.layers[i].ms},
+                                {"text", causes::LayerText(d, d.layers[i])}});
+    QJsonObject out{{"name", U(options.typed[0])},
+                    {"complete", true},
+                    {"address", d.address.host ? QJsonValue(U(d.address.host->address)) : QJsonValue()},
+                    {"layers", layers},
+                    {"listed", d.failure.cause == netinfo::Cause::kNone},
+                    {"shares", static_cast<qint64>(d.shares)}};
+    if (d.probe.reach == netinfo::SmbReach::kSmb2 || d.probe.reach == netinfo::SmbReach::kSmb1Only) {
+      out.insert("dialect", QStringLiteral("0x%1").arg(d.probe.dialect, 4, 16, QLatin1Char('0')));
+      out.insert("signingRequired", d.probe.signingRequired);
+    }
+    if (d.failure.cause != netinfo::Cause::kNone) {
+      out.insert("cause", netinfo::CauseCode(d.failure.cause));
+      out.insert("detail", U(d.failure.detail));
+      out.insert("error", lines[lines.size() - 2] + QStringLiteral(": ") + lines.last());
+    }
+    PrintJson(out);
+  } else {
+    Out("\\\\" + Printable(options.typed[0]) + "\n");
+    for (const QString& line : lines) Out("  " + Printable(line.toStdString(), 400) + "\n");
+  }
+  return d.failure.cause == netinfo::Cause::kNone ? 0 : 1;
 }
 
 // --- resolve ------------------------------------------------------------
@@ -549,6 +631,8 @@ int Main(int argc, char** argv) {
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
+  // One language per line: the locale's, where there is a translation.
+  causes::InstallTranslation(causes::JapaneseLocale());
   discovery::Mailbox posted;
   mailbox = &posted;
   struct Unset {
@@ -561,6 +645,8 @@ int Main(int argc, char** argv) {
       return Shares(options);
     case Command::kResolve:
       return ResolveAll(options);
+    case Command::kDiagnose:
+      return Diagnose(options);
     default:
       return 2;
   }

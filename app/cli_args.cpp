@@ -15,7 +15,7 @@ bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; 
 
 bool OurOption(const std::string& arg) {
   return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--json" || arg == "--timeout" ||
-         arg.rfind("--timeout=", 0) == 0;
+         arg.rfind("--timeout=", 0) == 0 || arg == "--allow-smb1" || arg.rfind("--allow-smb1=", 0) == 0;
 }
 
 // Decimal seconds ("3", "2.5", ".5"), nothing else: no sign, exponent, hex
@@ -41,6 +41,7 @@ std::optional<Command> CommandNamed(const std::string& word) {
   if (word == "list") return Command::kList;
   if (word == "shares") return Command::kShares;
   if (word == "resolve") return Command::kResolve;
+  if (word == "diagnose") return Command::kDiagnose;
   return std::nullopt;
 }
 
@@ -134,13 +135,26 @@ Parsed Parse(const std::vector<std::string>& args) {
       options.timeoutMs = ParseSeconds(value);
       if (!options.timeoutMs)
         return Fail("--timeout: '" + Shown(value) + "' is not a number of seconds from 0.001 to 86400");
+    } else if (arg == "--allow-smb1" || arg.rfind("--allow-smb1=", 0) == 0) {
+      std::string value;
+      if (arg == "--allow-smb1") {
+        if (i + 1 >= args.size()) return Fail("--allow-smb1 needs a computer's name or address");
+        value = args[++i];
+      } else {
+        value = arg.substr(13);
+      }
+      std::string bytes;
+      if (const std::optional<std::string> why = CheckName(value, &bytes))
+        return Fail("--allow-smb1: " + *why + ": '" + Shown(value) + "'");
+      options.allowSmb1.push_back(std::move(bytes));
     } else {
       return Fail("unknown option '" + Shown(arg) + "' (try --help)");
     }
   }
-  if (!command) return Fail("no subcommand given: list, shares or resolve (try --help)");
+  if (!command) return Fail("no subcommand given: list, shares, resolve or diagnose (try --help)");
   options.command = *command;
   if (*command == Command::kList && operands.size() > 1) return Fail("list takes at most one workgroup");
+  if (*command == Command::kDiagnose && operands.size() != 1) return Fail("diagnose takes exactly one name or address");
   if (*command != Command::kList && operands.empty())
     return Fail(std::string(*command == Command::kShares ? "shares" : "resolve") +
                 " needs at least one name or address");

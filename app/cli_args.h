@@ -7,7 +7,7 @@
 
 namespace cli {
 
-enum class Command { kList, kShares, kResolve, kHelp, kVersion };
+enum class Command { kList, kShares, kResolve, kDiagnose, kHelp, kVersion };
 
 struct Options {
   Command command = Command::kHelp;
@@ -17,6 +17,8 @@ struct Options {
   // code page 932 bytes and as typed (UTF-8), in the order given.
   std::vector<std::string> names;
   std::vector<std::string> typed;
+  // Computers SMB1 may be used for in this run (code page 932), as named.
+  std::vector<std::string> allowSmb1;
 };
 
 struct Parsed {

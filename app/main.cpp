@@ -11,6 +11,7 @@
 #include "hardening.h"
 #include "listlocation.h"
 #include "samba_conf.h"
+#include "smb1_consent.h"
 #include "uiservices.h"
 
 int main(int argc, char** argv) {
@@ -33,12 +34,15 @@ int main(int argc, char** argv) {
   PlatformBackends platform(Want{true, true, &dialog});
   auto ui = MakeDesktopUiServices(
       nullptr, [&platform](const std::string& host) { return platform.login->UserFor(cp932::ToUtf8(host)); });
-  Seams seams = platform.SeamsFor(ui.get());
-  seams.sambaConfigPath = discovery::kSambaConfigPath;
-  Engines engines(seams);
   const pclist::ListLocation list =
       pclist::LocateListFile(QApplication::applicationFilePath().toLocal8Bit().toStdString(), pclist::UserConfigHome(),
                              MIRELKA_INSTALLED_COPY ? pclist::Copy::kInstalled : pclist::Copy::kPortable);
+  // The settings file lives beside the list file, whose format is fixed.
+  Smb1Consents consents(Smb1ConsentPath(list.path));
+  Seams seams = platform.SeamsFor(ui.get());
+  seams.sambaConfigPath = discovery::kSambaConfigPath;
+  seams.consents = &consents;
+  Engines engines(seams);
   const TForm1Deps deps = engines.FormDeps(list.path, list.oldPath);
 
   int result = 0;

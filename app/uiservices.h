@@ -18,6 +18,12 @@ class UiServices {
   // Modal box with an error icon and an OK button, captioned "Mirelka";
   // the text is shown as given, as plain text.
   virtual void ErrorBox(const QString& text) = 0;
+  // Modal question captioned "Mirelka" with the text (plain text) and two
+  // buttons; true when the user chose yes.
+  virtual bool Question(const QString& text, const QString& yes, const QString& no) = 0;
+  // A modeless-looking modal dialog captioned title that shows text the user
+  // can select and copy (plain text), with a close button.
+  virtual void ShowReport(const QString& title, const QString& text) = 0;
   // Processes all pending window messages.
   virtual void ProcessMessages() = 0;
   // Waits until a message, a socket or a timer has something, then processes

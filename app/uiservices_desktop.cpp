@@ -1,5 +1,11 @@
 #include <QCoreApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "formlook.h"
 #include <QPointer>
 
 #include "launcher.h"
@@ -13,6 +19,32 @@ class DesktopUiServices final : public UiServices {
 
   void MessageBox(const QString& text) override { Show(QMessageBox::NoIcon, text); }
   void ErrorBox(const QString& text) override { Show(QMessageBox::Critical, text); }
+  bool Question(const QString& text, const QString& yes, const QString& no) override {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Mirelka"), text, QMessageBox::NoButton, owner_.data());
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* accept = box.addButton(yes, QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(no, QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == accept;
+  }
+
+  void ShowReport(const QString& title, const QString& text) override {
+    QDialog dialog(owner_.data());
+    dialog.setWindowTitle(title);
+    SetFormLook(&dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* view = new QPlainTextEdit(text, &dialog);
+    view->setObjectName(QStringLiteral("report"));
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setMinimumSize(520, 220);
+    layout->addWidget(view);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), &dialog);
+    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    dialog.exec();
+  }
+
   void ProcessMessages() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
   void Launch(const std::string& commandLine, const std::string& uncText) override {

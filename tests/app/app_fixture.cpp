@@ -141,6 +141,10 @@ TForm1& AppFixture::Open() {
   }
   seams.sambaConfigPath = sambaConfigPath;
   seams.clock = clock;
+  seams.consents = consents.get();
+  if (consents) seams.loginRelay = &relay;
+  // Read at each call, so that a test may script it after opening.
+  if (smbProbe) seams.smbProbe = [this](const std::string& address) { return smbProbe(address); };
   ui.clock = clock;
   if (clock) wsd.clock = dnsSd.clock = nodeStatus.clock = clock;
   seams.startThread = [this](std::function<void()> fn) {

@@ -14,6 +14,7 @@
 #include "fake_provider.h"
 #include "fake_sockets.h"
 #include "fake_source.h"
+#include "smb1_consent.h"
 
 // Boxes are recorded, never shown; the pump processes events and then runs
 // the hook, so a test can deliver a click inside a handler's pump.
@@ -23,6 +24,11 @@ class RecordingUi final : public UiServices {
   void ErrorBox(const QString& text) override;
   void ProcessMessages() override;
   void WaitForMessages() override;
+  bool Question(const QString& text, const QString&, const QString&) override {
+    questions << text;
+    return questionAnswer;
+  }
+  void ShowReport(const QString& title, const QString& text) override { reports << title + "\n" + text; }
   void Launch(const std::string& commandLine, const std::string& uncText) override {
     launched.push_back(commandLine);
     launchedText.push_back(uncText);
@@ -30,6 +36,9 @@ class RecordingUi final : public UiServices {
 
   QStringList boxes;       // message boxes in order
   QStringList errorBoxes;  // error boxes in order
+  QStringList questions;   // questions asked, in order
+  bool questionAnswer = false;
+  QStringList reports;  // reports shown: title, a line feed, the text
   std::vector<std::string> launched;
   std::vector<std::string> launchedText;  // the path as the peers name it, UTF-8
   int pumps = 0;
@@ -37,7 +46,7 @@ class RecordingUi final : public UiServices {
   // Set: a wait with no worker's result due moves this clock on to its next
   // timer instead of sleeping (the listing's waits in fake time).
   fakes::FakeClock* clock = nullptr;
-  bool settled = false;  // the last wait delivered what was posted and gave its caller a turn
+  bool settled = false;             // the last wait delivered what was posted and gave its caller a turn
   std::function<void()> onPump;     // runs inside every pump and wait
   std::function<void()> onMessage;  // runs while a message box is "open"
   std::function<void()> onError;    // runs while an error box is "open"
@@ -90,6 +99,11 @@ class AppFixture {
   bool ListFileExists() const;
 
   RecordingUi ui;
+  // SMB1 consents kept beside the list file; given to the window when set,
+  // with a relay to ask the consent question through (no login dialog).
+  std::unique_ptr<Smb1Consents> consents;
+  NoDialog noLogin;
+  netinfo::PromptRelay relay{noLogin};
   FakeCompanion companion;
   FakeDynamicLibrary dynlib;
   fakes::FakeProvider provider;
@@ -101,6 +115,11 @@ class AppFixture {
   fakes::FakeNodeStatus nodeStatus;
   bool withSources = false;
   bool threadsFail = false;  // no thread can be started for the library's calls
+  // What the share tree's probe answers per address: SMB2 everywhere unless
+  // a test says otherwise; empty: the companion's scripted check decides.
+  std::function<netinfo::SmbProbe(const std::string& address)> smbProbe = [](const std::string&) {
+    return netinfo::SmbProbe{netinfo::SmbReach::kSmb2};
+  };
   std::string sambaConfigPath;
   // The window's and the fake sources' time, moved on by the waits; null:
   // the real clock.

@@ -35,6 +35,8 @@ class QuietUi final : public UiServices {
   void ErrorBox(const QString& text) override { MessageBox(text); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
   void Launch(const std::string&, const std::string&) override {}
+  bool Question(const QString&, const QString&, const QString&) override { return false; }
+  void ShowReport(const QString&, const QString&) override {}
 };
 
 // Runs the event loop for ms, asleep while nothing happens.

@@ -52,11 +52,12 @@ class QuietUi final : public UiServices {
   void ErrorBox(const QString& text) override { MessageBox(text); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
   void Launch(const std::string&, const std::string&) override {}
+  bool Question(const QString&, const QString&, const QString&) override { return false; }
+  void ShowReport(const QString&, const QString&) override {}
   QStringList boxes;
   QList<double> times;  // when each box came, from the click
   std::chrono::steady_clock::time_point click;
 };
-
 
 // The processor time the calling thread has used.
 double ThreadCpuMs() {
@@ -144,11 +145,11 @@ int main(int argc, char** argv) {
       record(name, "resolve", since, resolution.host.has_value());
       return resolution;
     };
-    steps.reachable = [&companion, &record](const std::string& address) {
+    steps.probe = [&record](const std::string& address) {
       const auto since = std::chrono::steady_clock::now();
-      const bool reaches = companion.reachable(address);
-      record(address, "check", since, reaches);
-      return reaches;
+      const netinfo::SmbProbe probe = netinfo::ProbeSmb(address);
+      record(address, "probe", since, probe.reach == netinfo::SmbReach::kSmb2);
+      return probe;
     };
     std::vector<std::function<void()>> queue;
     std::mutex mutex;
