@@ -17,6 +17,7 @@ TForm2::TForm2(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::Frameless
   QPalette palette = Label1->palette();
   palette.setColor(QPalette::WindowText, Qt::red);
   Label1->setPalette(palette);
+  FitCaptions(this);
 
   CentreOnScreen(this);
 }
