@@ -68,8 +68,11 @@ int CaptionRoom(QWidget* w, QString* text) {
   QStyleOptionButton option;
   option.initFrom(button);
   option.text = button->text();
+  // A push button keeps the margin its style pads a caption with, so that the
+  // caption does not touch the bevel.
   if (qobject_cast<QPushButton*>(w))
-    return w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width();
+    return w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width() -
+           w->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, w);
   if (qobject_cast<QCheckBox*>(w)) return w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w).width();
   if (qobject_cast<QToolButton*>(w))
     return w->width() - 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);

@@ -117,7 +117,9 @@ QStringList Clipped(QWidget* top) {
       option.initFrom(button);
       option.text = button->text();
       QRect room = button->rect().adjusted(2, 0, -2, 0);  // a tool button's frame
-      if (qobject_cast<QPushButton*>(w)) room = style->subElementRect(QStyle::SE_PushButtonContents, &option, w);
+      if (qobject_cast<QPushButton*>(w))                  // clear of the bevel by the style's margin
+        room = style->subElementRect(QStyle::SE_PushButtonContents, &option, w)
+                   .adjusted(0, 0, -style->pixelMetric(QStyle::PM_ButtonMargin, &option, w), 0);
       if (qobject_cast<QCheckBox*>(w)) room = style->subElementRect(QStyle::SE_CheckBoxContents, &option, w);
       check(w, button->text(), button->font(), room);
     } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
