@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyleOptionButton>
-#include <QStyleOptionGroupBox>
 #include <QStyleOptionHeader>
 #include <QTest>
 #include <QTimer>
@@ -94,8 +93,7 @@ TEST(Window, ControlsStandWhereTheLayoutPutsThem) {
 QStringList Clipped(QWidget* top) {
   QStringList out;
   const auto check = [&out](const QWidget* w, const QString& text, const QFont& font, QRect room) {
-    const QFontMetrics metrics(font);
-    const int wide = metrics.horizontalAdvance(text);
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
     if (wide > room.width())
       out << QStringLiteral("%1 「%2」 %3 px in %4").arg(w->objectName(), text).arg(wide).arg(room.width());
   };
@@ -122,13 +120,6 @@ QStringList Clipped(QWidget* top) {
                    .adjusted(0, 0, -style->pixelMetric(QStyle::PM_ButtonMargin, &option, w), 0);
       if (qobject_cast<QCheckBox*>(w)) room = style->subElementRect(QStyle::SE_CheckBoxContents, &option, w);
       check(w, button->text(), button->font(), room);
-    } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
-      QStyleOptionGroupBox option;
-      option.initFrom(box);
-      option.text = box->title();
-      option.subControls = QStyle::SC_GroupBoxLabel;
-      const QRect title = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-      check(w, box->title(), box->font(), title.intersected(box->rect()));
     } else if (auto* view = qobject_cast<QTreeWidget*>(w); view && !view->isHeaderHidden()) {
       QHeaderView* header = view->header();
       for (int i = 0; i < view->columnCount(); ++i) {
