@@ -37,6 +37,7 @@ void SetWarningColour(QLabel* label) {
   QPalette warning = label->palette();
   warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
   label->setPalette(warning);
+  label->setForegroundRole(QPalette::WindowText);  // on the button face it would be ButtonText
 }
 
 // Empties a line edit together with its undo history: clear() is itself a

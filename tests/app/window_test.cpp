@@ -180,6 +180,27 @@ TEST(Window, EveryCaptionFitsItsControlInEachStandInFont) {
   if (checked.isEmpty()) GTEST_SKIP() << "none of the fonts is installed";
 }
 
+// The splash's caption and the login dialog's warning lines are drawn red,
+// not in the button face's text colour.
+TEST(Window, RedCaptionsShowRed) {
+  TForm2 splash(nullptr);
+  netinfo::LoginRequest request;
+  request.reason = netinfo::LoginRequest::Reason::kWrongCredentials;
+  LoginDialog dialog(request);
+  for (QLabel* label : {splash.Label1, dialog.Problem}) {
+    label->window()->show();
+    QApplication::processEvents();
+    const QImage drawn = label->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) {
+        const QColor c = drawn.pixelColor(x, y);
+        red += c.red() - std::max(c.green(), c.blue()) > 96;
+      }
+    EXPECT_GT(red, 10) << label->objectName().toStdString();
+  }
+}
+
 TEST(Window, FixedClientAreaTitleFontAndTimer) {
   AppFixture app;
   TForm1& form = app.Open();
