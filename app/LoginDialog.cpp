@@ -1,5 +1,7 @@
 #include "LoginDialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -35,6 +37,7 @@ void SetWarningColour(QLabel* label) {
   QPalette warning = label->palette();
   warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
   label->setPalette(warning);
+  label->setForegroundRole(QPalette::WindowText);  // on the button face it would be ButtonText
 }
 
 // Empties a line edit together with its undo history: clear() is itself a
@@ -70,16 +73,24 @@ LoginDialog::LoginDialog(const netinfo::LoginRequest& request, QWidget* parent)
   Message->setObjectName("Message");
   Message->setWordWrap(true);
   // The address line, when shown, takes two lines above the problem line
-  // and pushes the rest down.
+  // and pushes the rest down. Each text is given the height it takes in the
+  // font at hand (a stand-in for the forms' font may be taller, a long name
+  // may need a third line); what lies below moves down by what they add.
   const QString moved = MovedText(request);
-  const int shift = moved.isEmpty() ? 0 : 30;
-  setFixedSize(340, 178 + shift);
   Moved = Caption(this, moved, {12, 43, 316, 28});
   Moved->setObjectName("Moved");
   Moved->setWordWrap(true);
   SetWarningColour(Moved);
   Moved->setVisible(!moved.isEmpty());
-  Problem = Caption(this, ProblemText(request.reason), {12, 45 + shift, 316, 14});
+  Problem = Caption(this, ProblemText(request.reason), {12, 45, 316, 14});
+  const int messageHeight = std::max(30, Message->heightForWidth(316));
+  const int movedHeight = std::max(28, Moved->heightForWidth(316));
+  const int problemHeight = std::max(14, Problem->fontMetrics().height());
+  Message->resize(316, messageHeight);
+  Moved->setGeometry(12, 13 + messageHeight, 316, movedHeight);
+  const int shift = messageHeight - 30 + (moved.isEmpty() ? 0 : movedHeight + 2) + problemHeight - 14;
+  Problem->setGeometry(12, 45 + shift - problemHeight + 14, 316, problemHeight);
+  setFixedSize(340, 178 + shift);
   Problem->setObjectName("Problem");
   SetWarningColour(Problem);
   Problem->setVisible(request.reason != netinfo::LoginRequest::Reason::kFirst);
@@ -112,6 +123,8 @@ LoginDialog::LoginDialog(const netinfo::LoginRequest& request, QWidget* parent)
   CancelButton->setObjectName("CancelButton");
   CancelButton->setGeometry(253, 145 + shift, 75, 25);
   CancelButton->setAutoDefault(false);
+
+  FitCaptions(this);
 
   connect(UserName, &QLineEdit::textChanged, this,
           [this](const QString& text) { OkButton->setEnabled(!text.isEmpty()); });

@@ -4,9 +4,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 
 #include "cp932validator.h"
+#include "formlook.h"
 
 namespace {
 
@@ -102,6 +105,18 @@ void TListView::resizeEvent(QResizeEvent* event) {
 void TListView::ShareClientWidth() {
   const QList<int> widths = ColumnWidths(viewport()->width(), columnCount());
   for (int i = 0; i < widths.size(); ++i) setColumnWidth(i, widths[i]);
+  // The shares are fixed; a caption wider than its column in the font at
+  // hand condenses the header's font instead.
+  QFont captions = font();
+  for (int i = 0; i < widths.size(); ++i) {
+    QStyleOptionHeader option;
+    option.initFrom(header());
+    option.rect = QRect(0, 0, widths[i], header()->height());
+    option.text = headerItem()->text(i);
+    const int room = style()->subElementRect(QStyle::SE_HeaderLabel, &option, header()).width();
+    captions = Condensed(captions, option.text, room);
+  }
+  if (header()->font() != captions) header()->setFont(captions);
 }
 
 void TListView::mousePressEvent(QMouseEvent* event) {

@@ -196,6 +196,8 @@ void TForm1::CreateControls() {
   const QList<QWidget*> order = {ListView1, Edit14,    workgroupname, Button5, ListView3, Edit15,  Button11,
                                  Button1,   TreeView1, inimemo,       Edit16,  Edit17,    Button9, Button10};
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  FitCaptions(this);
 }
 
 void TForm1::WireEvents() {

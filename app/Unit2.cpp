@@ -17,6 +17,10 @@ TForm2::TForm2(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::Frameless
   QPalette palette = Label1->palette();
   palette.setColor(QPalette::WindowText, Qt::red);
   Label1->setPalette(palette);
+  // On the button face a child's text role is ButtonText unless it says
+  // otherwise, and the red would never show.
+  Label1->setForegroundRole(QPalette::WindowText);
+  FitCaptions(this);
 
   CentreOnScreen(this);
 }

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QFont>
 #include <QTimer>
 
 #include "LoginDialog.h"
@@ -24,8 +23,7 @@ int main(int argc, char** argv) {
   // Desktops that match windows to menu entries by name find mirelka.desktop.
   QGuiApplication::setDesktopFileName(QStringLiteral("mirelka"));
   // The window's font family, or a Japanese Gothic where it is absent.
-  QFont::insertSubstitutions(FormFontFamily(), {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                                                QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
+  UseStandInFonts();
 
   // Computers that refuse guests: a ticket, this session's, the keyring's
   // credentials, guest, then the login dialog, which lives on the window's

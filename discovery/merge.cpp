@@ -56,8 +56,25 @@ bool Merge::Placed(const Finding& f) const {
 
 bool Merge::Listed(const Computer& c) const { return c.workgroup && SameName(*c.workgroup, workgroup_); }
 
+std::optional<std::string> Merge::AddWorkgroup(const Finding& f) {
+  // A browse list entry is a workgroup here; another source's finding is a
+  // computer, and only the workgroup it names may be a row.
+  const std::optional<std::string> name = BrowseListName(f.origin == Origin::BrowseList ? f.name : f.workgroup);
+  if (!name) return std::nullopt;
+  const auto [at, added] = workgroupIndex_.emplace(cp932::UpperAscii(*name), workgroupRows_.size());
+  if (!added) {
+    std::vector<Origin>& origins = workgroupRows_[at->second].origins;
+    if (std::find(origins.begin(), origins.end(), f.origin) == origins.end()) origins.push_back(f.origin);
+    return std::nullopt;
+  }
+  workgroupRows_.push_back(MergedComputer{*name, {}, {}, {}, {f.origin}, {}});
+  ++rows_;
+  return name;
+}
+
 std::optional<std::string> Merge::Add(const Finding& f) {
   if (f.name.empty()) return std::nullopt;
+  if (workgroup_.empty()) return AddWorkgroup(f);
   std::optional<std::string> workgroup;
   if (f.origin == Origin::BrowseList)
     workgroup = workgroup_;
@@ -95,6 +112,7 @@ std::vector<std::string> Merge::Finish() {
 }
 
 std::vector<MergedComputer> Merge::Listed() const {
+  if (workgroup_.empty()) return workgroupRows_;
   std::vector<MergedComputer> listed;
   listed.reserve(shown_.size());
   for (const size_t index : shown_) {

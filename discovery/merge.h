@@ -2,7 +2,8 @@
 // The merge of what the sources find into the rows of one workgroup listing,
 // as plain logic: one row per computer (the same name without regard to case,
 // or the same address), and a computer listed only under its own workgroup
-// when that is known, under every workgroup when it cannot be known.
+// when that is known, under every workgroup when it cannot be known. An
+// empty workgroup lists the workgroups themselves, never a computer.
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -24,7 +25,9 @@ struct MergedComputer {
 
 class Merge {
  public:
-  // workgroup: the workgroup being listed (the field's text, bytes).
+  // workgroup: the workgroup being listed (the field's text, bytes). Empty:
+  // the rows are workgroups, the browse list's entries (the provider's
+  // top-level containers) and those the other sources name, each once.
   explicit Merge(std::string workgroup);
 
   // Takes one finding; returns the caption of a row to append now, if any.
@@ -60,12 +63,15 @@ class Merge {
   std::optional<size_t> Find(const Finding& finding) const;
   void Index(size_t computer, const Finding& finding);
   bool Listed(const Computer& c) const;
+  std::optional<std::string> AddWorkgroup(const Finding& finding);
 
   std::string workgroup_;
   std::vector<Computer> computers_;
-  std::vector<size_t> shown_;                          // computers in row order
-  std::unordered_map<std::string, size_t> byName_;     // folded name -> first computer with it
-  std::unordered_map<std::string, size_t> byAddress_;  // address -> first computer with it
+  std::vector<size_t> shown_;                               // computers in row order
+  std::unordered_map<std::string, size_t> byName_;          // folded name -> first computer with it
+  std::unordered_map<std::string, size_t> byAddress_;       // address -> first computer with it
+  std::vector<MergedComputer> workgroupRows_;               // an empty workgroup's rows: name and origins only
+  std::unordered_map<std::string, size_t> workgroupIndex_;  // folded name -> its row
   int rows_ = 0;
 };
 

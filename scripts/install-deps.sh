@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config qt6-base-dev qt6-l10n-tools libsmbclient-dev libkrb5-dev
-  fonts-ipafont-gothic xvfb xauth xdg-utils x11-utils
+  fonts-ipafont-gothic fonts-noto-cjk fonts-vlgothic xvfb xauth xdg-utils x11-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   samba smbclient samba-common-bin iproute2 python3 hyperfine
   clang libclang-rt-14-dev

@@ -3,9 +3,12 @@
 
 #include <QApplication>
 
+#include "formlook.h"
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  UseStandInFonts();  // the forms draw in the fonts the program gives them
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

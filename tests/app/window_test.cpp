@@ -4,7 +4,9 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,16 +15,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyleOptionButton>
+#include <QStyleOptionHeader>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <iostream>
 #include <new>
 #include <stdexcept>
 
+#include "LoginDialog.h"
 #include "TListView.h"
 #include "Unit2.h"
 #include "app_fixture.h"
+#include "formlook.h"
 #include "uiservices.h"
 
 namespace {
@@ -78,6 +85,119 @@ TEST(Window, ControlsStandWhereTheLayoutPutsThem) {
     if (row.caption) {
       EXPECT_EQ(CaptionOf(w), QString::fromUtf8(row.caption));
     }
+  }
+}
+
+// Where a control's caption does not show whole in its font: the caption
+// against the room the style draws it in, one line each.
+QStringList Clipped(QWidget* top) {
+  QStringList out;
+  const auto check = [&out](const QWidget* w, const QString& text, const QFont& font, QRect room) {
+    const int wide = QFontMetrics(font).horizontalAdvance(text);
+    if (wide > room.width())
+      out << QStringLiteral("%1 「%2」 %3 px in %4").arg(w->objectName(), text).arg(wide).arg(room.width());
+  };
+  for (QWidget* w : top->findChildren<QWidget*>()) {
+    QStyle* style = w->style();
+    if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+      if (!label->wordWrap()) {
+        check(w, label->text(), label->font(), label->contentsRect());
+      } else {
+        const QRect need = label->fontMetrics().boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text());
+        if (need.height() > label->contentsRect().height())
+          out << QStringLiteral("%1 wrapped: %2 px high in %3")
+                     .arg(w->objectName())
+                     .arg(need.height())
+                     .arg(label->height());
+      }
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      option.text = button->text();
+      QRect room = button->rect().adjusted(2, 0, -2, 0);  // a tool button's frame
+      if (qobject_cast<QPushButton*>(w))                  // clear of the bevel by the style's margin
+        room = style->subElementRect(QStyle::SE_PushButtonContents, &option, w)
+                   .adjusted(0, 0, -style->pixelMetric(QStyle::PM_ButtonMargin, &option, w), 0);
+      if (qobject_cast<QCheckBox*>(w)) room = style->subElementRect(QStyle::SE_CheckBoxContents, &option, w);
+      check(w, button->text(), button->font(), room);
+    } else if (auto* view = qobject_cast<QTreeWidget*>(w); view && !view->isHeaderHidden()) {
+      QHeaderView* header = view->header();
+      for (int i = 0; i < view->columnCount(); ++i) {
+        QStyleOptionHeader option;
+        option.initFrom(header);
+        option.rect = QRect(0, 0, header->sectionSize(i), header->height());
+        check(w, view->headerItem()->text(i), header->font(),
+              style->subElementRect(QStyle::SE_HeaderLabel, &option, header));
+      }
+    }
+  }
+  return out;
+}
+
+// The fixed layout was drawn for the forms' own font; each Japanese Gothic
+// that may stand in for it (those installed) must still show every caption
+// of the window, the splash and the login dialog whole. With MLK_GRAB_DIR
+// set, each form is saved there per font.
+TEST(Window, EveryCaptionFitsItsControlInEachStandInFont) {
+  const QString grabDir = qEnvironmentVariable("MLK_GRAB_DIR");
+  const QStringList program = QFont::substitutes(FormFontFamily());
+  QStringList checked, absent;
+  for (const QString& family :
+       {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")}) {
+    if (!QFontDatabase::families().contains(family)) {
+      absent << family;
+      continue;
+    }
+    checked << family;
+    SCOPED_TRACE(family.toStdString());
+    QFont::removeSubstitutions(FormFontFamily());
+    QFont::insertSubstitution(FormFontFamily(), family);
+    AppFixture app;
+    TForm1& form = app.Open();
+    TForm2 splash(nullptr);
+    netinfo::LoginRequest request;
+    request.host = "ファイル鯖01";
+    request.reason = netinfo::LoginRequest::Reason::kTooLong;  // the longest problem line
+    request.boundAddress = "192.168.100.200";
+    request.address = "192.168.100.201";
+    LoginDialog dialog(request);
+    for (QWidget* top :
+         {static_cast<QWidget*>(&form), static_cast<QWidget*>(&splash), static_cast<QWidget*>(&dialog)}) {
+      top->show();  // the lists share their width out when first shown
+      QApplication::processEvents();
+      EXPECT_EQ(QFontInfo(top->font()).family(), family);
+      const QStringList clipped = Clipped(top);
+      EXPECT_TRUE(clipped.isEmpty()) << clipped.join(QStringLiteral("; ")).toStdString();
+      if (!grabDir.isEmpty())
+        top->grab().save(
+            QStringLiteral("%1/captions-%2-%3.png").arg(grabDir, top->objectName(), QString(family).remove(' ')));
+      top->hide();
+    }
+  }
+  QFont::removeSubstitutions(FormFontFamily());
+  QFont::insertSubstitutions(FormFontFamily(), program);
+  if (!absent.isEmpty()) std::cout << "not installed, not checked: " << absent.join(", ").toStdString() << "\n";
+  if (checked.isEmpty()) GTEST_SKIP() << "none of the fonts is installed";
+}
+
+// The splash's caption and the login dialog's warning lines are drawn red,
+// not in the button face's text colour.
+TEST(Window, RedCaptionsShowRed) {
+  TForm2 splash(nullptr);
+  netinfo::LoginRequest request;
+  request.reason = netinfo::LoginRequest::Reason::kWrongCredentials;
+  LoginDialog dialog(request);
+  for (QLabel* label : {splash.Label1, dialog.Problem}) {
+    label->window()->show();
+    QApplication::processEvents();
+    const QImage drawn = label->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) {
+        const QColor c = drawn.pixelColor(x, y);
+        red += c.red() - std::max(c.green(), c.blue()) > 96;
+      }
+    EXPECT_GT(red, 10) << label->objectName().toStdString();
   }
 }
 

@@ -104,6 +104,20 @@ TEST(Merge, OneRowPerComputerUnderItsOwnWorkgroup) {
   }
 }
 
+TEST(Merge, AnEmptyWorkgroupListsWorkgroupsNeverAComputer) {
+  Merge merge("");
+  std::vector<std::string> now;
+  for (const Finding& f :
+       {F(B, "TESTGROUP"), F(B, "OTHERGRP"), F(D, "foxtrot", "10.0.0.4"), F(W, "WSDHOST", "10.0.0.5", "testgroup"),
+        F(W, "PC9", "10.0.0.9", "HOMENET"), F(W, "PC8", "10.0.0.8"), F(N, "nas", "10.0.0.6", "NASGRP"),
+        F(N, "bad", "10.0.0.7", "BAD\x01")})
+    if (std::optional<std::string> row = merge.Add(f)) now.push_back(*row);
+  EXPECT_EQ(now, (std::vector<std::string>{"TESTGROUP", "OTHERGRP", "HOMENET", "NASGRP"}));
+  EXPECT_EQ(merge.Finish(), std::vector<std::string>{});  // computers of unknown workgroup stay out
+  ASSERT_EQ(merge.Listed().size(), 4u);
+  EXPECT_EQ(merge.Listed()[0].origins, (std::vector<Origin>{B, W}));
+}
+
 TEST(Merge, CountsComputersOfOtherWorkgroupsPerSource) {
   Merge merge("WG");
   merge.Add(F(D, "nas", "10.0.0.4"));

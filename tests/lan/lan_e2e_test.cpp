@@ -31,6 +31,7 @@
 #include "app_fixture.h"
 #include "companion.h"
 #include "cp932.h"
+#include "formlook.h"
 #include "netprovider.h"
 #include "sockets.h"
 #include "source.h"
@@ -672,6 +673,7 @@ int main(int argc, char** argv) {
     return 77;
   }
   QApplication app(argc, argv);
+  UseStandInFonts();  // the window as the program draws it (the README's picture)
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
