@@ -209,7 +209,7 @@ TEST(LanCli, SharesNamesEachCause) {
     const QJsonObject c = computers[i].toObject();
     EXPECT_EQ(c.value("name").toString(), hosts[i]);
     EXPECT_FALSE(c.value("listed").toBool()) << rows[i].host;
-    EXPECT_EQ(c.value("cause").toString(), rows[i].cause)
+    EXPECT_EQ(c.value("cause").toString().toStdString(), rows[i].cause)
         << rows[i].host << ": " << QJsonDocument(c).toJson(QJsonDocument::Compact).toStdString();
   }
 }
