@@ -77,6 +77,23 @@
 #                  named in the client's hosts file, as are TARPIT2..TARPIT4
 #                  at .58-.60 (more addresses of the same host and tarpit)
 #   .90-.99        nobody: unused addresses on the subnet
+# One computer for each way a share listing fails (each named in the
+# client's hosts file, in no browse list, ready within the master browser's
+# election):
+#   OLDNAS   .36   SMB1 only (server min and max protocol NT1), share old:
+#                  a client that offers SMB2 and later only is disconnected
+#   NOSMBPC  .37   runs nothing: 445 and 139 are refused
+#   NOLIST   .38   refuses guests; its user (as LOCKED's, password
+#                  Nolist-Pass-7) logs on but may not connect to IPC$, so
+#                  the share list is denied (NT_STATUS_ACCESS_DENIED on the
+#                  tree connect); share nolist data
+#   STALLER  .39   smbdrop.py --stall in front of its own smbd (guest, share
+#                  stalled, on port 4450): negotiate, logon and the tree
+#                  connect to IPC$ are answered, then nothing
+#   GARBSMB  .40   answers on 445 and 139 with bytes that are no SMB, then
+#                  closes (smbgarbage.py)
+# (and for the others: TARPIT hangs, LOCKED refuses guests and wrong
+# passwords, .90-.99 are silent)
 #   SPOOFER  .68   answers no name of its own; after "spoof NAME" it answers
 #                  the client's NetBIOS, LLMNR and mDNS questions for NAME
 #                  with its own address (spoofer.py). Its smbd refuses guests
@@ -123,7 +140,12 @@ FLOODER $NET.67 - flood
 HELLOPC $NET.34 TESTGROUP hello
 FORGER $NET.35 - forger
 VAULT $NET.18 TESTGROUP vault
-SPOOFER $NET.68 - spoofer"
+SPOOFER $NET.68 - spoofer
+OLDNAS $NET.36 TESTGROUP smb1
+NOSMBPC $NET.37 - nosmb
+NOLIST $NET.38 TESTGROUP nolist
+STALLER $NET.39 - staller
+GARBSMB $NET.40 - garbsmb"
 LLMNR_FORGER=$NET.33
 FARM_COUNT=16
 for i in $(seq -w 1 "$FARM_COUNT"); do HOSTS+=$'\n'"FARM$i $NET.$((40 + 10#$i)) FARMGRP farm"; done
@@ -241,6 +263,11 @@ write_host_conf() {  # NAME ADDRESS WORKGROUP ROLE
   if [ "$wg" = - ]; then wg=WORKGROUP; fi
   case $role in
     farm) protocols="server min protocol = SMB2_02" ;;
+    smb1) protocols="server min protocol = NT1
+  server max protocol = NT1" ;;
+    staller) protocols="server min protocol = SMB2_02
+  disable netbios = yes
+  smb ports = $STALLER_PORT" ;;
     wsd | dnssd) protocols="server min protocol = SMB2_02
   disable netbios = yes
   smb ports = 445" ;;
@@ -302,6 +329,8 @@ EOF
     WSDHOST) add_share "$d" wsdshare ;;
     MDNSHOST) add_share "$d" mdnsshare ;;
     FARM*) add_share "$d" farm ;;
+    OLDNAS) add_share "$d" old ;;
+    STALLER) add_share "$d" stalled ;;
     BIGSHARE)
       local i
       for i in $(seq -w 1 500); do add_share "$d" "s$i"; done
@@ -438,6 +467,43 @@ cmd_spoof() {  # NAME (VAULT: its smbd and its name responder)
   local name=${1:?spoof NAME} what
   for what in smbd names; do stop_recorded "$name" "$what"; done
   printf '%s\n' "$name" >>"$RUN/spoofer.names"
+}
+
+# --- one computer for each way a share listing fails -----------------------
+# See the hosts above. None takes part in browsing; each is named in the
+# client's hosts file, so a row reaches its address whatever answers names.
+NOLIST_PASSWORD=Nolist-Pass-7
+STALLER_PORT=4450
+
+start_failing_peers() {
+  local d name
+  start_samba OLDNAS smbd
+  d=$(hostdir NOLIST)
+  write_refusing_conf NOLIST "disable netbios = yes
+  smb ports = 445"
+  # The logon succeeds; the tree connect to IPC$, and so the share list, is
+  # refused to that very user.
+  printf '[IPC$]\n  invalid users = %s\n[nolist data]\n  path = %s/share/data\n  read only = yes\n' \
+    "$LOCKED_USER" "$d" >>"$d/smb.conf"
+  printf '%s\n%s\n' "$NOLIST_PASSWORD" "$NOLIST_PASSWORD" |
+    pdbedit -s "$d/smb.conf" -a -t -u "$LOCKED_USER" >/dev/null
+  start_samba NOLIST smbd
+  start_samba STALLER smbd
+  spawn STALLER staller python3 "$HERE/smbdrop.py" --stall --port "$STALLER_PORT" \
+    "$(host_field STALLER 2)" "$(host_field STALLER 2)"
+  spawn GARBSMB garbsmb python3 "$HERE/smbgarbage.py" "$(host_field GARBSMB 2)"
+  for name in OLDNAS NOSMBPC NOLIST STALLER GARBSMB; do
+    printf '%s %s\n' "$(host_field "$name" 2)" "$name" >>"/etc/netns/$(ns_of client)/hosts"
+  done
+}
+
+wait_failing_peers() {  # DEADLINE
+  wait_listening OLDNAS t 445 "$1"
+  wait_listening NOLIST t 445 "$1"
+  wait_listening STALLER t "$STALLER_PORT" "$1"
+  wait_listening STALLER t 445 "$1"
+  wait_listening GARBSMB t 445 "$1"
+  wait_listening GARBSMB t 139 "$1"
 }
 
 # --- a domain controller ----------------------------------------------------
@@ -799,7 +865,7 @@ cmd_start() {
   local name addr wg role
   while read -r name addr wg role; do
     case $role in
-      garbage | llmnr | flood | hello | forger | vault | spoofer | tarpit) ;;
+      garbage | llmnr | flood | hello | forger | vault | spoofer | tarpit | nosmb | nolist | garbsmb) ;;
       *) write_host_conf "$name" "$addr" "$wg" "$role" ;;
     esac
   done <<<"$HOSTS"
@@ -815,6 +881,7 @@ cmd_start() {
   local dc_job=$!
   start_modern
   start_spoof_pair
+  start_failing_peers
   # MDNSHOST's smbd registers its service once its avahi-daemon is up.
   wait_avahi MDNSHOST "$deadline"
   start_mdns_smbd
@@ -838,6 +905,7 @@ cmd_start() {
   if wait "$dc_job"; then start_dc "$deadline"; else log "no domain controller: $(tail -n 1 "$(hostdir ADDC)/dc/provision.log" 2>/dev/null)"; fi
   for name in WGMASTER MEMBER1 MEMBER2 BIGSHARE OTHERPC; do wait_prompt "$name" "$deadline"; done
   wait_spoof_pair "$deadline"
+  wait_failing_peers "$deadline"
   log "browse list and NetBIOS peers ready after $((SECONDS - t0)) s"
   wait_modern "$deadline"
   trap - EXIT
