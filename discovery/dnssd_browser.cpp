@@ -39,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "dnssd.h"
 #include "mailbox.h"
 #include "names.h"
 #include "search_owner.h"
@@ -554,6 +555,6 @@ void Browse::Stop() {
 
 }  // namespace
 
-std::unique_ptr<Source> MakeDnsSd() { return std::make_unique<DnsSdBrowser>(); }
+std::unique_ptr<Source> MakeAvahiDnsSd() { return std::make_unique<DnsSdBrowser>(); }
 
 }  // namespace discovery
