@@ -17,12 +17,16 @@ constexpr uint16_t kCacheFlush = 0x8000;  // in a record's class
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// The name that is one label followed by the service type: an instance.
-bool IsInstance(const WireName& name) {
+const WireName& DeviceInfoType() {
+  static const WireName type("\x0c_device-info\x04_tcp\x05local", 24);
+  return type;
+}
+
+// The name that is one label followed by type: an instance of it.
+bool IsInstance(const WireName& name, const WireName& type = ServiceType()) {
   if (name.empty()) return false;
   const size_t label = static_cast<unsigned char>(name[0]);
-  return label > 0 && name.size() == 1 + label + ServiceType().size() &&
-         SameName(name.substr(1 + label), ServiceType());
+  return label > 0 && name.size() == 1 + label + type.size() && SameName(name.substr(1 + label), type);
 }
 
 // A name that fills [start, end) of the message exactly; its pointers may
@@ -80,12 +84,16 @@ bool ReadRecord(wire::Reader& reader, const uint8_t* data, Response& out) {
       return true;
     }
     case kTypeTxt: {
-      if (!IsInstance(head.name)) return true;
+      const bool deviceInfo = IsInstance(head.name, DeviceInfoType());
+      if (!deviceInfo && !IsInstance(head.name)) return true;
       std::string model;
-      if (TxtModel(rdata, head.rdlength, model))
-        out.texts.push_back({std::move(head.name), std::move(model)});
-      else
+      if (!TxtModel(rdata, head.rdlength, model)) {
         ++out.forged;
+        return true;
+      }
+      // Kept under the service's instance name.
+      WireName instance = head.name.substr(0, 1 + static_cast<unsigned char>(head.name[0]));
+      out.texts.push_back({instance + ServiceType(), std::move(model), deviceInfo});
       return true;
     }
     case kTypeA:
@@ -106,6 +114,10 @@ bool ReadRecord(wire::Reader& reader, const uint8_t* data, Response& out) {
 const WireName& ServiceType() {
   static const WireName type("\x04_smb\x04_tcp\x05local", 16);
   return type;
+}
+
+WireName DeviceInfoName(const WireName& instance) {
+  return instance.substr(0, 1 + static_cast<unsigned char>(instance[0])) + DeviceInfoType();
 }
 
 bool SameName(const WireName& a, const WireName& b) {
@@ -196,7 +208,7 @@ Gathering::Service* Gathering::Find(const WireName& instance) {
 Gathering::Service* Gathering::Add(const WireName& instance) {
   if (Service* s = Find(instance)) return s;
   if (services_.size() >= kMaxServices) return nullptr;
-  services_.push_back(Service{instance, {}, {}, {}, 0, false});
+  services_.push_back(Service{instance, {}, {}, {}, {}, 0, false});
   return &services_.back();
 }
 
@@ -210,7 +222,7 @@ void Gathering::Take(const Response& response, uint32_t from) {
   for (const Response::Service& srv : response.services)
     if (Service* s = Add(srv.instance)) s->host = srv.host;
   for (const Response::Text& txt : response.texts)
-    if (Service* s = Add(txt.instance)) s->model = txt.model;
+    if (Service* s = Add(txt.instance)) (txt.deviceInfo ? s->deviceModel : s->model) = txt.model;
   for (const Response::Address& a : response.addresses) {
     if (!OnLink(a.address, links_)) {
       ++counts_.forged;
@@ -232,13 +244,15 @@ void Gathering::Refused(Refusal why) {
 std::vector<Gathering::Found> Gathering::Ready(bool final) {
   std::vector<Found> ready;
   for (Service& s : services_) {
-    if (s.reported || s.host.empty() || (!s.model && !final)) continue;
+    const bool modelKnown = (s.model && !s.model->empty()) || (s.model && s.deviceModel);
+    if (s.reported || s.host.empty() || (!modelKnown && !final)) continue;
     const auto a = std::find_if(addresses_.begin(), addresses_.end(),
                                 [&](const Response::Address& k) { return SameName(k.host, s.host); });
     if (a == addresses_.end()) continue;
     s.reported = true;
     const size_t label = static_cast<unsigned char>(s.instance[0]);
-    ready.push_back({s.instance.substr(1, label), Dotted(s.host), a->address, s.model.value_or(std::string())});
+    const std::string model = s.model && !s.model->empty() ? *s.model : s.deviceModel.value_or(std::string());
+    ready.push_back({s.instance.substr(1, label), Dotted(s.host), a->address, model});
   }
   return ready;
 }
@@ -253,15 +267,12 @@ std::vector<Gathering::Question> Gathering::FollowUps() {
       questions.push_back({name, type});
       ++followUps_;
     };
-    if (s.host.empty()) {
-      ask(s.instance, kTypeSrv);
-      if (!s.model) ask(s.instance, kTypeTxt);
-      continue;
-    }
+    if (s.host.empty()) ask(s.instance, kTypeSrv);
+    if (!s.model) ask(s.instance, kTypeTxt);
+    if (!s.deviceModel && !(s.model && !s.model->empty())) ask(DeviceInfoName(s.instance), kTypeTxt);
     const bool addressed = std::any_of(addresses_.begin(), addresses_.end(),
                                        [&](const Response::Address& k) { return SameName(k.host, s.host); });
-    if (!addressed) ask(s.host, kTypeA);
-    if (!s.model) ask(s.instance, kTypeTxt);
+    if (!s.host.empty() && !addressed) ask(s.host, kTypeA);
   }
   return questions;
 }

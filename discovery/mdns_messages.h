@@ -40,6 +40,9 @@ constexpr uint16_t kTypeSrv = 33;
 using WireName = std::string;
 // _smb._tcp.local
 const WireName& ServiceType();
+// The instance's device information (<label>._device-info._tcp.local),
+// whose TXT "model" names the device where the service's own TXT does not.
+WireName DeviceInfoName(const WireName& instance);
 bool SameName(const WireName& a, const WireName& b);
 // The dotted text of a name ("mdnshost.local"); the labels as they came.
 std::string Dotted(const WireName& name);
@@ -66,7 +69,8 @@ struct Response {
   std::vector<Service> services;  // SRV
   struct Text {
     WireName instance;
-    std::string model;  // TXT "model=" value, cut to 128 bytes; empty: none
+    std::string model;        // TXT "model=" value, cut to 128 bytes; empty: none
+    bool deviceInfo = false;  // the instance's device information's TXT
   };
   std::vector<Text> texts;
   struct Address {
@@ -99,8 +103,9 @@ class Gathering {
     uint32_t address = 0;  // on a link
     std::string model;
   };
-  // Services that have their host and an on-link address, and their TXT
-  // record unless final (the search ends), each handed out once.
+  // Services that have their host and an on-link address, and a model (or
+  // both TXT records, the service's and its device information's) unless
+  // final (the search ends), each handed out once.
   std::vector<Found> Ready(bool final);
 
   struct Question {
@@ -108,8 +113,8 @@ class Gathering {
     uint16_t type = 0;
   };
   // What to ask about services still incomplete: SRV and TXT of an instance,
-  // A of its host; each service asked at most kAsksPerService times, at
-  // most kMaxFollowUps in all.
+  // its device information's TXT, A of its host; each service asked at most
+  // kAsksPerService times, at most kMaxFollowUps questions in all.
   std::vector<Question> FollowUps();
 
   struct Counts {
@@ -123,7 +128,8 @@ class Gathering {
  private:
   struct Service {
     WireName instance, host;
-    std::optional<std::string> model;  // set once a TXT came
+    std::optional<std::string> model;        // set once its TXT came
+    std::optional<std::string> deviceModel;  // set once its device information's TXT came
     std::optional<uint32_t> address;
     int asks = 0;
     bool reported = false;

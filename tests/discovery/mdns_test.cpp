@@ -115,6 +115,9 @@ TEST(MdnsReader, AnswersAreTakenRefusedOrStrippedOfForgedRecords) {
            Record(Name(kInstance), mdns::kTypeSrv, {0, 0, 0}),                           // too short
            Record(Name(kInstance), mdns::kTypeTxt, {9, 'm'}),                            // string overruns
            Record(Name("mdnshost.local"), mdns::kTypeA, {10, 231, 0, 31, 0})});          // 5 bytes
+  Bytes deviceInfo = Cat({Service(kA31, {"path=/"}),
+                          Record(Name("MDNSHOST._device-info._tcp.local"), mdns::kTypeTxt, Txt({"model=MacSamba"}))});
+  deviceInfo[11] = 4;  // one more additional record
   const Bytes withoutTxt = Cat({Header(kAnswer, 1, 2), Record(Name(kType), mdns::kTypePtr, Name(kInstance), 4500, 1),
                                 Record(Name(kInstance), mdns::kTypeSrv, Srv("mdnshost.local")),
                                 Record(Name("mdnshost.local"), mdns::kTypeA, kA31)});
@@ -130,22 +133,14 @@ TEST(MdnsReader, AnswersAreTakenRefusedOrStrippedOfForgedRecords) {
   const std::vector<Case> cases = {
       {"whole service", service, kFrom, mdns::Refusal::None, {"MDNSHOST mdnshost.local 10.31 Xserve"}, {}, 0, 0},
       {"compressed names", compressed, kFrom, mdns::Refusal::None, {}, {"MDNSHOST mdnshost.local 10.31 "}, 0, 0},
-      {"TXT without model",
-       Service(kA31, {"path=/", "MODEL"}),
-       kFrom,
-       mdns::Refusal::None,
-       {"MDNSHOST mdnshost.local 10.31 "},
-       {},
-       0,
-       0},
-      {"no TXT: reported at the end",
-       withoutTxt,
-       kFrom,
-       mdns::Refusal::None,
-       {},
-       {"MDNSHOST mdnshost.local 10.31 "},
-       0,
-       0},
+      // clang-format off
+      {"TXT without model: waits for the device information", Service(kA31, {"path=/", "MODEL"}), kFrom,
+       mdns::Refusal::None, {}, {"MDNSHOST mdnshost.local 10.31 "}, 0, 0},
+      {"device information's model", deviceInfo, kFrom, mdns::Refusal::None,
+       {"MDNSHOST mdnshost.local 10.31 MacSamba"}, {}, 0, 0},
+      {"no TXT: reported at the end", withoutTxt, kFrom, mdns::Refusal::None, {},
+       {"MDNSHOST mdnshost.local 10.31 "}, 0, 0},
+      // clang-format on
       {"looping pointer", looping, kFrom, mdns::Refusal::Malformed, {}, {}, 0, 0},
       {"forward pointer", forward, kFrom, mdns::Refusal::Malformed, {}, {}, 0, 0},
       {"truncated", truncated, kFrom, mdns::Refusal::Malformed, {}, {}, 0, 0},
@@ -183,9 +178,10 @@ TEST(MdnsReader, IncompleteServicesAreAskedForTwiceAtMost) {
   const Bytes ptr = Cat({Header(kAnswer, 1), Record(Name(kType), mdns::kTypePtr, Name(kInstance), 4500, 1)});
   g.Take(*mdns::ReadResponse(ptr.data(), ptr.size()), kFrom);
   const auto first = g.FollowUps();
-  ASSERT_EQ(first.size(), 2u);
+  ASSERT_EQ(first.size(), 3u);
   EXPECT_EQ(first[0].type, mdns::kTypeSrv);
   EXPECT_EQ(first[1].type, mdns::kTypeTxt);
+  EXPECT_EQ(mdns::Dotted(first[2].name), "MDNSHOST._device-info._tcp.local");
   EXPECT_TRUE(mdns::SameName(first[0].name, mdns::WireName("\x08MDNSHOST\x04_smb\x04_tcp\x05local", 25)));
   const Bytes srv = Cat({Header(kAnswer, 2), Record(Name(kInstance), mdns::kTypeSrv, Srv("mdnshost.local")),
                          Record(Name(kInstance), mdns::kTypeTxt, Txt({"model=X"}))});
