@@ -1,19 +1,25 @@
 #!/bin/bash
 # The one-shot `mirelka list` on the test LAN, in one run beside the tools a
 # user would otherwise run: `smbtree -S` (the browse list) and
-# `avahi-browse -rt _smb._tcp` (DNS-SD through the client's avahi-daemon).
-# Then DNS-SD alone: `mirelka list` without the client's avahi bus (DNS-SD
-# through its own multicast DNS browse) beside avahi-browse, for the rows
-# each finds and the time to its last row. Needs root, hyperfine,
-# avahi-utils and the Samba tools; builds nothing: pass the folder holding
-# the mirelka program and libmirelka.so.
+# `avahi-browse -rt _smb._tcp` (DNS-SD through the client's avahi-daemon),
+# and the same list without the client's avahi bus (DNS-SD through the
+# program's own multicast DNS browse). Then DNS-SD alone: one search of the
+# own browse (mlk_dnssd -o) beside avahi-browse, for the rows each finds and
+# the time to its last row. Needs root, hyperfine, avahi-utils and the Samba
+# tools; builds nothing: pass the folder holding mirelka, mlk_dnssd and
+# libmirelka.so.
 #
 #   bench/list-side-by-side.sh [BIN_DIR] [RUNS]
 #
-# Times are medians of RUNS whole-process runs after 3 warm-up runs
-# (hyperfine), in ms. "time to last row" is the median, over RUNS runs, of the
-# moment after the start at which the command printed its last line that
-# names a computer (a peer's output is read line by line as it comes).
+# With BASE_BIN set to a folder holding an earlier build's mirelka,
+# mirelka-smb and libmirelka.so, its list is timed too, in the same run
+# ("before").
+#
+# Whole commands: medians of RUNS whole-process runs after 3 warm-up runs
+# (hyperfine), in ms. DNS-SD alone: over RUNS runs, the medians of the moment
+# after the start at which the command printed its last line naming a
+# computer ("to last row") and of its exit ("to end"), each output read line
+# by line as it comes.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,7 +28,7 @@ RUNS=${2:-10}
 . "$ROOT/bench/lan-bench.sh"
 MIRELKA="$BIN/mirelka"
 
-bench_needs hyperfine avahi-browse smbtree
+bench_needs mlk_dnssd hyperfine avahi-browse smbtree
 [ -x "$MIRELKA" ] || { echo "no $MIRELKA: build the mirelka_exe target" >&2; exit 1; }
 
 start_bench_lan "$@"
@@ -36,51 +42,58 @@ median() {  # COMMAND
 print("%.1f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$json"
 }
 
-# Median time to the last line matching PATTERN, and the rows of the last
-# run (the lines matching it), over RUNS runs of COMMAND.
+# "TO_LAST_ROW TO_END ROWS" over RUNS runs of COMMAND; rows are the lines
+# matching PATTERN (ROWS: of the last run).
 last_row() {  # PATTERN COMMAND...
   "$LAN" exec-client python3 - "$RUNS" "$@" <<'PY'
 import re, statistics, subprocess, sys, time
 runs, pattern, command = int(sys.argv[1]), re.compile(sys.argv[2]), sys.argv[3:]
-times, rows = [], []
+rows_at, ends, rows = [], [], 0
 for _ in range(runs):
     start = time.monotonic()
-    last, rows = None, []
+    last, rows = None, 0
     with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True) as p:
         for line in p.stdout:
             if pattern.search(line):
                 last = time.monotonic() - start
-                rows.append(line.strip())
+                rows += 1
+    ends.append((time.monotonic() - start) * 1000)
     if last is not None:
-        times.append(last * 1000)
-print("%.1f %d" % (statistics.median(times) if times else -1, len(rows)))
+        rows_at.append(last * 1000)
+print("%.1f %.1f %d" % (statistics.median(rows_at) if rows_at else -1, statistics.median(ends), rows))
 PY
 }
 
-echo "# \`mirelka list\` on the test LAN, $(date -u +%F), medians of $RUNS runs (ms)"
+count_json() { python3 -c 'import json, sys; print(len(json.load(sys.stdin)["computers"]))'; }
+
+echo "mirelka list on the test LAN, $(date -u +%F), medians of $RUNS runs (ms)"
 echo
 echo "| command | ms | rows |"
 echo "|---|---|---|"
-count_json() { python3 -c 'import json, sys; print(len(json.load(sys.stdin)["computers"]))'; }
-ours=$(median "$MIRELKA --json list TESTGROUP")
-rows=$("$LAN" exec-client "$MIRELKA" --json list TESTGROUP | count_json)
-echo "| mirelka --json list TESTGROUP | $ours | $rows |"
-nobus=$(median "$NOBUS $MIRELKA --json list TESTGROUP")
-rows=$("$LAN" exec-client $NOBUS "$MIRELKA" --json list TESTGROUP | count_json)
-echo "| the same without avahi-daemon (own mDNS browse) | $nobus | $rows |"
-tree=$(median "smbtree -s $TOOLS -U guest% -S")
-rows=$("$LAN" exec-client smbtree -s "$TOOLS" -U guest% -S 2>/dev/null | grep -c '^\\\\' || true)
-echo "| smbtree -S | $tree | $rows |"
-avahi=$(median "avahi-browse -rt _smb._tcp")
-rows=$("$LAN" exec-client avahi-browse -rtp _smb._tcp 2>/dev/null | grep -c '^=' || true)
-echo "| avahi-browse -rt _smb._tcp | $avahi | $rows |"
+t=$(median "$MIRELKA --json list TESTGROUP")
+n=$("$LAN" exec-client "$MIRELKA" --json list TESTGROUP | count_json)
+echo "| mirelka --json list TESTGROUP | $t | $n |"
+if [ -n "${BASE_BIN:-}" ]; then
+  t=$(median "$BASE_BIN/mirelka --json list TESTGROUP")
+  n=$("$LAN" exec-client "$BASE_BIN/mirelka" --json list TESTGROUP | count_json)
+  echo "| the same, before (BASE_BIN) | $t | $n |"
+fi
+t=$(median "$NOBUS $MIRELKA --json list TESTGROUP")
+n=$("$LAN" exec-client $NOBUS "$MIRELKA" --json list TESTGROUP | count_json)
+echo "| the same without avahi-daemon (own mDNS browse) | $t | $n |"
+t=$(median "smbtree -s $TOOLS -U guest% -S")
+n=$("$LAN" exec-client smbtree -s "$TOOLS" -U guest% -S 2>/dev/null |
+  awk '/^[^\t]/ { in_group = ($1 == "TESTGROUP") } in_group && /^\t\\\\/ { n++ } END { print n + 0 }')
+echo "| smbtree -S (computers in TESTGROUP) | $t | $n |"
+t=$(median "avahi-browse -rt _smb._tcp")
+n=$("$LAN" exec-client avahi-browse -rtp _smb._tcp 2>/dev/null | grep -c '^=' || true)
+echo "| avahi-browse -rt _smb._tcp | $t | $n |"
 echo
-echo "DNS-SD alone: time to the last row (ms) and rows found"
+echo "DNS-SD alone, one search (ms)"
 echo
-echo "| command | to last row | rows |"
-echo "|---|---|---|"
-# The listing's rows with DNS-SD among their sources (JSON, one field a line).
-read -r t n <<<"$(last_row '"dns-sd"' $NOBUS "$MIRELKA" --json list TESTGROUP)"
-echo "| mirelka list, own mDNS browse (rows from DNS-SD) | $t | $n |"
-read -r t n <<<"$(last_row '^=' avahi-browse -rtp _smb._tcp)"
-echo "| avahi-browse -rtp _smb._tcp (resolved rows) | $t | $n |"
+echo "| command | to last row | to end | rows |"
+echo "|---|---|---|---|"
+read -r t e n <<<"$(last_row ' [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+' "$BIN/mlk_dnssd" -o)"
+echo "| mlk_dnssd -o (own mDNS browse) | $t | $e | $n |"
+read -r t e n <<<"$(last_row '^=' avahi-browse -rtp _smb._tcp)"
+echo "| avahi-browse -rtp _smb._tcp (the daemon's cache warm) | $t | $e | $n |"

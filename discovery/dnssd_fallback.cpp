@@ -29,6 +29,11 @@ class DnsSdFallback final : public Source {
     own_->Cancel();
   }
 
+  void WhenSettled(Settled settled) override {
+    daemon_->WhenSettled(settled);
+    own_->WhenSettled(std::move(settled));
+  }
+
   bool Follow(Found found, Gone gone) override { return daemon_->Follow(std::move(found), std::move(gone)); }
 
  private:

@@ -23,6 +23,7 @@
 #include <QUdpSocket>
 #include <QVariant>
 #include <algorithm>
+#include <iterator>
 #include <random>
 
 #include "dnssd.h"
@@ -108,9 +109,10 @@ class Search : public QObject {
 
   void Begin(int windowMs) {
     window_.start(windowMs);
-    for (const int at : kQueryAtMs) {
-      const bool last = &at == std::end(kQueryAtMs) - 1;
-      QTimer::singleShot(at, this, [this, last] {
+    const size_t queries = std::size(kQueryAtMs);
+    for (size_t i = 0; i < queries; ++i) {
+      const bool last = i + 1 == queries;
+      QTimer::singleShot(kQueryAtMs[i], this, [this, last] {
         if (stopped_) return;
         Send(mdns::ServiceType(), mdns::kTypePtr);
         if (last) {
