@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the multicast DNS and LLMNR answer readers, to
-// the DNS-SD browse's reader and gathering, and to the name encoder. The answer's own transaction id is used, so the
-// fuzzer gets past that check; every buffer is heap-allocated to its exact size for ASan.
+// the DNS-SD browse's reader and gathering, and to the name encoder. The
+// answer's own transaction id is used, so the fuzzer gets past that check;
+// every buffer is heap-allocated to its exact size for ASan.
 #include <cstddef>
 #include <cstdint>
 #include <string>
