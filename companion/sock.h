@@ -1,6 +1,7 @@
 #pragma once
 // The platform's sockets and resolver, behind one small interface; one
-// backend file per platform (sock_posix.cpp, sock_win.cpp).
+// backend file per platform (sock_posix.cpp, sock_win.cpp). TCP itself is
+// the shared layer's (tcp/tcp.h).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,22 +9,9 @@
 #include <vector>
 
 #include "address.h"
+#include "tcp.h"  // Session
 
 namespace mirelka::sock {
-
-// Holds the sockets interface open for one call (winsock start-up and clean-up;
-// nothing on POSIX).
-class Session {
- public:
-  Session();
-  ~Session();
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_ = false;
-};
 
 // A non-blocking UDP socket on an ephemeral port; not ok() when the socket,
 // or for broadcasts the permission to send them, could not be had.

@@ -14,7 +14,6 @@
 
 #include "sock.h"
 #include "sock_addr.h"
-#include "sock_probe.h"
 
 namespace mirelka::sock {
 namespace {
@@ -24,9 +23,6 @@ constexpr intptr_t kNoSocket = -1;
 int OpenSocket(int type) { return socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 
 }  // namespace
-
-Session::Session() : ok_(true) {}
-Session::~Session() = default;
 
 Udp::Udp(bool broadcast) : handle_(OpenSocket(SOCK_DGRAM)) {
   const int on = 1;
@@ -87,41 +83,6 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
     return true;
   }
 }
-
-namespace tcp {
-
-Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
-  const int fd = OpenSocket(SOCK_STREAM);
-  if (fd < 0) return Attempt::kFailed;
-  const sockaddr_in sa = MakeSockaddr(address, port);
-  const int error = connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
-  if (error == EINPROGRESS) {
-    handle = fd;
-    return Attempt::kPending;
-  }
-  close(fd);
-  return error == 0 ? Attempt::kAccepted : error == ECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
-}
-
-bool WaitFinished(const std::vector<intptr_t>& handles, int timeoutMs, std::vector<bool>& finished) {
-  std::vector<pollfd> pfds;
-  for (intptr_t handle : handles) pfds.push_back(pollfd{static_cast<int>(handle), POLLOUT, 0});
-  if (poll(pfds.data(), pfds.size(), std::max(timeoutMs, 0)) <= 0) return false;
-  finished.clear();
-  for (const pollfd& p : pfds) finished.push_back(p.revents != 0);
-  return true;
-}
-
-Attempt Result(intptr_t handle) {
-  int error = 0;
-  socklen_t errorLength = sizeof error;
-  if (getsockopt(static_cast<int>(handle), SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) error = errno;
-  return error == 0 ? Attempt::kAccepted : error == ECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
-}
-
-void Close(intptr_t handle) { close(static_cast<int>(handle)); }
-
-}  // namespace tcp
 
 std::string HostsFilePath() { return "/etc/hosts"; }
 

@@ -1,10 +1,10 @@
-// The connection probe over the backend's TCP attempts (sock_probe.h): the
+// The connection probe over the backend's TCP attempts (tcp/tcp.h): the
 // same logic on every platform.
 #include <algorithm>
 #include <chrono>
 
 #include "sock.h"
-#include "sock_probe.h"
+#include "tcp.h"
 
 namespace mirelka::sock {
 
@@ -24,6 +24,7 @@ Probe ProbeTcp(const Ipv4& address, const std::vector<uint16_t>& ports, int time
       pending.push_back(handle);
       continue;
     }
+    if (attempt == tcp::Attempt::kAccepted) tcp::Close(handle);
     settle(attempt);
     if (answer != Probe::kNoAnswer) break;
   }

@@ -8,7 +8,6 @@
 
 #include "sock.h"
 #include "sock_addr.h"
-#include "sock_probe.h"
 
 namespace mirelka::sock {
 namespace {
@@ -27,15 +26,6 @@ SOCKET OpenSocket(int type, int protocol) {
 }
 
 }  // namespace
-
-Session::Session() {
-  WSADATA data;
-  ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-Session::~Session() {
-  if (ok_) WSACleanup();
-}
 
 Udp::Udp(bool broadcast) : handle_(static_cast<intptr_t>(OpenSocket(SOCK_DGRAM, IPPROTO_UDP))) {
   const BOOL on = TRUE;
@@ -102,45 +92,6 @@ bool Udp::Receive(std::vector<uint8_t>& buffer, size_t& length, Ipv4& from, uint
     return true;
   }
 }
-
-namespace tcp {
-
-Attempt Start(const Ipv4& address, uint16_t port, intptr_t& handle) {
-  const SOCKET s = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return Attempt::kFailed;
-  const sockaddr_in sa = MakeSockaddr(address, port);
-  const int error = connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : WSAGetLastError();
-  if (error == WSAEWOULDBLOCK) {
-    handle = static_cast<intptr_t>(s);
-    return Attempt::kPending;
-  }
-  closesocket(s);
-  return error == 0 ? Attempt::kAccepted : error == WSAECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
-}
-
-bool WaitFinished(const std::vector<intptr_t>& handles, int timeoutMs, std::vector<bool>& finished) {
-  std::vector<WSAPOLLFD> pfds;
-  for (intptr_t handle : handles) pfds.push_back(WSAPOLLFD{AsSocket(handle), POLLWRNORM, 0});
-  if (WSAPoll(pfds.data(), static_cast<ULONG>(pfds.size()), static_cast<INT>(std::max(timeoutMs, 0))) <= 0) {
-    return false;
-  }
-  finished.clear();
-  for (const WSAPOLLFD& p : pfds) finished.push_back(p.revents != 0);
-  return true;
-}
-
-Attempt Result(intptr_t handle) {
-  int error = 0;
-  int errorLength = sizeof error;
-  if (getsockopt(AsSocket(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength) != 0) {
-    error = WSAGetLastError();
-  }
-  return error == 0 ? Attempt::kAccepted : error == WSAECONNREFUSED ? Attempt::kRefused : Attempt::kFailed;
-}
-
-void Close(intptr_t handle) { closesocket(AsSocket(handle)); }
-
-}  // namespace tcp
 
 std::string HostsFilePath() {
   char system[MAX_PATH] = {};

@@ -29,16 +29,6 @@ struct Record {
   uint16_t rdlength = 0;
 };
 
-// First-level encoding: each byte becomes two letters 'A' + nibble; no scope.
-std::string EncodeName(const Name& name) {
-  std::string labels(1, static_cast<char>(kEncodedLength));
-  for (uint8_t byte : name) {
-    labels += static_cast<char>('A' + (byte >> 4));
-    labels += static_cast<char>('A' + (byte & 0x0F));
-  }
-  return labels;
-}
-
 std::vector<uint8_t> BuildQuery(uint16_t id, uint16_t flags, const Name& name, uint16_t type) {
   std::vector<uint8_t> packet;
   packet.reserve(wire::kHeaderSize + kEncodedLength + 6);
@@ -114,6 +104,16 @@ std::string StatusEntryName(const uint8_t* entry) {
 }
 
 }  // namespace
+
+// First-level encoding: each byte becomes two letters 'A' + nibble.
+std::string EncodeName(const Name& name) {
+  std::string labels(1, static_cast<char>(kEncodedLength));
+  for (uint8_t byte : name) {
+    labels += static_cast<char>('A' + (byte >> 4));
+    labels += static_cast<char>('A' + (byte & 0x0F));
+  }
+  return labels;
+}
 
 std::optional<Name> MakeName(std::string_view name, uint8_t suffix) {
   if (name.empty() || name.size() > kMaxNameLength) return std::nullopt;

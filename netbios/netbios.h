@@ -34,6 +34,11 @@ using Name = std::array<uint8_t, 16>;
 // than 15 bytes.
 std::optional<Name> MakeName(std::string_view name, uint8_t suffix);
 
+// The name as its one wire label: a length byte (32), then its first-level
+// encoding, no scope and no terminating zero. The name service puts it in
+// its questions, the session service (TCP 139) in its session request.
+std::string EncodeName(const Name& name);
+
 // A name query (question type NB); broadcast sets the B flag and asks for
 // recursion, as a broadcast query on a LAN does.
 std::vector<uint8_t> BuildNameQuery(uint16_t id, const Name& name, bool broadcast);

@@ -4,7 +4,9 @@
 #   smbd_fixture.sh start DIR   -> prints smbd's pid once the port answers
 #   smbd_fixture.sh stop DIR    -> stops smbd and its RPC helpers by pid
 # Everything (config, state, pid files, shared folders) lives under DIR; a
-# test that wants more shares names them in DIR/extra-shares first. With
+# test that wants more shares names them in DIR/extra-shares first, other
+# [global] lines in DIR/extra-global (they override the ones here; the
+# port waited for is the first of its "smb ports", else 445). With
 # MLK_FIXTURE_OWNER set, smbd is also stopped once that process is gone.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/../samba_private.sh"
@@ -44,6 +46,7 @@ start() {
 $(samba_test_globals "$dir")
   printcap name = $dir/printcap
   disable spoolss = no
+$(cat "$dir/extra-global" 2>/dev/null || true)
 $(samba_guest_share 公開 "$dir/share")
 $(samba_guest_share 共有データ "$dir/share")
 $(samba_guest_share "my docs" "$dir/share")
@@ -65,8 +68,10 @@ CONF
   setsid smbd -F --no-process-group --debug-stdout -d 1 -s "$dir/smb.conf" >"$dir/smbd.out" 2>&1 &
   echo $! >"$dir/smbd.pid"
   stop_when_owner_exits stop
+  port=$(sed -n 's/^ *smb ports *= *\([0-9][0-9]*\).*/\1/p' "$dir/extra-global" 2>/dev/null | tail -n 1)
+  port=${port:-445}
   i=0
-  until (exec 3<>/dev/tcp/127.0.0.1/445) 2>/dev/null; do
+  until (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null; do
     i=$((i + 1))
     if [ $i -gt 100 ] || ! kill -0 "$(cat "$dir/smbd.pid")" 2>/dev/null; then
       cat "$dir/smbd.out" >&2
