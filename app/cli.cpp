@@ -204,6 +204,7 @@ int ListOnce(const Options& options) {
   ::Seams seams = platform->SeamsFor(nullptr);
   seams.sambaConfigPath = discovery::kSambaConfigPath;
   discovery::ListingDeps deps = ListingDepsFor(seams);
+  deps.endWhenSettled = true;  // done when each source is, not at the window
 
   std::string workgroup;
   std::vector<std::string> captions;  // rows as they come, for a timeout

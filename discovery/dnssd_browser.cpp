@@ -3,7 +3,11 @@
 // search ends when the daemon has said all it knows and every service is
 // resolved (or at its window); following keeps one browser open and reports
 // services as they come and go. With no daemon to talk to, the source cannot
-// ask (Outcome::NoDaemon).
+// ask (Outcome::NoDaemon). A search whose owner asks to hear it settles once
+// the daemon has handed over its cache, every service is resolved and
+// kSettleMs have passed since its browser began (responders answer the
+// browser's first query within that); the daemon's own "all for now" comes
+// only about a second after the start.
 //
 // libavahi-client talks to the daemon over the system bus with blocking round
 // trips, each bounded only by libdbus's 25 s: making the client (the bus's
@@ -39,6 +43,7 @@
 #include <thread>
 #include <vector>
 
+#include "dnssd.h"
 #include "mailbox.h"
 #include "names.h"
 #include "search_owner.h"
@@ -52,6 +57,7 @@ constexpr const char* kServiceType = "_smb._tcp";
 // a bound past which a flood's rest is not resolved.
 constexpr size_t kMaxResolvers = 128;
 constexpr size_t kMaxWaiting = 1024;
+constexpr int kSettleMs = 500;
 // The next client after one failed: doubling from the first, up to the last.
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 60 * 1000;
@@ -82,6 +88,9 @@ struct Reports {
   std::function<void(int id, const std::string& key)> removed;
   std::function<void(int id)> ended;     // a search is over (all said, or the daemon went)
   std::function<void(int id)> noDaemon;  // a search could not ask
+  std::function<void(int id)> browsing;  // a search's browser began
+  // The cache handed over and nothing left to resolve (false: no longer).
+  std::function<void(int id, bool)> quiet;
   std::function<void(DaemonState)> daemon;
 };
 
@@ -170,6 +179,7 @@ class Session {
     std::set<AvahiServiceResolver*> finished;   // answered, freed next from the queue
     std::deque<Service> waiting;
     bool allForNow = false;
+    bool cacheRead = false;  // the daemon's cache handed over
   };
 
   Session(std::shared_ptr<Inbox> inbox, Reports reports)
@@ -276,8 +286,10 @@ class Session {
 
   bool Browse(Lookup& l) {
     l.allForNow = false;
+    l.cacheRead = false;
     l.browser = avahi_service_browser_new(client_, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kServiceType, nullptr,
                                           static_cast<AvahiLookupFlags>(0), &Session::OnBrowse, &l);
+    if (l.browser && !l.follow) Report([r = reports_, id = l.id] { r.browsing(id); });
     return l.browser != nullptr;
   }
 
@@ -308,7 +320,12 @@ class Session {
         if (name && type && domain && l->waiting.size() < kMaxWaiting) {
           l->waiting.push_back({interface, protocol, name, type, domain});
           s->ResolveSome(*l);
+          if (l->cacheRead && !l->follow) s->Report([r = s->reports_, id] { r.quiet(id, false); });
         }
+        break;
+      case AVAHI_BROWSER_CACHE_EXHAUSTED:
+        l->cacheRead = true;
+        s->Post([s, id] { s->QuietWhenComplete(id); });
         break;
       case AVAHI_BROWSER_REMOVE:
         if (l->follow)
@@ -384,8 +401,16 @@ class Session {
       if (!lookup || !lookup->finished.erase(r)) return;  // freed with its lookup meanwhile
       avahi_service_resolver_free(r);
       s->ResolveSome(*lookup);
+      s->QuietWhenComplete(id);
       s->EndWhenComplete(id);
     });
+  }
+
+  // The cache handed over and nothing left to resolve: a search may settle.
+  void QuietWhenComplete(int id) {
+    Lookup* const l = Find(id);
+    if (l && !l->follow && l->cacheRead && l->resolvers.empty() && l->waiting.empty())
+      Report([r = reports_, id] { r.quiet(id, true); });
   }
 
   // The daemon has said all it knows and every service is resolved: a
@@ -421,6 +446,7 @@ class Browse : public QObject {
   Outcome Open();
   void Begin(int windowMs) { window_.start(windowMs); }
   void Stop();
+  void SetSettled(Source::Settled settled) { settled_ = std::move(settled); }
 
   // Reports from Avahi's thread.
   void Found(const Finding& finding) {
@@ -432,6 +458,17 @@ class Browse : public QObject {
     if (!stopped_ && gone_) Guarded([&] { gone_(key); });
   }
   void Close() { End(computers_ ? Outcome::Answered : Outcome::NoAnswer); }
+  void Browsing() { settle_.start(kSettleMs); }
+  void Quiet(bool quiet) {
+    quiet_ = quiet;
+    MaybeSettled();
+  }
+  void MaybeSettled() {
+    if (stopped_ || !settled_ || !quiet_ || !settleDue_) return;
+    Source::Settled settled = std::move(settled_);
+    settled_ = nullptr;
+    Guarded(settled);
+  }
   void End(Outcome outcome) {
     if (stopped_ || !done_) return;  // following: open until the source ends it
     Source::Done done = std::move(done_);
@@ -449,6 +486,9 @@ class Browse : public QObject {
   QTimer window_;
   bool stopped_ = false;
   int computers_ = 0;
+  Source::Settled settled_;  // null: nobody stops at that point
+  QTimer settle_;
+  bool settleDue_ = false, quiet_ = false;
 };
 
 class DnsSdBrowser final : public SearchSource<Browse> {
@@ -468,6 +508,12 @@ class DnsSdBrowser final : public SearchSource<Browse> {
     reports.noDaemon = [this](int id) {
       if (Browse* b = Of(id)) b->End(Outcome::NoDaemon);
     };
+    reports.browsing = [this](int id) {
+      if (Browse* b = Of(id)) b->Browsing();
+    };
+    reports.quiet = [this](int id, bool quiet) {
+      if (Browse* b = Of(id)) b->Quiet(quiet);
+    };
     reports.daemon = [this](DaemonState state) { daemon_ = state; };
     session_ = Session::Start(inbox_, std::move(reports));
   }
@@ -483,6 +529,8 @@ class DnsSdBrowser final : public SearchSource<Browse> {
     // Avahi's thread ends on its own, after what blocks it now: never waited for.
     if (session_) session_->Post([s = session_.get()] { s->Quit(); });
   }
+
+  void WhenSettled(Settled settled) override { settled_ = std::move(settled); }
 
   bool Follow(Found found, Gone gone) override {
     if (following_) {
@@ -506,7 +554,9 @@ class DnsSdBrowser final : public SearchSource<Browse> {
 
  protected:
   std::unique_ptr<Browse> Make(Found found, Done done) override {
-    return std::make_unique<Browse>(*this, std::move(found), std::move(done));
+    auto browse = std::make_unique<Browse>(*this, std::move(found), std::move(done));
+    browse->SetSettled(settled_);
+    return browse;
   }
 
  private:
@@ -522,12 +572,18 @@ class DnsSdBrowser final : public SearchSource<Browse> {
   int lastId_ = 0;
   DaemonState daemon_ = DaemonState::Unknown;
   std::unique_ptr<Browse> following_;
+  Settled settled_;
 };
 
 Browse::Browse(DnsSdBrowser& owner, Source::Found found, Source::Done done, Source::Gone gone)
     : owner_(owner), found_(std::move(found)), done_(std::move(done)), gone_(std::move(gone)), follow_(!done_) {
   window_.setSingleShot(true);
   connect(&window_, &QTimer::timeout, this, &Browse::Close);
+  settle_.setSingleShot(true);
+  connect(&settle_, &QTimer::timeout, this, [this] {
+    settleDue_ = true;
+    MaybeSettled();
+  });
 }
 
 Browse::~Browse() { Stop(); }
@@ -547,6 +603,7 @@ void Browse::Stop() {
   if (stopped_) return;
   stopped_ = true;
   window_.stop();
+  settle_.stop();
   if (!id_) return;
   owner_.Unregister(id_);
   if (Session* const session = owner_.session()) session->Post([session, id = id_] { session->Close(id); });
@@ -554,6 +611,6 @@ void Browse::Stop() {
 
 }  // namespace
 
-std::unique_ptr<Source> MakeDnsSd() { return std::make_unique<DnsSdBrowser>(); }
+std::unique_ptr<Source> MakeAvahiDnsSd() { return std::make_unique<DnsSdBrowser>(); }
 
 }  // namespace discovery

@@ -157,6 +157,11 @@ void Listing::StartSearch(SourceState& s) {
   const unsigned generation = ++s.generation;
   const qint64 started = Now();
   s.running = true;
+  s.settled = false;
+  if (deps_.endWhenSettled)
+    s.source->WhenSettled([this, &s, generation] {
+      if (generation == s.generation) s.settled = true;
+    });
   s.outcome = s.source->Start(
       kWindowMs, [this](const Finding& f) { Seen(f); },
       [this, &s, generation, started](Outcome outcome) {
@@ -180,6 +185,8 @@ void Listing::SearchEnded(SourceState& s, qint64 started, Outcome outcome) {
 }
 
 bool Listing::Running() const { return wsd_.running || dnsSd_.running; }
+
+bool Listing::Waiting() const { return (wsd_.running && !wsd_.settled) || (dnsSd_.running && !dnsSd_.settled); }
 
 void Listing::Seen(const Finding& f) {
   if (f.name.empty()) return;
@@ -438,7 +445,7 @@ std::string Listing::StartupWorkgroup() {
       return workgroup;
     }
   }
-  WaitUntil([this] { return coldOver_; }, kStartupWaitMs - (Now() - started));
+  WaitUntil([this] { return coldOver_ || !Waiting(); }, kStartupWaitMs - (Now() - started));
   EndOverrunSearches();
   std::vector<Finding> found;
   std::vector<const Entry*> entries;
@@ -548,7 +555,7 @@ Listing::Result Listing::List(const std::string& workgroup, const std::function<
         [&] {
           const bool settled = readSettled();
           takeBrowse();
-          return settled && !Running() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
+          return settled && !Waiting() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
         },
         kListingBoundMs);
     takeBrowse();

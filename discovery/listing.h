@@ -47,6 +47,9 @@ struct ListingDeps {
   // A text that changes whenever the machine's interfaces or addresses do;
   // default: read from the interface list.
   std::function<std::string()> interfaces;
+  // One listing and done (the command line): a cold listing waits for each
+  // search only until it settles (Source::WhenSettled), not for its window.
+  bool endWhenSettled = false;
 };
 
 class Listing final : public QObject {
@@ -116,6 +119,7 @@ class Listing final : public QObject {
     Origin origin = Origin::WsDiscovery;
     Outcome outcome = Outcome::NoDaemon;
     bool running = false;
+    bool settled = false;     // running, but expects nothing more (endWhenSettled)
     unsigned generation = 0;  // tells an ended search's callbacks from the current one's
   };
   struct Entry {
@@ -143,6 +147,8 @@ class Listing final : public QObject {
   struct Group;
   static Finding NodeStatusFinding(const Finding& found, const Group& group);
   bool Running() const;
+  // A search is running that a listing still waits for.
+  bool Waiting() const;
   void EndOverrunSearches();
   void WaitUntil(const std::function<bool()>& done, qint64 boundMs);
   QString Explain(const char* name, const SourceState& s, int elsewhere) const;
@@ -193,7 +199,7 @@ class Listing final : public QObject {
   // Takes a finished read's result (on the loop's thread).
   void Collect();
   std::shared_ptr<Read> reading_;
-  Mailbox mailbox_;              // the workers' wake-ups
+  Mailbox mailbox_;             // the workers' wake-ups
   std::shared_ptr<Link> link_;  // the workers' way back; cut when the engine goes
 };
 

@@ -83,6 +83,16 @@ class Source {
   // Ends a running search at once; done() is not called.
   virtual void Cancel() = 0;
 
+  // For the searches Start begins from now on: settled() once a search
+  // expects nothing more (the answers to its last question are due by then
+  // and nothing it began is still under way), while its window stays open
+  // for late answers. An owner that stops at that point (the command line's
+  // one-shot listing) sets it; a search then asks at the quicker pace its
+  // early end calls for. Sources whose searches end as soon as they have
+  // their answers never call it: done() says it.
+  using Settled = std::function<void()>;
+  virtual void WhenSettled(Settled settled) { (void)settled; }
+
   // Follows announcements between searches, until the next Follow or the
   // source's end: found() for a computer that announces itself, gone() with
   // the key of one that says it leaves. Both are called from the event loop.
@@ -118,7 +128,8 @@ class WorkgroupQuery {
 };
 
 // The platform's sources: WS-Discovery everywhere; DNS-SD through the
-// desktop's mDNS daemon where there is one (null elsewhere).
+// desktop's mDNS daemon where it answers, else over multicast DNS queries of
+// Mirelka's own (dnssd.h).
 std::unique_ptr<Source> MakeWsDiscovery();
 std::unique_ptr<Source> MakeDnsSd();
 std::unique_ptr<WorkgroupQuery> MakeNodeStatus();

@@ -40,6 +40,9 @@ constexpr size_t kMaxQueuedFetches = 64;
 constexpr int kMaxFetchHosts = 32;
 // A fetch for a Hello has no search window: it gets this long.
 constexpr int kAnnouncedFetchMs = 5000;
+// A search settles this long after its last Probe or Resolve (the answer's
+// way back beyond the target's delay), once no fetch is under way.
+constexpr int kSettleMs = wsd::kAppMaxDelayMs + 100;
 
 bool Usable(const QNetworkInterface& iface) {
   const auto flags = iface.flags();
@@ -76,6 +79,8 @@ class Fetches : public QObject {
     }
     queued_.clear();
   }
+
+  bool Idle() const { return queued_.empty() && replies_.empty(); }
 
  private:
   void StartSome() {
@@ -151,9 +156,10 @@ struct Sender {
 // out checks stopped_ afterwards.
 class Search : public QObject {
  public:
-  Search(Source::Found found, Source::Done done, wsd::KnownComputers* known)
+  Search(Source::Found found, Source::Done done, Source::Settled settled, wsd::KnownComputers* known)
       : found_(std::move(found)),
         done_(std::move(done)),
+        settled_(std::move(settled)),
         known_(known),
         random_(std::random_device{}()),
         fetches_([this](const wsd::Session::Fetch& f, const QByteArray& body) { Fetched(f, body); }) {
@@ -161,6 +167,11 @@ class Search : public QObject {
     repeat_.setSingleShot(true);
     connect(&window_, &QTimer::timeout, this, &Search::Close);
     connect(&repeat_, &QTimer::timeout, this, &Search::SendProbe);
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, [this] {
+      settleDue_ = true;
+      MaybeSettled();
+    });
   }
   ~Search() override { Stop(); }
 
@@ -169,6 +180,7 @@ class Search : public QObject {
     stopped_ = true;
     window_.stop();
     repeat_.stop();
+    settle_.stop();
     for (Sender& s : senders_) s.socket->close();
     fetches_.Stop();
   }
@@ -207,7 +219,7 @@ class Search : public QObject {
   }
 
   void Begin(int windowMs) {
-    gaps_ = wsd::ProbeGapsMs(random_);
+    gaps_ = wsd::ProbeGapsMs(random_, static_cast<bool>(settled_));
     window_.start(windowMs);
     SendProbe();
   }
@@ -215,6 +227,16 @@ class Search : public QObject {
  private:
   void Send(const QByteArray& message) {
     for (Sender& s : senders_) s.socket->writeDatagram(message, s.group, wsd::kPort);
+    settleDue_ = false;
+    if (settled_) settle_.start(kSettleMs);
+  }
+
+  // Settled once the answers to the last send are due and no fetch runs.
+  void MaybeSettled() {
+    if (stopped_ || !settleDue_ || !settled_ || !fetches_.Idle()) return;
+    Source::Settled settled = std::move(settled_);
+    settled_ = nullptr;
+    Guarded(settled);
   }
 
   // The same Probe (one MessageID) four times, the gaps growing.
@@ -261,6 +283,8 @@ class Search : public QObject {
       known_->Put(fetch.endpoint, fetch.host, fetch.metadataVersion, *finding);
       Report(*finding);
     }
+    // Called from inside the fetches: the one that ended is no longer counted.
+    QTimer::singleShot(0, this, [this] { MaybeSettled(); });
   }
 
   void Report(const Finding& finding) {
@@ -278,13 +302,15 @@ class Search : public QObject {
 
   Source::Found found_;
   Source::Done done_;
+  Source::Settled settled_;  // null: the owner waits for the window
   wsd::KnownComputers* known_;
   wsd::Session session_;
   std::vector<Sender> senders_;
   std::mt19937 random_;
   std::vector<int> gaps_;
   int sends_ = 0;
-  QTimer window_, repeat_;
+  QTimer window_, repeat_, settle_;
+  bool settleDue_ = false;
   Fetches fetches_;
   QSet<QString> hosts_;  // fetched from in this search
   int datagrams_ = 0;
@@ -380,6 +406,8 @@ class Listener : public QObject {
 
 class WsdClient final : public SearchSource<Search> {
  public:
+  void WhenSettled(Settled settled) override { settled_ = std::move(settled); }
+
   bool Follow(Found found, Gone gone) override {
     if (listener_) {
       listener_->Stop();
@@ -394,12 +422,13 @@ class WsdClient final : public SearchSource<Search> {
 
  protected:
   std::unique_ptr<Search> Make(Found found, Done done) override {
-    return std::make_unique<Search>(std::move(found), std::move(done), &known_);
+    return std::make_unique<Search>(std::move(found), std::move(done), settled_, &known_);
   }
 
  private:
   wsd::KnownComputers known_;  // outlives the listener and the search, declared first
   std::unique_ptr<Listener> listener_;
+  Settled settled_;
 };
 
 }  // namespace

@@ -43,13 +43,13 @@ Session::Fetch MakeFetch(const QUrl& url, const Match& match, const QHostAddress
 
 }  // namespace
 
-std::vector<int> ProbeGapsMs(std::mt19937& random) {
-  std::uniform_int_distribution<int> first(50, 250);
+std::vector<int> ProbeGapsMs(std::mt19937& random, bool quick) {
+  std::uniform_int_distribution<int> first(50, quick ? 75 : 250);
   int gap = first(random);
   std::vector<int> gaps;
   for (int i = 0; i < 3; ++i) {
     gaps.push_back(gap);
-    gap = std::min(gap * 2, 500);
+    gap = quick ? 50 : std::min(gap * 2, 500);
   }
   return gaps;
 }

@@ -17,8 +17,13 @@
 namespace discovery::wsd {
 
 // Gaps between the four sends of one Probe, as SOAP-over-UDP asks: the first
-// random in 50-250 ms, each next one doubled, at most 500 ms.
-std::vector<int> ProbeGapsMs(std::mt19937& random);
+// random in 50-250 ms, each next one doubled, at most 500 ms. Quick (a search
+// whose owner stops once it settles, APP_MAX_DELAY after the last send): the
+// first random in 50-75 ms, the next ones 50 ms, the protocol's least.
+std::vector<int> ProbeGapsMs(std::mt19937& random, bool quick = false);
+// WS-Discovery's APP_MAX_DELAY: a target answers a multicast Probe or
+// Resolve within a random delay of at most this.
+constexpr int kAppMaxDelayMs = 500;
 
 struct Computer {
   QString name;

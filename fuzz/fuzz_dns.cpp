@@ -1,7 +1,7 @@
-// Feeds arbitrary bytes to the multicast DNS and LLMNR answer readers and to
-// the name encoder. The answer's own transaction id is used, so the fuzzer
-// gets past that check; every buffer is heap-allocated to its exact size for
-// ASan.
+// Feeds arbitrary bytes to the multicast DNS and LLMNR answer readers, to
+// the DNS-SD browse's reader and gathering, and to the name encoder. The
+// answer's own transaction id is used, so the fuzzer gets past that check;
+// every buffer is heap-allocated to its exact size for ASan.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "dns_wire.h"
 #include "link_dns.h"
+#include "mdns_messages.h"
 
 using namespace mirelka;
 
@@ -44,6 +45,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   CheckName(mdns::ParseReverseReply(packet.data(), packet.size(), id, kMdnsReverse));
   CheckName(llmnr::ParseReverseReply(packet.data(), packet.size(), id, kLlmnrReverse));
+
+  // The DNS-SD browse: one answer taken twice (a repeat), as from the test
+  // LAN's MDNSHOST, on its /24.
+  namespace sd = discovery::mdns;
+  sd::Refusal why = sd::Refusal::None;
+  if (const std::optional<sd::Response> response = sd::ReadResponse(packet.data(), packet.size(), &why)) {
+    if (why != sd::Refusal::None ||
+        response->instances.size() + response->services.size() + response->texts.size() + response->addresses.size() >
+            sd::kMaxRecords)
+      __builtin_trap();
+    sd::Gathering gathering({{0x0AE70001, 0xFFFFFF00}});
+    for (int i = 0; i < 2; ++i) {
+      gathering.Take(*response, 0x0AE7001F);
+      for (const sd::Gathering::Question& q : gathering.FollowUps())
+        if (q.name.empty() || q.name.size() > 254) __builtin_trap();
+    }
+    for (const sd::Gathering::Found& f : gathering.Ready(true)) {
+      if (f.instance.empty() || f.instance.size() > 63 || f.model.size() > 128) __builtin_trap();
+      if ((f.address & 0xFFFFFF00) != 0x0AE70000) __builtin_trap();  // on the link only
+    }
+    if (gathering.Services() > sd::kMaxServices) __builtin_trap();
+  } else if (why == sd::Refusal::None) {
+    __builtin_trap();
+  }
 
   // The same bytes as a computer name typed by the user.
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "dnssd.h"
 #include "fake_clock.h"
 #include "fake_source.h"
 #include "listing.h"
@@ -38,6 +39,8 @@ struct Engine {
   // the engine's waits run the clock on to their bounds.
   bool readsAnswer = true;
   std::string interfaces = "eth0";
+  bool oneShot = false;                      // ListingDeps::endWhenSettled
+  discovery::Source* dnsSdSource = nullptr;  // null: dnsSd
   std::unique_ptr<Listing> listing;
 
   // A read still running uses the fixture: it comes back first.
@@ -52,8 +55,9 @@ struct Engine {
     wsd.clock = dnsSd.clock = nodeStatus.clock = &clock;
     discovery::ListingDeps d;
     d.wsDiscovery = &wsd;
-    d.dnsSd = &dnsSd;
+    d.dnsSd = dnsSdSource ? dnsSdSource : &dnsSd;
     d.nodeStatus = &nodeStatus;
+    d.endWhenSettled = oneShot;
     d.browseList = [this](const std::string&) {
       ++reads;  // on the worker
       std::function<void()> stall;
@@ -370,6 +374,69 @@ class InstantSource final : public discovery::SearchSource<InstantSearch> {
     return std::make_unique<InstantSearch>(std::move(found), std::move(done));
   }
 };
+
+// The command line's listing ends when each search has settled or ended;
+// the window's waits for the windows and takes what comes late.
+TEST(Listing, AOneShotListingEndsWhenEverySourceHasSettled) {
+  for (const bool oneShot : {true, false}) {
+    SCOPED_TRACE(oneShot ? "one-shot" : "window");
+    Engine e;
+    e.oneShot = oneShot;
+    e.wsd.Find(30, {W, "WIN11", "10.0.0.2", "WG", "urn:1"})
+        .Find(1200, {W, "LATE", "10.0.0.3", "WG", "urn:3"})
+        .SettleAfter(100)
+        .EndAfter(1500);
+    e.dnsSd.Find(5, {D, "MAC", "10.0.0.4", "", "mac"}).EndAfter(20);  // ends as soon as it has all
+    e.Make();
+    const std::vector<std::string> rows = e.List();
+    if (oneShot) {
+      EXPECT_EQ(rows, (std::vector<std::string>{"PC01", "WIN11", "MAC"}));
+      EXPECT_EQ(e.clock.Now(), 100);  // WS-Discovery settled; node status gave up at 80
+    } else {
+      EXPECT_EQ(rows, (std::vector<std::string>{"PC01", "WIN11", "LATE", "MAC"}));
+      EXPECT_EQ(e.clock.Now(), 1500);
+    }
+  }
+}
+
+TEST(Listing, DnsSdFallsBackToItsOwnBrowseWhenTheDaemonIsNotThere) {
+  struct Case {
+    const char* what;
+    std::function<void(fakes::FakeSource&)> daemon;
+    std::vector<std::string> rows;
+    int ownStarts;
+  };
+  const std::vector<Case> cases = {
+      {"no daemon at the start", [](fakes::FakeSource& d) { d.Refuse(Outcome::NoDaemon); }, {"PC01", "MDNSHOST"}, 1},
+      {"daemon found missing", [](fakes::FakeSource& d) { d.EndAfter(5, Outcome::NoDaemon); }, {"PC01", "MDNSHOST"}, 1},
+      {"daemon answers",
+       [](fakes::FakeSource& d) {
+         d.Find(10, {D, "AVAHIPC", "10.0.0.5", "", "a"}).EndAfter(30);
+       },
+       {"PC01", "AVAHIPC"},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Engine e;
+    auto daemon = std::make_unique<fakes::FakeSource>();
+    auto own = std::make_unique<fakes::FakeSource>();
+    fakes::FakeSource& d = *daemon;
+    fakes::FakeSource& o = *own;
+    d.clock = o.clock = &e.clock;
+    c.daemon(d);
+    o.Find(10, {D, "MDNSHOST", "10.0.0.31", "", "MDNSHOST"}).EndAfter(30);
+    const std::unique_ptr<discovery::Source> fallback = discovery::MakeDnsSdFallback(std::move(daemon), std::move(own));
+    e.dnsSdSource = fallback.get();
+    e.wsd.EndAfter(40);
+    e.Make();
+    EXPECT_EQ(e.List(), c.rows);
+    EXPECT_EQ(o.starts, c.ownStarts);
+    EXPECT_EQ(d.follows, 1);  // announcements: the daemon's alone
+    EXPECT_EQ(o.follows, 0);
+    e.listing.reset();  // before the sources it holds
+  }
+}
 
 TEST(SearchSource, ASearchRestartedFromInsideItsOwnCallbackIsSafe) {
   InstantSource source;

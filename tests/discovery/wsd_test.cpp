@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -203,6 +204,12 @@ TEST(WsDiscovery, ProbeRepeatsFollowSoapOverUdp) {
     EXPECT_LE(gaps[0], 250);
     EXPECT_EQ(gaps[1], std::min(2 * gaps[0], 500));
     EXPECT_EQ(gaps[2], std::min(2 * gaps[1], 500));
+    // A search its owner stops once it settles: every send within 175 ms,
+    // no gap below the protocol's least.
+    const std::vector<int> quick = ProbeGapsMs(random, true);
+    ASSERT_EQ(quick.size(), 3u);
+    EXPECT_GE(*std::min_element(quick.begin(), quick.end()), 50);
+    EXPECT_LE(quick[0] + quick[1] + quick[2], 175);
   }
 }
 

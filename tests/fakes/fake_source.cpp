@@ -20,8 +20,14 @@ FakeSource& FakeSource::Find(int afterMs, discovery::Finding finding) {
   return *this;
 }
 
-FakeSource& FakeSource::EndAfter(int ms) {
+FakeSource& FakeSource::EndAfter(int ms, std::optional<discovery::Outcome> outcome) {
   endAfterMs_ = ms;
+  endsWith_ = outcome;
+  return *this;
+}
+
+FakeSource& FakeSource::SettleAfter(int ms) {
+  settleAfterMs_ = ms;
   return *this;
 }
 
@@ -42,10 +48,11 @@ discovery::Outcome FakeSource::Start(int windowMs, Found found, Done done) {
       ++*count;
       found(finding);
     });
+  if (settleAfterMs_ >= 0 && settled_) After(*clock, *run_, settleAfterMs_, settled_);
   if (endAfterMs_ >= 0)
     After(*clock, *run_, endAfterMs_, [this, done, count] {
       const std::unique_ptr<Timers> ended = std::move(run_);  // goes after done, which may start anew
-      done(*count ? discovery::Outcome::Answered : discovery::Outcome::NoAnswer);
+      done(endsWith_ ? *endsWith_ : *count ? discovery::Outcome::Answered : discovery::Outcome::NoAnswer);
     });
   return discovery::Outcome::Answered;
 }

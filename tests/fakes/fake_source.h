@@ -21,12 +21,16 @@ class FakeSource final : public discovery::Source {
  public:
   FakeSource& Find(int afterMs, discovery::Finding finding);
   // The window closes after ms; -1: never (only Cancel ends the search).
-  FakeSource& EndAfter(int ms);
+  // With an outcome, the search ends with it (the daemon went: NoDaemon).
+  FakeSource& EndAfter(int ms, std::optional<discovery::Outcome> outcome = std::nullopt);
   FakeSource& Refuse(discovery::Outcome outcome);
+  // A search settles after ms when its owner asked to hear it; -1: never.
+  FakeSource& SettleAfter(int ms);
 
   discovery::Outcome Start(int windowMs, Found found, Done done) override;
   void Cancel() override;
   bool Follow(Found found, Gone gone) override;
+  void WhenSettled(Settled settled) override { settled_ = std::move(settled); }
 
   // What a followed source hears, delivered at once; false when nobody follows.
   bool Announce(const discovery::Finding& finding);
@@ -42,6 +46,9 @@ class FakeSource final : public discovery::Source {
   using Timers = std::vector<std::unique_ptr<discovery::Clock::Timer>>;
   std::vector<std::pair<int, discovery::Finding>> script_;
   int endAfterMs_ = 0;
+  std::optional<discovery::Outcome> endsWith_;
+  int settleAfterMs_ = -1;
+  Settled settled_;
   std::optional<discovery::Outcome> refuse_;
   std::unique_ptr<Timers> run_;  // the pending timers of a search
   Found followFound_;

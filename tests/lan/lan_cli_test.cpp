@@ -20,16 +20,19 @@ struct Ran {
   QString out;
 };
 
-Ran Exec(const QString& program, const QStringList& args, QByteArray* err = nullptr) {
+Ran Exec(const QString& program, const QStringList& args, QByteArray* err = nullptr,
+         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
   QProcess p;
+  p.setProcessEnvironment(env);
   p.start(program, args);
   EXPECT_TRUE(p.waitForFinished(90000)) << program.toStdString();
   if (err) *err = p.readAllStandardError();
   return Ran{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput())};
 }
 
-QJsonObject Mirelka(const QStringList& args, int expectedCode = 0) {
-  const Ran r = Exec(QStringLiteral(MIRELKA_PROGRAM), QStringList{QStringLiteral("--json")} + args);
+QJsonObject Mirelka(const QStringList& args, int expectedCode = 0,
+                    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+  const Ran r = Exec(QStringLiteral(MIRELKA_PROGRAM), QStringList{QStringLiteral("--json")} + args, nullptr, env);
   EXPECT_EQ(r.code, expectedCode) << args.join(' ').toStdString();
   QJsonParseError error;
   const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
@@ -85,6 +88,26 @@ TEST(LanCli, ListHoldsWhatSmbtreeAvahiBrowseAndWsDiscoveryFind) {
                   .contains(QJsonObject{{"name", "MEMBER1"}, {"type", 0x20}, {"group", false}}));
   EXPECT_EQ(listed["MDNSHOST"].value("address").toString(), "10.231.0.31");
   EXPECT_TRUE(listed["MDNSHOST"].value("sources").toArray().contains("dns-sd"));
+}
+
+// Without the client's avahi-daemon (its bus leads nowhere) DNS-SD goes
+// through the program's own multicast DNS browse, which finds what
+// avahi-browse resolves: MDNSHOST, its address and its device's model.
+TEST(LanCli, ListWithoutAvahiFindsTheDnsSdHostThroughItsOwnBrowse) {
+  QProcessEnvironment noBus = QProcessEnvironment::systemEnvironment();
+  noBus.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent");
+  const QJsonObject doc = Mirelka({"list", "TESTGROUP"}, 0, noBus);
+  QJsonObject mdnshost;
+  for (const QJsonValue& row : doc.value("computers").toArray())
+    if (row.toObject().value("name").toString().toUpper() == "MDNSHOST") mdnshost = row.toObject();
+  ASSERT_FALSE(mdnshost.isEmpty()) << QJsonDocument(doc).toJson().toStdString();
+  EXPECT_EQ(mdnshost.value("address").toString(), "10.231.0.31");
+  EXPECT_TRUE(mdnshost.value("sources").toArray().contains("dns-sd"));
+  // The model the host's device information carries, as avahi resolves it.
+  const Ran avahi = Exec(QStringLiteral("avahi-browse"), {"-rtpk", "_device-info._tcp"});
+  const QRegularExpressionMatch model = QRegularExpression(";MDNSHOST;.*\"model=([^\"]*)\"").match(avahi.out);
+  ASSERT_TRUE(model.hasMatch()) << avahi.out.toStdString();
+  EXPECT_EQ(mdnshost.value("details").toObject().value("model").toString(), model.captured(1));
 }
 
 TEST(LanCli, SharesHoldWhatSmbclientLists) {
