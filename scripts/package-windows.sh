@@ -22,11 +22,13 @@ for tool in makensis zip x86_64-w64-mingw32-objdump x86_64-w64-mingw32-strip; do
   command -v "$tool" >/dev/null || { echo "package-windows.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 
-# stage FOLDER EXE: the program, its library and the runtime list, stripped.
+# stage FOLDER EXE: the program, its console twin (the subcommands, which a
+# console waits for), its library and the runtime list, stripped.
 stage() {
   local folder=$1 exe=$2 line target
   mkdir -p "$folder"
   cp "$exe" "$folder/mirelka.exe"
+  cp "$build/bin/mirelka.com" "$folder/"
   cp "$build/bin/mirelka.dll" "$folder/"
   while read -r line; do
     case $line in ''|'#'*) continue ;; esac
@@ -36,10 +38,10 @@ stage() {
     cp "$MIRELKA_QT_MINGW/$line" "$folder/$target"
   done < packaging/windows/runtime.txt
   cp LICENSE "$folder/LICENSE.txt"
-  find "$folder" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+  find "$folder" -name '*.exe' -o -name '*.com' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 }
 
-# check FOLDER: every import of every exe and DLL is shipped or a system DLL;
+# check FOLDER: every import of every program and DLL is shipped or a system DLL;
 # a file objdump cannot read (broken, cut short) fails too.
 check() {
   local folder=$1 file dll missing=0 imports
@@ -59,7 +61,7 @@ check() {
       echo "package-windows.sh: ${file#"$folder"/} imports $dll, which is neither shipped nor a Windows system DLL" >&2
       missing=1
     done < <(sed -n 's/^\s*DLL Name: //p' <<<"$imports")
-  done < <(find "$folder" -type f \( -iname '*.dll' -o -iname '*.exe' \))
+  done < <(find "$folder" -type f \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.com' \))
   return $missing
 }
 

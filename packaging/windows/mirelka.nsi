@@ -1,5 +1,8 @@
 ; The Windows setup program, made by scripts/package-windows.sh with NSIS:
 ;   makensis -DVERSION=0.1 -DSTAGE=<folder with mirelka.exe> -DLICENSE=<file> -DOUTFILE=<setup.exe> mirelka.nsi
+; The stage holds mirelka.com too, the subcommands' console twin: installed
+; beside mirelka.exe, it is what `mirelka` at a prompt in that folder runs.
+; The Start menu entry names mirelka.exe, the window, explicitly.
 ; Installs for all users under Program Files with a Start menu entry and an
 ; uninstaller. The user's list file (%APPDATA%\mirelka\mirelka.ini) is the
 ; user's data: neither setup nor the uninstaller touches it.

@@ -145,6 +145,57 @@ TEST(CliTest, TheTimeoutEndsTheCommandWithWhatItHas) {
   EXPECT_EQ(doc.value(QStringLiteral("workgroup")).toString(), QStringLiteral("WG"));
 }
 
+#ifdef MIRELKA_CONSOLE
+// mirelka.com as a user at a prompt meets it: typed as `mirelka` in the
+// folder it shares with mirelka.exe, through cmd.exe. At a prompt cmd waits
+// for a console program and not for a window program, so the output comes
+// before what the line does next; its exit code is cmd's; a Japanese name
+// comes through the wide command line and out of a pipe as UTF-8.
+Outcome Cmd(const QString& arguments, const QByteArray& typed = {}) {
+  QProcess p;
+  p.setWorkingDirectory(QCoreApplication::applicationDirPath());
+  p.setProgram(QStringLiteral("cmd.exe"));
+  p.setNativeArguments(arguments);
+  p.start();
+  p.write(typed);
+  p.closeWriteChannel();
+  EXPECT_TRUE(p.waitForFinished(60000));
+  return Outcome{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                 p.readAllStandardError()};
+}
+
+TEST(CliTest, TheConsoleTwinAnswersThroughCmdBeforeTheLineGoesOn) {
+  // Typed at the prompt (cmd reading its input), and as a command (/c).
+  for (const Outcome& r : {Cmd({}, "mirelka list --help & echo AFTER\r\n"),
+                           Cmd(QStringLiteral("/c \"mirelka list --help & echo AFTER\""))}) {
+    EXPECT_GE(r.out.indexOf("Usage: mirelka"), 0) << r.out.toStdString();
+    EXPECT_GT(r.out.indexOf("AFTER\r\n"), r.out.indexOf("Exit status")) << r.out.toStdString();
+  }
+
+  const QString shared = QStringLiteral("\u5171\u6709");  // 共有
+  const QString resolve = QStringLiteral("mirelka --json --timeout 5 resolve ") + shared;
+  const struct {
+    QString line;
+    int code;
+  } table[] = {
+      {QStringLiteral("mirelka --version"), 0},
+      {QStringLiteral("mirelka frob"), 2},
+      {resolve, 1},
+      {resolve + QStringLiteral(" | more"), 0},  // more's own
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.line.toStdString());
+    const Outcome r = Cmd(QStringLiteral("/c \"%1\"").arg(row.line));
+    EXPECT_EQ(r.code, row.code) << r.err.toStdString();
+    if (!row.line.contains(shared)) continue;
+    EXPECT_TRUE(r.err.contains(shared.toUtf8())) << r.err.toStdString();
+    const QJsonArray results = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("results")).toArray();
+    ASSERT_EQ(results.size(), 1) << r.out.toStdString();
+    EXPECT_EQ(results[0].toObject().value(QStringLiteral("query")).toString(), shared);
+  }
+}
+#endif
+
 TEST(CliTest, PeerTextCannotReachTheTerminalAsControls) {
   EXPECT_EQ(cli::Printable("PC\x1b]0;x\x07\xff"), "PC\uFFFD]0;x\uFFFD\uFFFD");
   EXPECT_EQ(cli::Printable(std::string(300, 'A'), 8), "AAAAAAA\u2026");

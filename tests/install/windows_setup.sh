@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows setup program under Wine, on a virtual display, inside a network
 # namespace of its own with a throw-away Wine prefix: a silent install (/S),
+# the installed console twin answering at a prompt (mirelka --version),
 # the installed mirelka.exe starting with the windows platform and reading the
 # user's list from the roaming folder, closing on WM_CLOSE and writing it back,
 # then a silent uninstall that removes the program and leaves the list.
@@ -45,10 +46,16 @@ printf '[WGPCLIST]\r\n1\r\nKEEPME\r\n' > "$list"
 
 "$wine" "$setup" /S </dev/null || fail "the setup program answered $?"
 [ -f "$instdir/mirelka.exe" ] || fail "silent install: no mirelka.exe in Program Files"
+[ -f "$instdir/mirelka.com" ] || fail "silent install: no mirelka.com (the console twin)"
 [ -f "$instdir/platforms/qwindows.dll" ] || fail "silent install: no platforms/qwindows.dll"
 [ -f "$instdir/uninstall.exe" ] || fail "silent install: no uninstaller"
 [ -f "$link" ] || fail "silent install: no Start menu entry"
 echo "installed: $(find "$instdir" -type f | wc -l) files"
+# Typed at a prompt in the installed folder, `mirelka` is the console twin,
+# which cmd waits for (it would end before the window program printed).
+# One line: Wine's cmd reads a pipe's first line only.
+typed=$(printf 'cd /d "C:\\Program Files\\Mirelka" & mirelka --version\r\n' | "$wine" cmd | tr -d '\r')
+grep -q '^mirelka [0-9]' <<<"${typed//>/$'\n'}" || fail "mirelka --version at the installed folder's prompt: $typed"
 
 start=$(date +%s%N)
 "$wine" "C:\\Program Files\\Mirelka\\mirelka.exe" </dev/null >/dev/null 2>&1 &
