@@ -24,6 +24,7 @@
 
 #include "companion.h"
 #include "cp932_codec.h"
+#include "failure_cause.h"
 #include "netresources.h"
 #include "probe_timing.h"
 #include "smb_auth.h"
@@ -40,13 +41,16 @@ void PrintLine(const std::string& cp932Text) { std::printf("%s\n", cp932::ToUtf8
 
 int Enumerate(netinfo::NetProvider& net, int repeat, const char* remote, const char* provider) {
   netinfo::ResourceList list;
+  std::string why;
   const bool opened = lanprobe::Timed(repeat, [&] {
     const auto read = netinfo::EnumNetResources(net, cp932::FromUtf8Lossy(remote), cp932::FromUtf8Lossy(provider));
     list = read.value_or({});
+    if (!read.ok()) why = netinfo::CauseOfProviderCode(read.failure().code).detail;
     return read.ok();
   });
   for (const std::string& name : list) PrintLine(name);
-  if (!opened) std::fputs("mlk_enum: the container could not be opened\n", stderr);
+  // The provider's own word (ERROR_NO_NETWORK under Wine) for scripts to tell.
+  if (!opened) std::fprintf(stderr, "mlk_enum: the container could not be opened (%s)\n", why.c_str());
   return opened ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #
 #   run-e2e.sh TEST_BINARY [gtest arguments...]
 #   run-e2e.sh WRAPPER TEST_BINARY [gtest arguments...]   (keyring-session.sh)
+# MLK_LAN_WINDOWS=FOLDER MLK_LAN_LINUX_PROGRAM=PROGRAM: also windows_lan.sh.
 set -uo pipefail
 export PATH=$PATH:/usr/sbin:/sbin
 
@@ -42,10 +43,22 @@ trap finish EXIT
 trap 'exit 130' INT TERM
 
 "$LAN" start || exit 1
+# With MLK_LAN_WINDOWS (the cross-build's bin folder) and MLK_LAN_LINUX_PROGRAM,
+# the Windows program runs first under Wine on the same LAN, beside the Linux
+# one (windows_lan.sh): one LAN for both, while it is as started.
+windows=0
+if [ -n "${MLK_LAN_WINDOWS:-}" ]; then
+  if [ -f "$MLK_LAN_WINDOWS/mirelka.com" ] && [ -x /usr/lib/wine/wine64 ]; then
+    "$LAN" exec-client "$HERE/windows_lan.sh" "$MLK_LAN_WINDOWS" "${MLK_LAN_LINUX_PROGRAM:?}" || windows=1
+  else
+    echo "SKIP: the Windows program on the LAN: no $MLK_LAN_WINDOWS/mirelka.com (scripts/build-windows.sh) or no Wine" >&2
+  fi
+fi
 binary=$1
 shift
 "$LAN" exec-client env QT_QPA_PLATFORM=offscreen MLK_LAN_SCRIPT="$LAN" "$binary" "$@"
 status=$?
+[ "$windows" = 0 ] || status=1
 # A LAN where nobody answers: one interface that leads nowhere, no mDNS daemon.
 unshare --net env QT_QPA_PLATFORM=offscreen MLK_LAN_EMPTY=1 DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
   sh -c 'ip link set lo up && ip link add e0 type veth peer name e1 && ip addr add 10.232.0.1/24 dev e0 &&
