@@ -27,6 +27,8 @@ wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
 export WINELOADER=$wine
 
 start() {
+  # wineserver -p fails on a prefix folder that does not exist yet.
+  mkdir -p "$WINEPREFIX"
   "$wineserver" -p </dev/null >/dev/null 2>&1
   "$wine" wineboot -i </dev/null >/dev/null 2>&1
 }

@@ -14,7 +14,6 @@ bin=$(realpath "$1")
 linux=$2
 work=$(mktemp -d /tmp/mlk-lanwine.XXXXXX)
 export WINEPREFIX=$work/prefix
-mkdir "$WINEPREFIX"
 trap '"$here/scripts/wine-run.sh" --stop; rm -rf "$work"' EXIT
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 
