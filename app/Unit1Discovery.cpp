@@ -51,7 +51,7 @@ QString DetailsTip(const discovery::Details& d) {
 QString TForm1::ListComputers() {
   const discovery::Listing::Result result =
       deps_.listing->List(Bytes(workgroupname->text()),
-                           [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
+                          [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
   if (result.failed) deps_.ui->MessageBox(QStringLiteral("異常終了"));
   computerDetails_.clear();
   std::map<std::string, int> rows;
