@@ -479,7 +479,7 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
     a.address = query;
     const base::Result<std::string> name = netlib::Convert(library.iptoname, query);
     if (!name) {
-      a.error = Utf8(name.failure().text);
+      a.error = causes::LookupFailure(name.failure().code, true, query).toStdString();
       return a;
     }
     a.ok = true;
@@ -499,7 +499,7 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
     a.source = host->source;
     a.confirmed = true;
   } else {
-    a.error = Utf8(host.failure().text);
+    a.error = causes::LookupFailure(host.failure().code, false, query).toStdString();
   }
   return a;
 }
