@@ -69,6 +69,9 @@ void ShareTree::Stop() {
 }
 
 void ShareTree::Work(const std::shared_ptr<Build>& build) {
+  // Each worker has the provider get one listing ready (an SMB helper that
+  // starts while the worker resolves its first name).
+  if (!build->stopped) build->provider->Prepare(1);
   for (;;) {
     size_t row = 0;
     {
