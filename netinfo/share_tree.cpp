@@ -171,6 +171,13 @@ std::string NameMethodsAsked(const std::string& name) {
   return methods;
 }
 
+std::string ShareName(const std::string& entry, const std::string& node) {
+  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(node.size()) - 3;
+  if (count <= 0) return {};
+  if (count >= static_cast<long long>(entry.size())) return entry;
+  return entry.substr(entry.size() - static_cast<size_t>(count));
+}
+
 void ShareTree::Deliver(const std::shared_ptr<Build>& build) {
   // A row's handler may run a nested loop (a box): deliveries posted
   // meanwhile leave the rows to the loop below, which keeps the order.
