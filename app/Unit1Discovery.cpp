@@ -7,22 +7,21 @@
 #include "Unit1.h"
 #include "Unit1Text.h"
 #include "listing.h"
+#include "peer_text.h"
 
 namespace {
 
 // What the sources said of a computer, for its tooltip: the peer's text as
-// plain text (never markup), each line cut, at most a few hundred characters.
+// plain text (never markup), cleaned as the command line cleans it
+// (peer_text.h), each line cut, at most a few hundred characters.
 QString DetailsTip(const discovery::Details& d) {
-  constexpr qsizetype kMaxLine = 64;
+  constexpr size_t kMaxLine = 64;
   constexpr qsizetype kMaxTip = 600;
   QStringList lines;
   const auto add = [&lines](const char* label, const std::string& utf8) {
     if (utf8.empty()) return;
-    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    for (QChar& c : text)
-      if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) c = QChar::ReplacementCharacter;
-    if (text.size() > kMaxLine) text = text.left(kMaxLine - 1) + QChar(0x2026);
-    lines << QString::fromUtf8(label) + text;
+    const std::string text = peertext::Line(utf8, kMaxLine);
+    lines << QString::fromUtf8(label) + QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   };
   add("メーカー: ", d.manufacturer);
   add("モデル: ", d.model);
@@ -51,7 +50,7 @@ QString DetailsTip(const discovery::Details& d) {
 QString TForm1::ListComputers() {
   const discovery::Listing::Result result =
       deps_.listing->List(Bytes(workgroupname->text()),
-                           [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
+                          [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
   if (result.failed) deps_.ui->MessageBox(QStringLiteral("異常終了"));
   computerDetails_.clear();
   std::map<std::string, int> rows;

@@ -12,15 +12,6 @@
 
 namespace {
 
-// The last (entry length - node text length - 3) bytes of the entry: for
-// "\\" + node + "\" + share exactly the share name.
-std::string ShareText(const std::string& entry, const std::string& nodeText) {
-  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(nodeText.size()) - 3;
-  if (count <= 0) return {};
-  if (count >= static_cast<long long>(entry.size())) return entry;
-  return entry.substr(entry.size() - static_cast<size_t>(count));
-}
-
 // Each node keeps its name twice: the code page 932 bytes the command line
 // is made of, and the text the peer gave it (UTF-8), which it shows and the
 // file manager's URL is built from.
@@ -97,8 +88,8 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   if (const auto details = computerDetails_.find(result.name); details != computerDetails_.end())
     computer->setToolTip(0, details->second);
   for (const netinfo::NamedResource& entry : result.shares) {
-    QTreeWidgetItem* share =
-        Node(new QTreeWidgetItem(computer), ShareText(entry.name, nodeText), ShareText(entry.text, nodeUtf8));
+    QTreeWidgetItem* share = Node(new QTreeWidgetItem(computer), netinfo::ShareName(entry.name, nodeText),
+                                  netinfo::ShareName(entry.text, nodeUtf8));
     share->setIcon(0, ImageList1.value(1));
   }
 }

@@ -5,6 +5,8 @@
 #include <QTranslator>
 
 #include "cp932_codec.h"
+#include "mirelka.h"
+#include "share_tree.h"
 
 namespace causes {
 
@@ -83,6 +85,18 @@ QString ToDo(Cause cause, bool withDialog, bool smb1Offer) {
       return QCoreApplication::translate("causes", "Try again; diagnose the connection to see where it fails");
   }
   return {};
+}
+
+QString LookupFailure(int code, bool reverse, const std::string& query) {
+  switch (code) {
+    case MIRELKA_NOT_FOUND:
+      return reverse ? QCoreApplication::translate("causes", "No name was found for the address")
+                     : What(Cause::kNameNotFound, netinfo::NameMethodsAsked(query));
+    case MIRELKA_BAD_INPUT:
+      return QCoreApplication::translate("causes", "Not a valid name or address");
+    default:
+      return QCoreApplication::translate("causes", "The lookup failed (code %1)").arg(code);
+  }
 }
 
 QString SourceWords(netinfo::NameSource source) {

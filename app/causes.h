@@ -24,6 +24,11 @@ QString ToDo(netinfo::Cause cause, bool withDialog, bool smb1Offer);
 // ToDo.
 QStringList DiagnosisLines(const netinfo::Diagnosis& diagnosis, bool withDialog, bool smb1Offer);
 
+// Why the companion library could not turn query into an address (or, for
+// reverse, an address into a name), from its result code (mirelka.h), in
+// the locale's words rather than the library's own Japanese.
+QString LookupFailure(int code, bool reverse, const std::string& query);
+
 // One layer's line without its mark and time.
 QString LayerText(const netinfo::Diagnosis& diagnosis, const netinfo::LayerResult& layer);
 

@@ -303,15 +303,6 @@ bool AllowedSmb1(const Options& options, const std::string& name) {
   return false;
 }
 
-// The last (entry length - node length - 3) bytes of "\\" + node + "\" +
-// share: the share's name, as the window's tree takes it.
-std::string ShareName(const std::string& entry, const std::string& node) {
-  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(node.size()) - 3;
-  if (count <= 0) return {};
-  if (count >= static_cast<long long>(entry.size())) return entry;
-  return entry.substr(entry.size() - static_cast<size_t>(count));
-}
-
 int Shares(const Options& options) {
   NoDialog noDialog;
   PlatformBackends platform(Want{true, false, &noDialog});
@@ -355,8 +346,8 @@ int Shares(const Options& options) {
     QJsonArray shares;
     std::string lines;
     for (const netinfo::NamedResource& entry : row.shares) {
-      const std::string text = ShareName(entry.text, nodeText);
-      const std::string name = text.empty() ? Utf8(ShareName(entry.name, node)) : text;
+      const std::string text = netinfo::ShareName(entry.text, nodeText);
+      const std::string name = text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text;
       shares.append(QJsonObject{{"name", U(name)}});
       lines += "  " + Printable(name) + "\n";
     }
@@ -479,7 +470,7 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
     a.address = query;
     const base::Result<std::string> name = netlib::Convert(library.iptoname, query);
     if (!name) {
-      a.error = Utf8(name.failure().text);
+      a.error = causes::LookupFailure(name.failure().code, true, query).toStdString();
       return a;
     }
     a.ok = true;
@@ -499,7 +490,7 @@ Answer Resolve(const netlib::CompanionLibrary& library, const std::string& query
     a.source = host->source;
     a.confirmed = true;
   } else {
-    a.error = Utf8(host.failure().text);
+    a.error = causes::LookupFailure(host.failure().code, false, query).toStdString();
   }
   return a;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <algorithm>
 
+#include "peer_text.h"
+
 namespace cli {
 
 namespace {
@@ -23,21 +25,7 @@ size_t Width(const std::string& utf8) {
 
 }  // namespace
 
-std::string Printable(const std::string& utf8, size_t maxChars) {
-  // Invalid UTF-8 decodes to U+FFFD here.
-  const QList<uint> points = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toUcs4();
-  std::u32string out;
-  for (const uint cp : points) {
-    if (out.size() >= maxChars) {
-      out.back() = U'…';
-      break;
-    }
-    const bool control = cp < 0x20 || (cp >= 0x7f && cp <= 0x9f) || cp == 0x2028 || cp == 0x2029 ||
-                         (cp >= 0x202a && cp <= 0x202e) || (cp >= 0x2066 && cp <= 0x2069);
-    out.push_back(control ? U'\ufffd' : static_cast<char32_t>(cp));
-  }
-  return QString::fromUcs4(out.data(), static_cast<qsizetype>(out.size())).toUtf8().toStdString();
-}
+std::string Printable(const std::string& utf8, size_t maxChars) { return peertext::Line(utf8, maxChars); }
 
 std::string Table(const std::vector<std::vector<std::string>>& rows) {
   std::vector<size_t> widths;

@@ -6,9 +6,10 @@
 
 namespace cli {
 
-// Peer text (UTF-8, unchecked) for one line of a terminal: control
-// characters, escape sequences among them, become U+FFFD, as do bytes that
-// are not UTF-8; cut to at most maxChars characters with "…".
+// Peer text (UTF-8, unchecked) for one line of a terminal, by the window's
+// rule (peertext::Line: controls, escape sequences, bidirectional marks and
+// bytes that are not UTF-8 become U+FFFD); cut to at most maxChars
+// characters with "…".
 std::string Printable(const std::string& utf8, size_t maxChars = 256);
 
 // Columns that display width (East Asian wide characters count two) keeps

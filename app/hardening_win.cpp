@@ -33,8 +33,7 @@ void KeepSecretsOutOfCoreDumps() {
   constexpr DWORD kNoHeap = 1;  // WER_FAULT_REPORTING_FLAG_NOHEAP
   constexpr DWORD kNoUi = 32;   // WER_FAULT_REPORTING_NO_UI
   if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-    if (auto set = reinterpret_cast<WerSetFlagsFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "WerSetFlags"))))
+    if (auto set = reinterpret_cast<WerSetFlagsFn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, "WerSetFlags"))))
       set(kNoHeap | kNoUi);
   }
   SetUnhandledExceptionFilter(EndWithoutReport);

@@ -37,8 +37,7 @@ void OffThreadCalls::Run(Work work, Closure onFailure) {
       else
         try {
           done();
-        } catch (...) {
-        }
+        } catch (...) {}
     });
   };
   try {

@@ -23,6 +23,10 @@
 # mlk_tree, mlk_enum, mirelka and libmirelka.so (and mirelka-smb).
 #
 #   bench/share-tree-side-by-side.sh [BIN_DIR] [RUNS] [BASE_BIN_DIR]
+#
+# With ONLY=hung, only the 22 rows of which 4 are hung, every answering
+# server cold before each run, RUNS times alternately, with the time each
+# row's box came (the hung rows' among them).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -69,6 +73,19 @@ smbclient_loop() {  # ROWS...
   end=$(date +%s%N)
   echo "smbclient loop $(((end - start) / 1000000)) ms"
 }
+
+if [ "${ONLY:-}" = hung ]; then
+  read -r -a list <<<"$ROWS22"
+  read -r -a answering <<<"$ANSWERING28"
+  echo "== ${#list[@]} rows, 4 hung, cold servers"
+  for _ in $(seq "$RUNS"); do
+    for build in "${BUILDS[@]}"; do
+      "$LAN" cold-smbd "${answering[@]}"
+      client "$build/mlk_tree" "${list[@]}" 2>&1 | grep -E '^(window|box at)' | sed "s/^/$(name_of "$build"): /"
+    done
+  done
+  exit 0
+fi
 
 read -r -a list <<<"$ROWS28"
 echo "== ${#list[@]} rows, 10 silent, cold servers"

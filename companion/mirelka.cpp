@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "resolve.h"
-#include "result.h"
+#include "answer_buffer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "address.h"
-#include "result.h"
+#include "answer_buffer.h"
 
 namespace mirelka {
 

@@ -13,14 +13,18 @@
 // trips, each bounded only by libdbus's 25 s: making the client (the bus's
 // hello, the daemon's version and state), the same version and state check
 // whenever the daemon (re)appears, and making or freeing each browser and
-// resolver. None of it runs on the window's thread. One thread for the life
-// of the process runs Avahi's own poll loop with the one client, made with
+// resolver. None of it runs on the window's thread. One thread, owned by the
+// source, runs Avahi's own poll loop with the one client, made with
 // AVAHI_CLIENT_NO_FAIL so that it outlives daemon restarts; every browser and
 // resolver is made and freed there, never inside one of its own callbacks.
 // A client that fails outright (the bus went) is freed and made again after
 // 1, 2, 4... s, at most every minute. The window's thread posts requests to
-// that thread and takes back what it found, each way through a small queue
-// of our own under a lock.
+// that thread and takes back what it found (the daemon's own text: names
+// are encoded on the window's thread), each way through a small queue of our
+// own under a lock. When the source goes, the loop is told to quit and the
+// thread is joined within kEndMs; one still held in a bus round trip then is
+// let go, and touches nothing but its own session (kept alive by it) until
+// that call returns.
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -32,9 +36,12 @@
 #include <avahi-common/simple-watch.h>
 #include <avahi-common/timeval.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -61,6 +68,11 @@ constexpr int kSettleMs = 500;
 // The next client after one failed: doubling from the first, up to the last.
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 60 * 1000;
+// Avahi's thread as ps and the debugger show it.
+constexpr const char* kThreadName = "mirelka-avahi";
+// How long the source's end waits for Avahi's thread: freeing the lookups
+// takes a round trip each to a daemon that answers at once.
+constexpr int kEndMs = 1000;
 
 // The identity of one service as the daemon reports it.
 std::string ServiceKey(AvahiIfIndex interface, AvahiProtocol protocol, const char* name) {
@@ -82,9 +94,14 @@ struct Inbox {
   }
 };
 
+// A resolved service as the daemon gave it (UTF-8, unchecked).
+struct Resolved {
+  std::string key, hostName, address, model;
+};
+
 // What the window's thread hears from Avahi's.
 struct Reports {
-  std::function<void(int id, const Finding&)> found;
+  std::function<void(int id, const Resolved&)> found;
   std::function<void(int id, const std::string& key)> removed;
   std::function<void(int id)> ended;     // a search is over (all said, or the daemon went)
   std::function<void(int id)> noDaemon;  // a search could not ask
@@ -107,12 +124,25 @@ class Session {
     s->retry_ = api->timeout_new(api, nullptr, &Session::OnRetry, s.get());
     if (!s->wakeWatch_ || !s->retry_) return nullptr;
     try {
-      std::thread([s] { s->Run(); }).detach();  // keeps the session while it runs
+      s->thread_ = std::thread([s] { s->Run(); });  // keeps the session while it runs
     } catch (const std::system_error&) {
       return nullptr;
     }
     s->Post([self = s.get()] { self->MakeClient(); });
     return s;
+  }
+
+  // From the owner's thread, once: the loop quits, and the thread is joined
+  // if it ends within boundMs; else it is let go (see the top).
+  void End(int boundMs) {
+    Post([this] { Quit(); });
+    std::unique_lock<std::mutex> hold(endLock_);
+    const bool ended = endCv_.wait_for(hold, std::chrono::milliseconds(boundMs), [this] { return ended_; });
+    hold.unlock();
+    if (ended)
+      thread_.join();
+    else
+      thread_.detach();
   }
 
   ~Session() {
@@ -186,10 +216,16 @@ class Session {
       : inbox_(std::move(inbox)), reports_(std::move(reports)), poll_(avahi_simple_poll_new()) {}
 
   void Run() {
+    pthread_setname_np(pthread_self(), kThreadName);
     avahi_simple_poll_loop(poll_);
     // Quit has freed the client; what the queue still holds goes unrun.
-    const std::lock_guard<std::mutex> hold(queueLock_);
-    queue_.clear();
+    {
+      const std::lock_guard<std::mutex> hold(queueLock_);
+      queue_.clear();
+    }
+    const std::lock_guard<std::mutex> hold(endLock_);
+    ended_ = true;
+    endCv_.notify_all();
   }
 
   void Report(std::function<void()> call) { inbox_->Put(std::move(call)); }
@@ -388,12 +424,8 @@ class Session {
     if (event == AVAHI_RESOLVER_FOUND && hostName && address) {
       char text[AVAHI_ADDRESS_STR_MAX] = {};
       avahi_address_snprint(text, sizeof text, address);
-      if (std::optional<Finding> finding =
-              DnsSdFinding(QString::fromUtf8(hostName), QHostAddress(QString::fromLatin1(text)))) {
-        finding->key = ServiceKey(interface, protocol, name);
-        finding->details.model = TxtModel(txt);
-        s->Report([rep = s->reports_, id, f = *finding] { rep.found(id, f); });
-      }
+      Resolved found{ServiceKey(interface, protocol, name), hostName, text, TxtModel(txt)};
+      s->Report([rep = s->reports_, id, found = std::move(found)] { rep.found(id, found); });
     }
     // The resolver is done: freed from the queue, then the next one starts.
     s->Post([s, id, r] {
@@ -427,6 +459,10 @@ class Session {
   AvahiWatch* wakeWatch_ = nullptr;
   std::mutex queueLock_;
   std::deque<std::function<void()>> queue_;
+  std::thread thread_;  // the owner's only
+  std::mutex endLock_;
+  std::condition_variable endCv_;
+  bool ended_ = false;  // the loop has quit
 
   AvahiClient* client_ = nullptr;
   AvahiTimeout* retry_ = nullptr;
@@ -496,8 +532,15 @@ class DnsSdBrowser final : public SearchSource<Browse> {
   DnsSdBrowser() : inbox_(std::make_shared<Inbox>()) {
     inbox_->receiver = &receiver_;
     Reports reports;
-    reports.found = [this](int id, const Finding& f) {
-      if (Browse* b = Of(id)) b->Found(f);
+    reports.found = [this](int id, const Resolved& r) {
+      Browse* const b = Of(id);
+      if (!b) return;
+      if (std::optional<Finding> finding =
+              DnsSdFinding(QString::fromUtf8(r.hostName), QHostAddress(QString::fromLatin1(r.address)))) {
+        finding->key = r.key;
+        finding->details.model = r.model;
+        b->Found(*finding);
+      }
     };
     reports.removed = [this](int id, const std::string& key) {
       if (Browse* b = Of(id)) b->Removed(key);
@@ -526,8 +569,7 @@ class DnsSdBrowser final : public SearchSource<Browse> {
       const std::lock_guard<std::mutex> hold(inbox_->lock);
       inbox_->receiver = nullptr;
     }
-    // Avahi's thread ends on its own, after what blocks it now: never waited for.
-    if (session_) session_->Post([s = session_.get()] { s->Quit(); });
+    if (session_) session_->End(kEndMs);
   }
 
   void WhenSettled(Settled settled) override { settled_ = std::move(settled); }

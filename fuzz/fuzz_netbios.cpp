@@ -10,7 +10,7 @@
 
 #include "cp932_bytes.h"
 #include "netbios.h"
-#include "result.h"
+#include "answer_buffer.h"
 
 using namespace mirelka;
 

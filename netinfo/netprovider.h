@@ -3,6 +3,7 @@
 // record at a time into the caller's buffer, close. One backend per platform
 // (libsmbclient in helper processes on Linux, mpr on Windows) and an
 // in-memory fake for tests.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -127,6 +128,10 @@ class NetProvider {
   // order, whether it succeeded or not; empty where the provider does not
   // log on itself.
   virtual std::vector<AttemptOutcome> LastAttempts() const { return {}; }
+  // Gets ready for about count opens of computers soon (the helpers they
+  // will need start now, while their names are resolved); a provider with
+  // nothing to prepare ignores it.
+  virtual void Prepare(size_t count) { static_cast<void>(count); }
   // Whether HostLookup::allowSmb1 can take effect: the provider speaks SMB
   // itself. A provider over the system's own client (which keeps SMB1 off)
   // cannot.

@@ -69,6 +69,9 @@ void ShareTree::Stop() {
 }
 
 void ShareTree::Work(const std::shared_ptr<Build>& build) {
+  // Each worker has the provider get one listing ready (an SMB helper that
+  // starts while the worker resolves its first name).
+  if (!build->stopped) build->provider->Prepare(1);
   for (;;) {
     size_t row = 0;
     {
@@ -166,6 +169,13 @@ std::string NameMethodsAsked(const std::string& name) {
   if (!dotted || underLocal) methods += ", mDNS";
   if (!dotted) methods += ", LLMNR";
   return methods;
+}
+
+std::string ShareName(const std::string& entry, const std::string& node) {
+  const long long count = static_cast<long long>(entry.size()) - static_cast<long long>(node.size()) - 3;
+  if (count <= 0) return {};
+  if (count >= static_cast<long long>(entry.size())) return entry;
+  return entry.substr(entry.size() - static_cast<size_t>(count));
 }
 
 void ShareTree::Deliver(const std::shared_ptr<Build>& build) {

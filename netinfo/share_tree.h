@@ -55,6 +55,12 @@ FailureCause ProbeCause(const SmbProbe& probe);
 // the name's form), for a name none of them found.
 std::string NameMethodsAsked(const std::string& name);
 
+// A share's name from its entry as the provider gives it: the entry's last
+// (entry length - node length - 3) bytes, for "\\" + node + "\" + share
+// exactly the share; empty when nothing is left. The window's tree and the
+// command line both name shares by it.
+std::string ShareName(const std::string& entry, const std::string& node);
+
 struct ShareTreeRow {
   size_t row = 0;
   std::string name;          // as given (code page 932)

@@ -97,6 +97,34 @@ void SmbHelperPool::CancelAll() {
   for (const pid_t pid : serving_) kill(pid, SIGKILL);
 }
 
+size_t SmbHelperPool::Prestart(size_t count) {
+  size_t started = 0;
+  for (; started < count; ++started) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (closing_ || busy_ + idle_.size() >= options_.maxHelpers) break;
+      ++busy_;  // its place, while it starts
+    }
+    Helper helper;
+    int error = 0;
+    const bool ok = Start(&helper, &error);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      --busy_;
+      if (ok && !closing_) {
+        helper.idleSince = Clock::now();
+        idle_.push_back(helper);
+        helper = Helper{};
+      }
+    }
+    if (helper.pid > 0) End(helper);
+    freed_.notify_one();
+    reaper_.notify_one();
+    if (!ok) break;
+  }
+  return started;
+}
+
 size_t SmbHelperPool::Alive() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return busy_ + idle_.size();

@@ -54,6 +54,11 @@ class SmbHelperPool {
   // helper is not counted).
   HelperOutcome Run(const smbwire::Request& request);
 
+  // Starts up to count helpers that wait idle (as far as the pool has room),
+  // so that the library's start-up in each runs while the caller does
+  // something else; returns how many it started.
+  size_t Prestart(size_t count);
+
   // Helpers alive now, idle or busy.
   size_t Alive() const;
 

@@ -182,6 +182,7 @@ class HelperProvider final : public NetProvider {
 
   FailureCause LastFailureCause() const override { return lastCause; }
   bool CanAllowSmb1() const override { return true; }
+  void Prepare(size_t count) override { pool_.Prestart(count); }
   std::vector<AttemptOutcome> LastAttempts() const override { return lastAttempts; }
   void CancelAll() override { pool_.CancelAll(); }
 

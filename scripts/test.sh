@@ -11,8 +11,10 @@
 # a real smbd, the test LAN's tree cases), the SMB helper pool, the
 # companion library, the listing engine's browse reads, and the window's
 # off-thread calls (追加's connection check, the watch's ticks, the
-# conversion box, the listing), and the subcommands (the program itself run
-# by the command line's test: its workers, the prompt relay, the timeout).
+# conversion box, the listing), the avahi-daemon source's own thread, the
+# logon sequence the share tree's workers run, and the subcommands (the
+# program itself run by the command line's test: its workers, the prompt
+# relay, the timeout).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=""
@@ -38,6 +40,10 @@ if [ "${1:-}" = "--tsan" ]; then
     app_list_test app_discovery_test app_cli_test
   tests='ShareTree|SmbPool|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
   tests+='|Listing\.|SearchSource\.|Watch\.|Conversion\.|ManualAdd\.'  # WorkgroupListing, MergedListing, EmptyListing too
+  tests+='|AvahiDnsSd\.'
+  # The logon sequence (smb_auth_test in netinfo_test; netlib's own Binding
+  # cases are not built here).
+  tests+='|Attempts\.|Binding\.|PasswordLogon\.|StoredCredentials\.'
   tests+='|CliTest\.'
   if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
     unshare --net -- sh -c "ip link set lo up && cd '$build' && ctest --output-on-failure --timeout 600 -R '$tests' $*"

@@ -217,5 +217,17 @@
         <source>name: %1 is an address</source>
         <translation>名前: %1 はアドレスです</translation>
     </message>
+    <message>
+        <source>No name was found for the address</source>
+        <translation>このアドレスの名前が見つかりません</translation>
+    </message>
+    <message>
+        <source>Not a valid name or address</source>
+        <translation>名前またはアドレスとして正しくありません</translation>
+    </message>
+    <message>
+        <source>The lookup failed (code %1)</source>
+        <translation>名前解決に失敗しました (コード %1)</translation>
+    </message>
 </context>
 </TS>

@@ -14,9 +14,10 @@
  * Every function may be called from several threads at once: each call has
  * its own sockets and buffers, and the library keeps no state but the last
  * check's round trip, which pingresult reads and init clears atomically (with
- * checks on several threads, pingresult gives the last one to succeed). None
- * throws or keeps a pointer to buf after it returns. Every call is bounded in
- * time.
+ * checks on several threads, pingresult gives the last one to succeed), and
+ * one random source for the questions' transaction ids, used under a lock.
+ * None throws or keeps a pointer to buf after it returns. Every call is
+ * bounded in time.
  *
  * Beside the five, an optional sixth export: nametoipfrom, nametoip that also
  * says how the address was found. Callers look it up by name and fall back on

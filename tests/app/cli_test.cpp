@@ -20,9 +20,8 @@ struct Outcome {
   QByteArray out, err;
 };
 
-Outcome Mirelka(const QStringList& args) {
+Outcome Mirelka(const QStringList& args, QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
   QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   // No display at all: a subcommand that made the window's application
   // object would abort here.
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
@@ -58,6 +57,12 @@ TEST(CliTest, RefusedInputExitsTwoWithOneLineAndNothingOnStandardOutput) {
       {QStringLiteral("--timeout=0"), QStringLiteral("list")},
       {QStringLiteral("list"), QStringLiteral("--timeout")},
       {QStringLiteral("--json")},
+      {QStringLiteral("diagnose")},
+      {QStringLiteral("diagnose"), QStringLiteral("PC01"), QStringLiteral("PC02")},
+      {QStringLiteral("diagnose"), QStringLiteral("PC\x1b[2J")},
+      {QStringLiteral("--allow-smb1"), QStringLiteral("shares"), QStringLiteral("PC01")},  // shares is the name
+      {QStringLiteral("--allow-smb1=PC\x01"), QStringLiteral("shares"), QStringLiteral("PC01")},
+      {QStringLiteral("shares"), QStringLiteral("PC01"), QStringLiteral("--allow-smb1")},
   };
   for (const QStringList& args : table) {
     const Outcome r = Mirelka(args);
@@ -122,14 +127,23 @@ TEST(CliTest, HelpVersionAndResolveAsJson) {
 }
 
 TEST(CliTest, AFailedComputerIsSaidOnStandardErrorAndExitsOne) {
-  // Loopback refuses the SMB ports: answered, nothing listed.
+  // Loopback refuses the SMB ports: answered, nothing listed, and why.
   const Outcome r = Mirelka({QStringLiteral("--json"), QStringLiteral("shares"), QStringLiteral("127.0.0.1")});
   EXPECT_EQ(r.code, 1);
   EXPECT_TRUE(r.err.contains("127.0.0.1")) << r.err.toStdString();
   const QJsonObject computer =
       QJsonDocument::fromJson(r.out).object().value(QStringLiteral("computers")).toArray().at(0).toObject();
   EXPECT_FALSE(computer.value(QStringLiteral("listed")).toBool());
-  EXPECT_FALSE(computer.value(QStringLiteral("error")).toString().isEmpty());
+  EXPECT_EQ(computer.value(QStringLiteral("cause")).toString(), QStringLiteral("ports-refused"));
+  EXPECT_TRUE(r.err.contains("File sharing is not running")) << r.err.toStdString();
+  // One language per line: the locale's (Windows takes it from the system).
+  if (OnWindows()) return;
+  QProcessEnvironment japanese = QProcessEnvironment::systemEnvironment();
+  japanese.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.UTF-8"));
+  const Outcome ja = Mirelka({QStringLiteral("diagnose"), QStringLiteral("127.0.0.1")}, japanese);
+  EXPECT_EQ(ja.code, 1);
+  EXPECT_TRUE(ja.out.contains("ファイル共有が動いていません")) << ja.out.toStdString();
+  EXPECT_FALSE(ja.out.contains("File sharing")) << ja.out.toStdString();
 }
 
 TEST(CliTest, TheTimeoutEndsTheCommandWithWhatItHas) {

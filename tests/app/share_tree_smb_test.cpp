@@ -50,7 +50,9 @@ TEST(ShareTreeOnSamba, RealSharesForTheServerAndOneBoxForAnUnknownName) {
     form.Button1->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.Status() == QStringLiteral("終了"); }, 15000));
 
-    ASSERT_EQ(form.TreeView1->topLevelItemCount(), 1);
+    // The unknown name keeps a greyed node that says why.
+    ASSERT_EQ(form.TreeView1->topLevelItemCount(), 2);
+    EXPECT_TRUE(form.TreeView1->topLevelItem(1)->toolTip(0).startsWith(QStringLiteral("名前が見つかりません")));
     const QTreeWidgetItem* server = form.TreeView1->topLevelItem(0);
     EXPECT_EQ(server->text(0), QStringLiteral("127.0.0.1"));
     QStringList shares;

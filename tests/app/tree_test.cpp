@@ -11,8 +11,15 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolTip>
+
 #include "TListView.h"
 #include "app_fixture.h"
+#include "causes.h"
 #include "launcher.h"
 #include "share_tree.h"
 
@@ -101,6 +108,42 @@ TEST_F(ShareTree, EachFailedRowsCauseStandsOnTheStatusLineAndItsNodesTooltip) {
   EXPECT_EQ(form->TreeView1->topLevelItem(1)->toolTip(0), crashed);
   // The hung computer's listing was never asked for.
   for (const auto& request : app.provider.requests()) EXPECT_NE(request.remoteName, "\\\\HUNG");
+  if (const QString grabDir = qEnvironmentVariable("MLK_GRAB_DIR"); !grabDir.isEmpty()) {
+    form->show();
+    form->SetStatus(hung);
+    form->grab().save(grabDir + "/cause-window.png");
+    QToolTip::showText(form->mapToGlobal(QPoint(300, 120)), hung, form);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->inherits("QTipLabel")) w->grab().save(grabDir + "/cause-tooltip.png");
+    const auto desktop = MakeDesktopUiServices(form);
+    QTimer::singleShot(200, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
+          d->grab().save(grabDir + "/diagnose-dialog.png");
+          d->accept();
+        }
+    });
+    netinfo::Diagnosis d;
+    d.name = "HUNG";
+    d.address.host = netinfo::ResolvedHost{"10.0.0.9", netinfo::NameSource::kNetbios};
+    d.layers = {
+        {netinfo::Layer::kName, true, 251}, {netinfo::Layer::kTcp, true, 1}, {netinfo::Layer::kNegotiate, false, 1499}};
+    d.probe.reach = netinfo::SmbReach::kHung;
+    d.probe.port = 445;
+    d.failure = netinfo::ProbeCause(d.probe);
+    desktop->ShowReport(QStringLiteral("接続の診断"),
+                        QStringLiteral("\\\\HUNG\n") + causes::DiagnosisLines(d, true, false).join('\n'));
+    QTimer::singleShot(200, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          box->grab().save(grabDir + "/smb1-question.png");
+          box->reject();
+        }
+    });
+    desktop->Question(
+        QStringLiteral("OLDNAS は古い SMB1 でしか接続できません。このコンピュータに限り SMB1 を使いますか？"),
+        QStringLiteral("SMB1 を使う"), QStringLiteral("使わない"));
+  }
 }
 
 // An old computer that speaks only SMB1 is listed only with the user's

@@ -208,21 +208,23 @@ TEST(LanCli, SharesNamesEachCause) {
   // VAULT is found by NetBIOS only; a login bound to another address must not go there.
   save("VAULT", "Vault-Pass-7", "10.231.0.99", netinfo::NameSource::kNetbios);
 
+  // Each with the layer a diagnosis stops at.
   const struct {
     const char* host;
     const char* cause;
+    const char* layer;
   } rows[] = {
-      {"NOSUCHPC", "name-not-found"},   // no one answers for it
-      {"10.231.0.95", "no-answer"},     // nobody at the address
-      {"NOSMBPC", "ports-refused"},     // runs nothing
-      {"TARPIT", "hung"},               // accepts, never answers
-      {"GARBSMB", "not-smb"},           // garbage on the SMB ports
-      {"OLDNAS", "smb1-only"},          // SMB1 only
-      {"10.231.0.15", "logon-needed"},  // LOCKED by its address: no saved login
-      {"LOCKED", "logon-refused"},      // the saved password is wrong
-      {"VAULT", "login-held-back"},     // the saved login is bound elsewhere
-      {"NOLIST", "list-denied"},        // logs on, may not list
-      {"STALLER", "stalled"},           // answers the logon, then nothing
+      {"NOSUCHPC", "name-not-found", "name"},    // no one answers for it
+      {"10.231.0.95", "no-answer", "tcp"},       // nobody at the address
+      {"NOSMBPC", "ports-refused", "tcp"},       // runs nothing
+      {"TARPIT", "hung", "negotiate"},           // accepts, never answers
+      {"GARBSMB", "not-smb", "negotiate"},       // garbage on the SMB ports
+      {"OLDNAS", "smb1-only", "negotiate"},      // SMB1 only
+      {"10.231.0.15", "logon-needed", "logon"},  // LOCKED by its address: no saved login
+      {"LOCKED", "logon-refused", "logon"},      // the saved password is wrong
+      {"VAULT", "login-held-back", "logon"},     // the saved login is bound elsewhere
+      {"NOLIST", "list-denied", "shares"},       // logs on, may not list
+      {"STALLER", "stalled", "shares"},          // answers the logon, then nothing
   };
   QStringList hosts;
   for (const auto& row : rows) hosts.append(row.host);
@@ -234,7 +236,26 @@ TEST(LanCli, SharesNamesEachCause) {
     EXPECT_FALSE(c.value("listed").toBool()) << rows[i].host;
     EXPECT_EQ(c.value("cause").toString().toStdString(), rows[i].cause)
         << rows[i].host << ": " << QJsonDocument(c).toJson(QJsonDocument::Compact).toStdString();
+    // The diagnosis stops at the layer that failed, with the same cause.
+    const QJsonObject d = Mirelka({"diagnose", hosts[i]}, 1);
+    const QJsonArray layers = d.value("layers").toArray();
+    ASSERT_FALSE(layers.isEmpty()) << rows[i].host;
+    const QJsonObject last = layers.last().toObject();
+    EXPECT_EQ(last.value("layer").toString().toStdString(), rows[i].layer) << rows[i].host;
+    EXPECT_FALSE(last.value("ok").toBool()) << rows[i].host;
+    EXPECT_EQ(d.value("cause").toString().toStdString(), rows[i].cause) << rows[i].host;
   }
+
+  // The old NAS is listed over SMB1 once the user allows it for that one
+  // computer, and the permission goes to no other.
+  const QJsonObject allowed = Mirelka({"--allow-smb1", "OLDNAS", "shares", "OLDNAS", "GARBSMB"}, 1);
+  const QJsonArray both = allowed.value("computers").toArray();
+  ASSERT_EQ(both.size(), 2);
+  EXPECT_TRUE(both[0].toObject().value("listed").toBool()) << QJsonDocument(allowed).toJson().toStdString();
+  EXPECT_TRUE(both[0].toObject().value("smb1").toBool());
+  EXPECT_EQ(both[0].toObject().value("shares").toArray().first().toObject().value("name").toString(), "old");
+  EXPECT_EQ(both[1].toObject().value("cause").toString(), "not-smb");
+  EXPECT_EQ(Mirelka({"--allow-smb1", "OLDNAS", "diagnose", "OLDNAS"}, 0).value("listed").toBool(), true);
 }
 
 }  // namespace

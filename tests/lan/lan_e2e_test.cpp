@@ -75,9 +75,14 @@ QStringList Captions(const TListView* view) {
 
 std::set<QString> Set(const QStringList& list) { return {list.begin(), list.end()}; }
 
+// A computer that could not be listed keeps a greyed node with its cause.
+bool Failed(const QTreeWidgetItem* node) { return node->data(0, Qt::UserRole + 2).isValid(); }
+
+// The computers listed, in order.
 QStringList TopLevelTexts(const QTreeWidget* tree) {
   QStringList out;
-  for (int i = 0; i < tree->topLevelItemCount(); ++i) out << tree->topLevelItem(i)->text(0);
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    if (!Failed(tree->topLevelItem(i))) out << tree->topLevelItem(i)->text(0);
   return out;
 }
 
@@ -87,9 +92,10 @@ QStringList ChildTexts(const QTreeWidgetItem* node) {
   return out;
 }
 
+// A listed computer's node.
 const QTreeWidgetItem* Computer(const QTreeWidget* tree, const QString& name) {
   for (int i = 0; i < tree->topLevelItemCount(); ++i)
-    if (tree->topLevelItem(i)->text(0) == name) return tree->topLevelItem(i);
+    if (tree->topLevelItem(i)->text(0) == name && !Failed(tree->topLevelItem(i))) return tree->topLevelItem(i);
   return nullptr;
 }
 

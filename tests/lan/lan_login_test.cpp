@@ -108,7 +108,7 @@ struct Session {
     discovery::Listing::WaitForReads(10000);  // a browse read the window left uses the provider
   }
   // Opens the window with these rows, builds the tree, returns computer ->
-  // shares.
+  // shares for each computer listed.
   std::map<QString, std::set<QString>> Tree(const QStringList& rows) {
     if (!window) window = std::make_unique<TForm1>(deps);
     window->ListView3->clear();
@@ -118,6 +118,7 @@ struct Session {
     std::map<QString, std::set<QString>> tree;
     for (int i = 0; i < window->TreeView1->topLevelItemCount(); ++i) {
       const QTreeWidgetItem* node = window->TreeView1->topLevelItem(i);
+      if (node->data(0, Qt::UserRole + 2).isValid()) continue;  // not listed: a greyed node with its cause
       auto& shares = tree[node->text(0)];
       for (int j = 0; j < node->childCount(); ++j) shares.insert(node->child(j)->text(0));
     }

@@ -276,3 +276,21 @@ TEST(ShareTreeEngine, EachRowEndsWithTheCauseItsFirstFailingStepFound) {
   EXPECT_EQ(netinfo::NameMethodsAsked("nas.example.com"), "hosts, DNS");
   EXPECT_EQ(netinfo::NameMethodsAsked("nas.LOCAL"), "hosts, DNS, mDNS");
 }
+
+// The share's name is counted from the end of the entry, whatever the node's
+// bytes are; what leaves nothing gives nothing.
+TEST(ShareTree, ShareNameIsWhatFollowsTheNode) {
+  const struct {
+    const char* entry;
+    const char* node;
+    const char* share;
+  } cases[] = {
+      {"\\\\NAS\\public", "NAS", "public"},
+      {"\\\\nas\\public", "NAS", "public"},
+      {"\\\\NAS\\", "NAS", ""},
+      {"\\\\NAS", "NAS", ""},
+      {"\\\\\\s", "", "s"},
+      {"\\\\\x83\x5c\x83\x74\\\x95\x5c", "\x83\x5c\x83\x74", "\x95\x5c"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(netinfo::ShareName(c.entry, c.node), c.share) << c.entry;
+}

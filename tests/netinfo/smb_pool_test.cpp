@@ -179,6 +179,18 @@ TEST(SmbPool, KeepsAWarmHelperEndsItWhenIdleAndSaysWhenNoneStarts) {
   EXPECT_NE(failed.cause.find("/nonexistent/mirelka-smb"), std::string::npos);
   EXPECT_NE(failed.reply.error, EACCES);  // never read as a refused logon
   EXPECT_EQ(missing.Alive(), 0u);
+  EXPECT_EQ(missing.Prestart(2), 0u);
+
+  // Helpers started ahead wait within the pool's bound and serve the
+  // requests that come; none is left behind when the pool goes.
+  {
+    SmbHelperPool ready(FAKE_SMB_HELPER, Quick());
+    EXPECT_EQ(ready.Prestart(20), Quick().maxHelpers);
+    EXPECT_EQ(ready.Alive(), Quick().maxHelpers);
+    EXPECT_EQ(ready.Run(Asking("ok")).reply.records.size(), 1u);
+    EXPECT_EQ(ready.Alive(), Quick().maxHelpers);
+  }
+  EXPECT_TRUE(NoChildren());
 }
 
 // A window that closes cancels what its helpers are doing: a request to a

@@ -1,4 +1,4 @@
-#include "result.h"
+#include "answer_buffer.h"
 
 #include <cstring>
 

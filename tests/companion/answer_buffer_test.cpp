@@ -1,5 +1,5 @@
 // The buffer contract helpers of the conversion entry points.
-#include "result.h"
+#include "answer_buffer.h"
 
 #include <gtest/gtest.h>
 
