@@ -142,23 +142,7 @@ discovery::Mailbox* mailbox = nullptr;
 
 void Post(std::function<void()> fn) { mailbox->Post(std::move(fn)); }
 
-const char* SourceName(netinfo::NameSource source) {
-  switch (source) {
-    case netinfo::NameSource::kDotted:
-      return "address";
-    case netinfo::NameSource::kDns:
-      return "dns";
-    case netinfo::NameSource::kNetbios:
-      return "netbios";
-    case netinfo::NameSource::kMdns:
-      return "mdns";
-    case netinfo::NameSource::kLlmnr:
-      return "llmnr";
-    case netinfo::NameSource::kSystem:
-      break;
-  }
-  return "system";
-}
+const char* SourceName(netinfo::NameSource source) { return netinfo::NameSourceName(source); }
 
 const char* OriginName(discovery::Origin origin) {
   switch (origin) {
@@ -303,21 +287,35 @@ bool AllowedSmb1(const Options& options, const std::string& name) {
   return false;
 }
 
-int Shares(const Options& options) {
-  NoDialog noDialog;
-  PlatformBackends platform(Want{true, false, &noDialog});
-  // The keyring's questions come to this thread, which runs the loop.
-  platform.prompt->Open(Post);
-  netlib::CompanionLibrary library(*platform.dynlib);
-  if (const base::Status loaded = LoadCompanion(library); !loaded) {
-    Err(loaded.failure().text);
-    return 1;
+// What shares and diagnose run on: the platform's provider with the logon
+// sequence but no dialog (the keyring's questions come to this thread, which
+// runs the loop), the companion library, and the share tree's steps with
+// the probe and the SMB1 the command line allows.
+struct ComputerWork {
+  explicit ComputerWork(const Options& options) : platform(Want{true, false, &noDialog}), library(*platform.dynlib) {
+    platform.prompt->Open(Post);
+    steps = CompanionShareTreeSteps(library, [](const std::string& address) { return netinfo::ProbeSmb(address); });
+    steps.allowSmb1 = [&options](const std::string& name, const netinfo::ResolvedHost&) {
+      return AllowedSmb1(options, name);
+    };
   }
-  netinfo::ShareTreeSteps steps =
-      CompanionShareTreeSteps(library, [](const std::string& address) { return netinfo::ProbeSmb(address); });
-  steps.allowSmb1 = [&options](const std::string& name, const netinfo::ResolvedHost&) {
-    return AllowedSmb1(options, name);
-  };
+  // The library loaded and bound, or its failure said.
+  bool Loaded() {
+    const base::Status loaded = LoadCompanion(library);
+    if (!loaded) Err(loaded.failure().text);
+    return loaded.ok();
+  }
+  NoDialog noDialog;
+  PlatformBackends platform;
+  netlib::CompanionLibrary library;
+  netinfo::ShareTreeSteps steps;
+};
+
+int Shares(const Options& options) {
+  ComputerWork work(options);
+  if (!work.Loaded()) return 1;
+  PlatformBackends& platform = work.platform;
+  netinfo::ShareTreeSteps steps = work.steps;
 
   QJsonArray computers;
   size_t delivered = 0;
@@ -385,19 +383,10 @@ int Shares(const Options& options) {
 // --- diagnose -----------------------------------------------------------
 
 int Diagnose(const Options& options) {
-  NoDialog noDialog;
-  PlatformBackends platform(Want{true, false, &noDialog});
-  platform.prompt->Open(Post);
-  netlib::CompanionLibrary library(*platform.dynlib);
-  if (const base::Status loaded = LoadCompanion(library); !loaded) {
-    Err(loaded.failure().text);
-    return 1;
-  }
-  netinfo::ShareTreeSteps steps =
-      CompanionShareTreeSteps(library, [](const std::string& address) { return netinfo::ProbeSmb(address); });
-  steps.allowSmb1 = [&options](const std::string& name, const netinfo::ResolvedHost&) {
-    return AllowedSmb1(options, name);
-  };
+  ComputerWork work(options);
+  if (!work.Loaded()) return 1;
+  PlatformBackends& platform = work.platform;
+  const netinfo::ShareTreeSteps& steps = work.steps;
   const bool smb1Offer = platform.provider->CanAllowSmb1();
   // The layers run on a worker; this thread runs the loop the keyring's
   // questions come to.

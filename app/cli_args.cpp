@@ -66,6 +66,17 @@ std::string Shown(const std::string& arg) {
 
 Parsed Fail(std::string error) { return Parsed{std::nullopt, std::move(error)}; }
 
+// The value of option at args[*i], as "--option=VALUE" or "--option VALUE"
+// (then *i moves on to it); nothing when args[*i] is another option. An
+// "--option" with nothing after it gives an empty value with *i unmoved.
+std::optional<std::string> ValueOf(const std::string& option, const std::vector<std::string>& args, size_t* i) {
+  const std::string& arg = args[*i];
+  if (arg.rfind(option + "=", 0) == 0) return arg.substr(option.size() + 1);
+  if (arg != option) return std::nullopt;
+  if (*i + 1 >= args.size()) return std::string();
+  return args[++*i];
+}
+
 }  // namespace
 
 std::optional<std::string> CheckName(const std::string& typed, std::string* bytes) {
@@ -124,28 +135,16 @@ Parsed Parse(const std::vector<std::string>& args) {
       return Parsed{options, {}};
     } else if (arg == "--json") {
       options.json = true;
-    } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
-      std::string value;
-      if (arg == "--timeout") {
-        if (i + 1 >= args.size()) return Fail("--timeout needs a number of seconds");
-        value = args[++i];
-      } else {
-        value = arg.substr(10);
-      }
-      options.timeoutMs = ParseSeconds(value);
+    } else if (const std::optional<std::string> value = ValueOf("--timeout", args, &i)) {
+      if (value->empty() && args[i] == "--timeout") return Fail("--timeout needs a number of seconds");
+      options.timeoutMs = ParseSeconds(*value);
       if (!options.timeoutMs)
-        return Fail("--timeout: '" + Shown(value) + "' is not a number of seconds from 0.001 to 86400");
-    } else if (arg == "--allow-smb1" || arg.rfind("--allow-smb1=", 0) == 0) {
-      std::string value;
-      if (arg == "--allow-smb1") {
-        if (i + 1 >= args.size()) return Fail("--allow-smb1 needs a computer's name or address");
-        value = args[++i];
-      } else {
-        value = arg.substr(13);
-      }
+        return Fail("--timeout: '" + Shown(*value) + "' is not a number of seconds from 0.001 to 86400");
+    } else if (const std::optional<std::string> name = ValueOf("--allow-smb1", args, &i)) {
+      if (name->empty() && args[i] == "--allow-smb1") return Fail("--allow-smb1 needs a computer's name or address");
       std::string bytes;
-      if (const std::optional<std::string> why = CheckName(value, &bytes))
-        return Fail("--allow-smb1: " + *why + ": '" + Shown(value) + "'");
+      if (const std::optional<std::string> why = CheckName(*name, &bytes))
+        return Fail("--allow-smb1: " + *why + ": '" + Shown(*name) + "'");
       options.allowSmb1.push_back(std::move(bytes));
     } else {
       return Fail("unknown option '" + Shown(arg) + "' (try --help)");

@@ -17,32 +17,6 @@ namespace {
 
 std::string Key(const std::string& name) { return cp932::UpperAscii(name); }
 
-// How the name led to the address, as the file keeps it.
-const char* SourceText(netinfo::NameSource source) {
-  switch (source) {
-    case netinfo::NameSource::kDotted:
-      return "address";
-    case netinfo::NameSource::kDns:
-      return "dns";
-    case netinfo::NameSource::kNetbios:
-      return "netbios";
-    case netinfo::NameSource::kMdns:
-      return "mdns";
-    case netinfo::NameSource::kLlmnr:
-      return "llmnr";
-    case netinfo::NameSource::kSystem:
-      return "system";
-  }
-  return "system";
-}
-
-std::optional<netinfo::NameSource> SourceNamed(const QString& text) {
-  for (const auto source : {netinfo::NameSource::kDotted, netinfo::NameSource::kDns, netinfo::NameSource::kNetbios,
-                            netinfo::NameSource::kMdns, netinfo::NameSource::kLlmnr, netinfo::NameSource::kSystem})
-    if (text == QLatin1String(SourceText(source))) return source;
-  return std::nullopt;
-}
-
 constexpr int kMaxEntries = 1024;
 
 }  // namespace
@@ -77,7 +51,8 @@ base::Status Smb1Consents::Load() {
     const QJsonObject o = entry.toObject();
     const std::string name = cp932::FromUtf8Lossy(o.value(QStringLiteral("name")).toString().toStdString());
     const std::string address = o.value(QStringLiteral("address")).toString().toStdString();
-    const std::optional<netinfo::NameSource> source = SourceNamed(o.value(QStringLiteral("source")).toString());
+    const std::optional<netinfo::NameSource> source =
+        netinfo::NameSourceNamed(o.value(QStringLiteral("source")).toString().toStdString());
     if (name.empty() || name.size() > 255 || address.size() > 15 || !source) return ignored("entry");
     if (allowed_.size() >= kMaxEntries) break;
     allowed_[Key(name)] = netinfo::ResolvedHost{address, *source};
@@ -125,7 +100,7 @@ base::Status Smb1Consents::Save() {
   for (const auto& [key, host] : allowed_) {
     list.append(QJsonObject{{QStringLiteral("name"), QString::fromStdString(cp932::ToUtf8(key))},
                             {QStringLiteral("address"), QString::fromStdString(host.address)},
-                            {QStringLiteral("source"), QLatin1String(SourceText(host.source))}});
+                            {QStringLiteral("source"), QLatin1String(netinfo::NameSourceName(host.source))}});
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) ||

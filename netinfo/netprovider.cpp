@@ -5,6 +5,31 @@
 #include "cp932_codec.h"
 
 namespace netinfo {
+
+const char* NameSourceName(NameSource source) {
+  switch (source) {
+    case NameSource::kDotted:
+      return "address";
+    case NameSource::kDns:
+      return "dns";
+    case NameSource::kNetbios:
+      return "netbios";
+    case NameSource::kMdns:
+      return "mdns";
+    case NameSource::kLlmnr:
+      return "llmnr";
+    case NameSource::kSystem:
+      break;
+  }
+  return "system";
+}
+
+std::optional<NameSource> NameSourceNamed(const std::string& name) {
+  for (const NameSource source : {NameSource::kDotted, NameSource::kDns, NameSource::kNetbios, NameSource::kMdns,
+                                  NameSource::kLlmnr, NameSource::kSystem})
+    if (name == NameSourceName(source)) return source;
+  return std::nullopt;
+}
 namespace {
 
 size_t TextSize(const char* text) { return text ? std::strlen(text) + 1 : 0; }

@@ -66,6 +66,12 @@ struct NetResource {
 // name was the address.
 enum class NameSource { kDotted, kDns, kNetbios, kMdns, kLlmnr, kSystem };
 
+// The source's stable name: "address", "dns", "netbios", "mdns", "llmnr",
+// "system" (the command line's JSON, the settings file).
+const char* NameSourceName(NameSource source);
+// The source so named, or nothing.
+std::optional<NameSource> NameSourceNamed(const std::string& name);
+
 // A computer's address and how its name led there.
 struct ResolvedHost {
   std::string address;  // dotted IPv4
