@@ -216,7 +216,7 @@ QString LayerText(const netinfo::Diagnosis& d, const netinfo::LayerResult& layer
       break;
     case Layer::kShares:
       if (layer.ok) {
-        const int count = static_cast<int>(d.shares);
+        const int count = static_cast<int>(d.shares.size());
         text = QCoreApplication::translate("causes", "share list: %n share(s)", nullptr, count);
       } else {
         text = T(QT_TRANSLATE_NOOP("causes", "share list: failed (%1)")).arg(QString::fromStdString(d.failure.detail));
@@ -233,7 +233,7 @@ QStringList DiagnosisLines(const netinfo::Diagnosis& diagnosis, bool withDialog,
                  .arg(layer.ok ? QStringLiteral("OK") : QStringLiteral("NG"))
                  .arg(layer.ms, 5)
                  .arg(LayerText(diagnosis, layer));
-  if (diagnosis.failure.cause == netinfo::Cause::kNone) {
+  if (diagnosis.listed) {
     lines << T(QT_TRANSLATE_NOOP("causes", "The shares can be listed."));
   } else {
     lines << What(diagnosis.failure.cause, diagnosis.failure.detail);

@@ -421,8 +421,8 @@ int Diagnose(const Options& options) {
                     {"complete", true},
                     {"address", d.address.host ? QJsonValue(U(d.address.host->address)) : QJsonValue()},
                     {"layers", layers},
-                    {"listed", d.failure.cause == netinfo::Cause::kNone},
-                    {"shares", static_cast<qint64>(d.shares)}};
+                    {"listed", d.listed},
+                    {"shares", static_cast<qint64>(d.shares.size())}};
     if (d.probe.reach == netinfo::SmbReach::kSmb2 || d.probe.reach == netinfo::SmbReach::kSmb1Only) {
       out.insert("dialect", QStringLiteral("0x%1").arg(d.probe.dialect, 4, 16, QLatin1Char('0')));
       out.insert("signingRequired", d.probe.signingRequired);
@@ -437,7 +437,7 @@ int Diagnose(const Options& options) {
     Out("\\\\" + Printable(options.typed[0]) + "\n");
     for (const QString& line : lines) Out("  " + Printable(line.toStdString(), 400) + "\n");
   }
-  return d.failure.cause == netinfo::Cause::kNone ? 0 : 1;
+  return d.listed ? 0 : 1;
 }
 
 // --- resolve ------------------------------------------------------------

@@ -4,6 +4,7 @@
 // the first layer that fails and says which cause ended it. The same steps
 // as a share tree row (share_tree.h), timed and kept. Blocking and bounded;
 // call from a worker thread.
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -29,14 +30,16 @@ struct Diagnosis {
   SmbProbe probe;                        // the TCP and negotiate layers' answer
   std::vector<AttemptOutcome> attempts;  // the logon layer's, in order
   bool smb1 = false;                     // listed over SMB1, with the user's consent
-  size_t shares = 0;                     // the share list's size when listed
-  FailureCause failure;                  // kNone: the shares were listed
+  bool listed = false;                   // the shares were read
+  NamedResourceList shares;              // in the provider's order, when listed
+  FailureCause failure;                  // why not listed; kNone when listed or stopped
 };
 
-// Diagnoses name with the share tree's steps (its allowSmb1 decides SMB1,
-// which never asks: a diagnosis uses only a consent already given) through
-// provider, which applies its own logon rules.
-Diagnosis Diagnose(NetProvider& provider, const ShareTreeSteps& steps, const std::string& name);
+// Diagnoses name with the share tree's steps (its allowSmb1 decides SMB1)
+// through provider, which applies its own logon rules. The share tree's rows
+// are these same steps; once *stopped holds, no further step begins.
+Diagnosis Diagnose(NetProvider& provider, const ShareTreeSteps& steps, const std::string& name,
+                   const std::atomic<bool>* stopped = nullptr);
 
 // Short ASCII name of a layer ("name", "tcp", "negotiate", "logon", "shares").
 const char* LayerName(Layer layer);

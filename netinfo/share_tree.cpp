@@ -1,6 +1,7 @@
 #include "share_tree.h"
 
 #include "ascii.h"
+#include "diagnosis.h"
 #include "cp932_codec.h"
 
 #include <algorithm>
@@ -101,40 +102,13 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
 }
 
 void ShareTree::List(const Build& build, const std::string& name, ShareTreeRow* result) {
-  result->address = build.steps.resolve ? build.steps.resolve(name) : NameResolution{};
-  // A name that does not resolve is not listed: the provider is not asked
-  // to resolve it a second time.
-  if (!result->address.host) {
-    result->failure = {Cause::kNameNotFound, NameMethodsAsked(name)};
-    return;
-  }
-  if (build.stopped) return;
-  const ResolvedHost& host = *result->address.host;
-  HostLookup lookup;
-  lookup.resolve = [host](const std::string&) { return std::optional(host); };
-  if (build.steps.probe) {
-    // One bounded exchange says whether the rest can work: a silent, refusing
-    // or hung computer ends here, within the probe's bound rather than the
-    // helper's deadline.
-    result->probe = build.steps.probe(host.address);
-    if (result->probe.reach == SmbReach::kSmb1Only && build.steps.allowSmb1 && !build.stopped &&
-        build.steps.allowSmb1(name, host)) {
-      lookup.allowSmb1 = result->smb1 = true;
-    } else if (const FailureCause cause = ProbeCause(result->probe); cause.cause != Cause::kNone) {
-      result->failure = cause;
-      return;
-    }
-  }
-  if (build.stopped) return;
-  base::Result<NamedResourceList> shares = EnumNamedResources(*build.provider, "\\\\" + name, lookup);
-  result->listed = shares.ok();
-  if (shares) {
-    result->shares = std::move(shares).value();
-    return;
-  }
-  // The provider says why on this thread; one that cannot tell gives its code.
-  result->failure = build.provider->LastFailureCause();
-  if (result->failure.cause == Cause::kNone) result->failure = CauseOfProviderCode(shares.failure().code);
+  Diagnosis d = Diagnose(*build.provider, build.steps, name, &build.stopped);
+  result->address = std::move(d.address);
+  result->probe = d.probe;
+  result->smb1 = d.smb1;
+  result->listed = d.listed;
+  result->shares = std::move(d.shares);
+  result->failure = std::move(d.failure);
 }
 
 FailureCause ProbeCause(const SmbProbe& probe) {
