@@ -340,9 +340,18 @@ void TForm1::FormDestroy() {
   deps_.calls->JoinAll();
   deps_.calls->SetGuard({});  // the engines outlive the window
   // Whether the list is saved follows from what start-up loaded (see
-  // pclist::ListSession). Whatever the save throws is shown here: this runs
-  // from the destructor, and the library is released all the same.
-  if (listSession_.Saves()) Guarded([this] { SavePcList(); });
+  // pclist::ListSession). A failed save, or anything thrown on the way, is
+  // shown here, once: this runs from the destructor, and the library is
+  // released all the same, even when the box itself fails.
+  if (listSession_.Saves()) {
+    base::Status saved = base::Ok();
+    Guarded([&] { saved = SavePcList(); });
+    if (!saved) {
+      try {
+        ShowFailure(saved.failure());
+      } catch (...) {}
+    }
+  }
   library_.FreeLibrary();
 }
 

@@ -137,7 +137,8 @@ class TForm1 : public QWidget {
   // Fills the memo and the rows from the list file; *rowsLoaded is set once
   // its rows reached the list, also when a count line then fails.
   base::Status LoadPcList(bool* rowsLoaded);
-  void SavePcList();
+  // Writes the rows to the memo and the list file (pclist::ListSession).
+  base::Status SavePcList();
 
   // Status text of panel 0.
   void SetStatus(const QString& text);
@@ -153,6 +154,7 @@ class TForm1 : public QWidget {
   // Edit15's key filter: a-z typed become A-Z; true when the key was replaced.
   bool Edit15KeyPress(class QKeyEvent* event);
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // An exception that escaped a handler (a thread that could not start, say).
   void ShowFailure(const std::exception& e);
   void ShowFailure(const base::Failure& failure);
   // Runs a handler at its edge, where the toolkit calls it: an exception that

@@ -38,14 +38,14 @@ base::Status TForm1::LoadPcList(bool* rowsLoaded) {
   return base::Ok();
 }
 
-void TForm1::SavePcList() {
+base::Status TForm1::SavePcList() {
   inimemo->clear();
   std::vector<std::string> names;
   names.reserve(static_cast<size_t>(ListView3->RowCount()));
   for (int row = 0; row < ListView3->RowCount(); ++row) names.push_back(Bytes(ListView3->Caption(row)));
   const std::string text = pclist::Format(names);
   inimemo->setPlainText(Text(text));
-  listSession_.Save(text);
+  return listSession_.Save(text);
 }
 
 void TForm1::Button5Click() {

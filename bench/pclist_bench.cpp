@@ -55,7 +55,7 @@ void BM_SaveAndLoad(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     const std::string text = pclist::Format(names);
-    pclist::WriteListFile(folder.File(), text);
+    if (!pclist::WriteListFile(folder.File(), text)) state.SkipWithError("not written");
     const base::Result<std::optional<std::string>> read = pclist::ReadListFile(folder.File());
     if (!read || !*read) state.SkipWithError("not read");
     const pclist::ParseResult loaded = pclist::Parse(read.value_or(std::string()).value_or(std::string()));
@@ -86,14 +86,16 @@ void BM_Parse(benchmark::State& state) {
 void BM_Write(benchmark::State& state) {
   const std::string text = pclist::Format(MakeNames(state.range(0)));
   const Folder folder;
-  for (auto _ : state) pclist::WriteListFile(folder.File(), text);
+  for (auto _ : state) {
+    if (!pclist::WriteListFile(folder.File(), text)) state.SkipWithError("not written");
+  }
   SetCounters(state, text.size());
 }
 
 void BM_Read(benchmark::State& state) {
   const std::string text = pclist::Format(MakeNames(state.range(0)));
   const Folder folder;
-  pclist::WriteListFile(folder.File(), text);
+  if (!pclist::WriteListFile(folder.File(), text)) state.SkipWithError("not written");
   for (auto _ : state) benchmark::DoNotOptimize(pclist::ReadListFile(folder.File()));
   SetCounters(state, text.size());
 }

@@ -23,22 +23,19 @@ std::string PathForMessage(const std::string& path) {
   return cp932::EncodeLossy(FileName(path));
 }
 
-enum class Read { kWhole, kUnreadable, kTooBig };
-
-// Reads a whole regular file of at most kMaxFileBytes. Only regular files
-// are opened: a FIFO would block the open, and a device could feed an
-// endless text. A file that grows past the cap while it is read is too big
-// all the same.
-Read ReadWhole(const QFileInfo& info, std::string* out) {
-  if (!info.isFile()) return Read::kUnreadable;
-  if (info.size() > kMaxFileBytes) return Read::kTooBig;
+// Reads the whole regular file at path (info) of at most kMaxFileBytes,
+// failing with kCannotOpen or kTooBig. Only regular files are opened: a FIFO
+// would block the open, and a device could feed an endless text. A file that
+// grows past the cap while it is read is too big all the same.
+base::Result<std::string> ReadWhole(const std::string& path, const QFileInfo& info) {
+  if (!info.isFile()) return CannotOpen(path);
+  if (info.size() > kMaxFileBytes) return FileFailure(PathForMessage(path), FileProblem::kTooBig);
   QFile file(info.filePath());
-  if (!file.open(QIODevice::ReadOnly)) return Read::kUnreadable;
+  if (!file.open(QIODevice::ReadOnly)) return CannotOpen(path);
   const QByteArray bytes = file.read(kMaxFileBytes + 1);
-  if (file.error() != QFileDevice::NoError) return Read::kUnreadable;
-  if (bytes.size() > kMaxFileBytes) return Read::kTooBig;
-  *out = bytes.toStdString();
-  return Read::kWhole;
+  if (file.error() != QFileDevice::NoError) return CannotOpen(path);
+  if (bytes.size() > kMaxFileBytes) return FileFailure(PathForMessage(path), FileProblem::kTooBig);
+  return bytes.toStdString();
 }
 
 // Writes text to a temporary file beside path and renames it over path. The
@@ -59,35 +56,34 @@ bool ReplaceAtomically(const std::string& path, std::string_view text,
 
 }  // namespace
 
-Failure CannotCreate(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotCreate); }
-Failure CannotOpen(const std::string& path) { return FileFailure(PathForMessage(path), FileProblem::kCannotOpen); }
+base::Failure CannotCreate(const std::string& path) {
+  return FileFailure(PathForMessage(path), FileProblem::kCannotCreate);
+}
+base::Failure CannotOpen(const std::string& path) {
+  return FileFailure(PathForMessage(path), FileProblem::kCannotOpen);
+}
 
 base::Result<std::optional<std::string>> ReadListFile(const std::string& path) {
   const QFileInfo info(FileName(path));
   // Nothing at the path, also when a leading part of it is a file.
   if (!info.exists()) return std::optional<std::string>();
-  std::string text;
-  switch (ReadWhole(info, &text)) {
-    case Read::kWhole:
-      return std::optional<std::string>(std::move(text));
-    case Read::kTooBig:
-      return FileFailureValue(PathForMessage(path), FileProblem::kTooBig);
-    case Read::kUnreadable:
-      break;
-  }
-  return FileFailureValue(PathForMessage(path), FileProblem::kCannotOpen);
+  base::Result<std::string> text = ReadWhole(path, info);
+  if (!text) return text.failure();
+  return std::optional<std::string>(std::move(text).value());
 }
 
-void WriteListFile(const std::string& path, std::string_view text) {
-  if (!ReplaceAtomically(path, text, std::nullopt)) throw CannotCreate(path);
+base::Status WriteListFile(const std::string& path, std::string_view text) {
+  if (!ReplaceAtomically(path, text, std::nullopt)) return CannotCreate(path);
+  return base::Ok();
 }
 
-bool KeepBackup(const std::string& path) {
+base::Status KeepBackup(const std::string& path) {
   const QFileInfo info(FileName(path));
-  std::string text;
-  if (ReadWhole(info, &text) != Read::kWhole) return false;
+  const base::Result<std::string> text = ReadWhole(path, info);
+  const std::string backup = BackupPath(path);
   // The copy is as private as the original, whatever an older backup allowed.
-  return ReplaceAtomically(BackupPath(path), text, info.permissions());
+  if (!text || !ReplaceAtomically(backup, *text, info.permissions())) return CannotCreate(backup);
+  return base::Ok();
 }
 
 }  // namespace pclist

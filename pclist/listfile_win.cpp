@@ -35,36 +35,6 @@ class File {
   HANDLE h_;
 };
 
-// Reads a whole file from the disk; false when it cannot be opened or read,
-// or (with *tooBig set) when it holds more than kMaxFileBytes. A directory, a
-// device or a pipe at the path is not read.
-bool ReadWhole(const std::string& path, std::string* out, DWORD* openError, bool* tooBig) {
-  *tooBig = false;
-  File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  *openError = file.ok() ? ERROR_SUCCESS : GetLastError();
-  if (!file.ok() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;
-  if (size.QuadPart > kMaxFileBytes) {
-    *tooBig = true;
-    return false;
-  }
-  out->clear();
-  out->reserve(static_cast<size_t>(size.QuadPart));
-  char buffer[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return false;
-    if (got == 0) return true;
-    out->append(buffer, got);
-    if (out->size() > static_cast<size_t>(kMaxFileBytes)) {  // it grew while read
-      *tooBig = true;
-      return false;
-    }
-  }
-}
-
 bool WriteAll(HANDLE h, std::string_view text) {
   while (!text.empty()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 30));
@@ -105,29 +75,45 @@ bool ReplaceAtomically(const std::string& path, std::string_view text) {
 
 }  // namespace
 
-Failure CannotCreate(const std::string& path) { return FileFailure(path, FileProblem::kCannotCreate); }
-Failure CannotOpen(const std::string& path) { return FileFailure(path, FileProblem::kCannotOpen); }
+base::Failure CannotCreate(const std::string& path) { return FileFailure(path, FileProblem::kCannotCreate); }
+base::Failure CannotOpen(const std::string& path) { return FileFailure(path, FileProblem::kCannotOpen); }
 
 base::Result<std::optional<std::string>> ReadListFile(const std::string& path) {
+  File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) {
+    // A missing folder on the way means nothing is at the path either.
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::optional<std::string>();
+    return CannotOpen(path);
+  }
+  // A directory, a device or a pipe at the path is not read.
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return CannotOpen(path);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return CannotOpen(path);
+  if (size.QuadPart > kMaxFileBytes) return FileFailure(path, FileProblem::kTooBig);
   std::string text;
-  DWORD openError = ERROR_SUCCESS;
-  bool tooBig = false;
-  if (ReadWhole(path, &text, &openError, &tooBig)) return std::optional<std::string>(std::move(text));
-  if (tooBig) return FileFailureValue(path, FileProblem::kTooBig);
-  // A missing folder on the way means nothing is at the path either.
-  if (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND) return std::optional<std::string>();
-  return FileFailureValue(path, FileProblem::kCannotOpen);
+  text.reserve(static_cast<size_t>(size.QuadPart));
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return CannotOpen(path);
+    if (got == 0) return std::optional<std::string>(std::move(text));
+    text.append(buffer, got);
+    // It grew while read.
+    if (text.size() > static_cast<size_t>(kMaxFileBytes)) return FileFailure(path, FileProblem::kTooBig);
+  }
 }
 
-void WriteListFile(const std::string& path, std::string_view text) {
-  if (!ReplaceAtomically(path, text)) throw CannotCreate(path);
+base::Status WriteListFile(const std::string& path, std::string_view text) {
+  if (!ReplaceAtomically(path, text)) return CannotCreate(path);
+  return base::Ok();
 }
 
-bool KeepBackup(const std::string& path) {
-  std::string text;
-  DWORD openError = ERROR_SUCCESS;
-  bool tooBig = false;
-  return ReadWhole(path, &text, &openError, &tooBig) && ReplaceAtomically(BackupPath(path), text);
+base::Status KeepBackup(const std::string& path) {
+  const base::Result<std::optional<std::string>> read = ReadListFile(path);
+  if (!read || !*read || !ReplaceAtomically(BackupPath(path), **read)) return CannotCreate(BackupPath(path));
+  return base::Ok();
 }
 
 }  // namespace pclist

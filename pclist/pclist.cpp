@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstddef>
 #include <filesystem>
+#include <utility>
 
 namespace pclist {
 namespace {
@@ -71,7 +72,7 @@ std::string NotAnInteger(std::string_view line) {
 
 }  // namespace
 
-Failure FileFailure(std::string_view shownPath, FileProblem problem) {
+base::Failure FileFailure(std::string_view shownPath, FileProblem problem) {
   std::string text = "\x83\x74\x83\x40\x83\x43\x83\x8b\x20";  // "ファイル "
   text.append(shownPath);
   switch (problem) {
@@ -85,11 +86,7 @@ Failure FileFailure(std::string_view shownPath, FileProblem problem) {
       text.append("\x20\x82\xcd\x91\xe5\x82\xab\x82\xb7\x82\xac\x82\xc4\x93\xc7\x82\xdf\x82\xdc\x82\xb9\x82\xf1");
       break;
   }
-  return Failure(text);
-}
-
-base::Failure FileFailureValue(std::string_view shownPath, FileProblem problem) {
-  return base::Failure{static_cast<int>(problem), FileFailure(shownPath, problem).what()};
+  return base::Failure{static_cast<int>(problem), std::move(text)};
 }
 
 std::string ListFilePath(const std::string& executablePath) {

@@ -4,7 +4,6 @@
 // are code page 932 bytes.
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,13 +20,6 @@ constexpr int32_t kMaxMissingRows = 10000;
 // big LAN takes a few hundred kilobytes, and a huge or endless file must
 // neither exhaust the memory nor hold the start-up.
 constexpr int64_t kMaxFileBytes = 16 * 1024 * 1024;
-
-// A failure that ends a load or a save. what() is the user's text in code
-// page 932, without the final "." that the error box adds.
-class Failure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // The executable's path with the extension of its file name replaced by
 // ".ini" (appended when the file name has none).
@@ -62,24 +54,24 @@ std::string Format(const std::vector<std::string>& names);
 base::Result<std::optional<std::string>> ReadListFile(const std::string& path);
 
 // Replaces the file atomically (a temporary file beside it, then a rename).
-// Throws Failure "ファイル %s を作成できません"; the old file is then intact.
-void WriteListFile(const std::string& path, std::string_view text);
+// Fails with "ファイル %s を作成できません" (kCannotCreate); the old file is then
+// intact.
+base::Status WriteListFile(const std::string& path, std::string_view text);
 
-// A list file's failure: "ファイル %s は開けません", "ファイル %s を作成できません"
-// or "ファイル %s は大きすぎて読めません", for a path already as messages show it
-// (code page 932).
+// A list file's failure, its code the problem: "ファイル %s は開けません",
+// "ファイル %s を作成できません" or "ファイル %s は大きすぎて読めません", for a path
+// already as messages show it (code page 932).
 enum class FileProblem { kCannotOpen = 1, kCannotCreate, kTooBig };
-Failure FileFailure(std::string_view shownPath, FileProblem problem);
-// The same as a failure value, its code the problem.
-base::Failure FileFailureValue(std::string_view shownPath, FileProblem problem);
+base::Failure FileFailure(std::string_view shownPath, FileProblem problem);
 
 // The failures "ファイル %s を作成できません" and "ファイル %s は開けません" for path.
-Failure CannotCreate(const std::string& path);
-Failure CannotOpen(const std::string& path);
+base::Failure CannotCreate(const std::string& path);
+base::Failure CannotOpen(const std::string& path);
 
 // Where an unreadable or unparsable list is kept before the window's rows
-// replace it, and the copy itself (false when it could not be made).
+// replace it, and the copy itself: it fails with CannotCreate of the backup's
+// path when there is no file to copy or the copy could not be made.
 std::string BackupPath(const std::string& path);
-bool KeepBackup(const std::string& path);
+base::Status KeepBackup(const std::string& path);
 
 }  // namespace pclist

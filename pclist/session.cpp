@@ -17,10 +17,12 @@ void ListSession::Failed(bool rowsLoaded) {
   rowsLoaded_ = rowsLoaded;
 }
 
-void ListSession::Save(std::string_view text) const {
-  if (failed_ && oldPath_.empty() && !KeepBackup(path_)) throw CannotCreate(BackupPath(path_));
+base::Status ListSession::Save(std::string_view text) const {
+  if (failed_ && oldPath_.empty()) {
+    if (base::Status kept = KeepBackup(path_); !kept) return kept;
+  }
   MakeFoldersFor(path_);  // a failure shows in the write's message
-  WriteListFile(path_, text);
+  return WriteListFile(path_, text);
 }
 
 }  // namespace pclist

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "result.h"
+
 namespace pclist {
 
 class ListSession {
@@ -28,8 +30,9 @@ class ListSession {
   // Whether shutdown saves the list.
   bool Saves() const { return attempted_ && (!failed_ || rowsLoaded_); }
   // Replaces the file with text, keeping the backup first where one is due.
-  // Throws Failure: the backup or the file could not be made.
-  void Save(std::string_view text) const;
+  // Fails with CannotCreate of the backup (the file is then left as it was)
+  // or of the file.
+  base::Status Save(std::string_view text) const;
 
  private:
   std::string path_;

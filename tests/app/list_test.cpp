@@ -77,6 +77,22 @@ TEST(ListFile, BadCountShowsTheErrorBoxKeepsEarlierRowsAndBacksUpTheFile) {
   EXPECT_EQ(app.ReadListFile(), "[WGPCLIST]\r\n1\r\nA\r\n");
 }
 
+TEST(ListFile, ABackupThatCannotBeMadeKeepsTheFileAndNamesTheBackup) {
+  const std::string file = "[WGPCLIST]\r\nx\r\nA\r\n";
+  AppFixture app;
+  app.WriteListFile(file);
+  TForm1& form = app.Open();
+  ASSERT_EQ(app.ui.errorBoxes.size(), 1);
+  QDir().mkpath(QString::fromStdString(app.ListPath()) + ".bak");  // no copy can go there
+  form.ListView3->AddRow(QStringLiteral("NEWPC"), {QString()});
+  app.Close();
+  ASSERT_EQ(app.ui.errorBoxes.size(), 2);
+  EXPECT_TRUE(
+      app.ui.errorBoxes[1].endsWith(QString::fromStdString(app.ListPath()) + QStringLiteral(".bak を作成できません.")))
+      << app.ui.errorBoxes[1].toStdString();
+  EXPECT_EQ(app.ReadListFile(), file);  // not replaced without its backup
+}
+
 // A list that could not be read at all is left exactly as it was at exit,
 // whatever the rows; start-up goes on past the box.
 TEST(ListFile, UnreadListSurvivesExitUntouched) {
@@ -84,7 +100,7 @@ TEST(ListFile, UnreadListSurvivesExitUntouched) {
   struct Case {
     const char* what;
     std::function<bool(const std::string& path)> make;  // false: this system cannot make it
-    QString box;  // the end of the error box
+    QString box;                                        // the end of the error box
   } const cases[] = {
       {"over the size cap",
        [&](const std::string& path) { return static_cast<bool>(std::ofstream(path, std::ios::binary) << big); },

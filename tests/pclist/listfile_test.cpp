@@ -104,6 +104,13 @@ std::string Read(const std::string& path) {
 std::string Failed(pclist::FileProblem problem, const std::string& text) {
   return "! " + std::to_string(static_cast<int>(problem)) + " " + text;
 }
+// A write's or a backup's outcome the same way: "ok", or the failure.
+std::string Outcome(const base::Status& status) {
+  return status ? "ok" : "! " + std::to_string(status.failure().code) + " " + status.failure().text;
+}
+std::string NotCreated(const std::string& path) {
+  return Failed(pclist::FileProblem::kCannotCreate, CannotCreate(path));
+}
 
 TEST_F(ListFileTest, NothingAtThePathReadsAsNoFile) {
   EXPECT_EQ(Read(path_), kNoFile);
@@ -177,7 +184,7 @@ TEST_F(ListFileTest, MessagesShowANonAsciiPathInCodePage932) {
 
 TEST_F(ListFileTest, WriteCreatesTheFileWithItsBytesAndAnOrdinaryMode) {
   const mode_t oldMask = ::umask(022);
-  pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n");
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n")), "ok");
   ::umask(oldMask);
   EXPECT_EQ(ReadBytes(path_), "[WGPCLIST]\r\n0\r\n");
   EXPECT_EQ(ModeOf(path_), 0644u);
@@ -187,7 +194,7 @@ TEST_F(ListFileTest, WriteCreatesTheFileWithItsBytesAndAnOrdinaryMode) {
 TEST_F(ListFileTest, WriteReplacesTheWholeFileAndKeepsItsMode) {
   WriteBytes(path_, ListOf(1000));
   ::chmod(path_.c_str(), 0640);
-  pclist::WriteListFile(path_, "[WGPCLIST]\r\n1\r\nA\r\n");
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, "[WGPCLIST]\r\n1\r\nA\r\n")), "ok");
   EXPECT_EQ(ReadBytes(path_), "[WGPCLIST]\r\n1\r\nA\r\n");
   EXPECT_EQ(ModeOf(path_), 0640u);
   EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
@@ -195,16 +202,11 @@ TEST_F(ListFileTest, WriteReplacesTheWholeFileAndKeepsItsMode) {
 
 TEST_F(ListFileTest, WriteFailsWhereNoFileCanBeMade) {
   const std::string nowhere = dir_ + "/missing/mirelka.ini";
-  try {
-    pclist::WriteListFile(nowhere, "[WGPCLIST]\r\n0\r\n");
-    FAIL() << "wrote into a folder that does not exist";
-  } catch (const pclist::Failure& failure) {
-    EXPECT_EQ(failure.what(), CannotCreate(nowhere));
-  }
+  EXPECT_EQ(Outcome(pclist::WriteListFile(nowhere, "[WGPCLIST]\r\n0\r\n")), NotCreated(nowhere));
 
   fs::create_directory(path_);
   WriteBytes(path_ + "/inside", "kept");
-  EXPECT_THROW(pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n"), pclist::Failure);
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, "[WGPCLIST]\r\n0\r\n")), NotCreated(path_));
   EXPECT_TRUE(fs::is_directory(path_));
   EXPECT_EQ(ReadBytes(path_ + "/inside"), "kept");
   EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
@@ -216,14 +218,9 @@ TEST_F(ListFileTest, WriteToAReadOnlyFolderFailsAndKeepsTheOldFile) {
   const std::string old = ListOf(3);
   WriteBytes(path_, old);
   ASSERT_TRUE(RemountReadOnly());
-  try {
-    pclist::WriteListFile(path_, ListOf(5));
-    FAIL() << "wrote into a read-only folder";
-  } catch (const pclist::Failure& failure) {
-    EXPECT_EQ(failure.what(), CannotCreate(path_));
-  }
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, ListOf(5))), NotCreated(path_));
   EXPECT_EQ(ReadBytes(path_), old);
-  EXPECT_FALSE(pclist::KeepBackup(path_));
+  EXPECT_EQ(Outcome(pclist::KeepBackup(path_)), NotCreated(pclist::BackupPath(path_)));
 }
 
 TEST_F(ListFileTest, WriteToAFullDiskFailsAndKeepsTheOldFile) {
@@ -232,22 +229,17 @@ TEST_F(ListFileTest, WriteToAFullDiskFailsAndKeepsTheOldFile) {
   WriteBytes(path_, old);
   const std::string bigger = ListOf(20000);  // about 330 KiB
   ASSERT_GT(bigger.size(), 64u * 1024u);
-  try {
-    pclist::WriteListFile(path_, bigger);
-    FAIL() << "a list larger than the disk was written";
-  } catch (const pclist::Failure& failure) {
-    EXPECT_EQ(failure.what(), CannotCreate(path_));
-  }
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, bigger)), NotCreated(path_));
   EXPECT_EQ(ReadBytes(path_), old);
   EXPECT_EQ(Entries(dir_), std::vector<std::string>{"mirelka.ini"});
   // The space of the failed attempt is given back: a small save still works.
-  pclist::WriteListFile(path_, ListOf(2));
+  EXPECT_EQ(Outcome(pclist::WriteListFile(path_, ListOf(2))), "ok");
   EXPECT_EQ(ReadBytes(path_), ListOf(2));
 }
 
 TEST_F(ListFileTest, SavedListLoadsBackUnchanged) {
   const std::vector<std::string> names = {"PC01", "\x83\x65\x83\x58\x83\x67", "\x80\xff", "LEAD\x82", ""};
-  pclist::WriteListFile(path_, pclist::Format(names));
+  ASSERT_TRUE(pclist::WriteListFile(path_, pclist::Format(names)));
   EXPECT_EQ(pclist::Parse(Read(path_)).names, names);
 }
 
@@ -272,7 +264,7 @@ TEST_F(ListFileTest, KeepBackupCopiesTheOriginalBesideIt) {
 TEST_F(ListFileTest, KeepBackupReportsAFailedCopy) {
   WriteBytes(path_, "list");
   fs::create_directory(pclist::BackupPath(path_));
-  EXPECT_FALSE(pclist::KeepBackup(path_));
+  EXPECT_EQ(Outcome(pclist::KeepBackup(path_)), NotCreated(pclist::BackupPath(path_)));
   EXPECT_EQ(ReadBytes(path_), "list");
   fs::remove(pclist::BackupPath(path_));
 
@@ -315,7 +307,7 @@ TEST_F(ListFileTest, ListLivesBesideAWritableProgramElseInTheConfigFolder) {
   ASSERT_TRUE(pclist::MakeFoldersFor(moved));
   EXPECT_EQ(ModeOf(config), 0700u);
   EXPECT_EQ(ModeOf(config + "/mirelka"), 0700u);
-  pclist::WriteListFile(moved, Read(installed.oldPath));
+  ASSERT_TRUE(pclist::WriteListFile(moved, Read(installed.oldPath)));
   EXPECT_EQ(pclist::LocateListFile(program, config).oldPath, "");
   EXPECT_EQ(ReadBytes(moved), ListOf(2));
   EXPECT_EQ(ReadBytes(path_), ListOf(2));

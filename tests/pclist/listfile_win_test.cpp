@@ -54,12 +54,12 @@ TEST_F(ListFileWin, SavedListIsWrittenAndReadByteForByte) {
   // A name whose second byte is 0x5C, one of 40 characters, and an empty one.
   const std::vector<std::string> names = {"PC01", "\x83\x5C\x83\x74\x83\x67", std::string(40, 'N'), ""};
   const std::string text = pclist::Format(names);
-  pclist::WriteListFile(path_, text);
+  ASSERT_TRUE(pclist::WriteListFile(path_, text));
   EXPECT_EQ(ReadBytes(path_), text);
   EXPECT_EQ(pclist::ReadListFile(path_).value_or("?"), text);
   EXPECT_EQ(pclist::Parse(**pclist::ReadListFile(path_)).names, names);
 
-  pclist::WriteListFile(path_, pclist::Format({}));  // replaces the whole file
+  ASSERT_TRUE(pclist::WriteListFile(path_, pclist::Format({})));  // replaces the whole file
   EXPECT_EQ(ReadBytes(path_), std::string("[WGPCLIST]\r\n0\r\n"));
   EXPECT_EQ(Entries(), std::vector<std::string>{"mirelka.ini"});  // no temporary file left
 }
@@ -70,19 +70,17 @@ TEST_F(ListFileWin, AFolderAtThePathFailsBothWaysWithThePath) {
   ASSERT_FALSE(read);
   EXPECT_EQ(read.failure().code, static_cast<int>(pclist::FileProblem::kCannotOpen));
   EXPECT_EQ(read.failure().text, cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" は開けません"));
-  try {
-    pclist::WriteListFile(path_, "x");
-    ADD_FAILURE() << "wrote over a folder";
-  } catch (const pclist::Failure& f) {
-    EXPECT_EQ(f.what(), cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" を作成できません"));
-  }
+  const base::Status written = pclist::WriteListFile(path_, "x");
+  ASSERT_FALSE(written) << "wrote over a folder";
+  EXPECT_EQ(written.failure().code, static_cast<int>(pclist::FileProblem::kCannotCreate));
+  EXPECT_EQ(written.failure().text, cp932::Text(u8"ファイル ") + path_ + cp932::Text(u8" を作成できません"));
   EXPECT_TRUE(fs::is_directory(path_));
   EXPECT_EQ(Entries(), std::vector<std::string>{"mirelka.ini"});
 }
 
 TEST_F(ListFileWin, KeepBackupCopiesTheOriginalBesideIt) {
   const std::string original = "[WGPCLIST]\r\nnot a count\r\n\x83\x5C\r\n";
-  pclist::WriteListFile(path_, original);
+  ASSERT_TRUE(pclist::WriteListFile(path_, original));
   ASSERT_TRUE(pclist::KeepBackup(path_));
   EXPECT_EQ(ReadBytes(pclist::BackupPath(path_)), original);
   EXPECT_EQ(ReadBytes(path_), original);
