@@ -79,19 +79,19 @@ std::optional<std::string> ValueOf(const std::string& option, const std::vector<
 
 }  // namespace
 
-std::optional<std::string> CheckName(const std::string& typed, std::string* bytes) {
-  if (typed.empty()) return "empty name";
+base::Result<std::string> CheckName(const std::string& typed) {
+  if (typed.empty()) return base::Failure{kEmptyName, "empty name"};
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   const QString text = utf8.decode(QByteArrayView(typed.data(), static_cast<qsizetype>(typed.size())));
-  if (utf8.hasError()) return "name is not UTF-8 text";
+  if (utf8.hasError()) return base::Failure{kNotUtf8, "name is not UTF-8 text"};
   for (const char32_t cp : text.toUcs4()) {
-    if (cp < 0x20 || (cp >= 0x7f && cp <= 0x9f)) return "name contains a control character";
+    if (cp < 0x20 || (cp >= 0x7f && cp <= 0x9f))
+      return base::Failure{kControlCharacter, "name contains a control character"};
   }
-  std::string encoded;
-  if (!cp932::Encode(text, &encoded)) return "name has a character code page 932 cannot hold";
-  if (encoded.size() > kMaxNameBytes) return "name is longer than 255 bytes";
-  if (bytes) *bytes = std::move(encoded);
-  return std::nullopt;
+  base::Result<std::string> encoded = cp932::Encode(text);
+  if (!encoded) return base::Failure{kNotInCodePage, "name has a character code page 932 cannot hold"};
+  if (encoded->size() > kMaxNameBytes) return base::Failure{kNameTooLong, "name is longer than 255 bytes"};
+  return encoded;
 }
 
 bool WantsCommandLine(const std::vector<std::string>& args) {
@@ -142,10 +142,9 @@ Parsed Parse(const std::vector<std::string>& args) {
         return Fail("--timeout: '" + Shown(*value) + "' is not a number of seconds from 0.001 to 86400");
     } else if (const std::optional<std::string> name = ValueOf("--allow-smb1", args, &i)) {
       if (name->empty() && args[i] == "--allow-smb1") return Fail("--allow-smb1 needs a computer's name or address");
-      std::string bytes;
-      if (const std::optional<std::string> why = CheckName(*name, &bytes))
-        return Fail("--allow-smb1: " + *why + ": '" + Shown(*name) + "'");
-      options.allowSmb1.push_back(std::move(bytes));
+      base::Result<std::string> bytes = CheckName(*name);
+      if (!bytes) return Fail("--allow-smb1: " + bytes.failure().text + ": '" + Shown(*name) + "'");
+      options.allowSmb1.push_back(std::move(bytes).value());
     } else {
       return Fail("unknown option '" + Shown(arg) + "' (try --help)");
     }
@@ -158,10 +157,9 @@ Parsed Parse(const std::vector<std::string>& args) {
     return Fail(std::string(*command == Command::kShares ? "shares" : "resolve") +
                 " needs at least one name or address");
   for (const std::string& operand : operands) {
-    std::string bytes;
-    if (const std::optional<std::string> why = CheckName(operand, &bytes))
-      return Fail(*why + ": '" + Shown(operand) + "'");
-    options.names.push_back(std::move(bytes));
+    base::Result<std::string> bytes = CheckName(operand);
+    if (!bytes) return Fail(bytes.failure().text + ": '" + Shown(operand) + "'");
+    options.names.push_back(std::move(bytes).value());
     options.typed.push_back(operand);
   }
   return Parsed{options, {}};

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "result.h"
+
 namespace cli {
 
 enum class Command { kList, kShares, kResolve, kDiagnose, kHelp, kVersion };
@@ -34,9 +36,10 @@ Parsed Parse(const std::vector<std::string>& args);
 // start the window; an unknown one is then refused as a subcommand's.
 bool WantsCommandLine(const std::vector<std::string>& args);
 
-// Why a name given on the command line cannot be used, or nothing; on
-// success *bytes holds it in code page 932.
-std::optional<std::string> CheckName(const std::string& typed, std::string* bytes);
+// A name given on the command line as code page 932 bytes, or why it cannot
+// be used: one of the codes below, its text the refusal's one line.
+base::Result<std::string> CheckName(const std::string& typed);
+enum NameRefusal { kEmptyName = 1, kNotUtf8, kControlCharacter, kNotInCodePage, kNameTooLong };
 
 // The longest name the companion library and the provider take.
 constexpr size_t kMaxNameBytes = 255;

@@ -43,9 +43,9 @@ bool Name(Finding& finding, const QString& name) {
 
 std::optional<std::string> ComputerNameBytes(const QString& name) {
   if (!Plausible(name)) return std::nullopt;
-  std::string bytes;
-  if (!cp932::Encode(name, &bytes) || bytes.size() > kMaxNameBytes) return std::nullopt;
-  return bytes;
+  base::Result<std::string> bytes = cp932::Encode(name);
+  if (!bytes || bytes->size() > kMaxNameBytes) return std::nullopt;
+  return std::move(bytes).value();
 }
 
 std::optional<Finding> WsdFinding(const QString& name, const QString& workgroup, const QHostAddress& address) {

@@ -26,12 +26,9 @@ QString Decode(std::string_view bytes) {
   return QString::fromUcs4(cps.data(), static_cast<qsizetype>(cps.size()));
 }
 
-bool Encode(const QString& text, std::string* out) { return EncodeCodePoints(CodePoints(text), out, false); }
+base::Result<std::string> Encode(const QString& text) { return EncodeCodePoints(CodePoints(text)); }
 
-bool CanEncode(const QString& text) {
-  std::string scratch;
-  return Encode(text, &scratch);
-}
+bool CanEncode(const QString& text) { return Encode(text).ok(); }
 
 QString FoldTwins(const QString& text) {
   QString out = text;
@@ -40,17 +37,12 @@ QString FoldTwins(const QString& text) {
 }
 
 QString FirstUnencodable(const QString& text) {
-  std::string scratch;
   for (char32_t cp : CodePoints(text)) {
-    if (!EncodeCodePoints(std::u32string_view(&cp, 1), &scratch, false)) return QString::fromUcs4(&cp, 1);
+    if (!EncodeCodePoints(std::u32string_view(&cp, 1))) return QString::fromUcs4(&cp, 1);
   }
   return {};
 }
 
-std::string EncodeLossy(const QString& text) {
-  std::string out;
-  EncodeCodePoints(CodePoints(text), &out, true);
-  return out;
-}
+std::string EncodeLossy(const QString& text) { return EncodeCodePointsLossy(CodePoints(text)); }
 
 }  // namespace cp932

@@ -12,9 +12,9 @@ namespace cp932 {
 // Bytes to text for display; Encode(Decode(x)) == x for every byte string x.
 QString Decode(std::string_view bytes);
 
-// Text to bytes. Returns false, leaving *out unspecified, when the text holds a
-// character that code page 932 cannot hold.
-bool Encode(const QString& text, std::string* out);
+// Text to bytes. Fails (kUnencodable) when the text holds a character that
+// code page 932 cannot hold, naming the first one (EncodeCodePoints).
+base::Result<std::string> Encode(const QString& text);
 bool CanEncode(const QString& text);
 
 // The text with each JIS-mapped twin (U+301C WAVE DASH and the few like it)

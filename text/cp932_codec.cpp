@@ -1,9 +1,11 @@
 #include "cp932_codec.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 #include "converter.h"
@@ -211,19 +213,42 @@ std::u32string DecodeCodePoints(std::string_view bytes) {
   return out;
 }
 
-bool EncodeCodePoints(std::u32string_view text, std::string* out, bool lossy) {
+namespace {
+
+// Code points to bytes; the first code point that cannot be held, or
+// nothing, where lossy does not put "?" in its place.
+std::optional<char32_t> EncodeInto(std::u32string_view text, std::string& out, bool lossy) {
   Codec& c = SharedCodec();
-  out->clear();
-  out->reserve(text.size());
+  out.reserve(text.size());
   for (char32_t cp : text) {
     if (IsEscape(cp)) {
-      out->push_back(static_cast<char>(cp - kEscapeBase));
-    } else if (!c.Encode(Twin(cp), *out)) {
-      if (!lossy) return false;
-      out->push_back('?');
+      out.push_back(static_cast<char>(cp - kEscapeBase));
+    } else if (!c.Encode(Twin(cp), out)) {
+      if (!lossy) return cp;
+      out.push_back('?');
     }
   }
-  return true;
+  return std::nullopt;
+}
+
+}  // namespace
+
+base::Result<std::string> EncodeCodePoints(std::u32string_view text) {
+  std::string out;
+  const std::optional<char32_t> refused = EncodeInto(text, out, false);
+  if (!refused) return out;
+  char number[16];
+  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(*refused));
+  // " はコードページ932で表せません" as bytes: right even where the platform
+  // offers no code page 932 (CodecReady).
+  return base::Failure{kUnencodable, number + std::string("\x20\x82\xcd\x83\x52\x81\x5b\x83\x68\x83\x79\x81\x5b\x83\x57"
+                                                          "932\x82\xc5\x95\x5c\x82\xb9\x82\xdc\x82\xb9\x82\xf1")};
+}
+
+std::string EncodeCodePointsLossy(std::u32string_view text) {
+  std::string out;
+  EncodeInto(text, out, true);
+  return out;
 }
 
 std::string ToUtf8(std::string_view bytes) {
@@ -262,10 +287,6 @@ std::u16string ToUtf16(std::string_view bytes) {
   return out;
 }
 
-std::string FromUtf8Lossy(std::string_view utf8) {
-  std::string out;
-  EncodeCodePoints(DecodeUtf8(utf8), &out, true);
-  return out;
-}
+std::string FromUtf8Lossy(std::string_view utf8) { return EncodeCodePointsLossy(DecodeUtf8(utf8)); }
 
 }  // namespace cp932

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cp932_bytes.h"
+#include "result.h"
 
 namespace cp932 {
 
@@ -24,9 +25,14 @@ std::u32string DecodeCodePoints(std::string_view bytes);
 // applies it to every code point.
 char32_t Twin(char32_t cp);
 
-// Code points to bytes. With lossy, a code point that code page 932 cannot
-// hold becomes "?"; without, the result is false and *out unspecified.
-bool EncodeCodePoints(std::u32string_view text, std::string* out, bool lossy);
+// The code of a text that code page 932 cannot hold (base::Failure::code).
+constexpr int kUnencodable = 1;
+
+// Code points to bytes. Fails (kUnencodable) at the first code point that
+// code page 932 cannot hold, naming it: "U+1F600 はコードページ932で表せません".
+base::Result<std::string> EncodeCodePoints(std::u32string_view text);
+// The same, with each code point that code page 932 cannot hold as "?".
+std::string EncodeCodePointsLossy(std::u32string_view text);
 
 // Conversions for peers that speak UTF-8 (the SMB client library). Malformed
 // UTF-8 becomes "?".

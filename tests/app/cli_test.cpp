@@ -79,12 +79,10 @@ TEST(CliTest, RefusedInputExitsTwoWithOneLineAndNothingOnStandardOutput) {
 }
 
 TEST(CliTest, NamesAreMeasuredInCodePage932Bytes) {
-  std::string bytes;
-  EXPECT_FALSE(cli::CheckName(Kanji(127).toStdString() + "A", &bytes));
-  EXPECT_EQ(bytes.size(), 255u);
-  EXPECT_TRUE(cli::CheckName(Kanji(127).toStdString() + "AB", &bytes));
-  EXPECT_FALSE(cli::CheckName(std::string(255, 'A'), &bytes));
-  EXPECT_TRUE(cli::CheckName("\xff\xfe", &bytes));  // not UTF-8
+  EXPECT_EQ(cli::CheckName(Kanji(127).toStdString() + "A").value_or("").size(), 255u);
+  EXPECT_EQ(cli::CheckName(Kanji(127).toStdString() + "AB").failure().code, cli::kNameTooLong);
+  EXPECT_TRUE(cli::CheckName(std::string(255, 'A')));
+  EXPECT_EQ(cli::CheckName("\xff\xfe").failure().code, cli::kNotUtf8);
 }
 
 TEST(CliTest, OnlyQtsOwnOptionsStillOpenTheWindow) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "round_trip_samples.h"
@@ -19,9 +20,7 @@ std::string Hex(std::u32string_view cps) {
 
 TEST(Cp932Codec, EveryByteSequenceRoundTrips) {
   for (const std::string& s : RoundTripSamples()) {
-    std::string back;
-    ASSERT_TRUE(cp932::EncodeCodePoints(cp932::DecodeCodePoints(s), &back, false));
-    EXPECT_EQ(back, s);
+    EXPECT_EQ(cp932::EncodeCodePoints(cp932::DecodeCodePoints(s)).value_or("<refused>"), s);
   }
 }
 
@@ -40,9 +39,8 @@ TEST(Cp932Codec, KnownCharactersBothWays) {
   for (const auto& row : table) {
     const std::string bytes = row.bytes;
     EXPECT_EQ(cp932::DecodeCodePoints(bytes), std::u32string(1, row.cp)) << Hex(std::u32string(1, row.cp));
-    std::string out;
-    EXPECT_TRUE(cp932::EncodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
-    EXPECT_EQ(out, bytes) << Hex(std::u32string(1, row.cp));
+    EXPECT_EQ(cp932::EncodeCodePoints(std::u32string(1, row.cp)).value_or("<refused>"), bytes)
+        << Hex(std::u32string(1, row.cp));
   }
 }
 
@@ -60,13 +58,11 @@ TEST(Cp932Codec, DuplicateCodesEncodeOneWayAndKeepTheOther) {
       {0x7E8A, "\xFA\x5C", "\xED\x40"}, {0x2160, "\x87\x54", "\xFA\x4A"},  // NEC row 13 against IBM
   };
   for (const auto& row : table) {
-    std::string out;
-    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string(1, row.cp), &out, false)) << Hex(std::u32string(1, row.cp));
-    EXPECT_EQ(out, row.chosen) << Hex(std::u32string(1, row.cp));
+    EXPECT_EQ(cp932::EncodeCodePoints(std::u32string(1, row.cp)).value_or("<refused>"), row.chosen)
+        << Hex(std::u32string(1, row.cp));
     const std::u32string other = cp932::DecodeCodePoints(row.other);
     EXPECT_NE(other, std::u32string(1, row.cp)) << Hex(other);
-    ASSERT_TRUE(cp932::EncodeCodePoints(other, &out, false));
-    EXPECT_EQ(out, row.other);
+    EXPECT_EQ(cp932::EncodeCodePoints(other).value_or("<refused>"), row.other);
   }
 }
 
@@ -74,10 +70,13 @@ TEST(Cp932Codec, NoBestFitForWhatItCannotHold) {
   // Look-alikes that a best-fit conversion would turn into "\", "~" or a
   // full-width sign are characters code page 932 does not have.
   for (char32_t cp : {char32_t{0xA5}, char32_t{0x203E}, char32_t{0xD55C}, char32_t{0x1F600}, char32_t{0xD800}}) {
-    std::string out;
-    EXPECT_FALSE(cp932::EncodeCodePoints(std::u32string(1, cp), &out, false)) << Hex(std::u32string(1, cp));
-    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string{'a', cp, 'b'}, &out, true));
-    EXPECT_EQ(out, "a?b");
+    const base::Result<std::string> refused = cp932::EncodeCodePoints(std::u32string{'a', cp, 'b'});
+    ASSERT_FALSE(refused) << Hex(std::u32string(1, cp));
+    EXPECT_EQ(refused.failure().code, cp932::kUnencodable);
+    char named[16];
+    std::snprintf(named, sizeof named, "U+%04X ", static_cast<unsigned>(cp));
+    EXPECT_EQ(refused.failure().text.rfind(named, 0), 0u) << refused.failure().text;
+    EXPECT_EQ(cp932::EncodeCodePointsLossy(std::u32string{'a', cp, 'b'}), "a?b");
   }
 }
 
@@ -94,8 +93,7 @@ TEST(Cp932Codec, TwinsEncodeAsTheCodePagesCharacter) {
       {0x00AC, "\x81\xCA", 0xFFE2},
   };
   for (const auto& row : table) {
-    std::string out;
-    ASSERT_TRUE(cp932::EncodeCodePoints(std::u32string{'a', row.jis}, &out, false)) << Hex(std::u32string(1, row.jis));
+    const std::string out = cp932::EncodeCodePoints(std::u32string{'a', row.jis}).value_or("<refused>");
     EXPECT_EQ(out, std::string("a") + row.bytes) << Hex(std::u32string(1, row.jis));
     EXPECT_EQ(cp932::DecodeCodePoints(out), (std::u32string{'a', row.decoded}));
   }

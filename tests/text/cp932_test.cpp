@@ -9,9 +9,7 @@ namespace {
 TEST(Cp932, EveryByteSequenceRoundTrips) {
   for (const std::string& s : RoundTripSamples()) {
     EXPECT_EQ(cp932::EncodeLossy(cp932::Decode(s)), s);
-    std::string back;
-    ASSERT_TRUE(cp932::Encode(cp932::Decode(s), &back));
-    EXPECT_EQ(back, s);
+    EXPECT_EQ(cp932::Encode(cp932::Decode(s)).value_or("<refused>"), s);
   }
 }
 
@@ -35,6 +33,11 @@ TEST(Cp932, CannotEncodeWhatCodePage932LacksAndSaysSo) {
   EXPECT_FALSE(cp932::CanEncode(QString::fromUtf8(u8"😀")));
   EXPECT_FALSE(cp932::CanEncode(QString::fromUtf8(u8"한")));
   EXPECT_EQ(cp932::FromUtf8Lossy(u8"a한b"), "a?b");
+  // The failure names the first character that cannot be held.
+  const base::Result<std::string> refused = cp932::Encode(QString::fromUtf8(u8"a😀b한"));
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.failure().code, cp932::kUnencodable);
+  EXPECT_EQ(cp932::ToUtf8(refused.failure().text), u8"U+1F600 はコードページ932で表せません");
 }
 
 }  // namespace
