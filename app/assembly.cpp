@@ -49,7 +49,7 @@ netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& 
   // the rest.
   steps.probe = [&library](const std::string& address) {
     netinfo::SmbProbe answer;
-    answer.reach = netlib::Reaches(library, address) ? netinfo::SmbReach::kSmb2 : netinfo::SmbReach::kNoAnswer;
+    answer.reach = netlib::Reaches(library, address).ok() ? netinfo::SmbReach::kSmb2 : netinfo::SmbReach::kNoAnswer;
     return answer;
   };
   return steps;
@@ -138,10 +138,10 @@ void EndAtOnceIfReadsRun(int code, int waitMs) {
 
 base::Status LoadCompanion(netlib::CompanionLibrary& library) {
   const std::string file = netlib::LibraryFileName();
-  if (!library.Load(file.c_str())) return base::Failure{1, "cannot load " + file};
+  if (base::Status loaded = library.Load(file.c_str()); !loaded) return loaded;
   std::string lacking;
   for (const std::string& name : library.BindEntryPoints()) lacking += (lacking.empty() ? "" : ", ") + name;
-  if (!lacking.empty()) return base::Failure{2, file + " lacks " + lacking};
+  if (!lacking.empty()) return base::Failure{netlib::kEntryPointsMissing, file + " lacks " + lacking};
   return base::Ok();
 }
 

@@ -92,8 +92,10 @@ class Engines {
 void EndAtOnceIfReadsRun(int code, int waitMs);
 
 // Loads the companion library by its bare file name and binds its entry
-// points; the failure says which file could not be loaded or which entry
-// points it lacks. (The window says the same in its own boxes, one a name.)
+// points; the failure says which file could not be loaded and the system's
+// reason (netlib::kNotLoaded), or which entry points it lacks
+// (kEntryPointsMissing). (The window says the same in its own boxes, one a
+// name.)
 base::Status LoadCompanion(netlib::CompanionLibrary& library);
 
 // The dialog's place in the logon sequence where there is no dialog (the

@@ -2,10 +2,13 @@
 
 namespace netlib {
 
-bool CompanionLibrary::Load(const char* bareName) {
+base::Status CompanionLibrary::Load(const char* bareName) {
   FreeLibrary();
-  handle_ = dl_.Load(bareName);
-  return handle_ != nullptr;
+  const base::Result<void*> handle = dl_.Load(bareName);
+  if (!handle)
+    return base::Failure{kNotLoaded, "cannot load " + std::string(bareName) + " (" + handle.failure().text + ")"};
+  handle_ = *handle;
+  return base::Ok();
 }
 
 std::vector<std::string> CompanionLibrary::BindEntryPoints() {
@@ -85,15 +88,14 @@ base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library,
   return host;
 }
 
-bool Reaches(const CompanionLibrary& library, std::string_view address) {
+base::Status Reaches(const CompanionLibrary& library, std::string_view address) {
   ConvBuffer<256> buffer;
   buffer.SetInput(address);
-  return Call(library.connectpc, buffer) == 0;
+  if (const uint16_t code = Call(library.connectpc, buffer); code != 0) return base::Failure{code, buffer.Output()};
+  return base::Ok();
 }
 
-std::string Shown(const base::Result<std::string>& answer) {
-  return answer ? *answer : "Err " + answer.failure().text;
-}
+std::string Shown(const base::Result<std::string>& answer) { return answer ? *answer : "Err " + answer.failure().text; }
 
 void CompanionLibrary::FreeLibrary() {
   if (!handle_) return;

@@ -24,7 +24,9 @@ const char* LibraryFileName();
 class DynamicLibrary {
  public:
   virtual ~DynamicLibrary() = default;
-  virtual void* Load(const char* bareName) = 0;  // null on failure
+  // The handle, or the system's reason (code page 932) and its error number
+  // where it gives one (else 1).
+  virtual base::Result<void*> Load(const char* bareName) = 0;
   virtual void* Find(void* handle, const char* symbol) = 0;
   virtual void Free(void* handle) = 0;
 };
@@ -34,6 +36,10 @@ using ConvFn = uint16_t(MIRELKA_CALL*)(char*, int32_t);
 using InitFn = int32_t(MIRELKA_CALL*)();
 using PingResultFn = int32_t(MIRELKA_CALL*)();
 using NameToIpFromFn = uint16_t(MIRELKA_CALL*)(char*, int32_t, int32_t*);
+
+// The failure codes of loading and binding the library.
+constexpr int kNotLoaded = 1;
+constexpr int kEntryPointsMissing = 2;
 
 // The five entry points, looked up in this order at start-up.
 constexpr std::array<const char*, 5> kEntryPoints = {"pingresult", "nametoip", "iptoname", "init", "connectpc"};
@@ -47,8 +53,9 @@ class CompanionLibrary {
   CompanionLibrary(const CompanionLibrary&) = delete;
   CompanionLibrary& operator=(const CompanionLibrary&) = delete;
 
-  // Loads the library; false when it cannot be loaded (LibHandle stays null).
-  bool Load(const char* bareName);
+  // Loads the library. Fails (kNotLoaded, LibHandle stays null) with
+  // "cannot load FILE (the system's reason)".
+  base::Status Load(const char* bareName);
   // Looks up the entry points; returns the names not found, in check order
   // (the optional one is never reported).
   std::vector<std::string> BindEntryPoints();
@@ -133,8 +140,9 @@ base::Result<std::string> Check(const CompanionLibrary& library, std::string_vie
 // nametoipfrom (nametoip where the library lacks it): the address of name and
 // how it was found.
 base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name);
-// Whether connectpc reaches the computer at a dotted address.
-bool Reaches(const CompanionLibrary& library, std::string_view address);
+// connectpc on a dotted address: whether it reaches the computer, and when
+// not, why (the library's code and reason).
+base::Status Reaches(const CompanionLibrary& library, std::string_view address);
 
 // The conversion box's steps: at the press, the name from the address when
 // the name field is empty, else the address from the name; after the name

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 
 #include "companion.h"
+#include "cp932_codec.h"
 
 namespace netlib {
 namespace {
@@ -9,7 +10,13 @@ namespace {
 // so the copy beside the program wins, as on Windows.
 class PosixDynamicLibrary final : public DynamicLibrary {
  public:
-  void* Load(const char* bareName) override { return dlopen(bareName, RTLD_NOW | RTLD_LOCAL); }
+  base::Result<void*> Load(const char* bareName) override {
+    if (void* handle = dlopen(bareName, RTLD_NOW | RTLD_LOCAL)) return handle;
+    // The loader's words come in the locale's encoding, UTF-8 on any
+    // desktop of today.
+    const char* why = dlerror();
+    return base::Failure{1, cp932::FromUtf8Lossy(why ? why : "dlopen failed")};
+  }
   void* Find(void* handle, const char* symbol) override { return dlsym(handle, symbol); }
   void Free(void* handle) override { dlclose(handle); }
 };

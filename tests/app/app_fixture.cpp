@@ -91,9 +91,10 @@ FakeCompanion::Conv FakeCompanion::Answer(uint16_t result, std::string text) {
   };
 }
 
-void* FakeDynamicLibrary::Load(const char* bareName) {
+base::Result<void*> FakeDynamicLibrary::Load(const char* bareName) {
   loadedName = bareName;
-  return loadable ? this : nullptr;
+  if (!loadable) return base::Failure{2, "No such file or directory"};
+  return static_cast<void*>(this);
 }
 
 void* FakeDynamicLibrary::Find(void*, const char* symbol) {

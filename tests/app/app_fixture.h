@@ -68,7 +68,7 @@ struct FakeCompanion {
 
 class FakeDynamicLibrary final : public netlib::DynamicLibrary {
  public:
-  void* Load(const char* bareName) override;
+  base::Result<void*> Load(const char* bareName) override;
   void* Find(void* handle, const char* symbol) override;
   void Free(void* handle) override;
 

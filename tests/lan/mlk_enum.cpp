@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "mlk_enum: %s not usable; only addresses can be listed\n", netlib::LibraryFileName());
   auto net = netinfo::MakePlatformNetProvider();
   net->SetHostLookup({[&](const std::string& name) { return netlib::ResolveName(library, name).optional(); },
-                      [&](const std::string& address) { return netlib::Reaches(library, address); }});
+                      [&](const std::string& address) { return netlib::Reaches(library, address).ok(); }});
 
   if (logOn) return LogOn(*net, repeat, argv[arg][1] == 'U', argv[arg + 1], argv[arg + 2]);
   if (std::strcmp(argv[arg], "-w") == 0) return Workgroup(*net, repeat);

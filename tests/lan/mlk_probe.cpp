@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
 
   auto dynlib = netlib::MakePlatformDynamicLibrary();
   netlib::CompanionLibrary library(*dynlib);
-  if (!library.Load(netlib::LibraryFileName())) {
-    std::fprintf(stderr, "mlk_probe: cannot load %s\n", netlib::LibraryFileName());
+  if (const base::Status loaded = library.Load(netlib::LibraryFileName()); !loaded) {
+    std::fprintf(stderr, "mlk_probe: %s\n", loaded.failure().text.c_str());
     return 2;
   }
   for (const std::string& missing : library.BindEntryPoints())

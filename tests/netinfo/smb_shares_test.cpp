@@ -41,7 +41,7 @@ TEST_F(LoopbackSmbd, ListsTheVisibleSharesInServerOrderAsCodePage932) {
   const auto list = netinfo::EnumNetResources(*provider_, "\\\\127.0.0.1", "");
   ASSERT_TRUE(list);
   EXPECT_THAT(*list, ElementsAre(cp932::Text(u8"\\\\127.0.0.1\\公開"), cp932::Text(u8"\\\\127.0.0.1\\共有データ"),
-                                "\\\\127.0.0.1\\my docs", "\\\\127.0.0.1\\printer1"));
+                                 "\\\\127.0.0.1\\my docs", "\\\\127.0.0.1\\printer1"));
   // A second listing gives the same, and each open was closed.
   const auto again = netinfo::EnumNetResources(*provider_, "\\\\127.0.0.1", "");
   ASSERT_TRUE(again);
@@ -122,7 +122,7 @@ TEST(SilentHost, OpenFailsInsteadOfHanging) {
   ASSERT_TRUE(library.Load(netlib::LibraryFileName()));
   ASSERT_TRUE(library.BindEntryPoints().empty());
   auto provider = netinfo::MakePlatformNetProvider();
-  provider->SetHostLookup({{}, [&](const std::string& address) { return netlib::Reaches(library, address); }});
+  provider->SetHostLookup({{}, [&](const std::string& address) { return netlib::Reaches(library, address).ok(); }});
   const bool opened = status == 0 && netinfo::EnumNetResources(*provider, "\\\\10.250.0.2", "").ok();
   std::system("ip link del mlni-s0 2>/dev/null");
   ASSERT_EQ(status, 0) << "could not make the veth pair";

@@ -53,6 +53,10 @@ TEST_F(Binding, RealLibraryLoadsByBareNameWithAllEntryPoints) {
   ASSERT_FALSE(empty);
   EXPECT_EQ(empty.failure().code, MIRELKA_BAD_INPUT);
   EXPECT_EQ(empty.failure().text, "\x93\xfc\x97\xcd\x82\xaa\x8b\xf3\x82\xc5\x82\xb7");  // 入力が空です
+  const base::Status unreached = Reaches(lib, "");
+  ASSERT_FALSE(unreached);
+  EXPECT_EQ(unreached.failure().code, MIRELKA_BAD_INPUT);
+  EXPECT_EQ(unreached.failure().text, empty.failure().text);
 }
 
 TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
@@ -67,9 +71,16 @@ TEST_F(Binding, MissingEntryPointsAreReportedInCheckOrder) {
   EXPECT_NE(Call(lib.connectpc, buffer), 0);  // an unbound entry point is a failure, not a crash
 }
 
-TEST_F(Binding, MissingLibraryDoesNotLoad) {
+TEST_F(Binding, MissingLibraryDoesNotLoadAndSaysWhich) {
   CompanionLibrary lib(*dl_);
-  EXPECT_FALSE(lib.Load(MIRELKA_ABSENT_LIB));
+  const base::Status loaded = lib.Load(MIRELKA_ABSENT_LIB);
+  ASSERT_FALSE(loaded);
+  EXPECT_EQ(loaded.failure().code, kNotLoaded);
+  // The file, then the system's reason in brackets.
+  const std::string named = std::string("cannot load ") + MIRELKA_ABSENT_LIB + " (";
+  EXPECT_EQ(loaded.failure().text.rfind(named, 0), 0u) << loaded.failure().text;
+  EXPECT_GT(loaded.failure().text.size(), named.size() + 1) << loaded.failure().text;
+  EXPECT_EQ(loaded.failure().text.back(), ')');
   EXPECT_EQ(lib.LibHandle(), nullptr);
   EXPECT_EQ(lib.BindEntryPoints().size(), kEntryPoints.size());
 }
