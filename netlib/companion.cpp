@@ -81,10 +81,15 @@ base::Result<std::string> Check(const CompanionLibrary& library, std::string_vie
 base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name) {
   ConvBuffer<512> buffer;
   buffer.SetInput(name);
-  netinfo::ResolvedHost host;
-  const uint16_t code = CallNameToIp(library, buffer, &host.source);
+  const std::string input = buffer.Output();
+  int32_t from = MIRELKA_FROM_SYSTEM;
+  const uint16_t code = library.nametoipfrom ? library.nametoipfrom(buffer.data(), decltype(buffer)::kSizeArg, &from)
+                                             : Call(library.nametoip, buffer);
   if (code != 0) return base::Failure{code, buffer.Output()};
+  netinfo::ResolvedHost host;
   host.address = buffer.Output();
+  if (!library.nametoipfrom && host.address == input) from = MIRELKA_FROM_DOTTED;
+  host.source = SourceFromLibrary(from);
   return host;
 }
 

@@ -110,20 +110,6 @@ uint16_t Call(ConvFn fn, ConvBuffer<N>& buffer) {
 // define, which trusts it least.
 netinfo::NameSource SourceFromLibrary(int32_t code);
 
-// Calls nametoipfrom, or nametoip where the library lacks it, with the
-// buffer; on success *source says how the address was found (by the text
-// alone where the library cannot say: a dotted name, else kSystem).
-template <size_t N>
-uint16_t CallNameToIp(const CompanionLibrary& library, ConvBuffer<N>& buffer, netinfo::NameSource* source) {
-  const std::string input = buffer.Output();
-  int32_t code = MIRELKA_FROM_SYSTEM;
-  const uint16_t result = library.nametoipfrom ? library.nametoipfrom(buffer.data(), ConvBuffer<N>::kSizeArg, &code)
-                                               : Call(library.nametoip, buffer);
-  if (result == 0 && !library.nametoipfrom && buffer.Output() == input) code = MIRELKA_FROM_DOTTED;
-  *source = SourceFromLibrary(code);
-  return result;
-}
-
 // The companion's call steps, each once: the input goes in a buffer of the
 // size the step has always used, and the output comes back as text on
 // success, or as a failure with the library's code and its reason text (a
@@ -138,7 +124,8 @@ base::Result<std::string> AddressIfReachable(const CompanionLibrary& library, st
 // connectpc on a computer's name: its address when it answers (the watch).
 base::Result<std::string> Check(const CompanionLibrary& library, std::string_view name);
 // nametoipfrom (nametoip where the library lacks it): the address of name and
-// how it was found.
+// how it was found (where the library cannot say, by the text alone: a
+// dotted name, else kSystem).
 base::Result<netinfo::ResolvedHost> ResolveName(const CompanionLibrary& library, std::string_view name);
 // connectpc on a dotted address: whether it reaches the computer, and when
 // not, why (the library's code and reason).
