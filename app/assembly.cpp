@@ -100,30 +100,16 @@ Engines::~Engines() {
   calls.JoinAll();
 }
 
-TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePath) {
-  TForm1Deps deps;
-  deps.ui = seams.ui;
-  deps.sockets = seams.sockets;
-  deps.library = &library;
-  deps.libraryName = seams.libraryName;
-  deps.listFilePath = std::move(listFilePath);
-  deps.oldListFilePath = std::move(oldListFilePath);
-  deps.listing = &listing;
-  deps.shareTree = &shareTree;
-  deps.calls = &calls;
-  deps.loginRelay = seams.loginRelay;
-  deps.clock = seams.clock;
-  deps.smb1Offered = seams.provider && seams.provider->CanAllowSmb1();
-  deps.consents = seams.consents;
+bool Engines::CanDiagnose() const { return seams.provider != nullptr; }
+
+netinfo::Diagnosis Engines::Diagnose(const std::string& name) const {
   // A diagnosis never asks: SMB1 only where a consent is kept.
   netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library, seams.smbProbe);
-  if (Smb1Consents* const consents = seams.consents; consents && seams.provider && seams.provider->CanAllowSmb1())
-    steps.allowSmb1 = [consents](const std::string& name, const netinfo::ResolvedHost& where) {
-      return consents->Allowed(name, where);
+  if (Smb1Consents* const consents = seams.consents; consents && seams.provider->CanAllowSmb1())
+    steps.allowSmb1 = [consents](const std::string& computer, const netinfo::ResolvedHost& where) {
+      return consents->Allowed(computer, where);
     };
-  if (netinfo::NetProvider* const provider = seams.provider)
-    deps.diagnose = [provider, steps](const std::string& name) { return netinfo::Diagnose(*provider, steps, name); };
-  return deps;
+  return netinfo::Diagnose(*seams.provider, steps, name);
 }
 
 void ExitNow(int code) {

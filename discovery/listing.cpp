@@ -95,11 +95,11 @@ struct Listing::Read {
 struct Listing::Link {
   std::mutex lock;
   Listing* engine = nullptr;
-  Mailbox* mailbox = nullptr;
+  base::Mailbox* mailbox = nullptr;
 };
 
 Listing::Listing(ListingDeps deps)
-    : deps_(std::move(deps)), clock_(deps_.clock ? deps_.clock : &RealClock()), link_(std::make_shared<Link>()) {
+    : deps_(std::move(deps)), clock_(deps_.clock ? deps_.clock : &base::RealClock()), link_(std::make_shared<Link>()) {
   wsd_.source = deps_.wsDiscovery;
   wsd_.origin = Origin::WsDiscovery;
   dnsSd_.source = deps_.dnsSd;
@@ -302,7 +302,7 @@ std::vector<Finding> Listing::Snapshot() const {
 
 void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
   const qint64 deadline = Now() + boundMs;
-  const std::unique_ptr<Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
+  const std::unique_ptr<base::Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
   // A read that has finished is taken here too, not only when its wake-up
   // comes through the loop: under Wine that event now and then never came.
   for (Collect(); !done() && !abandoned_; Collect()) {

@@ -43,7 +43,7 @@ struct ListingDeps {
   // Waits for the next event from the event loop (the window's pump).
   std::function<void()> wait;
   // Now and the engine's timers; null: the steady clock and Qt's timers.
-  Clock* clock = nullptr;
+  base::Clock* clock = nullptr;
   // A text that changes whenever the machine's interfaces or addresses do;
   // default: read from the interface list.
   std::function<std::string()> interfaces;
@@ -182,8 +182,8 @@ class Listing final : public QObject {
   qint64 lastProbe_ = 0;
   bool reprobe_ = false;
   std::string interfaces_;
-  Clock* clock_;
-  std::unique_ptr<Clock::Timer> tick_;
+  base::Clock* clock_;
+  std::unique_ptr<base::Clock::Timer> tick_;
   Active* active_ = nullptr;  // the cold listing being waited for
 
   // The browse list (or its workgroup) read on a worker; one at a time.
@@ -199,7 +199,7 @@ class Listing final : public QObject {
   // Takes a finished read's result (on the loop's thread).
   void Collect();
   std::shared_ptr<Read> reading_;
-  Mailbox mailbox_;             // the workers' wake-ups
+  base::Mailbox mailbox_;             // the workers' wake-ups
   std::shared_ptr<Link> link_;  // the workers' way back; cut when the engine goes
 };
 

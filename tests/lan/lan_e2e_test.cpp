@@ -127,7 +127,7 @@ class LanWindow : public ::testing::Test {
 
   std::unique_ptr<TForm1> Open() {
     engines_ = std::make_unique<Engines>(platform_.SeamsFor(&ui_));
-    const TForm1Deps deps = engines_->FormDeps(listFile_);
+    const TForm1Deps deps = FormDepsFor(*engines_, listFile_);
     auto window = std::make_unique<TForm1>(deps);
     window->show();
     QCoreApplication::processEvents();

@@ -33,7 +33,7 @@
 
 #include "TListView.h"
 #include "Unit1.h"
-#include "assembly.h"
+#include "formdeps.h"
 #include "companion.h"
 #include "cp932_codec.h"
 #include "share_tree.h"
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
 
   Engines engines(platform.SeamsFor(&ui));
   QTemporaryDir dir;  // a list file of its own, gone afterwards
-  const TForm1Deps deps = engines.FormDeps(dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
+  const TForm1Deps deps = FormDepsFor(engines, dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
   TForm1 form(deps);
   form.ListView3->clear();
   for (const std::string& name : names)

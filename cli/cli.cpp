@@ -20,6 +20,7 @@
 #include "address.h"
 #include "cli_args.h"
 #include "cli_text.h"
+#include "console.h"
 #include "cp932.h"
 #include "diagnosis.h"
 #include "listing.h"
@@ -28,12 +29,6 @@
 #include "netresources.h"
 #include "share_tree.h"
 #include "smb_probe.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 namespace cli {
 
@@ -72,27 +67,9 @@ QString U(const std::string& utf8) { return QString::fromUtf8(utf8.data(), stati
 QString Q(const std::string& bytes) { return U(cp932::ToUtf8(bytes)); }
 std::string Utf8(const std::string& bytes) { return cp932::ToUtf8(bytes); }
 
-// UTF-8 text to a stream. On Windows a console is written in UTF-16, which
-// it shows whatever its code page; a file or a pipe gets the UTF-8 bytes.
-void Write(std::FILE* stream, const std::string& text) {
-#ifdef _WIN32
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  DWORD mode = 0;
-  if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-    std::fflush(stream);
-    const std::wstring wide = U(text).toStdWString();
-    DWORD written = 0;
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
-  }
-#endif
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
+void Out(const std::string& text) { WriteText(stdout, text); }
 
-void Out(const std::string& text) { Write(stdout, text); }
-
-void Err(const std::string& line) { Write(stderr, "mirelka: " + line + "\n"); }
+void Err(const std::string& line) { WriteText(stderr, "mirelka: " + line + "\n"); }
 
 void PrintJson(const QJsonObject& document) {
   Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
@@ -137,8 +114,8 @@ class Deadline {
 }
 
 // Workers hand their results to the main thread through a queue of ours,
-// which ThreadSanitizer sees (discovery::Mailbox); set while Main runs.
-discovery::Mailbox* mailbox = nullptr;
+// which ThreadSanitizer sees (base::Mailbox); set while Main runs.
+base::Mailbox* mailbox = nullptr;
 
 void Post(std::function<void()> fn) { mailbox->Post(std::move(fn)); }
 
@@ -553,48 +530,13 @@ int ResolveAll(const Options& options) {
   return print(true) ? 1 : 0;
 }
 
-// The arguments after the program's name, as UTF-8. Windows hands main()
-// its arguments in the ANSI code page, where a character the code page
-// cannot hold is already lost ('?'): there they are read from the wide
-// command line, split as the C runtime splits it.
-std::vector<std::string> Args(int argc, char** argv) {
-  std::vector<std::string> args;
-#ifdef _WIN32
-  int count = 0;
-  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 1; i < count; ++i) args.push_back(QString::fromWCharArray(wide[i]).toStdString());
-    LocalFree(wide);
-    return args;
-  }
-#endif
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return args;
-}
-
-// The program is a window program on Windows: it has no console of its
-// own, and started from one without redirection its standard output and
-// error go nowhere. Those that are missing then go to the console it was
-// started from, if any; a file or a pipe given stays as it is.
-void AttachParentConsole() {
-#ifdef _WIN32
-  const auto missing = [](DWORD which) {
-    const HANDLE handle = GetStdHandle(which);
-    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
-  };
-  const bool noOut = missing(STD_OUTPUT_HANDLE), noErr = missing(STD_ERROR_HANDLE);
-  if (!(noOut || noErr) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  if (noOut) static_cast<void>(std::freopen("CONOUT$", "w", stdout));
-  if (noErr) static_cast<void>(std::freopen("CONOUT$", "w", stderr));
-#endif
-}
-
 }  // namespace
 
-bool Requested(int argc, char** argv) { return WantsCommandLine(Args(argc, argv)); }
+bool Requested(int argc, char** argv) { return WantsCommandLine(Arguments(argc, argv)); }
 
 int Main(int argc, char** argv) {
   AttachParentConsole();
-  const Parsed parsed = Parse(Args(argc, argv));
+  const Parsed parsed = Parse(Arguments(argc, argv));
   if (!parsed.options) {
     Err(parsed.error);
     return 2;
@@ -614,7 +556,7 @@ int Main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
   // One language per line: the locale's, where there is a translation.
   causes::InstallTranslation(causes::JapaneseLocale());
-  discovery::Mailbox posted;
+  base::Mailbox posted;
   mailbox = &posted;
   struct Unset {
     ~Unset() { mailbox = nullptr; }

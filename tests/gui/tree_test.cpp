@@ -21,6 +21,7 @@
 #include "app_fixture.h"
 #include "causes.h"
 #include "launcher.h"
+#include "uiservices_desktop.h"
 #include "share_tree.h"
 
 namespace {
