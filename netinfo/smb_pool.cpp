@@ -87,6 +87,7 @@ Io Exchange(int fd, const smbwire::Request& request, Clock::time_point until, sm
   return smbwire::DecodeReply(bytes, length, reply) ? Io::kDone : Io::kMalformed;
 }
 
+// A request the pool failed: no reply of the server's, the pool's own cause.
 HelperOutcome Failed(HelperFailure failure, int error, std::string cause) {
   HelperOutcome outcome;
   outcome.failure = failure;
