@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -35,6 +36,12 @@ size_t OpenDescriptors() {
 bool NoChildren() {
   int status = 0;
   return waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+// Whether the child has ended; it stays unreaped, for its owner to reap.
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
 wire::Request Asking(const std::string& mode) {
@@ -167,6 +174,17 @@ TEST(SmbPool, KeepsAWarmHelperEndsItWhenIdleAndSaysWhenNoneStarts) {
   ASSERT_EQ(first.reply.records.size(), 1u);
   ASSERT_EQ(second.reply.records.size(), 1u);
   EXPECT_EQ(first.reply.records[0].remoteName, second.reply.records[0].remoteName);  // the same process
+  EXPECT_EQ(pool.Alive(), 1u);
+  // A warm helper that ended while idle (killed from outside) is never
+  // handed a request: a fresh one serves it.
+  const std::string warm = first.reply.records[0].remoteName;
+  const pid_t warmPid = std::stoi(warm.substr(warm.rfind('\\') + 1));
+  ASSERT_EQ(kill(warmPid, SIGKILL), 0);
+  while (!HasEnded(warmPid)) std::this_thread::sleep_for(1ms);
+  const auto third = pool.Run(Asking("ok"));
+  EXPECT_EQ(third.failure, HelperFailure::kNone) << third.cause;
+  ASSERT_EQ(third.reply.records.size(), 1u);
+  EXPECT_NE(third.reply.records[0].remoteName, warm);
   EXPECT_EQ(pool.Alive(), 1u);
   std::this_thread::sleep_for(600ms);
   EXPECT_EQ(pool.Alive(), 0u);
