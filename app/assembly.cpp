@@ -15,11 +15,15 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.dnsSd = seams.dnsSd;
   d.nodeStatus = seams.nodeStatus;
   netinfo::NetProvider* const provider = seams.provider;
-  // The listing keeps only whether the browse list could be read.
-  d.browseList = [provider](const std::string& workgroup) {
-    return netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork).optional();
+  // A browse list that cannot be read says why in the listing's status: the
+  // provider's own word, else its code's name.
+  d.browseList = [provider](const std::string& workgroup) -> base::Result<netinfo::ResourceList> {
+    base::Result<netinfo::ResourceList> list =
+        netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork);
+    if (list || !list.failure().text.empty()) return list;
+    return base::Failure{list.failure().code, netinfo::CauseOfProviderCode(list.failure().code).detail};
   };
-  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255).optional(); };
+  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
   d.sambaConfigPath = seams.sambaConfigPath;
   d.clock = seams.clock;
   UiServices* const ui = seams.ui;

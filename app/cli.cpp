@@ -211,9 +211,12 @@ int ListOnce(const Options& options) {
   };
   workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
   if (deadline.Passed()) return 1;  // no search begins after the bound
-  const discovery::Listing::Result result =
+  const base::Result<discovery::Listing::Found> listed =
       listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
   if (deadline.Passed()) return 1;
+  // No source could ask: nothing listed, and the status says why.
+  const discovery::Listing::Found result =
+      listed ? listed.value() : discovery::Listing::Found{Q(listed.failure().text), {}};
 
   if (options.json) {
     QJsonArray computers;
@@ -247,7 +250,7 @@ int ListOnce(const Options& options) {
     }
     if (!result.computers.empty()) Out(Table(rows));
   }
-  if (result.failed) {
+  if (!listed) {
     Err("list: no source could ask (" + result.status.toStdString() + ")");
     return 1;
   }
