@@ -37,14 +37,7 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
 netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library,
                                                 std::function<netinfo::SmbProbe(const std::string&)> probe) {
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [&library](const std::string& name) {
-    const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, name);
-    netinfo::NameResolution resolution;
-    if (host) resolution.host = *host;
-    // The address column shows the address, or why there is none.
-    resolution.text = host ? host->address : host.failure().text;
-    return resolution;
-  };
+  steps.resolve = [&library](const std::string& name) { return netlib::ResolveName(library, name); };
   if (probe) {
     steps.probe = std::move(probe);
     return steps;
