@@ -457,7 +457,7 @@ std::string Listing::StartupWorkgroup() {
           },
           kListingBoundMs);
     // A workgroup that cannot be read gives way to the other sources, as
-    // one that overran does: start-up has no status line to say why.
+    // one that overran does.
     if (read && read->done && *read->list && !(*read->list)->empty()) {
       const std::string workgroup = (*read->list)->front();
       Refresh(workgroup);
