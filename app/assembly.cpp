@@ -15,11 +15,15 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.dnsSd = seams.dnsSd;
   d.nodeStatus = seams.nodeStatus;
   netinfo::NetProvider* const provider = seams.provider;
-  // The listing keeps only whether the browse list could be read.
-  d.browseList = [provider](const std::string& workgroup) {
-    return netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork).optional();
+  // A browse list that cannot be read says why in the listing's status: the
+  // provider's own word, else its code's name.
+  d.browseList = [provider](const std::string& workgroup) -> base::Result<netinfo::ResourceList> {
+    base::Result<netinfo::ResourceList> list =
+        netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork);
+    if (list || !list.failure().text.empty()) return list;
+    return base::Failure{list.failure().code, netinfo::CauseOfProviderCode(list.failure().code).detail};
   };
-  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255).optional(); };
+  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
   d.sambaConfigPath = seams.sambaConfigPath;
   d.clock = seams.clock;
   UiServices* const ui = seams.ui;
@@ -33,14 +37,7 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
 netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library,
                                                 std::function<netinfo::SmbProbe(const std::string&)> probe) {
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [&library](const std::string& name) {
-    const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, name);
-    netinfo::NameResolution resolution;
-    if (host) resolution.host = *host;
-    // The address column shows the address, or why there is none.
-    resolution.text = host ? host->address : host.failure().text;
-    return resolution;
-  };
+  steps.resolve = [&library](const std::string& name) { return netlib::ResolveName(library, name); };
   if (probe) {
     steps.probe = std::move(probe);
     return steps;

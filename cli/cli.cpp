@@ -188,9 +188,12 @@ int ListOnce(const Options& options) {
   };
   workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
   if (deadline.Passed()) return 1;  // no search begins after the bound
-  const discovery::Listing::Result result =
+  const base::Result<discovery::Listing::Found> listed =
       listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
   if (deadline.Passed()) return 1;
+  // No source could ask: nothing listed, and the status says why.
+  const discovery::Listing::Found result =
+      listed ? listed.value() : discovery::Listing::Found{Q(listed.failure().text), {}};
 
   if (options.json) {
     QJsonArray computers;
@@ -224,7 +227,7 @@ int ListOnce(const Options& options) {
     }
     if (!result.computers.empty()) Out(Table(rows));
   }
-  if (result.failed) {
+  if (!listed) {
     Err("list: no source could ask (" + result.status.toStdString() + ")");
     return 1;
   }
@@ -315,36 +318,36 @@ int Shares(const Options& options) {
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
     const std::string typed = options.typed[row.row];
-    const std::string error = row.listed ? std::string() : FailureLine(row.failure, platform.provider->CanAllowSmb1());
+    const netinfo::FailureCause cause = row.shares ? netinfo::FailureCause{} : netinfo::CauseOf(row.shares.failure());
+    const std::string error = row.shares ? std::string() : FailureLine(cause, platform.provider->CanAllowSmb1());
     const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
     const std::string nodeText = Utf8(node);
     QJsonArray shares;
     std::string lines;
-    for (const netinfo::NamedResource& entry : row.shares) {
+    for (const netinfo::NamedResource& entry : row.shares.value_or({})) {
       const std::string text = netinfo::ShareName(entry.text, nodeText);
       const std::string name = text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text;
       shares.append(QJsonObject{{"name", U(name)}});
       lines += "  " + Printable(name) + "\n";
     }
     QJsonObject computer{{"name", U(typed)},
-                         {"address", row.address.host ? QJsonValue(U(row.address.host->address)) : QJsonValue()},
-                         {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
-                         {"listed", row.listed},
+                         {"address", row.address ? QJsonValue(U(row.address->address)) : QJsonValue()},
+                         {"source", row.address ? QJsonValue(SourceName(row.address->source)) : QJsonValue()},
+                         {"listed", row.shares.ok()},
                          {"shares", shares}};
-    if (!row.listed) {
+    if (!row.shares) {
       ++failed;
       computer.insert("error", U(error));
-      computer.insert("cause", netinfo::CauseCode(row.failure.cause));
-      computer.insert("detail", U(row.failure.detail));
+      computer.insert("cause", netinfo::CauseCode(cause.cause));
+      computer.insert("detail", U(cause.detail));
       Err("shares: " + Printable(typed) + ": " + Printable(error));
     }
     if (row.smb1) computer.insert("smb1", true);
     computers.append(computer);
     if (!options.json) {
       std::string head = "\\\\" + Printable(typed);
-      if (row.address.host)
-        head += "  " + row.address.host->address + " (" + SourceName(row.address.host->source) + ")";
-      if (row.listed) Out(head + "\n" + lines);
+      if (row.address) head += "  " + row.address->address + " (" + SourceName(row.address->source) + ")";
+      if (row.shares) Out(head + "\n" + lines);
     }
   };
   callbacks.done = [&loop, &done] {
@@ -396,7 +399,7 @@ int Diagnose(const Options& options) {
                                 {"text", causes::LayerText(d, d.layers[i])}});
     QJsonObject out{{"name", U(options.typed[0])},
                     {"complete", true},
-                    {"address", d.address.host ? QJsonValue(U(d.address.host->address)) : QJsonValue()},
+                    {"address", d.address ? QJsonValue(U(d.address->address)) : QJsonValue()},
                     {"layers", layers},
                     {"listed", d.listed},
                     {"shares", static_cast<qint64>(d.shares.size())}};

@@ -126,7 +126,7 @@ TEST_F(ShareTree, EachFailedRowsCauseStandsOnTheStatusLineAndItsNodesTooltip) {
     });
     netinfo::Diagnosis d;
     d.name = "HUNG";
-    d.address.host = netinfo::ResolvedHost{"10.0.0.9", netinfo::NameSource::kNetbios};
+    d.address = netinfo::ResolvedHost{"10.0.0.9", netinfo::NameSource::kNetbios};
     d.layers = {
         {netinfo::Layer::kName, true, 251}, {netinfo::Layer::kTcp, true, 1}, {netinfo::Layer::kNegotiate, false, 1499}};
     d.probe.reach = netinfo::SmbReach::kHung;

@@ -239,8 +239,8 @@ TEST(SmbPool, CancelAllEndsTheRequestsUnderWay) {
 TEST(SmbPool, ShareTreeRowOfACrashedHelperCarriesItsCause) {
   auto provider = netinfo::MakeHelperNetProvider(FAKE_SMB_HELPER, Quick());
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [](const std::string&) {
-    return netinfo::NameResolution{netinfo::ResolvedHost{"127.0.0.1", netinfo::NameSource::kDns}, "127.0.0.1"};
+  steps.resolve = [](const std::string&) -> netinfo::NameResolution {
+    return netinfo::ResolvedHost{"127.0.0.1", netinfo::NameSource::kDns};
   };
   steps.probe = [](const std::string&) { return netinfo::SmbProbe{netinfo::SmbReach::kSmb2}; };
   std::mutex mutex;
@@ -265,13 +265,13 @@ TEST(SmbPool, ShareTreeRowOfACrashedHelperCarriesItsCause) {
   }
   ASSERT_TRUE(done);
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_TRUE(rows[0].listed);
-  EXPECT_FALSE(rows[1].listed);
-  EXPECT_EQ(rows[1].failure.cause, netinfo::Cause::kHelperFailed);
-  EXPECT_EQ(rows[1].failure.detail, "helper ended by signal 11");
-  EXPECT_TRUE(rows[2].listed);
-  ASSERT_EQ(rows[2].shares.size(), 1u);
-  EXPECT_EQ(rows[2].failure.cause, netinfo::Cause::kNone);
+  EXPECT_TRUE(rows[0].shares);
+  ASSERT_FALSE(rows[1].shares);
+  const netinfo::FailureCause crashed = netinfo::CauseOf(rows[1].shares.failure());
+  EXPECT_EQ(crashed.cause, netinfo::Cause::kHelperFailed);
+  EXPECT_EQ(crashed.detail, "helper ended by signal 11");
+  ASSERT_TRUE(rows[2].shares);
+  EXPECT_EQ(rows[2].shares->size(), 1u);
 }
 
 }  // namespace
