@@ -15,11 +15,15 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
   d.dnsSd = seams.dnsSd;
   d.nodeStatus = seams.nodeStatus;
   netinfo::NetProvider* const provider = seams.provider;
-  // The listing keeps only whether the browse list could be read.
-  d.browseList = [provider](const std::string& workgroup) {
-    return netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork).optional();
+  // A browse list that cannot be read says why in the listing's status: the
+  // provider's own word, else its code's name.
+  d.browseList = [provider](const std::string& workgroup) -> base::Result<netinfo::ResourceList> {
+    base::Result<netinfo::ResourceList> list =
+        netinfo::EnumNetResources(*provider, workgroup, netinfo::kWindowsNetwork);
+    if (list || !list.failure().text.empty()) return list;
+    return base::Failure{list.failure().code, netinfo::CauseOfProviderCode(list.failure().code).detail};
   };
-  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255).optional(); };
+  d.browseWorkgroup = [provider] { return netinfo::FindWorkgroupName(*provider, 255); };
   d.sambaConfigPath = seams.sambaConfigPath;
   d.clock = seams.clock;
   UiServices* const ui = seams.ui;
@@ -33,14 +37,7 @@ discovery::ListingDeps ListingDepsFor(const Seams& seams) {
 netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& library,
                                                 std::function<netinfo::SmbProbe(const std::string&)> probe) {
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [&library](const std::string& name) {
-    const base::Result<netinfo::ResolvedHost> host = netlib::ResolveName(library, name);
-    netinfo::NameResolution resolution;
-    if (host) resolution.host = *host;
-    // The address column shows the address, or why there is none.
-    resolution.text = host ? host->address : host.failure().text;
-    return resolution;
-  };
+  steps.resolve = [&library](const std::string& name) { return netlib::ResolveName(library, name); };
   if (probe) {
     steps.probe = std::move(probe);
     return steps;
@@ -100,30 +97,16 @@ Engines::~Engines() {
   calls.JoinAll();
 }
 
-TForm1Deps Engines::FormDeps(std::string listFilePath, std::string oldListFilePath) {
-  TForm1Deps deps;
-  deps.ui = seams.ui;
-  deps.sockets = seams.sockets;
-  deps.library = &library;
-  deps.libraryName = seams.libraryName;
-  deps.listFilePath = std::move(listFilePath);
-  deps.oldListFilePath = std::move(oldListFilePath);
-  deps.listing = &listing;
-  deps.shareTree = &shareTree;
-  deps.calls = &calls;
-  deps.loginRelay = seams.loginRelay;
-  deps.clock = seams.clock;
-  deps.smb1Offered = seams.provider && seams.provider->CanAllowSmb1();
-  deps.consents = seams.consents;
+bool Engines::CanDiagnose() const { return seams.provider != nullptr; }
+
+netinfo::Diagnosis Engines::Diagnose(const std::string& name) const {
   // A diagnosis never asks: SMB1 only where a consent is kept.
   netinfo::ShareTreeSteps steps = CompanionShareTreeSteps(library, seams.smbProbe);
-  if (Smb1Consents* const consents = seams.consents; consents && seams.provider && seams.provider->CanAllowSmb1())
-    steps.allowSmb1 = [consents](const std::string& name, const netinfo::ResolvedHost& where) {
-      return consents->Allowed(name, where);
+  if (Smb1Consents* const consents = seams.consents; consents && seams.provider->CanAllowSmb1())
+    steps.allowSmb1 = [consents](const std::string& computer, const netinfo::ResolvedHost& where) {
+      return consents->Allowed(computer, where);
     };
-  if (netinfo::NetProvider* const provider = seams.provider)
-    deps.diagnose = [provider, steps](const std::string& name) { return netinfo::Diagnose(*provider, steps, name); };
-  return deps;
+  return netinfo::Diagnose(*seams.provider, steps, name);
 }
 
 void ExitNow(int code) {

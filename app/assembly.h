@@ -1,14 +1,15 @@
 #pragma once
-// The one place that makes the window's engines and the platform's backends:
-// main.cpp (the window and the subcommands), the LAN tools and the window
-// tests all assemble through here, so what each is given is made once.
+// The one place that makes the engines and the platform's backends: the
+// window, the subcommands, the LAN tools and the window tests all assemble
+// through here, so what each is given is made once. Qt Core only: the
+// window's own part (TForm1Deps) is made from Engines in gui/formdeps.h.
 #include <memory>
 #include <string>
 
-#include "Unit1.h"
 #include "result.h"
 #include "companion.h"
 #include "credentials.h"
+#include "diagnosis.h"
 #include "listing.h"
 #include "netprovider.h"
 #include "offthread.h"
@@ -37,7 +38,7 @@ struct Seams {
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
   // The listing engine's and the connection watch's time; null: the real clock.
-  discovery::Clock* clock = nullptr;
+  base::Clock* clock = nullptr;
   // How the off-thread calls start a thread; empty: std::thread.
   OffThreadCalls::StartThread startThread;
   // What the share tree asks of a computer's SMB ports (netinfo::ProbeSmb);
@@ -71,8 +72,11 @@ class Engines {
   Engines(const Engines&) = delete;
   Engines& operator=(const Engines&) = delete;
 
-  // What the window is given, with its list file.
-  TForm1Deps FormDeps(std::string listFilePath, std::string oldListFilePath = {});
+  // One computer layer by layer (netinfo::Diagnose), over the same steps as
+  // the share tree but never asking: SMB1 only where a consent is kept.
+  // Blocking and bounded; only with a provider.
+  bool CanDiagnose() const;
+  netinfo::Diagnosis Diagnose(const std::string& name) const;
 
   const Seams seams;
   netlib::CompanionLibrary library;

@@ -176,14 +176,13 @@ QString LayerText(const netinfo::Diagnosis& d, const netinfo::LayerResult& layer
   QString text;
   switch (layer.layer) {
     case Layer::kName:
-      if (layer.ok && d.address.host->source == netinfo::NameSource::kDotted) {
-        text = T(QT_TRANSLATE_NOOP("causes", "name: %1 is an address"))
-                   .arg(QString::fromStdString(d.address.host->address));
+      if (layer.ok && d.address->source == netinfo::NameSource::kDotted) {
+        text = T(QT_TRANSLATE_NOOP("causes", "name: %1 is an address")).arg(QString::fromStdString(d.address->address));
         break;
       }
       text = layer.ok ? T(QT_TRANSLATE_NOOP("causes", "name: %1 is %2 (by %3)"))
                             .arg(QString::fromStdString(cp932::ToUtf8(d.name)),
-                                 QString::fromStdString(d.address.host->address), SourceWords(d.address.host->source))
+                                 QString::fromStdString(d.address->address), SourceWords(d.address->source))
                       : T(QT_TRANSLATE_NOOP("causes", "name: not found (asked: %1)"))
                             .arg(QString::fromStdString(d.failure.detail));
       break;

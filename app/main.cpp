@@ -3,7 +3,7 @@
 
 #include "LoginDialog.h"
 #include "Unit1.h"
-#include "assembly.h"
+#include "formdeps.h"
 #include "cli.h"
 #include "cp932.h"
 #include "formlook.h"
@@ -11,7 +11,7 @@
 #include "listlocation.h"
 #include "samba_conf.h"
 #include "smb1_consent.h"
-#include "uiservices.h"
+#include "uiservices_desktop.h"
 
 int main(int argc, char** argv) {
   // Before anything can hold a password.
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   seams.sambaConfigPath = discovery::kSambaConfigPath;
   seams.consents = &consents;
   Engines engines(seams);
-  const TForm1Deps deps = engines.FormDeps(list.path, list.oldPath);
+  const TForm1Deps deps = FormDepsFor(engines, list.path, list.oldPath);
 
   int result = 0;
   {

@@ -8,7 +8,7 @@
 #include "cp932_codec.h"
 #include "mailbox.h"
 
-OffThreadCalls::OffThreadCalls(StartThread start) : mailbox_(new discovery::Mailbox(this)), start_(std::move(start)) {
+OffThreadCalls::OffThreadCalls(StartThread start) : mailbox_(new base::Mailbox(this)), start_(std::move(start)) {
   if (!start_) start_ = [](std::function<void()> fn) { return std::thread(std::move(fn)); };
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-namespace discovery {
+namespace base {
 class Mailbox;
 }
 
@@ -48,7 +48,7 @@ class OffThreadCalls final : public QObject {
   bool Pending() const { return !threads_.empty(); }
 
  private:
-  discovery::Mailbox* mailbox_;  // Post's queue, seen by ThreadSanitizer (a child)
+  base::Mailbox* mailbox_;  // Post's queue, seen by ThreadSanitizer (a child)
   StartThread start_;
   Guard guard_;
   std::map<int, std::thread> threads_;  // by number

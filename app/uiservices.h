@@ -3,11 +3,7 @@
 // file manager. Tests replace it, so nothing blocks on a dialog.
 #include <QCoreApplication>
 #include <QString>
-#include <functional>
-#include <memory>
 #include <string>
-
-class QWidget;
 
 class UiServices {
  public:
@@ -35,6 +31,3 @@ class UiServices {
   virtual void Launch(const std::string& commandLine, const std::string& uncText) = 0;
 };
 
-// userFor names the user who opened a computer, for the file manager's URL.
-std::unique_ptr<UiServices> MakeDesktopUiServices(QWidget* owner,
-                                                  std::function<std::string(const std::string& host)> userFor = {});

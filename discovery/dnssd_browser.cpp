@@ -86,7 +86,7 @@ enum class DaemonState { Unknown, Running, Absent };
 // on the window's thread, in order. Cut when the source goes.
 struct Inbox {
   std::mutex lock;
-  Mailbox* receiver = nullptr;  // lives on the window's thread; null: nobody listens
+  base::Mailbox* receiver = nullptr;  // lives on the window's thread; null: nobody listens
 
   void Put(std::function<void()> call) {
     const std::lock_guard<std::mutex> hold(lock);
@@ -607,7 +607,7 @@ class DnsSdBrowser final : public SearchSource<Browse> {
     return it == live_.end() ? nullptr : it->second;
   }
 
-  Mailbox receiver_;  // the inbox's calls run on the window's thread through it
+  base::Mailbox receiver_;  // the inbox's calls run on the window's thread through it
   std::shared_ptr<Inbox> inbox_;
   std::shared_ptr<Session> session_;
   std::map<int, Browse*> live_;

@@ -22,6 +22,8 @@ namespace {
 constexpr int kMaxAsksPerRound = 64;  // what one node status round takes
 std::atomic<int> readsRunning{0};
 constexpr size_t kMaxQueuedAsks = 1024;
+// A browse read whose function threw: no code of the provider's.
+constexpr int kReadThrew = -1;
 
 std::string Fold(const std::string& name) { return cp932::UpperAscii(name); }
 
@@ -66,10 +68,19 @@ void StartDetached(std::function<void()> work) {
 
 }  // namespace
 
-// The listing being waited for on a cold table: it takes findings as they come.
+// A listing under way: its rows go through the merge as findings come (on a
+// cold table, also those that arrive while it waits), and it waits for the
+// browse read of its workgroup, if any, before it takes the kept list.
 struct Listing::Active {
+  Active(const std::string& workgroup, std::function<void(const std::string&)> rowFn)
+      : merge(workgroup), row(std::move(rowFn)), folded(Fold(workgroup)) {}
   Merge merge;
   std::function<void(const std::string&)> row;
+  std::string folded;          // the workgroup asked, folded
+  std::shared_ptr<Read> read;  // the browse read waited for; null: none
+  bool browseTaken = false;
+  bool browsed = false;                       // a browse list was read and taken
+  std::optional<base::Failure> browseFailed;  // the taken list could not be read: why
   void Take(const Finding& finding) {
     if (const std::optional<std::string> caption = merge.Add(finding)) row(*caption);
   }
@@ -83,11 +94,11 @@ struct Listing::Read {
   qint64 started = 0;
   // The loop's thread only: the result has been collected, and what it is.
   bool done = false;
-  std::optional<std::vector<std::string>> list;
+  std::optional<base::Result<std::vector<std::string>>> list;
   // Shared with the worker.
   std::mutex lock;
   bool finished = false;
-  std::optional<std::vector<std::string>> result;
+  std::optional<base::Result<std::vector<std::string>>> result;
 };
 
 // The workers' way back to the engine, cut when the engine goes: a read that
@@ -95,11 +106,11 @@ struct Listing::Read {
 struct Listing::Link {
   std::mutex lock;
   Listing* engine = nullptr;
-  Mailbox* mailbox = nullptr;
+  base::Mailbox* mailbox = nullptr;
 };
 
 Listing::Listing(ListingDeps deps)
-    : deps_(std::move(deps)), clock_(deps_.clock ? deps_.clock : &RealClock()), link_(std::make_shared<Link>()) {
+    : deps_(std::move(deps)), clock_(deps_.clock ? deps_.clock : &base::RealClock()), link_(std::make_shared<Link>()) {
   wsd_.source = deps_.wsDiscovery;
   wsd_.origin = Origin::WsDiscovery;
   dnsSd_.source = deps_.dnsSd;
@@ -302,7 +313,7 @@ std::vector<Finding> Listing::Snapshot() const {
 
 void Listing::WaitUntil(const std::function<bool()>& done, qint64 boundMs) {
   const qint64 deadline = Now() + boundMs;
-  const std::unique_ptr<Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
+  const std::unique_ptr<base::Clock::Timer> bound = clock_->MakeTimer([] {});  // wakes the wait at the bound
   // A read that has finished is taken here too, not only when its wake-up
   // comes through the loop: under Wine that event now and then never came.
   for (Collect(); !done() && !abandoned_; Collect()) {
@@ -348,7 +359,7 @@ void Listing::Tick() {
   PumpAsks();
 }
 
-std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<std::vector<std::string>>()> work,
+std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<base::Result<std::vector<std::string>>()> work,
                                                   std::optional<std::string> browseOf) {
   Collect();
   if (abandoned_ || (reading_ && !reading_->done)) return nullptr;
@@ -358,11 +369,11 @@ std::shared_ptr<Listing::Read> Listing::BeginRead(std::function<std::optional<st
   try {
     ++readsRunning;
     StartDetached([work = std::move(work), read, link = link_] {
-      std::optional<std::vector<std::string>> list;
+      std::optional<base::Result<std::vector<std::string>>> list;
       try {
         list = work();
       } catch (...) {
-        list.reset();  // counts as a list that could not be read
+        list = base::Failure{kReadThrew, "internal"};  // counts as a list that could not be read
       }
       {
         const std::lock_guard<std::mutex> hold(read->lock);
@@ -393,10 +404,10 @@ void Listing::Collect() {
   }
   read->done = true;
   if (!read->browseOf) return;
-  browse_ = Kept{*read->browseOf, read->list, Now()};
-  if (!read->list) return;
+  browse_ = Kept{*read->browseOf, *read->list, Now()};
+  if (!browse_->list) return;
   browsed_.clear();
-  for (const std::string& entry : *read->list)
+  for (const std::string& entry : *browse_->list)
     if (const std::optional<std::string> name = BrowseListName(entry)) browsed_.insert(Fold(*name));
 }
 
@@ -431,16 +442,24 @@ std::string Listing::StartupWorkgroup() {
   // workgroup found has its browse list read next, for the first listing.
   if (deps_.browseWorkgroup) {
     const std::shared_ptr<Read> read = BeginRead(
-        [find = deps_.browseWorkgroup] {
-          const std::optional<std::string> workgroup = find();
-          std::optional<std::vector<std::string>> one;
-          if (workgroup && !workgroup->empty()) one.emplace(1, *workgroup);
-          return one;
+        [find = deps_.browseWorkgroup]() -> base::Result<std::vector<std::string>> {
+          base::Result<std::string> workgroup = find();
+          if (!workgroup) return workgroup.failure();
+          if (workgroup->empty()) return std::vector<std::string>();
+          return std::vector<std::string>{std::move(workgroup).value()};
         },
         std::nullopt);
-    if (read) WaitUntil([this, &read] { Collect(); return read->done; }, kListingBoundMs);
-    if (read && read->done && read->list) {
-      const std::string workgroup = read->list->front();
+    if (read)
+      WaitUntil(
+          [this, &read] {
+            Collect();
+            return read->done;
+          },
+          kListingBoundMs);
+    // A workgroup that cannot be read gives way to the other sources, as
+    // one that overran does.
+    if (read && read->done && *read->list && !(*read->list)->empty()) {
+      const std::string workgroup = (*read->list)->front();
       Refresh(workgroup);
       return workgroup;
     }
@@ -483,105 +502,119 @@ QString Listing::Explain(const char* name, const SourceState& s, int elsewhere) 
   return {};
 }
 
-Listing::Result Listing::List(const std::string& workgroup, const std::function<void(const std::string&)>& row) {
-  Start();
+// Without a kept browse list for the workgroup a read is waited for: this
+// listing's own, or one already running for the same workgroup, within its
+// bound from when it began. One read at a time, so a provider that hangs is
+// not asked again while it does (no read: no browse list).
+std::shared_ptr<Listing::Read> Listing::ReadFor(const std::string& workgroup) {
+  const auto begin = [&] {
+    return BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
+  };
+  std::shared_ptr<Read> read = begin();
+  if (read || !reading_ || reading_->done) return read;
+  if (reading_->browseOf && Fold(*reading_->browseOf) == Fold(workgroup)) return reading_;
+  // Another workgroup's read (the start-up's, a background one) is let end
+  // within its bound; then this one's begins.
+  const std::shared_ptr<Read> other = reading_;
+  WaitUntil(
+      [&] {
+        Collect();
+        return other->done;
+      },
+      other->started + kListingBoundMs - Now());
+  return begin();
+}
+
+bool Listing::ReadSettled(const Active& active) {
   Collect();
-  Active active{Merge(workgroup), row};
+  return !active.read || active.read->done || Now() - active.read->started >= kListingBoundMs;
+}
 
-  // The browse list kept for this workgroup answers at once and is read
-  // again in the background for the next listing. Without one, a read is
-  // waited for: this listing's own, or one already running for the same
-  // workgroup, within its bound from when it began. One read at a time, so
-  // a provider that hangs is not asked again while it does (no read: no
-  // browse list).
-  const std::string folded = Fold(workgroup);
-  const auto keptHere = [&] { return browse_ && Fold(browse_->asked) == folded; };
-  const bool kept = keptHere();
-  std::shared_ptr<Read> read;
-  if (!kept && deps_.browseList) {
-    const auto begin = [&] {
-      return BeginRead([browse = deps_.browseList, workgroup] { return browse(workgroup); }, workgroup);
-    };
-    read = begin();
-    if (!read && reading_ && !reading_->done) {
-      if (reading_->browseOf && Fold(*reading_->browseOf) == folded) {
-        read = reading_;
-      } else {
-        // Another workgroup's read (the start-up's, a background one) is
-        // let end within its bound; then this one's begins.
-        const std::shared_ptr<Read> other = reading_;
-        WaitUntil(
-            [&] {
-              Collect();
-              return other->done;
-            },
-            other->started + kListingBoundMs - Now());
-        read = begin();
-      }
-    }
+// The kept browse list goes into the merge once, when the read waited for is
+// over and the list kept is this workgroup's.
+void Listing::TakeBrowse(Active& active) {
+  if (active.browseTaken || (active.read && !active.read->done)) return;
+  if (!browse_ || Fold(browse_->asked) != active.folded) return;
+  active.browseTaken = true;
+  if (!browse_->list) {
+    active.browseFailed = browse_->list.failure();
+    return;
   }
-  const auto readSettled = [&] {
-    Collect();
-    return !read || read->done || Now() - read->started >= kListingBoundMs;
-  };
-  bool browseTaken = false, browsed = false;
-  auto takeBrowse = [&] {
-    if (browseTaken || (read && !read->done) || !keptHere()) return;
-    browseTaken = true;
-    if (!browse_->list) return;
-    browsed = true;
-    for (const std::string& entry : *browse_->list)
-      if (const std::optional<std::string> name = BrowseListName(entry))
-        active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});
-  };
+  active.browsed = true;
+  for (const std::string& entry : *browse_->list)
+    if (const std::optional<std::string> name = BrowseListName(entry))
+      active.Take(Finding{Origin::BrowseList, *name, {}, {}, {}});
+}
 
-  if (coldOver_) {
-    // Warm: the table as it was at the click, beside the browse list; a new
-    // search refreshes the table for the next listing.
-    const std::vector<Finding> known = Snapshot();
-    StartSearches();
-    if (read) WaitUntil(readSettled, read->started + kListingBoundMs - Now());
-    takeBrowse();
-    for (const Finding& f : known) active.Take(f);
-  } else {
-    // Cold: rows as the first search windows find them.
-    struct Attach {
-      Active*& slot;
-      ~Attach() { slot = nullptr; }
-    } attach{active_};
-    active_ = &active;
-    for (const Finding& f : Snapshot()) active.Take(f);
-    WaitUntil(
-        [&] {
-          const bool settled = readSettled();
-          takeBrowse();
-          return settled && !Waiting() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
-        },
-        kListingBoundMs);
-    takeBrowse();
-    active_ = nullptr;
-    EndOverrunSearches();
+// Warm: the table as it was at the click, beside the browse list; a new
+// search refreshes the table for the next listing.
+void Listing::ListWarm(Active& active) {
+  const std::vector<Finding> known = Snapshot();
+  StartSearches();
+  if (active.read) WaitUntil([&] { return ReadSettled(active); }, active.read->started + kListingBoundMs - Now());
+  TakeBrowse(active);
+  for (const Finding& f : known) active.Take(f);
+}
+
+// Cold: rows as the first search windows find them.
+void Listing::ListCold(Active& active) {
+  struct Attach {
+    Active*& slot;
+    ~Attach() { slot = nullptr; }
+  } attach{active_};
+  active_ = &active;
+  for (const Finding& f : Snapshot()) active.Take(f);
+  WaitUntil(
+      [&] {
+        const bool settled = ReadSettled(active);
+        TakeBrowse(active);
+        return settled && !Waiting() && !(deps_.nodeStatus && deps_.nodeStatus->Waiting());
+      },
+      kListingBoundMs);
+  TakeBrowse(active);
+  active_ = nullptr;
+  EndOverrunSearches();
+}
+
+// "終了" when rows were given; else one short line on what each source found
+// or why it could not ask. A failure when no source could ask at all.
+base::Result<Listing::Found> Listing::Report(const Active& active) const {
+  Found found;
+  found.computers = active.merge.Listed();
+  found.status = QStringLiteral("終了");
+  if (active.merge.Rows() == 0) {
+    QString browse = active.browsed ? QStringLiteral("ブラウズリスト0台") : QStringLiteral("ブラウズリストなし");
+    if (active.browseFailed && !active.browseFailed->text.empty())
+      browse += QStringLiteral(": ") + cp932::Decode(active.browseFailed->text);
+    QStringList parts{browse};
+    for (const QString& part : {Explain("WSD", wsd_, active.merge.Elsewhere(Origin::WsDiscovery)),
+                                Explain("DNS-SD", dnsSd_, active.merge.Elsewhere(Origin::DnsSd))})
+      if (!part.isEmpty()) parts << part;
+    found.status += QStringLiteral(" (") + parts.join(QStringLiteral("、")) + QStringLiteral(")");
   }
-  if (kept) Refresh(workgroup);
-  for (const std::string& caption : active.merge.Finish()) row(caption);
-
-  Result result;
-  result.computers = active.merge.Listed();
   const bool wsdAsked = wsd_.source && !CouldNotRun(wsd_.outcome);
   const bool dnsSdAsked = dnsSd_.source && !CouldNotRun(dnsSd_.outcome);
-  result.failed = !browsed && !wsdAsked && !dnsSdAsked;
-  if (active.merge.Rows() > 0) {
-    result.status = QStringLiteral("終了");
-    return result;
-  }
-  // Nothing found: one short line on what each source found or why it could not ask.
-  QStringList parts;
-  parts << (browsed ? QStringLiteral("ブラウズリスト0台") : QStringLiteral("ブラウズリストなし"));
-  for (const QString& part : {Explain("WSD", wsd_, active.merge.Elsewhere(Origin::WsDiscovery)),
-                              Explain("DNS-SD", dnsSd_, active.merge.Elsewhere(Origin::DnsSd))})
-    if (!part.isEmpty()) parts << part;
-  result.status = QStringLiteral("終了 (") + parts.join(QStringLiteral("、")) + QStringLiteral(")");
-  return result;
+  if (!active.browsed && !wsdAsked && !dnsSdAsked)
+    return base::Failure{kNoSourceAsked, cp932::EncodeLossy(found.status)};
+  return found;
+}
+
+base::Result<Listing::Found> Listing::List(const std::string& workgroup,
+                                           const std::function<void(const std::string&)>& row) {
+  Start();
+  Collect();
+  Active active(workgroup, row);
+  // The browse list kept for this workgroup answers at once and is read
+  // again in the background for the next listing.
+  const bool kept = browse_ && Fold(browse_->asked) == active.folded;
+  if (!kept && deps_.browseList) active.read = ReadFor(workgroup);
+  if (coldOver_)
+    ListWarm(active);
+  else
+    ListCold(active);
+  if (kept) Refresh(workgroup);
+  for (const std::string& caption : active.merge.Finish()) row(caption);
+  return Report(active);
 }
 
 }  // namespace discovery

@@ -25,6 +25,7 @@
 #include "clock.h"
 #include "mailbox.h"
 #include "merge.h"
+#include "result.h"
 #include "source.h"
 
 namespace discovery {
@@ -34,16 +35,18 @@ struct ListingDeps {
   Source* wsDiscovery = nullptr;  // null: the platform has none
   Source* dnsSd = nullptr;
   WorkgroupQuery* nodeStatus = nullptr;  // null: workgroups are not asked
-  // A workgroup's browse list (entries as the provider gives them, "\\NAME");
-  // nothing when it cannot be opened. Runs on a worker thread.
-  std::function<std::optional<std::vector<std::string>>(const std::string& workgroup)> browseList;
-  // The workgroup the browse list names; empty or nothing when none.
-  std::function<std::optional<std::string>()> browseWorkgroup;
+  // A workgroup's browse list (entries as the provider gives them, "\\NAME"),
+  // or why it cannot be opened: the failure's text is what the listing's
+  // status says of it. Runs on a worker thread.
+  std::function<base::Result<std::vector<std::string>>(const std::string& workgroup)> browseList;
+  // The workgroup the browse list names; empty when none, a failure when it
+  // cannot be read.
+  std::function<base::Result<std::string>()> browseWorkgroup;
   std::string sambaConfigPath;  // empty: none
   // Waits for the next event from the event loop (the window's pump).
   std::function<void()> wait;
   // Now and the engine's timers; null: the steady clock and Qt's timers.
-  Clock* clock = nullptr;
+  base::Clock* clock = nullptr;
   // A text that changes whenever the machine's interfaces or addresses do;
   // default: read from the interface list.
   std::function<std::string()> interfaces;
@@ -76,17 +79,20 @@ class Listing final : public QObject {
   // else the local Samba configuration's. Runs the event loop while it waits.
   std::string StartupWorkgroup();
 
-  struct Result {
+  struct Found {
     QString status;                         // the status text: "終了", with the reasons when nothing was found
-    bool failed = false;                    // no source could ask at all
     std::vector<MergedComputer> computers;  // the rows given, in order, as the merge knows them at the end
   };
+  // List's failure when no source could ask at all; its text is the status
+  // text (code page 932), reasons included.
+  static constexpr int kNoSourceAsked = 1;
   // Lists one workgroup (bytes): row() for each computer as it becomes
   // known (cold) or all at once (warm), never after this returns. The
   // browse list is the one kept for the workgroup, read again in the
   // background for the next listing; a workgroup with none kept waits for
-  // a read (within kListingBoundMs).
-  Result List(const std::string& workgroup, const std::function<void(const std::string&)>& row);
+  // a read (within kListingBoundMs). A browse list that could not be read
+  // is named in the status with the failure's text.
+  base::Result<Found> List(const std::string& workgroup, const std::function<void(const std::string&)>& row);
 
   // Ends the wait under way (a listing's, the start-up workgroup's) and
   // every later one at once, with what is known then: the owner is giving
@@ -164,11 +170,11 @@ class Listing final : public QObject {
   std::map<std::string, Group> workgroupAt_;    // node status answers by address
   std::map<std::string, qint64> detailsAsked_;  // WS-Discovery computers asked for details, when
   std::set<std::string> browsed_;               // names on the last browse list read (upper case)
-  // The last browse list read: the workgroup asked, its entries (nothing:
-  // it could not be opened) and when it was read.
+  // The last browse list read: the workgroup asked, its entries (or why it
+  // could not be opened) and when it was read.
   struct Kept {
     std::string asked;
-    std::optional<std::vector<std::string>> list;
+    base::Result<std::vector<std::string>> list;
     qint64 read = 0;
   };
   std::optional<Kept> browse_;
@@ -182,8 +188,8 @@ class Listing final : public QObject {
   qint64 lastProbe_ = 0;
   bool reprobe_ = false;
   std::string interfaces_;
-  Clock* clock_;
-  std::unique_ptr<Clock::Timer> tick_;
+  base::Clock* clock_;
+  std::unique_ptr<base::Clock::Timer> tick_;
   Active* active_ = nullptr;  // the cold listing being waited for
 
   // The browse list (or its workgroup) read on a worker; one at a time.
@@ -192,14 +198,23 @@ class Listing final : public QObject {
   // Runs work on a worker whose result is collected on the loop's thread;
   // null while the read before still runs. A browse read names its
   // workgroup; its result becomes the kept browse list.
-  std::shared_ptr<Read> BeginRead(std::function<std::optional<std::vector<std::string>>()> work,
+  std::shared_ptr<Read> BeginRead(std::function<base::Result<std::vector<std::string>>()> work,
                                   std::optional<std::string> browseOf);
   // A browse read of workgroup in the background, unless one runs.
   void Refresh(const std::string& workgroup);
   // Takes a finished read's result (on the loop's thread).
   void Collect();
+  // List's steps: the browse read it waits for, the kept browse list taken
+  // once that read is over, the warm and the cold ways of waiting for rows,
+  // and what the listing says at the end.
+  std::shared_ptr<Read> ReadFor(const std::string& workgroup);
+  bool ReadSettled(const Active& active);
+  void TakeBrowse(Active& active);
+  void ListWarm(Active& active);
+  void ListCold(Active& active);
+  base::Result<Found> Report(const Active& active) const;
   std::shared_ptr<Read> reading_;
-  Mailbox mailbox_;             // the workers' wake-ups
+  base::Mailbox mailbox_;             // the workers' wake-ups
   std::shared_ptr<Link> link_;  // the workers' way back; cut when the engine goes
 };
 

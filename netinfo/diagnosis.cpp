@@ -36,16 +36,16 @@ Diagnosis Diagnose(NetProvider& provider, const ShareTreeSteps& steps, const std
   Diagnosis d;
   d.name = name;
   auto since = Clock::now();
-  d.address = steps.resolve ? steps.resolve(name) : NameResolution{};
-  d.layers.push_back({Layer::kName, d.address.host.has_value(), MsSince(since)});
-  if (!d.address.host) {
+  if (steps.resolve) d.address = steps.resolve(name);
+  d.layers.push_back({Layer::kName, d.address.ok(), MsSince(since)});
+  if (!d.address) {
     d.failure = {Cause::kNameNotFound, NameMethodsAsked(name)};
     return d;
   }
   // A name that does not resolve is not listed: the provider is not asked
   // to resolve it a second time.
   if (over()) return d;
-  const ResolvedHost host = *d.address.host;
+  const ResolvedHost host = *d.address;
   HostLookup lookup;
   lookup.resolve = [host](const std::string&) { return std::optional(host); };
   if (steps.probe) {

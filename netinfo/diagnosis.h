@@ -24,15 +24,15 @@ struct LayerResult {
 };
 
 struct Diagnosis {
-  std::string name;                      // as given (code page 932)
-  std::vector<LayerResult> layers;       // in order, up to the first that failed
-  NameResolution address;                // the name layer's answer
-  SmbProbe probe;                        // the TCP and negotiate layers' answer
-  std::vector<AttemptOutcome> attempts;  // the logon layer's, in order
-  bool smb1 = false;                     // listed over SMB1, with the user's consent
-  bool listed = false;                   // the shares were read
-  NamedResourceList shares;              // in the provider's order, when listed
-  FailureCause failure;                  // why not listed; kNone when listed or stopped
+  std::string name;                          // as given (code page 932)
+  std::vector<LayerResult> layers;           // in order, up to the first that failed
+  NameResolution address = base::Failure{};  // the name layer's answer; not asked yet
+  SmbProbe probe;                            // the TCP and negotiate layers' answer
+  std::vector<AttemptOutcome> attempts;      // the logon layer's, in order
+  bool smb1 = false;                         // listed over SMB1, with the user's consent
+  bool listed = false;                       // the shares were read
+  NamedResourceList shares;                  // in the provider's order, when listed
+  FailureCause failure;                      // why not listed; kNone when listed or stopped
 };
 
 // Diagnoses name with the share tree's steps (its allowSmb1 decides SMB1)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -89,9 +90,7 @@ void ShareTree::Work(const std::shared_ptr<Build>& build) {
     } catch (...) {
       // A step that fails (memory exhausted, say) fails this row alone:
       // nothing may escape a worker thread.
-      result.listed = false;
-      result.shares.clear();
-      result.failure = {Cause::kFailed, "internal"};
+      result.shares = Unlisted({Cause::kFailed, "internal"});
     }
     {
       const std::lock_guard<std::mutex> lock(build->mutex);
@@ -106,9 +105,20 @@ void ShareTree::List(const Build& build, const std::string& name, ShareTreeRow* 
   result->address = std::move(d.address);
   result->probe = d.probe;
   result->smb1 = d.smb1;
-  result->listed = d.listed;
-  result->shares = std::move(d.shares);
-  result->failure = std::move(d.failure);
+  if (d.listed)
+    result->shares = std::move(d.shares);
+  else
+    result->shares = Unlisted(std::move(d.failure));
+}
+
+base::Failure Unlisted(FailureCause cause) {
+  return base::Failure{static_cast<int>(cause.cause), std::move(cause.detail)};
+}
+
+FailureCause CauseOf(const base::Failure& failure) {
+  // A code no cause has (a failure from elsewhere) counts as kFailed.
+  const bool known = failure.code >= 0 && failure.code <= static_cast<int>(Cause::kFailed);
+  return {known ? static_cast<Cause>(failure.code) : Cause::kFailed, failure.text};
 }
 
 FailureCause ProbeCause(const SmbProbe& probe) {

@@ -8,13 +8,13 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "failure_cause.h"
 #include "netprovider.h"
 #include "netresources.h"
+#include "result.h"
 #include "smb_probe.h"
 
 namespace netinfo {
@@ -24,11 +24,10 @@ namespace netinfo {
 // than by the processor; measured in bench/share-tree-side-by-side.sh.
 constexpr size_t kShareTreeWorkers = 16;
 
-// A name's resolution as the owner's resolver gives it.
-struct NameResolution {
-  std::optional<ResolvedHost> host;  // the address and how the name led there; nothing: not found
-  std::string text;                  // what the address column shows: the address, or why not
-};
+// A name's resolution as the owner's resolver gives it: the address and how
+// the name led there, or why not, in the failure's text, which the address
+// column shows (the resolver's own code beside it).
+using NameResolution = base::Result<ResolvedHost>;
 
 // What the engine asks of its owner; all are called on worker threads and
 // must be bounded in time and safe to call from several threads at once.
@@ -61,15 +60,19 @@ std::string NameMethodsAsked(const std::string& name);
 // command line both name shares by it.
 std::string ShareName(const std::string& entry, const std::string& node);
 
+// A cause carried as a base::Failure, as a row's shares carry it: the cause
+// is the code, the detail the text. CauseOf gives the cause back.
+base::Failure Unlisted(FailureCause cause);
+FailureCause CauseOf(const base::Failure& failure);
+
 struct ShareTreeRow {
   size_t row = 0;
-  std::string name;          // as given (code page 932)
-  NameResolution address;    // the row's resolution
-  bool listed = false;       // resolved and its shares could be read
-  NamedResourceList shares;  // in the provider's order
-  FailureCause failure;      // not listed: why
-  SmbProbe probe;            // what the computer answered on the SMB ports (resolved rows)
-  bool smb1 = false;         // listed over SMB1, with the user's consent
+  std::string name;                          // as given (code page 932)
+  NameResolution address = base::Failure{};  // the row's resolution; not asked yet
+  // In the provider's order, or why they could not be listed (CauseOf).
+  base::Result<NamedResourceList> shares = base::Failure{};
+  SmbProbe probe;     // what the computer answered on the SMB ports (resolved rows)
+  bool smb1 = false;  // listed over SMB1, with the user's consent
 };
 
 class ShareTree {

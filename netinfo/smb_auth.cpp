@@ -58,12 +58,49 @@ std::optional<Credentials> Authenticator::SessionEntry(const std::string& key) c
   return it->second;
 }
 
+namespace {
+
+// A step's attempt that succeeded or failed otherwise than by a refusal ends
+// the attempts with its result; a refusal leaves the next step to go on.
+std::optional<int> Ended(int error) {
+  if (error == 0 || !NeedsCredentials(error)) return error;
+  return std::nullopt;
+}
+
+// Credentials that may not go to where the computer answers now: the first
+// such fill in the dialog's user and the address they are bound to.
+void HoldBack(LoginRequest& request, const Credentials& credentials) {
+  if (request.boundAddress) return;
+  request.user = credentials.user;
+  request.boundAddress = credentials.boundTo ? credentials.boundTo->address : std::string();
+}
+
+// Why the library cannot be given what the dialog answered, if it cannot.
+std::optional<LoginRequest::Reason> Unfit(const Credentials& given) {
+  // the library would cut them short and log on as someone else
+  if (given.user.size() > kMaxUserBytes || given.password.size() > kMaxPasswordBytes)
+    return LoginRequest::Reason::kTooLong;
+  // the library would stop at the NUL, and the keyring entry too
+  if (given.user.find('\0') != std::string::npos || given.password.bytes().find('\0') != std::string::npos)
+    return LoginRequest::Reason::kNulCharacter;
+  return std::nullopt;
+}
+
+}  // namespace
+
+struct Authenticator::Call {
+  const std::string& host;
+  const std::string key;  // KeyForHost(host)
+  const ResolvedHost& where;
+  const Attempt& attempt;
+  LoginRequest request;  // what the dialog is told, held back logins included
+};
+
 int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool haveTicket, const Attempt& attempt,
                         bool* heldBack) {
-  const std::string key = KeyForHost(host);
-  LoginRequest request;
-  request.host = host;
-  request.address = where.address;
+  Call call{host, KeyForHost(host), where, attempt, {}};
+  call.request.host = host;
+  call.request.address = where.address;
   // Whatever way the attempts end, the caller learns whether a login was
   // held back on the way.
   struct Report {
@@ -72,14 +109,7 @@ int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool
     ~Report() {
       if (out) *out = request.boundAddress.has_value();
     }
-  } report{heldBack, request};
-  // Credentials that may not go to where: their user fills in the dialog.
-  auto holdBack = [&request](const Credentials& credentials) {
-    if (!request.boundAddress) {
-      request.user = credentials.user;
-      request.boundAddress = credentials.boundTo ? credentials.boundTo->address : std::string();
-    }
-  };
+  } report{heldBack, call.request};
 
   // A ticket that does not fit this computer (no such principal, a name
   // that does not resolve) leaves the other ways open, whatever the error.
@@ -88,109 +118,100 @@ int Authenticator::Open(const std::string& host, const ResolvedHost& where, bool
     kerberos.kind = Logon::Kind::kKerberos;
     if (attempt(kerberos) == 0) return 0;
   }
+  if (const std::optional<int> over = TrySession(call)) return *over;
+  if (const std::optional<int> over = TryKeyring(call)) return *over;
+  if (const std::optional<int> over = Ended(attempt(Logon{}))) return *over;  // guest / anonymous
+  return AskUser(call);
+}
 
-  // Tries the credentials; true when the attempts are over (*result says how).
-  auto tryPassword = [&](const Credentials& credentials, int* result) {
-    const int error = attempt(PasswordLogon(credentials));
-    *result = error;
-    return error == 0 || !NeedsCredentials(error);
-  };
-  int result = 0;
+std::optional<int> Authenticator::TrySession(Call& call) {
+  const std::optional<Credentials> known = SessionEntry(call.key);
+  if (!known) return std::nullopt;
+  if (!MayOffer(known->boundTo, call.where)) {
+    HoldBack(call.request, *known);
+    return std::nullopt;
+  }
+  const std::optional<int> over = Ended(call.attempt(PasswordLogon(*known)));
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = session_.find(call.key);
+  // Another thread may have put new credentials meanwhile: those stay.
+  const bool same =
+      it != session_.end() && it->second.user == known->user && it->second.password.bytes() == known->password.bytes();
+  if (over) {
+    if (*over == 0 && same) it->second.boundTo = call.where;
+    return over;
+  }
+  if (same) session_.erase(it);  // the password changed since
+  return std::nullopt;
+}
 
-  // Tries this session's credentials where they may go; true when the
-  // attempts are over.
-  auto trySession = [&](int* outcome) {
-    const std::optional<Credentials> known = SessionEntry(key);
-    if (!known) return false;
-    if (!MayOffer(known->boundTo, where)) {
-      holdBack(*known);
-      return false;
-    }
-    const bool over = tryPassword(*known, outcome);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = session_.find(key);
-    // Another thread may have put new credentials meanwhile: those stay.
-    const bool same = it != session_.end() && it->second.user == known->user &&
-                      it->second.password.bytes() == known->password.bytes();
-    if (over) {
-      if (*outcome == 0 && same) it->second.boundTo = where;
-      return true;
-    }
-    if (same) session_.erase(it);  // the password changed since
-    return false;
-  };
-  if (trySession(&result)) return result;
-
-  bool stale = false;
+std::optional<int> Authenticator::TryKeyring(Call& call) {
+  if (!store_) return std::nullopt;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    stale = staleSaved_.count(key) > 0;
+    if (staleSaved_.count(call.key) > 0) return std::nullopt;
   }
-  if (store_ && !stale) {
-    std::optional<Credentials> saved;
-    {
-      const std::lock_guard<std::mutex> lock(storeMutex_);
-      saved = store_->Load(host);
-    }
-    if (saved && !MayOffer(saved->boundTo, where)) {
-      holdBack(*saved);
-    } else if (saved) {
-      if (tryPassword(*saved, &result)) {
-        if (result == 0) {
-          saved->boundTo = where;
-          const std::lock_guard<std::mutex> lock(mutex_);
-          session_[key] = std::move(*saved);
-        }
-        return result;
-      }
-      // Refused: not offered again this session, so that repeated clicks do
-      // not pile up failed logons on the account.
+  std::optional<Credentials> saved;
+  {
+    const std::lock_guard<std::mutex> lock(storeMutex_);
+    saved = store_->Load(call.host);
+  }
+  if (!saved) return std::nullopt;
+  if (!MayOffer(saved->boundTo, call.where)) {
+    HoldBack(call.request, *saved);
+    return std::nullopt;
+  }
+  if (const std::optional<int> over = Ended(call.attempt(PasswordLogon(*saved)))) {
+    if (*over == 0) {
+      saved->boundTo = call.where;
       const std::lock_guard<std::mutex> lock(mutex_);
-      staleSaved_.insert(key);
+      session_[call.key] = std::move(*saved);
     }
+    return over;
   }
+  // Refused: not offered again this session, so that repeated clicks do not
+  // pile up failed logons on the account.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  staleSaved_.insert(call.key);
+  return std::nullopt;
+}
 
-  Logon anonymous;
-  if (const int error = attempt(anonymous); error == 0 || !NeedsCredentials(error)) return error;
-
+int Authenticator::AskUser(Call& call) {
   if (!prompt_) return EACCES;
   const std::lock_guard<std::mutex> oneDialog(dialogMutex_);
   // Another row of this computer may have logged on while this one waited.
-  if (trySession(&result)) return result;
+  if (const std::optional<int> over = TrySession(call)) return *over;
   {
     const std::lock_guard<std::mutex> lock(storeMutex_);
-    request.canSave = store_ && store_->Available();
+    call.request.canSave = store_ && store_->Available();
   }
   for (int tries = 0; tries < kMaxDialogTries; ++tries) {
-    std::optional<LoginAnswer> answer = prompt_->Ask(request);
+    std::optional<LoginAnswer> answer = prompt_->Ask(call.request);
     if (!answer) return EACCES;
-    Credentials& given = answer->credentials;
-    if (given.user.size() > kMaxUserBytes || given.password.size() > kMaxPasswordBytes) {
-      // the library would cut them short and log on as someone else
-      request.reason = LoginRequest::Reason::kTooLong;
+    if (const std::optional<LoginRequest::Reason> unfit = Unfit(answer->credentials)) {
+      call.request.reason = *unfit;
       continue;
     }
-    if (given.user.find('\0') != std::string::npos || given.password.bytes().find('\0') != std::string::npos) {
-      // the library would stop at the NUL, and the keyring entry too
-      request.reason = LoginRequest::Reason::kNulCharacter;
-      continue;
+    if (const std::optional<int> over = Ended(call.attempt(PasswordLogon(answer->credentials)))) {
+      if (*over == 0) Keep(call, std::move(*answer));
+      return *over;
     }
-    if (tryPassword(given, &result)) {
-      if (result != 0) return result;
-      given.boundTo = where;
-      bool saved = false;
-      if (answer->save && request.canSave) {
-        const std::lock_guard<std::mutex> lock(storeMutex_);
-        saved = store_->Save(host, given);
-      }
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (saved) staleSaved_.erase(key);
-      session_[key] = std::move(given);
-      return 0;
-    }
-    request.reason = LoginRequest::Reason::kWrongCredentials;
+    call.request.reason = LoginRequest::Reason::kWrongCredentials;
   }
   return EACCES;
+}
+
+void Authenticator::Keep(Call& call, LoginAnswer answer) {
+  Credentials& given = answer.credentials;
+  given.boundTo = call.where;
+  bool saved = false;
+  if (answer.save && call.request.canSave) {
+    const std::lock_guard<std::mutex> lock(storeMutex_);
+    saved = store_->Save(call.host, given);
+  }
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (saved) staleSaved_.erase(call.key);
+  session_[call.key] = std::move(given);
 }
 
 }  // namespace netinfo

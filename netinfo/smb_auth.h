@@ -120,6 +120,17 @@ class Authenticator {
   std::string UserFor(const std::string& host) const;
 
  private:
+  // One call of Open: what its steps share.
+  struct Call;
+  // The steps after the ticket, in their order. Each gives the attempts'
+  // result when they are over, or nothing when the next step goes on.
+  std::optional<int> TrySession(Call& call);
+  std::optional<int> TryKeyring(Call& call);
+  // Guest failed: the dialog's result, or EACCES without a dialog.
+  int AskUser(Call& call);
+  // Keeps credentials the dialog gave that opened the computer.
+  void Keep(Call& call, LoginAnswer answer);
+
   // The session's credentials for key, if any (a copy: the entry may go).
   std::optional<Credentials> SessionEntry(const std::string& key) const;
 

@@ -25,7 +25,8 @@ int MillisecondsLeft(Clock::time_point until) {
   return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, INT_MAX));
 }
 
-enum class Io { kDone, kClosed, kDeadline, kError };
+// How an exchange with a helper went; kMalformed: its bytes are not a reply.
+enum class Io { kDone, kClosed, kDeadline, kError, kMalformed };
 
 // Waits for fd to be ready for events before until.
 Io Ready(int fd, short events, Clock::time_point until) {
@@ -67,6 +68,56 @@ Io ReceiveAll(int fd, unsigned char* data, size_t size, Clock::time_point until)
 std::string ErrnoText(int error) {
   char buffer[128] = {};
   return strerror_r(error, buffer, sizeof buffer);
+}
+
+// Sends the request and reads one reply before until. The request's bytes
+// (a password, maybe) are wiped once sent.
+Io Exchange(int fd, const smbwire::Request& request, Clock::time_point until, smbwire::Reply* reply) {
+  std::string frame = smbwire::EncodeRequest(request);
+  const Io sent = SendAll(fd, frame, until);
+  explicit_bzero(frame.data(), frame.size());
+  if (sent != Io::kDone) return sent;
+  unsigned char header[smbwire::kHeaderBytes];
+  if (const Io io = ReceiveAll(fd, header, sizeof header, until); io != Io::kDone) return io;
+  size_t length = 0;
+  if (!smbwire::BodyLength(header, smbwire::kMaxReplyBytes, &length)) return Io::kMalformed;
+  std::string body(length, '\0');
+  auto* bytes = reinterpret_cast<unsigned char*>(body.data());
+  if (const Io io = ReceiveAll(fd, bytes, length, until); io != Io::kDone) return io;
+  return smbwire::DecodeReply(bytes, length, reply) ? Io::kDone : Io::kMalformed;
+}
+
+// A request the pool failed: no reply of the server's, the pool's own cause.
+HelperOutcome Failed(HelperFailure failure, int error, std::string cause) {
+  HelperOutcome outcome;
+  outcome.failure = failure;
+  outcome.reply.error = error;
+  outcome.cause = std::move(cause);
+  return outcome;
+}
+
+// Why a request failed whose helper was ended: io says how the exchange
+// broke off, status is the helper's as waitpid gave it.
+HelperOutcome Broken(Io io, int status, std::chrono::milliseconds deadline) {
+  HelperOutcome outcome;
+  if (io == Io::kMalformed) {
+    outcome = Failed(HelperFailure::kMalformed, EIO, "malformed reply");
+  } else if (io == Io::kDeadline) {
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(deadline).count();
+    outcome = Failed(HelperFailure::kDeadline, ETIMEDOUT,
+                     "no reply within " + std::to_string(seconds > 0 ? seconds : 1) + " s");
+  } else if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
+    // Closed early or a broken channel: the helper ended, or was ended now
+    // (SIGKILL) when it had not yet.
+    outcome = Failed(HelperFailure::kDied, EIO, "helper ended by signal " + std::to_string(WTERMSIG(status)));
+    outcome.detail = WTERMSIG(status);
+  } else if (WIFEXITED(status)) {
+    outcome = Failed(HelperFailure::kDied, EIO, "helper exited with " + std::to_string(WEXITSTATUS(status)));
+  } else {
+    outcome = Failed(HelperFailure::kDied, EIO, "helper channel closed");
+  }
+  outcome.status = status;
+  return outcome;
 }
 
 }  // namespace
@@ -203,42 +254,18 @@ void SmbHelperPool::Reaper() {
   }
 }
 
-HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
-  HelperOutcome outcome;
-  auto fail = [&outcome](HelperFailure failure, int error, std::string cause) {
-    outcome.failure = failure;
-    outcome.reply = smbwire::Reply{};
-    outcome.reply.error = error;
-    outcome.cause = std::move(cause);
-    return outcome;
-  };
-
+std::optional<SmbHelperPool::Helper> SmbHelperPool::Take() {
   Helper helper;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     freed_.wait(lock, [this] { return closing_ || !idle_.empty() || busy_ < options_.maxHelpers; });
-    if (closing_) return fail(HelperFailure::kCannotStart, ECANCELED, {});
+    if (closing_) return std::nullopt;
     ++busy_;
     if (!idle_.empty()) {
       helper = idle_.back();  // the warmest
       idle_.pop_back();
     }
   }
-  auto giveBack = [this](Helper* kept) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      --busy_;
-      if (kept) serving_.erase(std::find(serving_.begin(), serving_.end(), kept->pid));
-      if (kept && !closing_) {
-        kept->idleSince = Clock::now();
-        idle_.push_back(*kept);
-        kept = nullptr;
-      }
-    }
-    if (kept) End(*kept);
-    freed_.notify_one();
-    reaper_.notify_one();
-  };
   // An idle helper may have been ended from outside meanwhile.
   if (helper.pid > 0) {
     int status = 0;
@@ -247,68 +274,71 @@ HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
       End(helper);
     }
   }
-  if (helper.pid <= 0) {
-    int error = 0;
-    if (!Start(&helper, &error)) {
-      giveBack(nullptr);
-      outcome.detail = error;
-      return fail(HelperFailure::kCannotStart, EIO, "cannot start " + path_ + ": " + ErrnoText(error));
-    }
-  }
+  return helper;
+}
 
+void SmbHelperPool::GiveBack(Helper& helper) {
+  bool kept = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    serving_.push_back(helper.pid);
-  }
-  const Clock::time_point until = Clock::now() + options_.deadline;
-  std::string frame = smbwire::EncodeRequest(request);
-  Io io = SendAll(helper.fd, frame, until);
-  explicit_bzero(frame.data(), frame.size());
-  unsigned char header[smbwire::kHeaderBytes];
-  size_t length = 0;
-  std::string body;
-  bool malformed = false;
-  if (io == Io::kDone) io = ReceiveAll(helper.fd, header, sizeof header, until);
-  if (io == Io::kDone) {
-    if (!smbwire::BodyLength(header, smbwire::kMaxReplyBytes, &length)) {
-      malformed = true;
-    } else {
-      body.resize(length);
-      io = ReceiveAll(helper.fd, reinterpret_cast<unsigned char*>(body.data()), length, until);
-      if (io == Io::kDone &&
-          !smbwire::DecodeReply(reinterpret_cast<const unsigned char*>(body.data()), length, &outcome.reply))
-        malformed = true;
+    --busy_;
+    serving_.erase(std::find(serving_.begin(), serving_.end(), helper.pid));
+    if (!closing_) {
+      helper.idleSince = Clock::now();
+      idle_.push_back(helper);
+      kept = true;
     }
   }
-  if (io == Io::kDone && !malformed) {
-    giveBack(&helper);
-    return outcome;
-  }
+  if (!kept) End(helper);
+  freed_.notify_one();
+  reaper_.notify_one();
+}
 
-  // Whatever went wrong, this helper is not asked again.
+int SmbHelperPool::Discard(Helper& helper) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     serving_.erase(std::find(serving_.begin(), serving_.end(), helper.pid));
   }
   int status = 0;
   End(helper, &status);
-  giveBack(nullptr);
-  outcome.status = status;
-  if (malformed) return fail(HelperFailure::kMalformed, EIO, "malformed reply");
-  if (io == Io::kDeadline) {
-    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(options_.deadline).count();
-    return fail(HelperFailure::kDeadline, ETIMEDOUT,
-                "no reply within " + std::to_string(seconds > 0 ? seconds : 1) + " s");
+  FreePlace();
+  return status;
+}
+
+void SmbHelperPool::FreePlace() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --busy_;
   }
-  // Closed early or a broken channel: the helper ended or is ended now.
-  if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) {
-    outcome.detail = WTERMSIG(status);
-    return fail(HelperFailure::kDied, EIO, "helper ended by signal " + std::to_string(WTERMSIG(status)));
+  freed_.notify_one();
+  reaper_.notify_one();
+}
+
+HelperOutcome SmbHelperPool::Run(const smbwire::Request& request) {
+  std::optional<Helper> helper = Take();
+  if (!helper) return Failed(HelperFailure::kCannotStart, ECANCELED, {});
+  if (helper->pid <= 0) {
+    int error = 0;
+    if (!Start(&*helper, &error)) {
+      FreePlace();
+      HelperOutcome outcome =
+          Failed(HelperFailure::kCannotStart, EIO, "cannot start " + path_ + ": " + ErrnoText(error));
+      outcome.detail = error;
+      return outcome;
+    }
   }
-  if (WIFEXITED(status)) {
-    return fail(HelperFailure::kDied, EIO, "helper exited with " + std::to_string(WEXITSTATUS(status)));
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    serving_.push_back(helper->pid);
   }
-  return fail(HelperFailure::kDied, EIO, "helper channel closed");
+  HelperOutcome outcome;
+  const Io io = Exchange(helper->fd, request, Clock::now() + options_.deadline, &outcome.reply);
+  if (io == Io::kDone) {
+    GiveBack(*helper);
+    return outcome;
+  }
+  // Whatever went wrong, this helper is not asked again.
+  return Broken(io, Discard(*helper), options_.deadline);
 }
 
 }  // namespace netinfo

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,6 +77,18 @@ class SmbHelperPool {
   bool Start(Helper* helper, int* error) const;
   // Kills (SIGKILL), reaps and closes; *status as waitpid gives it.
   static void End(Helper& helper, int* status = nullptr);
+  // Waits for a place in the pool and takes it, with the warmest idle helper
+  // that is still alive or none (pid -1: start one); nothing when the pool
+  // is closing.
+  std::optional<Helper> Take();
+  // After a reply in time: the helper goes back to the idle ones (or is
+  // ended when the pool is closing) and its place is freed.
+  void GiveBack(Helper& helper);
+  // After a failed request: the helper is ended and its place freed; its
+  // status as waitpid gave it.
+  int Discard(Helper& helper);
+  // Frees a place taken for a helper that never started.
+  void FreePlace();
   void Reaper();
 
   const std::string path_;

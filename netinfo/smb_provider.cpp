@@ -127,6 +127,31 @@ FailureCause PoolCause(const HelperOutcome& outcome) {
   return {outcome.failure == HelperFailure::kDeadline ? Cause::kStalled : Cause::kHelperFailed, outcome.cause};
 }
 
+// Fills in how a request logs on. In place: the password is copied once,
+// into the request that wipes it.
+void SetLogon(const Logon& logon, smbwire::Request* request) {
+  switch (logon.kind) {
+    case Logon::Kind::kKerberos:
+      request->logon = LogonKind::kKerberos;
+      break;
+    case Logon::Kind::kPassword:
+      request->logon = LogonKind::kPassword;
+      request->workgroup = logon.workgroup;
+      request->user = logon.user;
+      if (logon.password) request->password = logon.password->bytes();
+      break;
+    case Logon::Kind::kAnonymous:
+      request->logon = LogonKind::kAnonymous;
+      break;
+  }
+}
+
+AttemptOutcome::Way WayOf(Logon::Kind kind) {
+  return kind == Logon::Kind::kKerberos   ? AttemptOutcome::Way::kTicket
+         : kind == Logon::Kind::kPassword ? AttemptOutcome::Way::kPassword
+                                          : AttemptOutcome::Way::kAnonymous;
+}
+
 class HelperProvider final : public NetProvider {
  public:
   HelperProvider(std::string helperPath, SmbPoolOptions options) : pool_(std::move(helperPath), options) {}
@@ -150,7 +175,9 @@ class HelperProvider final : public NetProvider {
     const Container target = Classify(container.lpRemoteName);
     if (!target.target) return kErrorBadNetName;
     auto enumeration = std::make_unique<Enumeration>();
-    if (const uint32_t result = Read(target, lookup, enumeration.get()); result != kNoError) return result;
+    const uint32_t result = *target.target == Target::kServer ? ListShares(target.name, lookup, enumeration.get())
+                                                              : Browse(target, enumeration.get());
+    if (result != kNoError) return result;
     *handle = enumeration.release();
     return kNoError;
   }
@@ -204,23 +231,27 @@ class HelperProvider final : public NetProvider {
     return 0;
   }
 
-  uint32_t Read(const Container& target, const HostLookup& lookup, Enumeration* out) {
-    if (*target.target != Target::kServer) {
-      smbwire::Request request;
-      request.target = *target.target;
-      request.browse = true;
-      request.host = cp932::ToUtf8(target.name);
-      request.name = target.name;
-      std::string status;
-      const int error = Ask(request, out, &status);
-      if (error != 0 && lastCause.cause == Cause::kNone)
-        lastCause = {Cause::kFailed, status.empty() ? ErrnoName(error) : status};
-      return error == 0 ? kNoError : ErrorFromErrno(error);
-    }
+  // The network's workgroups or a workgroup's computers, from the browse list.
+  uint32_t Browse(const Container& target, Enumeration* out) {
+    smbwire::Request request;
+    request.target = *target.target;
+    request.browse = true;
+    request.host = cp932::ToUtf8(target.name);
+    request.name = target.name;
+    std::string status;
+    const int error = Ask(request, out, &status);
+    if (error != 0 && lastCause.cause == Cause::kNone)
+      lastCause = {Cause::kFailed, status.empty() ? ErrnoName(error) : status};
+    return error == 0 ? kNoError : ErrorFromErrno(error);
+  }
+
+  // The shares of the server name (code page 932), logged on to through the
+  // logon sequence; its attempts are kept for LastAttempts.
+  uint32_t ListShares(const std::string& name, const HostLookup& lookup, Enumeration* out) {
     // The server is named by its address: asked for smb://NAME, the library
     // first looks the name up as a master browser and a domain, by
     // broadcast, which costs about half a second for every computer.
-    const std::optional<ResolvedHost> where = AddressOf(target.name, lookup);
+    const std::optional<ResolvedHost> where = AddressOf(name, lookup);
     if (!where) return kErrorBadNetName;
     const std::string& host = where->address;
     // The library's own connect waits about 5 s for a silent host before the
@@ -229,53 +260,43 @@ class HelperProvider final : public NetProvider {
       lastCause = {Cause::kNoAnswer, {}};
       return kErrorBadNetPath;
     }
-    const std::string name = cp932::ToUtf8(target.name);
-    const std::string realmName = HasKerberosTicketCache() ? DnsName(name) : std::string();
+    const std::string utf8 = cp932::ToUtf8(name);
+    const std::string realmName = HasKerberosTicketCache() ? DnsName(utf8) : std::string();
     std::vector<AttemptOutcome> attempts;
     bool heldBack = false;
     const auto attempt = [&](const Logon& logon) {
       smbwire::Request request;
       request.target = Target::kServer;
+      SetLogon(logon, &request);
       request.smb1 = lookup.allowSmb1;
-      request.name = target.name;
+      request.name = name;
       request.host = logon.kind == Logon::Kind::kKerberos ? realmName : host;
-      switch (logon.kind) {
-        case Logon::Kind::kKerberos:
-          request.logon = LogonKind::kKerberos;
-          break;
-        case Logon::Kind::kPassword:
-          request.logon = LogonKind::kPassword;
-          request.workgroup = logon.workgroup;
-          request.user = logon.user;
-          if (logon.password) request.password = logon.password->bytes();
-          break;
-        case Logon::Kind::kAnonymous:
-          request.logon = LogonKind::kAnonymous;
-          break;
-      }
-      // Port 445 alone: the library would wait about 5 s on each of 445 and
-      // 139 for a silent host. A host that refuses 445 is alive and may
-      // speak on 139.
-      smbwire::Request on139 = request;
-      request.port = 445;
-      on139.port = 139;
-      AttemptOutcome tried;
-      tried.way = logon.kind == Logon::Kind::kKerberos   ? AttemptOutcome::Way::kTicket
-                  : logon.kind == Logon::Kind::kPassword ? AttemptOutcome::Way::kPassword
-                                                         : AttemptOutcome::Way::kAnonymous;
-      tried.error = Ask(request, out, &tried.status);
-      if (tried.error == ECONNREFUSED) tried.error = Ask(on139, out, &tried.status);
-      on139.Wipe();
+      AttemptOutcome tried = AskOn445Then139(request, out);
+      tried.way = WayOf(logon.kind);
       attempts.push_back(tried);
       return tried.error;
     };
-    const int error = login_->Open(name, *where, !realmName.empty(), attempt, &heldBack);
+    const int error = login_->Open(utf8, *where, !realmName.empty(), attempt, &heldBack);
     lastAttempts = attempts;
     if (error == 0) return kNoError;
     out->entries.clear();
     // A helper that failed has said why already; else the attempts say it.
     if (lastCause.cause == Cause::kNone) lastCause = ClassifyAttempts(attempts, heldBack);
     return NeedsCredentials(error) ? kErrorAccessDenied : ErrorFromErrno(error);
+  }
+
+  // One logon attempt on port 445 alone, then on 139 if 445 is refused: the
+  // library would wait about 5 s on each of 445 and 139 for a silent host. A
+  // host that refuses 445 is alive and may speak on 139.
+  AttemptOutcome AskOn445Then139(smbwire::Request& request, Enumeration* out) {
+    smbwire::Request on139 = request;
+    request.port = 445;
+    on139.port = 139;
+    AttemptOutcome tried;
+    tried.error = Ask(request, out, &tried.status);
+    if (tried.error == ECONNREFUSED) tried.error = Ask(on139, out, &tried.status);
+    on139.Wipe();
+    return tried;
   }
 
   SmbHelperPool pool_;

@@ -36,8 +36,8 @@ if [ "${1:-}" = "--tsan" ]; then
   export QT_NO_GLIB=1
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRELKA_TSAN=ON -DMIRELKA_BENCH=OFF
   cmake --build "$build" -j"$(nproc)" --target netinfo_test netinfo_pool_test companion_contract_test \
-    app_tree_test app_share_tree_smb_test lan_e2e mirelka discovery_listing_test app_watch_test app_conv_test \
-    app_list_test app_discovery_test app_cli_test
+    gui_tree_test gui_share_tree_smb_test lan_e2e mirelka discovery_listing_test gui_watch_test gui_conv_test \
+    gui_list_test gui_discovery_test cli_test
   tests='ShareTree|SmbPool|CompanionContract|CompanionResolve|CompanionCheck|LoopbackSmbd|SilentHost'
   tests+='|Listing\.|SearchSource\.|Watch\.|Conversion\.|ManualAdd\.'  # WorkgroupListing, MergedListing, EmptyListing too
   tests+='|AvahiDnsSd\.'

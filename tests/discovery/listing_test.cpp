@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "cp932.h"
 #include "dnssd.h"
 #include "fake_clock.h"
 #include "fake_source.h"
@@ -33,7 +34,7 @@ struct Engine {
   fakes::FakeSource wsd, dnsSd;
   fakes::FakeNodeStatus nodeStatus;
   std::atomic<int> reads{0};
-  std::function<std::optional<std::string>()> browseWorkgroup;
+  std::function<base::Result<std::string>()> browseWorkgroup;
   std::function<void()> browseStall;  // run by each browse read before it answers
   // Browse reads come back while the engine waits; false: they hang, and
   // the engine's waits run the clock on to their bounds.
@@ -51,6 +52,10 @@ struct Engine {
     const std::lock_guard<std::mutex> hold(lock);
     browse = std::move(entries);
   }
+  void FailBrowse(base::Failure why) {
+    const std::lock_guard<std::mutex> hold(lock);
+    browse = std::move(why);
+  }
   Listing& Make() {
     wsd.clock = dnsSd.clock = nodeStatus.clock = &clock;
     discovery::ListingDeps d;
@@ -61,7 +66,7 @@ struct Engine {
     d.browseList = [this](const std::string&) {
       ++reads;  // on the worker
       std::function<void()> stall;
-      std::optional<std::vector<std::string>> list;
+      base::Result<std::vector<std::string>> list = base::Failure{};
       {
         const std::lock_guard<std::mutex> hold(lock);
         stall = browseStall;
@@ -98,8 +103,9 @@ struct Engine {
   void Settle() { ASSERT_TRUE(ReadBack()); }
   std::vector<std::string> List(const std::string& wg = "WG", QString* status = nullptr) {
     rows.clear();
-    const Listing::Result r = listing->List(wg, [this](const std::string& row) { rows.push_back(row); });
-    if (status) *status = r.status;
+    const base::Result<Listing::Found> r = listing->List(wg, [this](const std::string& row) { rows.push_back(row); });
+    failedCode = r ? 0 : r.failure().code;
+    if (status) *status = r ? r->status : cp932::Decode(r.failure().text);
     return rows;
   }
   void WarmUp() {
@@ -108,10 +114,11 @@ struct Engine {
     ASSERT_TRUE(listing->Warm());
   }
   std::vector<std::string> rows;
+  int failedCode = 0;  // the last listing's failure; 0: none
 
  private:
   std::mutex lock;
-  std::vector<std::string> browse = {"\\\\PC01"};
+  base::Result<std::vector<std::string>> browse = std::vector<std::string>{"\\\\PC01"};
 };
 
 TEST(Listing, ColdWaitsForTheWindowWarmAnswersAtOnceAndAddsNothingAfter) {
@@ -249,10 +256,10 @@ TEST(Listing, StartupWorkgroupIsReadOffTheLoopWithinItsBound) {
   // Blocks until released, or for 5 s at most (so a read on the loop's own
   // thread fails the test rather than hanging it).
   std::atomic<bool> release{false}, released{false};
-  e.browseWorkgroup = [&]() -> std::optional<std::string> {
+  e.browseWorkgroup = [&]() -> base::Result<std::string> {
     for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     released = release.load();
-    return "SLOW";
+    return std::string("SLOW");
   };
   std::atomic<bool> gate{false};  // holds the browse reads until the loop opens it
   e.browseStall = [&gate] {
@@ -327,6 +334,45 @@ TEST(Listing, ClosingLeavesAHungReadBehind) {
   EXPECT_FALSE(*returned);  // closed while the read still hangs
   *release = true;
   while (!*returned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// A browse list that could not be read is named with its cause, cold and
+// warm alike (the warm listing takes the kept failure); with no source able
+// to ask at all the listing fails, its text the same status.
+TEST(Listing, TheStatusSaysWhyTheBrowseListCouldNotBeRead) {
+  struct Case {
+    base::Failure browse;
+    bool sourcesAsk;
+    const char* status;
+  };
+  const Case cases[] = {
+      {{53, "NT_STATUS_BAD_NETWORK_NAME"},
+       true,
+       "終了 (ブラウズリストなし: NT_STATUS_BAD_NETWORK_NAME、WSD応答なし、DNS-SD応答なし)"},
+      {{1222, ""}, true, "終了 (ブラウズリストなし、WSD応答なし、DNS-SD応答なし)"},
+      {{1222, "ERROR_NO_NETWORK"},
+       false,
+       "終了 (ブラウズリストなし: ERROR_NO_NETWORK、WSD送信先なし、mDNSデーモン停止中)"},
+  };
+  for (const Case& c : cases) {
+    Engine e;
+    if (c.sourcesAsk) {
+      e.wsd.EndAfter(5);
+      e.dnsSd.EndAfter(5);
+    } else {
+      e.wsd.Refuse(Outcome::NoInterface);
+      e.dnsSd.Refuse(Outcome::NoDaemon);
+    }
+    e.FailBrowse(c.browse);
+    e.Make();
+    for (const char* when : {"cold", "warm"}) {
+      QString status;
+      EXPECT_EQ(e.List("WG", &status), std::vector<std::string>{}) << when;
+      EXPECT_EQ(status, QString::fromUtf8(c.status)) << when;
+      EXPECT_EQ(e.failedCode, c.sourcesAsk ? 0 : Listing::kNoSourceAsked) << c.status << " " << when;
+      e.Settle();  // the background read of the kept list
+    }
+  }
 }
 
 TEST(Listing, EveryReadBegunRunsThoughTheOneBeforeHasJustEnded) {

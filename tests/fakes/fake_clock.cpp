@@ -4,7 +4,7 @@
 
 namespace fakes {
 
-class FakeClock::FakeTimer final : public discovery::Clock::Timer {
+class FakeClock::FakeTimer final : public base::Clock::Timer {
  public:
   FakeTimer(FakeClock& clock, std::function<void()> call, bool repeats)
       : clock_(&clock), fire(std::move(call)), repeat(repeats) {
@@ -36,7 +36,7 @@ FakeClock::~FakeClock() {
   for (FakeTimer* t : timers_) t->clock_ = nullptr;
 }
 
-std::unique_ptr<discovery::Clock::Timer> FakeClock::MakeTimer(std::function<void()> fire, bool repeat) {
+std::unique_ptr<base::Clock::Timer> FakeClock::MakeTimer(std::function<void()> fire, bool repeat) {
   return std::make_unique<FakeTimer>(*this, std::move(fire), repeat);
 }
 

@@ -14,7 +14,7 @@
 
 namespace fakes {
 
-class FakeClock final : public discovery::Clock {
+class FakeClock final : public base::Clock {
  public:
   ~FakeClock() override;
   qint64 Now() const override { return now_; }

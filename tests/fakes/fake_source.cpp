@@ -8,7 +8,7 @@ namespace {
 
 // Calls fire once, ms from now on clock; the timer goes with timers.
 template <class Timers>
-void After(discovery::Clock& clock, Timers& timers, int ms, std::function<void()> fire) {
+void After(base::Clock& clock, Timers& timers, int ms, std::function<void()> fire) {
   timers.push_back(clock.MakeTimer(std::move(fire)));
   timers.back()->Start(ms);
 }
@@ -89,7 +89,7 @@ FakeNodeStatus& FakeNodeStatus::Answer(std::string address, int afterMs, std::st
 void FakeNodeStatus::Begin(int, discovery::WorkgroupQuery::Answer answer) {
   Cancel();
   answer_ = std::move(answer);
-  run_ = std::make_unique<std::vector<std::unique_ptr<discovery::Clock::Timer>>>();
+  run_ = std::make_unique<std::vector<std::unique_ptr<base::Clock::Timer>>>();
 }
 
 bool FakeNodeStatus::Ask(const std::string& address) {

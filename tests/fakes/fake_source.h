@@ -40,10 +40,10 @@ class FakeSource final : public discovery::Source {
   int follows = 0;
   int cancels = 0;
   int lastWindowMs = 0;
-  discovery::Clock* clock = &discovery::RealClock();
+  base::Clock* clock = &base::RealClock();
 
  private:
-  using Timers = std::vector<std::unique_ptr<discovery::Clock::Timer>>;
+  using Timers = std::vector<std::unique_ptr<base::Clock::Timer>>;
   std::vector<std::pair<int, discovery::Finding>> script_;
   int endAfterMs_ = 0;
   std::optional<discovery::Outcome> endsWith_;
@@ -72,7 +72,7 @@ class FakeNodeStatus final : public discovery::WorkgroupQuery {
 
   std::vector<std::string> asked;
   int giveUpMs = 50;
-  discovery::Clock* clock = &discovery::RealClock();
+  base::Clock* clock = &base::RealClock();
 
  private:
   struct Scripted {
@@ -83,7 +83,7 @@ class FakeNodeStatus final : public discovery::WorkgroupQuery {
   std::vector<Scripted> script_;
   discovery::WorkgroupQuery::Answer answer_;
   int open_ = 0;
-  std::unique_ptr<std::vector<std::unique_ptr<discovery::Clock::Timer>>> run_;
+  std::unique_ptr<std::vector<std::unique_ptr<base::Clock::Timer>>> run_;
 };
 
 }  // namespace fakes

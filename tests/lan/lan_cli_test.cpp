@@ -90,6 +90,17 @@ TEST(LanCli, ListHoldsWhatSmbtreeAvahiBrowseAndWsDiscoveryFind) {
   EXPECT_TRUE(listed["MDNSHOST"].value("sources").toArray().contains("dns-sd"));
 }
 
+// A workgroup no master browser serves: nothing found, and the status says
+// why there is no browse list, in the JSON and on standard error alike.
+TEST(LanCli, ListOfAnUnknownWorkgroupSaysWhyThereIsNoBrowseList) {
+  const QString why = QStringLiteral("ブラウズリストなし: ECONNREFUSED");
+  const QJsonObject doc = Mirelka({"list", "NOSUCHGROUP"});
+  EXPECT_TRUE(doc.value("status").toString().contains(why)) << QJsonDocument(doc).toJson().toStdString();
+  QByteArray err;
+  EXPECT_EQ(Exec(QStringLiteral(MIRELKA_PROGRAM), {"list", "NOSUCHGROUP"}, &err).code, 0);
+  EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("list: NOSUCHGROUP: 終了 (") + why)) << err.toStdString();
+}
+
 // Without the client's avahi-daemon (its bus leads nowhere) DNS-SD goes
 // through the program's own multicast DNS browse, which finds what
 // avahi-browse resolves: MDNSHOST, its address and its device's model.

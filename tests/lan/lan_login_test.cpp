@@ -101,7 +101,7 @@ struct Session {
     Seams seams = platform.SeamsFor(&ui);
     seams.loginRelay = &relay;  // the dialog and the keyring on the window's thread, as in the program
     engines = std::make_unique<Engines>(seams);
-    deps = engines->FormDeps(listFile);
+    deps = FormDepsFor(*engines, listFile);
   }
   ~Session() {
     window.reset();

@@ -22,7 +22,7 @@
 
 #include "TListView.h"
 #include "Unit1.h"
-#include "assembly.h"
+#include "formdeps.h"
 #include "probe_timing.h"
 #include "source.h"
 #include "uiservices.h"
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   PlatformBackends platform(sources);
   Engines engines(platform.SeamsFor(&ui));
   QTemporaryDir dir;  // a list file of its own, gone afterwards
-  const TForm1Deps deps = engines.FormDeps(dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
+  const TForm1Deps deps = FormDepsFor(engines, dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
   TForm1 form(deps);
   form.workgroupname->setText(QString::fromLocal8Bit(argv[arg]));
   const auto start = std::chrono::steady_clock::now();

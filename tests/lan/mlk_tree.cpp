@@ -33,7 +33,7 @@
 
 #include "TListView.h"
 #include "Unit1.h"
-#include "assembly.h"
+#include "formdeps.h"
 #include "companion.h"
 #include "cp932_codec.h"
 #include "share_tree.h"
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     steps.resolve = [&companion, &record](const std::string& name) {
       const auto since = std::chrono::steady_clock::now();
       netinfo::NameResolution resolution = companion.resolve(name);
-      record(name, "resolve", since, resolution.host.has_value());
+      record(name, "resolve", since, resolution.ok());
       return resolution;
     };
     steps.probe = [&record](const std::string& address) {
@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<netinfo::ShareTreeRow> unlisted;
     tree.Start(names, {[&](const netinfo::ShareTreeRow& row) {
-                         listed += row.listed;
-                         if (!row.listed) unlisted.push_back(row);
+                         listed += row.shares.ok();
+                         if (!row.shares) unlisted.push_back(row);
                        },
                        [&] { done = true; }});
     while (!done) {
@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
     // address went through in this run (a name given twice shows both).
     for (const netinfo::ShareTreeRow& row : unlisted) {
       std::string line = "unlisted: " + cp932::ToUtf8(row.name);
-      const std::string address = row.address.host ? row.address.host->address : std::string();
+      const std::string address = row.address ? row.address->address : std::string();
       for (const auto& [key, step] : log) {
         if (key != row.name && (address.empty() || key != address)) continue;
         char text[96];
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
 
   Engines engines(platform.SeamsFor(&ui));
   QTemporaryDir dir;  // a list file of its own, gone afterwards
-  const TForm1Deps deps = engines.FormDeps(dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
+  const TForm1Deps deps = FormDepsFor(engines, dir.filePath(QStringLiteral("mirelka.ini")).toStdString());
   TForm1 form(deps);
   form.ListView3->clear();
   for (const std::string& name : names)

@@ -59,9 +59,9 @@ class OwnerQueue {
 
 netinfo::ShareTreeSteps Resolving() {
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [](const std::string& name) {
-    if (name.rfind("NONAME", 0) == 0) return netinfo::NameResolution{std::nullopt, "unknown"};
-    return netinfo::NameResolution{netinfo::ResolvedHost{"10.0.0.1", netinfo::NameSource::kDns}, "10.0.0.1"};
+  steps.resolve = [](const std::string& name) -> netinfo::NameResolution {
+    if (name.rfind("NONAME", 0) == 0) return base::Failure{1, "unknown"};
+    return netinfo::ResolvedHost{"10.0.0.1", netinfo::NameSource::kDns};
   };
   return steps;
 }
@@ -98,7 +98,7 @@ TEST(ShareTreeEngine, RowsInOrderWithinTheBoundAndEachNameResolvedOnce) {
   bool done = false;
   ASSERT_TRUE(tree.Start(names, {[&](const ShareTreeRow& r) {
                                    order.push_back(r.row);
-                                   listed.push_back(r.listed);
+                                   listed.push_back(r.shares.ok());
                                  },
                                  [&] { done = true; }}));
   EXPECT_FALSE(tree.Start(names, {})) << "a second build while one runs";
@@ -193,7 +193,7 @@ TEST(ShareTreeEngine, ALoginDialogOnTheOwnersThreadWhileTheOtherRowsGoOn) {
     while (plainDone < 6 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
     EXPECT_EQ(plainDone, 6);
   };
-  tree.Start(names, {[&](const ShareTreeRow& r) { rowsSeen += r.listed; }, [&] { done = true; }});
+  tree.Start(names, {[&](const ShareTreeRow& r) { rowsSeen += r.shares.ok(); }, [&] { done = true; }});
   ASSERT_TRUE(owner.RunUntil([&] { return done; }));
   EXPECT_EQ(dialog.asked, std::vector<std::string>{"SECURE"});
   EXPECT_EQ(rowsSeen, 8);
@@ -234,9 +234,9 @@ TEST(ShareTreeEngine, EachRowEndsWithTheCauseItsFirstFailingStepFound) {
   provider.Add("\\\\OLDOK", {"\\\\OLDOK\\old"});
   provider.FailOpen("\\\\LOCKED", netinfo::kErrorAccessDenied, {Cause::kLogonRefused, "NT_STATUS_LOGON_FAILURE"});
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [](const std::string& name) {
-    if (name == "NONAME") return netinfo::NameResolution{std::nullopt, "unknown"};
-    return netinfo::NameResolution{netinfo::ResolvedHost{name, netinfo::NameSource::kDotted}, name};
+  steps.resolve = [](const std::string& name) -> netinfo::NameResolution {
+    if (name == "NONAME") return base::Failure{1, "unknown"};
+    return netinfo::ResolvedHost{name, netinfo::NameSource::kDotted};
   };
   steps.probe = [&reach](const std::string& address) {
     const auto it = reach.find(address);
@@ -259,10 +259,14 @@ TEST(ShareTreeEngine, EachRowEndsWithTheCauseItsFirstFailingStepFound) {
       {"GARBLED", Cause::kNotSmb},      {"OLDNAS", Cause::kSmb1Only},     {"OLDOK", Cause::kNone},
       {"LOCKED", Cause::kLogonRefused}, {"NONAME", Cause::kNameNotFound},
   };
-  for (const auto& [name, cause] : expected) EXPECT_EQ(rows[name].failure.cause, cause) << name;
-  EXPECT_EQ(rows["LOCKED"].failure.detail, "NT_STATUS_LOGON_FAILURE");
-  EXPECT_EQ(rows["NONAME"].failure.detail, "hosts, DNS, NetBIOS, mDNS, LLMNR");
-  EXPECT_TRUE(rows["OLDOK"].listed);
+  const auto causeOf = [&rows](const std::string& name) {
+    const ShareTreeRow& row = rows.at(name);
+    return row.shares ? netinfo::FailureCause{} : netinfo::CauseOf(row.shares.failure());
+  };
+  for (const auto& [name, cause] : expected) EXPECT_EQ(causeOf(name).cause, cause) << name;
+  EXPECT_EQ(causeOf("LOCKED").detail, "NT_STATUS_LOGON_FAILURE");
+  EXPECT_EQ(causeOf("NONAME").detail, "hosts, DNS, NetBIOS, mDNS, LLMNR");
+  EXPECT_TRUE(rows["OLDOK"].shares);
   EXPECT_TRUE(rows["OLDOK"].smb1);
   EXPECT_EQ(asked, (std::vector<std::string>{"OLDNAS", "OLDOK"}));
   // Only the computers that could answer SMB reached the provider, and only

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -35,6 +36,12 @@ size_t OpenDescriptors() {
 bool NoChildren() {
   int status = 0;
   return waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+// Whether the child has ended; it stays unreaped, for its owner to reap.
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  return waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
 wire::Request Asking(const std::string& mode) {
@@ -168,6 +175,17 @@ TEST(SmbPool, KeepsAWarmHelperEndsItWhenIdleAndSaysWhenNoneStarts) {
   ASSERT_EQ(second.reply.records.size(), 1u);
   EXPECT_EQ(first.reply.records[0].remoteName, second.reply.records[0].remoteName);  // the same process
   EXPECT_EQ(pool.Alive(), 1u);
+  // A warm helper that ended while idle (killed from outside) is never
+  // handed a request: a fresh one serves it.
+  const std::string warm = first.reply.records[0].remoteName;
+  const pid_t warmPid = std::stoi(warm.substr(warm.rfind('\\') + 1));
+  ASSERT_EQ(kill(warmPid, SIGKILL), 0);
+  while (!HasEnded(warmPid)) std::this_thread::sleep_for(1ms);
+  const auto third = pool.Run(Asking("ok"));
+  EXPECT_EQ(third.failure, HelperFailure::kNone) << third.cause;
+  ASSERT_EQ(third.reply.records.size(), 1u);
+  EXPECT_NE(third.reply.records[0].remoteName, warm);
+  EXPECT_EQ(pool.Alive(), 1u);
   std::this_thread::sleep_for(600ms);
   EXPECT_EQ(pool.Alive(), 0u);
   EXPECT_TRUE(NoChildren());
@@ -221,8 +239,8 @@ TEST(SmbPool, CancelAllEndsTheRequestsUnderWay) {
 TEST(SmbPool, ShareTreeRowOfACrashedHelperCarriesItsCause) {
   auto provider = netinfo::MakeHelperNetProvider(FAKE_SMB_HELPER, Quick());
   netinfo::ShareTreeSteps steps;
-  steps.resolve = [](const std::string&) {
-    return netinfo::NameResolution{netinfo::ResolvedHost{"127.0.0.1", netinfo::NameSource::kDns}, "127.0.0.1"};
+  steps.resolve = [](const std::string&) -> netinfo::NameResolution {
+    return netinfo::ResolvedHost{"127.0.0.1", netinfo::NameSource::kDns};
   };
   steps.probe = [](const std::string&) { return netinfo::SmbProbe{netinfo::SmbReach::kSmb2}; };
   std::mutex mutex;
@@ -247,13 +265,13 @@ TEST(SmbPool, ShareTreeRowOfACrashedHelperCarriesItsCause) {
   }
   ASSERT_TRUE(done);
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_TRUE(rows[0].listed);
-  EXPECT_FALSE(rows[1].listed);
-  EXPECT_EQ(rows[1].failure.cause, netinfo::Cause::kHelperFailed);
-  EXPECT_EQ(rows[1].failure.detail, "helper ended by signal 11");
-  EXPECT_TRUE(rows[2].listed);
-  ASSERT_EQ(rows[2].shares.size(), 1u);
-  EXPECT_EQ(rows[2].failure.cause, netinfo::Cause::kNone);
+  EXPECT_TRUE(rows[0].shares);
+  ASSERT_FALSE(rows[1].shares);
+  const netinfo::FailureCause crashed = netinfo::CauseOf(rows[1].shares.failure());
+  EXPECT_EQ(crashed.cause, netinfo::Cause::kHelperFailed);
+  EXPECT_EQ(crashed.detail, "helper ended by signal 11");
+  ASSERT_TRUE(rows[2].shares);
+  EXPECT_EQ(rows[2].shares->size(), 1u);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <climits>
 
-namespace discovery {
+namespace base {
 
 namespace {
 
@@ -61,4 +61,4 @@ Clock& RealClock() {
   return clock;
 }
 
-}  // namespace discovery
+}  // namespace base

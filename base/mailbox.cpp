@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-namespace discovery {
+namespace base {
 
 namespace {
 const QEvent::Type kWake = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -32,4 +32,4 @@ void Mailbox::customEvent(QEvent*) {
   call();
 }
 
-}  // namespace discovery
+}  // namespace base

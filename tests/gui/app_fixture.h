@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Unit1.h"
-#include "assembly.h"
+#include "formdeps.h"
 #include "fake_clock.h"
 #include "fake_provider.h"
 #include "fake_sockets.h"

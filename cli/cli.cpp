@@ -20,6 +20,7 @@
 #include "address.h"
 #include "cli_args.h"
 #include "cli_text.h"
+#include "console.h"
 #include "cp932.h"
 #include "diagnosis.h"
 #include "listing.h"
@@ -28,12 +29,6 @@
 #include "netresources.h"
 #include "share_tree.h"
 #include "smb_probe.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 namespace cli {
 
@@ -72,27 +67,9 @@ QString U(const std::string& utf8) { return QString::fromUtf8(utf8.data(), stati
 QString Q(const std::string& bytes) { return U(cp932::ToUtf8(bytes)); }
 std::string Utf8(const std::string& bytes) { return cp932::ToUtf8(bytes); }
 
-// UTF-8 text to a stream. On Windows a console is written in UTF-16, which
-// it shows whatever its code page; a file or a pipe gets the UTF-8 bytes.
-void Write(std::FILE* stream, const std::string& text) {
-#ifdef _WIN32
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  DWORD mode = 0;
-  if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-    std::fflush(stream);
-    const std::wstring wide = U(text).toStdWString();
-    DWORD written = 0;
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
-  }
-#endif
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
+void Out(const std::string& text) { WriteText(stdout, text); }
 
-void Out(const std::string& text) { Write(stdout, text); }
-
-void Err(const std::string& line) { Write(stderr, "mirelka: " + line + "\n"); }
+void Err(const std::string& line) { WriteText(stderr, "mirelka: " + line + "\n"); }
 
 void PrintJson(const QJsonObject& document) {
   Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
@@ -137,8 +114,8 @@ class Deadline {
 }
 
 // Workers hand their results to the main thread through a queue of ours,
-// which ThreadSanitizer sees (discovery::Mailbox); set while Main runs.
-discovery::Mailbox* mailbox = nullptr;
+// which ThreadSanitizer sees (base::Mailbox); set while Main runs.
+base::Mailbox* mailbox = nullptr;
 
 void Post(std::function<void()> fn) { mailbox->Post(std::move(fn)); }
 
@@ -211,9 +188,12 @@ int ListOnce(const Options& options) {
   };
   workgroup = options.names.empty() ? listing.StartupWorkgroup() : options.names.front();
   if (deadline.Passed()) return 1;  // no search begins after the bound
-  const discovery::Listing::Result result =
+  const base::Result<discovery::Listing::Found> listed =
       listing.List(workgroup, [&captions](const std::string& caption) { captions.push_back(caption); });
   if (deadline.Passed()) return 1;
+  // No source could ask: nothing listed, and the status says why.
+  const discovery::Listing::Found result =
+      listed ? listed.value() : discovery::Listing::Found{Q(listed.failure().text), {}};
 
   if (options.json) {
     QJsonArray computers;
@@ -247,7 +227,7 @@ int ListOnce(const Options& options) {
     }
     if (!result.computers.empty()) Out(Table(rows));
   }
-  if (result.failed) {
+  if (!listed) {
     Err("list: no source could ask (" + result.status.toStdString() + ")");
     return 1;
   }
@@ -338,36 +318,36 @@ int Shares(const Options& options) {
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
     const std::string typed = options.typed[row.row];
-    const std::string error = row.listed ? std::string() : FailureLine(row.failure, platform.provider->CanAllowSmb1());
+    const netinfo::FailureCause cause = row.shares ? netinfo::FailureCause{} : netinfo::CauseOf(row.shares.failure());
+    const std::string error = row.shares ? std::string() : FailureLine(cause, platform.provider->CanAllowSmb1());
     const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
     const std::string nodeText = Utf8(node);
     QJsonArray shares;
     std::string lines;
-    for (const netinfo::NamedResource& entry : row.shares) {
+    for (const netinfo::NamedResource& entry : row.shares.value_or({})) {
       const std::string text = netinfo::ShareName(entry.text, nodeText);
       const std::string name = text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text;
       shares.append(QJsonObject{{"name", U(name)}});
       lines += "  " + Printable(name) + "\n";
     }
     QJsonObject computer{{"name", U(typed)},
-                         {"address", row.address.host ? QJsonValue(U(row.address.host->address)) : QJsonValue()},
-                         {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
-                         {"listed", row.listed},
+                         {"address", row.address ? QJsonValue(U(row.address->address)) : QJsonValue()},
+                         {"source", row.address ? QJsonValue(SourceName(row.address->source)) : QJsonValue()},
+                         {"listed", row.shares.ok()},
                          {"shares", shares}};
-    if (!row.listed) {
+    if (!row.shares) {
       ++failed;
       computer.insert("error", U(error));
-      computer.insert("cause", netinfo::CauseCode(row.failure.cause));
-      computer.insert("detail", U(row.failure.detail));
+      computer.insert("cause", netinfo::CauseCode(cause.cause));
+      computer.insert("detail", U(cause.detail));
       Err("shares: " + Printable(typed) + ": " + Printable(error));
     }
     if (row.smb1) computer.insert("smb1", true);
     computers.append(computer);
     if (!options.json) {
       std::string head = "\\\\" + Printable(typed);
-      if (row.address.host)
-        head += "  " + row.address.host->address + " (" + SourceName(row.address.host->source) + ")";
-      if (row.listed) Out(head + "\n" + lines);
+      if (row.address) head += "  " + row.address->address + " (" + SourceName(row.address->source) + ")";
+      if (row.shares) Out(head + "\n" + lines);
     }
   };
   callbacks.done = [&loop, &done] {
@@ -419,7 +399,7 @@ int Diagnose(const Options& options) {
                                 {"text", causes::LayerText(d, d.layers[i])}});
     QJsonObject out{{"name", U(options.typed[0])},
                     {"complete", true},
-                    {"address", d.address.host ? QJsonValue(U(d.address.host->address)) : QJsonValue()},
+                    {"address", d.address ? QJsonValue(U(d.address->address)) : QJsonValue()},
                     {"layers", layers},
                     {"listed", d.listed},
                     {"shares", static_cast<qint64>(d.shares.size())}};
@@ -553,48 +533,13 @@ int ResolveAll(const Options& options) {
   return print(true) ? 1 : 0;
 }
 
-// The arguments after the program's name, as UTF-8. Windows hands main()
-// its arguments in the ANSI code page, where a character the code page
-// cannot hold is already lost ('?'): there they are read from the wide
-// command line, split as the C runtime splits it.
-std::vector<std::string> Args(int argc, char** argv) {
-  std::vector<std::string> args;
-#ifdef _WIN32
-  int count = 0;
-  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-    for (int i = 1; i < count; ++i) args.push_back(QString::fromWCharArray(wide[i]).toStdString());
-    LocalFree(wide);
-    return args;
-  }
-#endif
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return args;
-}
-
-// The program is a window program on Windows: it has no console of its
-// own, and started from one without redirection its standard output and
-// error go nowhere. Those that are missing then go to the console it was
-// started from, if any; a file or a pipe given stays as it is.
-void AttachParentConsole() {
-#ifdef _WIN32
-  const auto missing = [](DWORD which) {
-    const HANDLE handle = GetStdHandle(which);
-    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
-  };
-  const bool noOut = missing(STD_OUTPUT_HANDLE), noErr = missing(STD_ERROR_HANDLE);
-  if (!(noOut || noErr) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  if (noOut) static_cast<void>(std::freopen("CONOUT$", "w", stdout));
-  if (noErr) static_cast<void>(std::freopen("CONOUT$", "w", stderr));
-#endif
-}
-
 }  // namespace
 
-bool Requested(int argc, char** argv) { return WantsCommandLine(Args(argc, argv)); }
+bool Requested(int argc, char** argv) { return WantsCommandLine(Arguments(argc, argv)); }
 
 int Main(int argc, char** argv) {
   AttachParentConsole();
-  const Parsed parsed = Parse(Args(argc, argv));
+  const Parsed parsed = Parse(Arguments(argc, argv));
   if (!parsed.options) {
     Err(parsed.error);
     return 2;
@@ -614,7 +559,7 @@ int Main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Mirelka"));
   // One language per line: the locale's, where there is a translation.
   causes::InstallTranslation(causes::JapaneseLocale());
-  discovery::Mailbox posted;
+  base::Mailbox posted;
   mailbox = &posted;
   struct Unset {
     ~Unset() { mailbox = nullptr; }

@@ -5,11 +5,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "formlook.h"
 #include <QPointer>
 
-#include "launcher.h"
-#include "uiservices.h"
+#include "formlook.h"
+#include "uiservices_desktop.h"
 
 namespace {
 

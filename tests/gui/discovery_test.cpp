@@ -113,30 +113,36 @@ TEST(MergedListing, AClickInsideTheWaitIsIgnored) {
 TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
   struct Case {
     const char* what;
-    bool browseOpens;
+    const char* browseFails;  // the provider's word for it; null: the browse list opens
     std::function<void(AppFixture&)> sources;
     const char* status;
     bool box;
   };
   const Case cases[] = {
-      {"nothing answers", false,
+      {"nothing answers", "",
        [](AppFixture& a) {
          a.wsd.EndAfter(30);
          a.dnsSd.Refuse(Outcome::NoDaemon);
        },
-       "終了 (ブラウズリストなし、WSD応答なし、mDNSデーモン停止中)", false},
-      {"only other workgroups", true,
+       "終了 (ブラウズリストなし: ERROR_NO_NETWORK、WSD応答なし、mDNSデーモン停止中)", false},
+      {"the provider says why", "NT_STATUS_BAD_NETWORK_NAME",
+       [](AppFixture& a) {
+         a.wsd.EndAfter(30);
+         a.dnsSd.EndAfter(20);
+       },
+       "終了 (ブラウズリストなし: NT_STATUS_BAD_NETWORK_NAME、WSD応答なし、DNS-SD応答なし)", false},
+      {"only other workgroups", nullptr,
        [](AppFixture& a) {
          a.wsd.Find(5, {W, "FAR", "10.0.0.3", "OTHER"}).EndAfter(30);
          a.dnsSd.EndAfter(20);
        },
        "終了 (ブラウズリスト0台、WSDは他WGの1台のみ、DNS-SD応答なし)", false},
-      {"no source could ask", false,
+      {"no source could ask", "",
        [](AppFixture& a) {
          a.wsd.Refuse(Outcome::NoInterface);
          a.dnsSd.Refuse(Outcome::NoDaemon);
        },
-       "終了 (ブラウズリストなし、WSD送信先なし、mDNSデーモン停止中)", true},
+       "終了 (ブラウズリストなし: ERROR_NO_NETWORK、WSD送信先なし、mDNSデーモン停止中)", true},
   };
   for (const Case& c : cases) {
     fakes::FakeClock clock;
@@ -144,10 +150,10 @@ TEST(EmptyListing, TheStatusSaysWhatEachSourceFound) {
     app.withSources = true;
     app.clock = &clock;
     app.provider.Add("", {"WG"});
-    if (c.browseOpens)
+    if (!c.browseFails)
       app.provider.Add("WG", {});
     else
-      app.provider.FailOpen("WG", 1222);
+      app.provider.FailOpen("WG", 1222, {netinfo::Cause::kFailed, c.browseFails});
     c.sources(app);
     TForm1& form = app.Open();
     form.Button5->click();

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-namespace discovery {
+namespace base {
 
 class Clock {
  public:
@@ -53,4 +53,4 @@ class IntervalTimer {
   int interval_ = 0;
 };
 
-}  // namespace discovery
+}  // namespace base

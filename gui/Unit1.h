@@ -58,7 +58,7 @@ struct TForm1Deps {
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
   // The listing engine's and the connection watch's time; null: the real clock.
-  discovery::Clock* clock = nullptr;
+  base::Clock* clock = nullptr;
   // SMB1 can be allowed for one computer (the program's own SMB client);
   // false where the system's client decides.
   bool smb1Offered = false;
@@ -109,7 +109,7 @@ class TForm1 : public QWidget {
   QPushButton* Button10 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel0 = nullptr;  // panel 0 of StatusBar1
-  std::unique_ptr<discovery::IntervalTimer> repeatping;
+  std::unique_ptr<base::IntervalTimer> repeatping;
   QList<QIcon> ImageList1;  // 0 a computer, 1 a folder
 
   netlib::CompanionLibrary& Library() { return library_; }
@@ -187,7 +187,7 @@ class TForm1 : public QWidget {
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
-  discovery::Mailbox* mailbox_;      // Post's queue (a child: goes with the window)
+  base::Mailbox* mailbox_;      // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built

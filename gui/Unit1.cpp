@@ -94,7 +94,7 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
       deps_(deps),
       library_(*deps.library),
       listSession_(deps.listFilePath, deps.oldListFilePath),
-      mailbox_(new discovery::Mailbox(this)) {
+      mailbox_(new base::Mailbox(this)) {
   deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });
   // The window speaks Japanese whatever the locale: its causes' sentences
   // come through the translation.
@@ -214,7 +214,7 @@ void TForm1::WireEvents() {
   // the watch; the window sets the button up from code with its signals
   // blocked, which runs no handler.
   connect(SpeedButton1, &QToolButton::toggled, this, on(&TForm1::SpeedButton1Click));
-  repeatping = std::make_unique<discovery::IntervalTimer>(deps_.clock ? *deps_.clock : discovery::RealClock(),
+  repeatping = std::make_unique<base::IntervalTimer>(deps_.clock ? *deps_.clock : base::RealClock(),
                                                           on(&TForm1::repeatpingTimer));
   repeatping->setInterval(5000);
   // Single expand: the selected node opens, the one that lost the selection closes.

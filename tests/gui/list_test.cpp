@@ -287,7 +287,7 @@ TEST(WorkgroupListing, FailureEmptiesTheListAndShowsTheBox) {
   form.Button5->click();
   EXPECT_EQ(form.ListView3->RowCount(), 0);
   EXPECT_EQ(app.ui.boxes, QStringList{QStringLiteral("異常終了")});  // no other source to ask
-  EXPECT_EQ(form.Status(), QStringLiteral("終了 (ブラウズリストなし)"));
+  EXPECT_EQ(form.Status(), QStringLiteral("終了 (ブラウズリストなし: ERROR_NO_NETWORK)"));
 }
 
 TEST(WorkgroupListing, NamesLoseSingleByteBackslashesOnly) {

@@ -65,20 +65,21 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   // A failed lookup still fills an empty column with its reason; a filled
   // column is left alone.
   if (row < ListView3->RowCount() && Bytes(ListView3->Caption(row)) == result.name && ListView3->SubItem(row).isEmpty())
-    ListView3->SetSubItem(row, Text(result.address.text));
+    ListView3->SetSubItem(row, Text(result.address ? result.address->address : result.address.failure().text));
   const std::string nodeText = cp932::RemoveBackslashes("\\\\" + result.name);
   // The computer as its row names it; each share as its server does.
   const std::string nodeUtf8 = cp932::ToUtf8(nodeText);
-  if (!result.listed) {
+  if (!result.shares) {
     // Why, and what to do, stand on the status line while the box does, and
     // stay as the tooltip of the computer's node, shown greyed.
-    const QString why = FailureText(result.failure);
+    const netinfo::FailureCause cause = netinfo::CauseOf(result.shares.failure());
+    const QString why = FailureText(cause);
     SetStatus(why);
     QTreeWidgetItem* failed = Node(new QTreeWidgetItem(TreeView1), nodeText, nodeUtf8);
     failed->setIcon(0, ImageList1.value(0));
     failed->setForeground(0, TreeView1->palette().brush(QPalette::Disabled, QPalette::Text));
     failed->setToolTip(0, why);
-    failed->setData(0, kCauseRole, static_cast<int>(result.failure.cause));
+    failed->setData(0, kCauseRole, static_cast<int>(cause.cause));
     // Modal: the rows after this one go on being worked on while it stands.
     deps_.ui->MessageBox(Text(result.name) + QStringLiteral("のリソースを取得できません"));
     return;
@@ -87,7 +88,7 @@ void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
   computer->setIcon(0, ImageList1.value(0));
   if (const auto details = computerDetails_.find(result.name); details != computerDetails_.end())
     computer->setToolTip(0, details->second);
-  for (const netinfo::NamedResource& entry : result.shares) {
+  for (const netinfo::NamedResource& entry : *result.shares) {
     QTreeWidgetItem* share = Node(new QTreeWidgetItem(computer), netinfo::ShareName(entry.name, nodeText),
                                   netinfo::ShareName(entry.text, nodeUtf8));
     share->setIcon(0, ImageList1.value(1));

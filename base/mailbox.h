@@ -10,7 +10,7 @@
 #include <functional>
 #include <mutex>
 
-namespace discovery {
+namespace base {
 
 class Mailbox final : public QObject {
  public:
@@ -28,4 +28,4 @@ class Mailbox final : public QObject {
   std::deque<std::function<void()>> calls_;
 };
 
-}  // namespace discovery
+}  // namespace base

@@ -158,7 +158,7 @@ TForm1& AppFixture::Open() {
 TForm1& AppFixture::Open(const Seams& seams) {
   Close();
   engines_ = std::make_unique<Engines>(seams);
-  form_ = std::make_unique<TForm1>(engines_->FormDeps(ListPath()));
+  form_ = std::make_unique<TForm1>(FormDepsFor(*engines_, ListPath()));
   return *form_;
 }
 

@@ -48,14 +48,17 @@ QString DetailsTip(const discovery::Details& d) {
 }  // namespace
 
 QString TForm1::ListComputers() {
-  const discovery::Listing::Result result =
+  const base::Result<discovery::Listing::Found> result =
       deps_.listing->List(Bytes(workgroupname->text()),
                           [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
-  if (result.failed) deps_.ui->MessageBox(QStringLiteral("異常終了"));
   computerDetails_.clear();
+  if (!result) {
+    deps_.ui->MessageBox(QStringLiteral("異常終了"));
+    return Text(result.failure().text);
+  }
   std::map<std::string, int> rows;
   for (int row = 0; row < ListView3->RowCount(); ++row) rows.emplace(Bytes(ListView3->Caption(row)), row);
-  for (const discovery::MergedComputer& c : result.computers) {
+  for (const discovery::MergedComputer& c : result->computers) {
     const QString tip = DetailsTip(c.details);
     if (tip.isEmpty()) continue;
     computerDetails_[c.name] = tip;
@@ -64,7 +67,7 @@ QString TForm1::ListComputers() {
     for (int column = 0; column < ListView3->columnCount(); ++column)
       ListView3->topLevelItem(row->second)->setToolTip(column, tip);
   }
-  return result.status;
+  return result->status;
 }
 
 std::string TForm1::StartupWorkgroup() { return deps_.listing->StartupWorkgroup(); }

@@ -21,6 +21,7 @@
 #include "app_fixture.h"
 #include "causes.h"
 #include "launcher.h"
+#include "uiservices_desktop.h"
 #include "share_tree.h"
 
 namespace {
@@ -125,7 +126,7 @@ TEST_F(ShareTree, EachFailedRowsCauseStandsOnTheStatusLineAndItsNodesTooltip) {
     });
     netinfo::Diagnosis d;
     d.name = "HUNG";
-    d.address.host = netinfo::ResolvedHost{"10.0.0.9", netinfo::NameSource::kNetbios};
+    d.address = netinfo::ResolvedHost{"10.0.0.9", netinfo::NameSource::kNetbios};
     d.layers = {
         {netinfo::Layer::kName, true, 251}, {netinfo::Layer::kTcp, true, 1}, {netinfo::Layer::kNegotiate, false, 1499}};
     d.probe.reach = netinfo::SmbReach::kHung;

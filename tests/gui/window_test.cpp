@@ -30,7 +30,7 @@
 #include "Unit2.h"
 #include "app_fixture.h"
 #include "formlook.h"
-#include "uiservices.h"
+#include "uiservices_desktop.h"
 
 namespace {
 
