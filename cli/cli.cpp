@@ -288,6 +288,49 @@ struct ComputerWork {
   netinfo::ShareTreeSteps steps;
 };
 
+// A listed computer's shares by name: the peer's own text where it sent one.
+std::vector<std::string> ShareNames(const netinfo::ShareTreeRow& row) {
+  const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
+  const std::string nodeText = Utf8(node);
+  std::vector<std::string> names;
+  for (const netinfo::NamedResource& entry : row.shares) {
+    const std::string text = netinfo::ShareName(entry.text, nodeText);
+    names.push_back(text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text);
+  }
+  return names;
+}
+
+// One computer as --json gives it; error is the failure's line, empty when
+// its shares were listed.
+QJsonObject ComputerJson(const netinfo::ShareTreeRow& row, const std::string& typed,
+                         const std::vector<std::string>& shareNames, const std::string& error) {
+  QJsonArray shares;
+  for (const std::string& name : shareNames) shares.append(QJsonObject{{"name", U(name)}});
+  QJsonObject computer{{"name", U(typed)},
+                       {"address", row.address.host ? QJsonValue(U(row.address.host->address)) : QJsonValue()},
+                       {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
+                       {"listed", row.listed},
+                       {"shares", shares}};
+  if (!row.listed) {
+    computer.insert("error", U(error));
+    computer.insert("cause", netinfo::CauseCode(row.failure.cause));
+    computer.insert("detail", U(row.failure.detail));
+  }
+  if (row.smb1) computer.insert("smb1", true);
+  return computer;
+}
+
+// One listed computer as text: its name as typed, the address it was found
+// at and how, then a share a line.
+std::string ComputerBlock(const netinfo::ShareTreeRow& row, const std::string& typed,
+                          const std::vector<std::string>& shareNames) {
+  std::string block = "\\\\" + Printable(typed);
+  if (row.address.host) block += "  " + row.address.host->address + " (" + SourceName(row.address.host->source) + ")";
+  block += "\n";
+  for (const std::string& name : shareNames) block += "  " + Printable(name) + "\n";
+  return block;
+}
+
 int Shares(const Options& options) {
   ComputerWork work(options);
   if (!work.Loaded()) return 1;
@@ -314,37 +357,15 @@ int Shares(const Options& options) {
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
-    const std::string typed = options.typed[row.row];
+    const std::string& typed = options.typed[row.row];
     const std::string error = row.listed ? std::string() : FailureLine(row.failure, platform.provider->CanAllowSmb1());
-    const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
-    const std::string nodeText = Utf8(node);
-    QJsonArray shares;
-    std::string lines;
-    for (const netinfo::NamedResource& entry : row.shares) {
-      const std::string text = netinfo::ShareName(entry.text, nodeText);
-      const std::string name = text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text;
-      shares.append(QJsonObject{{"name", U(name)}});
-      lines += "  " + Printable(name) + "\n";
-    }
-    QJsonObject computer{{"name", U(typed)},
-                         {"address", row.address.host ? QJsonValue(U(row.address.host->address)) : QJsonValue()},
-                         {"source", row.address.host ? QJsonValue(SourceName(row.address.host->source)) : QJsonValue()},
-                         {"listed", row.listed},
-                         {"shares", shares}};
+    const std::vector<std::string> shareNames = ShareNames(row);
+    computers.append(ComputerJson(row, typed, shareNames, error));
     if (!row.listed) {
       ++failed;
-      computer.insert("error", U(error));
-      computer.insert("cause", netinfo::CauseCode(row.failure.cause));
-      computer.insert("detail", U(row.failure.detail));
       Err("shares: " + Printable(typed) + ": " + Printable(error));
-    }
-    if (row.smb1) computer.insert("smb1", true);
-    computers.append(computer);
-    if (!options.json) {
-      std::string head = "\\\\" + Printable(typed);
-      if (row.address.host)
-        head += "  " + row.address.host->address + " (" + SourceName(row.address.host->source) + ")";
-      if (row.listed) Out(head + "\n" + lines);
+    } else if (!options.json) {
+      Out(ComputerBlock(row, typed, shareNames));
     }
   };
   callbacks.done = [&loop, &done] {
