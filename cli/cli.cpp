@@ -291,6 +291,50 @@ struct ComputerWork {
   netinfo::ShareTreeSteps steps;
 };
 
+// A listed computer's shares by name: the peer's own text where it sent one.
+std::vector<std::string> ShareNames(const netinfo::ShareTreeRow& row) {
+  const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
+  const std::string nodeText = Utf8(node);
+  std::vector<std::string> names;
+  for (const netinfo::NamedResource& entry : row.shares.value_or({})) {
+    const std::string text = netinfo::ShareName(entry.text, nodeText);
+    names.push_back(text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text);
+  }
+  return names;
+}
+
+// One computer as --json gives it; cause and error (the failure's line) only
+// where its shares were not listed.
+QJsonObject ComputerJson(const netinfo::ShareTreeRow& row, const std::string& typed,
+                         const std::vector<std::string>& shareNames, const netinfo::FailureCause& cause,
+                         const std::string& error) {
+  QJsonArray shares;
+  for (const std::string& name : shareNames) shares.append(QJsonObject{{"name", U(name)}});
+  QJsonObject computer{{"name", U(typed)},
+                       {"address", row.address ? QJsonValue(U(row.address->address)) : QJsonValue()},
+                       {"source", row.address ? QJsonValue(SourceName(row.address->source)) : QJsonValue()},
+                       {"listed", row.shares.ok()},
+                       {"shares", shares}};
+  if (!row.shares) {
+    computer.insert("error", U(error));
+    computer.insert("cause", netinfo::CauseCode(cause.cause));
+    computer.insert("detail", U(cause.detail));
+  }
+  if (row.smb1) computer.insert("smb1", true);
+  return computer;
+}
+
+// One listed computer as text: its name as typed, the address it was found
+// at and how, then a share a line.
+std::string ComputerBlock(const netinfo::ShareTreeRow& row, const std::string& typed,
+                          const std::vector<std::string>& shareNames) {
+  std::string block = "\\\\" + Printable(typed);
+  if (row.address) block += "  " + row.address->address + " (" + SourceName(row.address->source) + ")";
+  block += "\n";
+  for (const std::string& name : shareNames) block += "  " + Printable(name) + "\n";
+  return block;
+}
+
 int Shares(const Options& options) {
   ComputerWork work(options);
   if (!work.Loaded()) return 1;
@@ -317,37 +361,16 @@ int Shares(const Options& options) {
   netinfo::ShareTree::Callbacks callbacks;
   callbacks.row = [&](const netinfo::ShareTreeRow& row) {
     ++delivered;
-    const std::string typed = options.typed[row.row];
+    const std::string& typed = options.typed[row.row];
     const netinfo::FailureCause cause = row.shares ? netinfo::FailureCause{} : netinfo::CauseOf(row.shares.failure());
     const std::string error = row.shares ? std::string() : FailureLine(cause, platform.provider->CanAllowSmb1());
-    const std::string node = cp932::RemoveBackslashes("\\\\" + row.name);
-    const std::string nodeText = Utf8(node);
-    QJsonArray shares;
-    std::string lines;
-    for (const netinfo::NamedResource& entry : row.shares.value_or({})) {
-      const std::string text = netinfo::ShareName(entry.text, nodeText);
-      const std::string name = text.empty() ? Utf8(netinfo::ShareName(entry.name, node)) : text;
-      shares.append(QJsonObject{{"name", U(name)}});
-      lines += "  " + Printable(name) + "\n";
-    }
-    QJsonObject computer{{"name", U(typed)},
-                         {"address", row.address ? QJsonValue(U(row.address->address)) : QJsonValue()},
-                         {"source", row.address ? QJsonValue(SourceName(row.address->source)) : QJsonValue()},
-                         {"listed", row.shares.ok()},
-                         {"shares", shares}};
+    const std::vector<std::string> shareNames = ShareNames(row);
+    computers.append(ComputerJson(row, typed, shareNames, cause, error));
     if (!row.shares) {
       ++failed;
-      computer.insert("error", U(error));
-      computer.insert("cause", netinfo::CauseCode(cause.cause));
-      computer.insert("detail", U(cause.detail));
       Err("shares: " + Printable(typed) + ": " + Printable(error));
-    }
-    if (row.smb1) computer.insert("smb1", true);
-    computers.append(computer);
-    if (!options.json) {
-      std::string head = "\\\\" + Printable(typed);
-      if (row.address) head += "  " + row.address->address + " (" + SourceName(row.address->source) + ")";
-      if (row.shares) Out(head + "\n" + lines);
+    } else if (!options.json) {
+      Out(ComputerBlock(row, typed, shareNames));
     }
   };
   callbacks.done = [&loop, &done] {

@@ -1,9 +1,10 @@
 #include "cli_args.h"
 
-#include <QList>
+#include <QCommandLineParser>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <cmath>
-#include <string_view>
 
 #include "cp932.h"
 
@@ -11,29 +12,30 @@ namespace cli {
 
 namespace {
 
-bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+// The parser is handed each byte as one character (Latin-1) and hands the
+// bytes back as given: a name that is not UTF-8 is refused by CheckName for
+// that, not first turned into U+FFFD. Options and "=" are ASCII, which no
+// byte of a UTF-8 sequence is.
+QString Chars(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+std::string Bytes(const QString& chars) { return chars.toLatin1().toStdString(); }
 
-bool OurOption(const std::string& arg) {
-  return arg == "--help" || arg == "-h" || arg == "--version" || arg == "--json" || arg == "--timeout" ||
-         arg.rfind("--timeout=", 0) == 0 || arg == "--allow-smb1" || arg.rfind("--allow-smb1=", 0) == 0;
+QStringList WithProgram(const std::vector<std::string>& args) {
+  QStringList list{QStringLiteral("mirelka")};  // the parser skips the program's name
+  for (const std::string& arg : args) list << Chars(arg);
+  return list;
 }
 
 // Decimal seconds ("3", "2.5", ".5"), nothing else: no sign, exponent, hex
-// or spaces, which strtod would take.
-std::optional<int> ParseSeconds(const std::string& text) {
-  bool digit = false, point = false;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (!digit || text.size() > 32) return std::nullopt;
-  const double seconds = std::strtod(text.c_str(), nullptr);
-  if (!std::isfinite(seconds) || seconds <= 0 || seconds > kMaxTimeoutSeconds) return std::nullopt;
+// or spaces, which toDouble would take. The C locale's point whatever the
+// user's, which a QCoreApplication made before may have set.
+std::optional<int> ParseSeconds(const QString& text) {
+  static const QRegularExpression kDecimal(
+      QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+\\.?[0-9]*|\\.[0-9]+")));
+  if (text.size() > 32 || !kDecimal.match(text).hasMatch()) return std::nullopt;
+  const double seconds = QLocale::c().toDouble(text);
+  if (seconds <= 0 || seconds > kMaxTimeoutSeconds) return std::nullopt;
   return std::max(1, static_cast<int>(std::lround(seconds * 1000)));
 }
 
@@ -66,15 +68,61 @@ std::string Shown(const std::string& arg) {
 
 Parsed Fail(std::string error) { return Parsed{std::nullopt, std::move(error)}; }
 
-// The value of option at args[*i], as "--option=VALUE" or "--option VALUE"
-// (then *i moves on to it); nothing when args[*i] is another option. An
-// "--option" with nothing after it gives an empty value with *i unmoved.
-std::optional<std::string> ValueOf(const std::string& option, const std::vector<std::string>& args, size_t* i) {
-  const std::string& arg = args[*i];
-  if (arg.rfind(option + "=", 0) == 0) return arg.substr(option.size() + 1);
-  if (arg != option) return std::nullopt;
-  if (*i + 1 >= args.size()) return std::string();
-  return args[++*i];
+// Our options as the usage spells them.
+bool Spelt(const std::string& arg) {
+  return arg == "-h" || arg == "--help" || arg == "--version" || arg == "--json" || arg == "--timeout" ||
+         arg.rfind("--timeout=", 0) == 0 || arg == "--allow-smb1" || arg.rfind("--allow-smb1=", 0) == 0;
+}
+
+// Where the parser met what it does not say where: how many options (an
+// entry each in its optionNames()) come before the subcommand, and before
+// the first option spelt otherwise than the usage spells it. That one is
+// refused quoting the argument as typed: Qt's parser would read "-hh" as -h
+// twice and "-hx" as -h and -x, and name the option alone. The line is read
+// as the parser reads it: the argument after a bare --timeout or
+// --allow-smb1 is its value, none after "--" is an option.
+struct Layout {
+  std::optional<qsizetype> beforeSubcommand;
+  qsizetype beforeMisspelt = 0;
+  std::optional<std::string> misspelt;
+};
+
+Layout LayoutOf(const std::vector<std::string>& args) {
+  Layout layout;
+  qsizetype options = 0;
+  bool optionsOver = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsOver || arg.size() < 2 || arg[0] != '-') {
+      if (!layout.beforeSubcommand) layout.beforeSubcommand = options;
+    } else if (arg == "--") {
+      optionsOver = true;
+    } else if (Spelt(arg)) {
+      ++options;
+      if (arg == "--timeout" || arg == "--allow-smb1") ++i;
+    } else {
+      layout.misspelt = arg;
+      layout.beforeMisspelt = options;
+      break;
+    }
+  }
+  return layout;
+}
+
+// Whether the argument is one of the options the window's application
+// object takes for Qt (one dash or two). Each is declared as taking a value
+// and is given one, so that the argument's name alone decides.
+bool QtOwnOption(const std::string& arg) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QStringList names =
+      QStringLiteral(
+          "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
+          "qwindowtitle reverse session style stylesheet widgetcount geometry title icon "
+          "display name visual ncols cmap nograb dograb sync qmljsdebugger fontengine testability")
+          .split(QLatin1Char(' '));
+  for (const QString& name : names) parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("VALUE")));
+  return parser.parse({QStringLiteral("mirelka"), Chars(arg), QString()}) && !parser.optionNames().isEmpty();
 }
 
 }  // namespace
@@ -95,58 +143,58 @@ base::Result<std::string> CheckName(const std::string& typed) {
 }
 
 bool WantsCommandLine(const std::vector<std::string>& args) {
-  if (args.empty()) return false;
-  const std::string& first = args.front();
-  if (!IsOption(first) || OurOption(first)) return true;
-  // Qt's own options (with one dash or two, a value after "=" or in the next
-  // argument) still go to the window, as they always have.
-  constexpr std::string_view kQtOptions =
-      " platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle reverse session"
-      " style stylesheet widgetcount geometry title icon display name visual ncols cmap nograb dograb sync"
-      " qmljsdebugger fontengine testability ";
-  std::string word = first.substr(first.rfind("--", 0) == 0 ? 2 : 1);
-  word = word.substr(0, word.find('='));
-  return word.empty() || kQtOptions.find(" " + word + " ") == std::string_view::npos;
+  // Qt's own options still go to the window, as they always have.
+  return !args.empty() && !QtOwnOption(args.front());
 }
 
 Parsed Parse(const std::vector<std::string>& args) {
-  Options options;
+  QCommandLineParser parser;
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version")), json(QStringLiteral("json"));
+  const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
+  const QCommandLineOption allowSmb1(QStringLiteral("allow-smb1"), QString(), QStringLiteral("NAME"));
+  parser.addOptions({help, version, json, timeout, allowSmb1});
+  // Its refusals (an unknown option, a value missing at the end) are said
+  // below, in the command line's words and where the line meets them.
+  static_cast<void>(parser.parse(WithProgram(args)));
+
+  // The first fault met in the line is the one said; help and version are
+  // answered as met.
+  const Layout layout = LayoutOf(args);
+  const QStringList given = parser.optionNames();
+  const QStringList timeouts = parser.values(timeout), allowed = parser.values(allowSmb1);
+  QStringList operands = parser.positionalArguments();
+  qsizetype nextTimeout = 0, nextAllowed = 0;
   std::optional<Command> command;
-  std::vector<std::string> operands;
-  bool optionsOver = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsOver || !IsOption(arg)) {
-      if (!command) {
-        command = CommandNamed(arg);
-        if (!command) return Fail("unknown subcommand '" + Shown(arg) + "' (try --help)");
-      } else {
-        operands.push_back(arg);
-      }
-      continue;
+  Options options;
+  for (qsizetype k = 0;; ++k) {
+    if (layout.beforeSubcommand == k) {
+      const std::string word = Bytes(operands.takeFirst());
+      command = CommandNamed(word);
+      if (!command) return Fail("unknown subcommand '" + Shown(word) + "' (try --help)");
     }
-    if (arg == "--") {
-      optionsOver = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.command = Command::kHelp;
+    if (layout.misspelt && layout.beforeMisspelt == k)
+      return Fail("unknown option '" + Shown(*layout.misspelt) + "' (try --help)");
+    if (k == given.size()) break;
+    const QString& option = given[k];
+    if (option == QLatin1String("h") || option == QLatin1String("help") || option == QLatin1String("version")) {
+      options.command = option == QLatin1String("version") ? Command::kVersion : Command::kHelp;
       return Parsed{options, {}};
-    } else if (arg == "--version") {
-      options.command = Command::kVersion;
-      return Parsed{options, {}};
-    } else if (arg == "--json") {
+    }
+    if (option == QLatin1String("json")) {
       options.json = true;
-    } else if (const std::optional<std::string> value = ValueOf("--timeout", args, &i)) {
-      if (value->empty() && args[i] == "--timeout") return Fail("--timeout needs a number of seconds");
-      options.timeoutMs = ParseSeconds(*value);
+    } else if (option == QLatin1String("timeout")) {
+      if (nextTimeout == timeouts.size()) return Fail("--timeout needs a number of seconds");
+      const QString& value = timeouts[nextTimeout++];
+      options.timeoutMs = ParseSeconds(value);
       if (!options.timeoutMs)
-        return Fail("--timeout: '" + Shown(*value) + "' is not a number of seconds from 0.001 to 86400");
-    } else if (const std::optional<std::string> name = ValueOf("--allow-smb1", args, &i)) {
-      if (name->empty() && args[i] == "--allow-smb1") return Fail("--allow-smb1 needs a computer's name or address");
-      base::Result<std::string> bytes = CheckName(*name);
-      if (!bytes) return Fail("--allow-smb1: " + bytes.failure().text + ": '" + Shown(*name) + "'");
+        return Fail("--timeout: '" + Shown(Bytes(value)) + "' is not a number of seconds from 0.001 to 86400");
+    } else if (option == QLatin1String("allow-smb1")) {
+      if (nextAllowed == allowed.size()) return Fail("--allow-smb1 needs a computer's name or address");
+      const std::string name = Bytes(allowed[nextAllowed++]);
+      base::Result<std::string> bytes = CheckName(name);
+      if (!bytes) return Fail("--allow-smb1: " + bytes.failure().text + ": '" + Shown(name) + "'");
       options.allowSmb1.push_back(std::move(bytes).value());
-    } else {
-      return Fail("unknown option '" + Shown(arg) + "' (try --help)");
     }
   }
   if (!command) return Fail("no subcommand given: list, shares, resolve or diagnose (try --help)");
@@ -156,7 +204,8 @@ Parsed Parse(const std::vector<std::string>& args) {
   if (*command != Command::kList && operands.empty())
     return Fail(std::string(*command == Command::kShares ? "shares" : "resolve") +
                 " needs at least one name or address");
-  for (const std::string& operand : operands) {
+  for (const QString& chars : operands) {
+    const std::string operand = Bytes(chars);
     base::Result<std::string> bytes = CheckName(operand);
     if (!bytes) return Fail(bytes.failure().text + ": '" + Shown(operand) + "'");
     options.names.push_back(std::move(bytes).value());

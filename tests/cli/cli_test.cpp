@@ -90,6 +90,7 @@ TEST(CliTest, OnlyQtsOwnOptionsStillOpenTheWindow) {
   EXPECT_FALSE(cli::WantsCommandLine(Args{}));
   EXPECT_FALSE(cli::WantsCommandLine(Args{"-platform", "offscreen"}));
   EXPECT_FALSE(cli::WantsCommandLine(Args{"--style=fusion"}));
+  EXPECT_FALSE(cli::WantsCommandLine(Args{"-reverse"}));
   EXPECT_TRUE(cli::WantsCommandLine(Args{"list"}));
   EXPECT_TRUE(cli::WantsCommandLine(Args{"--json", "list"}));
   EXPECT_TRUE(cli::WantsCommandLine(Args{"--frob"}));
@@ -98,6 +99,33 @@ TEST(CliTest, OnlyQtsOwnOptionsStillOpenTheWindow) {
   EXPECT_EQ(p.options->timeoutMs, 2500);
   EXPECT_TRUE(p.options->json);
   EXPECT_EQ(p.options->names, Args{"-PC"});
+}
+
+TEST(CliTest, TheParserTakesOurSpellingsAndTheBytesAsGiven) {
+  using Args = std::vector<std::string>;
+  const struct {
+    Args args;
+    std::string error;  // empty: taken
+  } table[] = {
+      {{"-hh"}, "unknown option '-hh' (try --help)"},  // not -h twice
+      {{"list", "-hx"}, "unknown option '-hx' (try --help)"},
+      {{"list", "--json=1"}, "unknown option '--json=1' (try --help)"},
+      {{"--frob=3", "list"}, "unknown option '--frob=3' (try --help)"},
+      {{"--timeout", "5\n", "list"}, "--timeout: '5\\x0a' is not a number of seconds from 0.001 to 86400"},
+      {{"resolve", "PC\xff"}, "name is not UTF-8 text: 'PC\uFFFD'"},
+      {{"--timeout", "x", "--help"}, "--timeout: 'x' is not a number of seconds from 0.001 to 86400"},
+      {{"--help", "--timeout", "x"}, ""},
+      {{"--allow-smb1", "-h", "shares", "--", "-h"}, ""},
+  };
+  for (const auto& row : table) {
+    const cli::Parsed p = cli::Parse(row.args);
+    EXPECT_EQ(p.error, row.error);
+    EXPECT_EQ(p.options.has_value(), row.error.empty());
+  }
+  const cli::Parsed p = cli::Parse(Args{"--allow-smb1", "-h", "shares", "--", "-h"});
+  ASSERT_TRUE(p.options);
+  EXPECT_EQ(p.options->allowSmb1, Args{"-h"});
+  EXPECT_EQ(p.options->names, Args{"-h"});
 }
 
 TEST(CliTest, HelpVersionAndResolveAsJson) {
