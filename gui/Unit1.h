@@ -147,6 +147,12 @@ class TForm1 : public QWidget {
 
  private:
   void CreateControls();
+  // The controls of each frame, and of the status bar, under their names.
+  void CreateNetworkBox();
+  void CreateWorkgroupBox();
+  void CreateConversionBox();
+  void CreateStatusBar();
+  void NameForScreenReaders();
   void WireEvents();
   // Sets SpeedButton1 up without running its handler.
   void SetSpeedButtonUp();
@@ -185,7 +191,7 @@ class TForm1 : public QWidget {
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
-  base::Mailbox* mailbox_;      // Post's queue (a child: goes with the window)
+  base::Mailbox* mailbox_;           // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built
