@@ -1,9 +1,11 @@
 #include "assembly.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 
+#include "cp932.h"
 #include "cp932_codec.h"
 #include "netresources.h"
 #include "smb1_consent.h"
@@ -97,6 +99,8 @@ Engines::~Engines() {
   calls.JoinAll();
 }
 
+base::Status Engines::LoadLibrary() { return LoadCompanion(library, seams.libraryName); }
+
 bool Engines::CanDiagnose() const { return seams.provider != nullptr; }
 
 netinfo::Diagnosis Engines::Diagnose(const std::string& name) const {
@@ -119,12 +123,17 @@ void EndAtOnceIfReadsRun(int code, int waitMs) {
   if (!discovery::Listing::WaitForReads(waitMs)) ExitNow(code);
 }
 
-base::Status LoadCompanion(netlib::CompanionLibrary& library) {
-  const std::string file = netlib::LibraryFileName();
-  if (!library.Load(file.c_str())) return base::Failure{1, "cannot load " + file};
-  std::string lacking;
-  for (const std::string& name : library.BindEntryPoints()) lacking += (lacking.empty() ? "" : ", ") + name;
-  if (!lacking.empty()) return base::Failure{2, file + " lacks " + lacking};
+base::Status LoadCompanion(netlib::CompanionLibrary& library, const std::string& file) {
+  if (!library.Load(file.c_str()))
+    return base::Failure{
+        kCompanionNotLoaded,
+        cp932::EncodeLossy(
+            QCoreApplication::translate("assembly", "Cannot load %1").arg(QString::fromLocal8Bit(file.c_str())))};
+  QStringList lacking;
+  for (const std::string& name : library.BindEntryPoints())
+    lacking << QCoreApplication::translate("assembly", "The library has no %1 function").arg(QString::fromLatin1(name));
+  if (!lacking.isEmpty())
+    return base::Failure{kCompanionLacksEntryPoints, cp932::EncodeLossy(lacking.join(QLatin1Char('\n')))};
   return base::Ok();
 }
 

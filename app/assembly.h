@@ -63,14 +63,18 @@ netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& 
                                                 std::function<netinfo::SmbProbe(const std::string&)> probe = {});
 
 // The engines the window calls. Made on the window's thread before the
-// window and destroyed after it; the window loads the library at start-up
-// and stops the share tree and the calls when it closes.
+// window and destroyed after it; the window has them load the library at
+// start-up and stop the share tree and the calls when it closes.
 class Engines {
  public:
   explicit Engines(Seams seams);
   ~Engines();
   Engines(const Engines&) = delete;
   Engines& operator=(const Engines&) = delete;
+
+  // Loads the companion library by the seams' file name and binds its entry
+  // points (LoadCompanion).
+  base::Status LoadLibrary();
 
   // One computer layer by layer (netinfo::Diagnose), over the same steps as
   // the share tree but never asking: SMB1 only where a consent is kept.
@@ -95,10 +99,17 @@ class Engines {
 // the provider), so the process then ends at once with code, without them.
 void EndAtOnceIfReadsRun(int code, int waitMs);
 
+// How loading the companion library failed (base::Failure::code).
+enum CompanionLoad : int {
+  kCompanionNotLoaded = 1,         // the file could not be loaded
+  kCompanionLacksEntryPoints = 2,  // loaded, but required entry points are missing
+};
+
 // Loads the companion library by its bare file name and binds its entry
-// points; the failure says which file could not be loaded or which entry
-// points it lacks. (The window says the same in its own boxes, one a name.)
-base::Status LoadCompanion(netlib::CompanionLibrary& library);
+// points. The failure's text (the translation's language) names the file,
+// or each entry point the library lacks, one a line: the window shows each
+// line in a box of its own.
+base::Status LoadCompanion(netlib::CompanionLibrary& library, const std::string& file = netlib::LibraryFileName());
 
 // The dialog's place in the logon sequence where there is no dialog (the
 // subcommands): every question is answered "cancelled", so a computer that

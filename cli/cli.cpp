@@ -282,7 +282,7 @@ struct ComputerWork {
   // The library loaded and bound, or its failure said.
   bool Loaded() {
     const base::Status loaded = LoadCompanion(library);
-    if (!loaded) Err(loaded.failure().text);
+    if (!loaded) Err(Utf8(loaded.failure().text));
     return loaded.ok();
   }
   NoDialog noDialog;
@@ -491,7 +491,7 @@ int ResolveAll(const Options& options) {
   PlatformBackends platform(Want{false, false, nullptr});
   netlib::CompanionLibrary library(*platform.dynlib);
   if (const base::Status loaded = LoadCompanion(library); !loaded) {
-    Err(loaded.failure().text);
+    Err(Utf8(loaded.failure().text));
     return 1;
   }
   const size_t count = options.names.size();

@@ -24,6 +24,7 @@
 #include "TListView.h"
 #include "Unit1Text.h"
 #include "Unit2.h"
+#include "assembly.h"
 #include "cp932validator.h"
 #include "formlook.h"
 #include "interfaces.h"
@@ -301,14 +302,12 @@ void TForm1::FormCreate() {
   // stand-in characters: say so rather than show them silently.
   if (!cp932::CodecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
 
-  if (!library_.Load(deps_.libraryName.c_str())) {
-    deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));
+  if (const base::Status loaded = deps_.engines->LoadLibrary(); !loaded) {
+    // A box a line: the file that could not be loaded, or each entry point
+    // it lacks. Without the file there is nothing more to start.
+    for (const QString& line : Text(loaded.failure().text).split(QLatin1Char('\n'))) deps_.ui->MessageBox(line);
     terminateRequested_ = true;
-    return;
-  }
-  for (const std::string& name : library_.BindEntryPoints()) {
-    deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
-    terminateRequested_ = true;
+    if (loaded.failure().code == kCompanionNotLoaded) return;
   }
   if (deps_.loginRelay) deps_.loginRelay->Open([this](std::function<void()> fn) { Post(std::move(fn)); });
 

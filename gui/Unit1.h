@@ -43,13 +43,16 @@ struct ShareTreeSteps;
 // What the window is given: its services and the engines it calls, made by
 // Engines (assembly.h) over the platform's backends or over fakes. All
 // outlive the window.
+class Engines;
 class Smb1Consents;
 
 struct TForm1Deps {
   UiServices* ui = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
-  netlib::CompanionLibrary* library = nullptr;  // loaded at start-up, freed at shutdown
-  std::string libraryName;                      // its bare file name
+  // Load the library at start-up, and end the work under way and free the
+  // library as the window closes.
+  Engines* engines = nullptr;
+  netlib::CompanionLibrary* library = nullptr;  // the engines' library
   std::string listFilePath;                     // the computer list file
   std::string oldListFilePath;                  // read instead while listFilePath does not exist; never written
   discovery::Listing* listing = nullptr;
