@@ -93,10 +93,16 @@ Engines::Engines(Seams s)
       shareTree(*seams.provider, WindowSteps(seams, library),
                 [this](std::function<void()> fn) { calls.Post(std::move(fn)); }) {}
 
-Engines::~Engines() {
+Engines::~Engines() { Shutdown(); }
+
+void Engines::Shutdown(const std::function<void()>& beforeFree) {
+  // A worker waiting for the login dialog would hold the joins below.
+  if (seams.loginRelay) seams.loginRelay->Close();
   // The workers go before the library they call.
   shareTree.Stop();
   calls.JoinAll();
+  if (beforeFree) beforeFree();
+  library.FreeLibrary();
 }
 
 base::Status Engines::LoadLibrary() { return LoadCompanion(library, seams.libraryName); }

@@ -64,7 +64,7 @@ netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& 
 
 // The engines the window calls. Made on the window's thread before the
 // window and destroyed after it; the window has them load the library at
-// start-up and stop the share tree and the calls when it closes.
+// start-up and shut down when it closes.
 class Engines {
  public:
   explicit Engines(Seams seams);
@@ -75,6 +75,14 @@ class Engines {
   // Loads the companion library by the seams' file name and binds its entry
   // points (LoadCompanion).
   base::Status LoadLibrary();
+  // Ends the work under way, each part within its own bound, then frees the
+  // library: a question waiting on the login relay is answered "cancelled",
+  // the share tree stops (its workers joined), the off-thread calls are
+  // joined and their results not yet delivered dropped; beforeFree (which
+  // must not throw) runs last while the library is still loaded. The window
+  // calls it as it closes; the destructor calls it again, which does nothing
+  // more.
+  void Shutdown(const std::function<void()>& beforeFree = {});
 
   // One computer layer by layer (netinfo::Diagnose), over the same steps as
   // the share tree but never asking: SMB1 only where a consent is kept.

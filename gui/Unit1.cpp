@@ -348,17 +348,15 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
   repeatping->stop();
-  // Work under way ends first, within its own bounds: a dialog it waits for
-  // is answered "cancelled", and no result reaches the window after this.
-  if (deps_.loginRelay) deps_.loginRelay->Close();
-  deps_.shareTree->Stop();
-  deps_.calls->JoinAll();
-  deps_.calls->SetGuard({});  // the engines outlive the window
-  // Whether the list is saved follows from what start-up loaded (see
-  // pclist::ListSession). Whatever the save throws is shown here: this runs
-  // from the destructor, and the library is released all the same.
-  if (listSession_.Saves()) Guarded([this] { SavePcList(); });
-  library_.FreeLibrary();
+  // The engines end the work under way first (no result reaches the window
+  // after that), and free the library after the list is saved.
+  deps_.engines->Shutdown([this] {
+    deps_.calls->SetGuard({});  // the engines outlive the window
+    // Whether the list is saved follows from what start-up loaded (see
+    // pclist::ListSession). Whatever the save throws is shown here: this
+    // runs from the destructor, and the library is released all the same.
+    if (listSession_.Saves()) Guarded([this] { SavePcList(); });
+  });
 }
 
 void TForm1::Post(std::function<void()> fn) {
