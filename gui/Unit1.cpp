@@ -94,6 +94,7 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       deps_(deps),
       library_(*deps.library),
+      watch_(library_),
       listSession_(deps.listFilePath, deps.oldListFilePath),
       mailbox_(new base::Mailbox(this)) {
   deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });

@@ -18,6 +18,7 @@
 #include "mailbox.h"
 #include "offthread.h"
 #include "session.h"
+#include "watch.h"
 #include "sockets.h"
 #include "uiservices.h"
 
@@ -193,12 +194,12 @@ class TForm1 : public QWidget {
 
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
+  netlib::ConnectionWatch watch_;    // the connection watch's rule, tick by tick
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
   base::Mailbox* mailbox_;           // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built
-  bool tickRunning_ = false;       // repeatpingTimer is running
   bool listingWorkgroup_ = false;  // Button5Click is running
   bool addingComputer_ = false;    // Button11Click's check is running
   bool converting_ = false;        // Button9Click's conversion is running
