@@ -1,9 +1,11 @@
 #include "assembly.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 
+#include "cp932.h"
 #include "cp932_codec.h"
 #include "netresources.h"
 #include "smb1_consent.h"
@@ -91,11 +93,19 @@ Engines::Engines(Seams s)
       shareTree(*seams.provider, WindowSteps(seams, library),
                 [this](std::function<void()> fn) { calls.Post(std::move(fn)); }) {}
 
-Engines::~Engines() {
+Engines::~Engines() { Shutdown(); }
+
+void Engines::Shutdown(const std::function<void()>& beforeFree) {
+  // A worker waiting for the login dialog would hold the joins below.
+  if (seams.loginRelay) seams.loginRelay->Close();
   // The workers go before the library they call.
   shareTree.Stop();
   calls.JoinAll();
+  if (beforeFree) beforeFree();
+  library.FreeLibrary();
 }
+
+base::Status Engines::LoadLibrary() { return LoadCompanion(library, seams.libraryName); }
 
 bool Engines::CanDiagnose() const { return seams.provider != nullptr; }
 
@@ -119,12 +129,20 @@ void EndAtOnceIfReadsRun(int code, int waitMs) {
   if (!discovery::Listing::WaitForReads(waitMs)) ExitNow(code);
 }
 
-base::Status LoadCompanion(netlib::CompanionLibrary& library) {
-  const std::string file = netlib::LibraryFileName();
-  if (base::Status loaded = library.Load(file.c_str()); !loaded) return loaded;
-  std::string lacking;
-  for (const std::string& name : library.BindEntryPoints()) lacking += (lacking.empty() ? "" : ", ") + name;
-  if (!lacking.empty()) return base::Failure{netlib::kEntryPointsMissing, file + " lacks " + lacking};
+base::Status LoadCompanion(netlib::CompanionLibrary& library, const std::string& file) {
+  // The first line is what the window says; the system's reason follows
+  // for the command line.
+  if (const base::Status loaded = library.Load(file.c_str()); !loaded)
+    return base::Failure{
+        kCompanionNotLoaded,
+        cp932::EncodeLossy(
+            QCoreApplication::translate("assembly", "Cannot load %1").arg(QString::fromLocal8Bit(file.c_str()))) +
+            "\n" + loaded.failure().text};
+  QStringList lacking;
+  for (const std::string& name : library.BindEntryPoints())
+    lacking << QCoreApplication::translate("assembly", "The library has no %1 function").arg(QString::fromLatin1(name));
+  if (!lacking.isEmpty())
+    return base::Failure{kCompanionLacksEntryPoints, cp932::EncodeLossy(lacking.join(QLatin1Char('\n')))};
   return base::Ok();
 }
 

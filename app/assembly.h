@@ -63,14 +63,26 @@ netinfo::ShareTreeSteps CompanionShareTreeSteps(const netlib::CompanionLibrary& 
                                                 std::function<netinfo::SmbProbe(const std::string&)> probe = {});
 
 // The engines the window calls. Made on the window's thread before the
-// window and destroyed after it; the window loads the library at start-up
-// and stops the share tree and the calls when it closes.
+// window and destroyed after it; the window has them load the library at
+// start-up and shut down when it closes.
 class Engines {
  public:
   explicit Engines(Seams seams);
   ~Engines();
   Engines(const Engines&) = delete;
   Engines& operator=(const Engines&) = delete;
+
+  // Loads the companion library by the seams' file name and binds its entry
+  // points (LoadCompanion).
+  base::Status LoadLibrary();
+  // Ends the work under way, each part within its own bound, then frees the
+  // library: a question waiting on the login relay is answered "cancelled",
+  // the share tree stops (its workers joined), the off-thread calls are
+  // joined and their results not yet delivered dropped; beforeFree (which
+  // must not throw) runs last while the library is still loaded. The window
+  // calls it as it closes; the destructor calls it again, which does nothing
+  // more.
+  void Shutdown(const std::function<void()>& beforeFree = {});
 
   // One computer layer by layer (netinfo::Diagnose), over the same steps as
   // the share tree but never asking: SMB1 only where a consent is kept.
@@ -95,12 +107,18 @@ class Engines {
 // the provider), so the process then ends at once with code, without them.
 void EndAtOnceIfReadsRun(int code, int waitMs);
 
+// How loading the companion library failed (base::Failure::code).
+enum CompanionLoad : int {
+  kCompanionNotLoaded = 1,         // the file could not be loaded
+  kCompanionLacksEntryPoints = 2,  // loaded, but required entry points are missing
+};
+
 // Loads the companion library by its bare file name and binds its entry
-// points; the failure says which file could not be loaded and the system's
-// reason (netlib::kNotLoaded), or which entry points it lacks
-// (kEntryPointsMissing). (The window says the same in its own boxes, one a
-// name.)
-base::Status LoadCompanion(netlib::CompanionLibrary& library);
+// points. The failure's text (the translation's language) names the file,
+// then gives the system's reason on a line of its own (kCompanionNotLoaded),
+// or names each entry point the library lacks, one a line
+// (kCompanionLacksEntryPoints): the window shows each such line in a box.
+base::Status LoadCompanion(netlib::CompanionLibrary& library, const std::string& file = netlib::LibraryFileName());
 
 // The dialog's place in the logon sequence where there is no dialog (the
 // subcommands): every question is answered "cancelled", so a computer that

@@ -70,6 +70,14 @@ std::string Utf8(const std::string& bytes) { return cp932::ToUtf8(bytes); }
 void Out(const std::string& text) { WriteText(stdout, text); }
 
 void Err(const std::string& line) { WriteText(stderr, "mirelka: " + line + "\n"); }
+// A failure's text (code page 932), a line of its own each: the library's
+// missing entry points, say.
+void ErrFailure(const base::Failure& failure) {
+  const std::string text = cp932::ToUtf8(failure.text);
+  size_t at = 0;
+  for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) Err(text.substr(at, end - at));
+  Err(text.substr(at));
+}
 
 void PrintJson(const QJsonObject& document) {
   Out(QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString());
@@ -282,7 +290,7 @@ struct ComputerWork {
   // The library loaded and bound, or its failure said.
   bool Loaded() {
     const base::Status loaded = LoadCompanion(library);
-    if (!loaded) Err(Printable(Utf8(loaded.failure().text)));
+    if (!loaded) ErrFailure(loaded.failure());
     return loaded.ok();
   }
   NoDialog noDialog;
@@ -491,7 +499,7 @@ int ResolveAll(const Options& options) {
   PlatformBackends platform(Want{false, false, nullptr});
   netlib::CompanionLibrary library(*platform.dynlib);
   if (const base::Status loaded = LoadCompanion(library); !loaded) {
-    Err(Printable(Utf8(loaded.failure().text)));
+    ErrFailure(loaded.failure());
     return 1;
   }
   const size_t count = options.names.size();

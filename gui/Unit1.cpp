@@ -24,6 +24,7 @@
 #include "TListView.h"
 #include "Unit1Text.h"
 #include "Unit2.h"
+#include "assembly.h"
 #include "cp932validator.h"
 #include "formlook.h"
 #include "interfaces.h"
@@ -93,6 +94,7 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       deps_(deps),
       library_(*deps.library),
+      watch_(library_),
       listSession_(deps.listFilePath, deps.oldListFilePath),
       mailbox_(new base::Mailbox(this)) {
   deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });
@@ -114,6 +116,25 @@ void TForm1::CreateControls() {
   SetFormLook(this);
   CentreOnScreen(this);
 
+  // Made in this order, which is also the order they are stacked in.
+  CreateNetworkBox();
+  CreateWorkgroupBox();
+  inimemo = new QPlainTextEdit(this);
+  inimemo->setObjectName("inimemo");
+  inimemo->setGeometry(512, 16, 137, 201);
+  CreateConversionBox();
+  CreateStatusBar();
+
+  NameForScreenReaders();
+  // Tab order inside the window, then inside each frame.
+  const QList<QWidget*> order = {ListView1, Edit14,    workgroupname, Button5, ListView3, Edit15,  Button11,
+                                 Button1,   TreeView1, inimemo,       Edit16,  Edit17,    Button9, Button10};
+  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  FitCaptions(this);
+}
+
+void TForm1::CreateNetworkBox() {
   GroupBox6 = Frame(this, "GroupBox6", QStringLiteral("ネットワーク情報"), {8, 8, 497, 97});
   Label4 = Label(GroupBox6, "Label4", QStringLiteral("コンピュータ名"), {336, 10, 73, 12});
   Label5 = Label(GroupBox6, "Label5", QStringLiteral("ワークグループ名"), {336, 48, 91, 12});
@@ -123,7 +144,9 @@ void TForm1::CreateControls() {
   ListView1->setGeometry(8, 16, 321, 73);
   Edit14 = Field(GroupBox6, "Edit14", {336, 24, 153, 20});
   workgroupname = Field(GroupBox6, "workgroupname", {336, 64, 153, 20});
+}
 
+void TForm1::CreateWorkgroupBox() {
   GroupBox7 = Frame(this, "GroupBox7", QStringLiteral("ワークグループ所属PC"), {8, 112, 497, 233});
   SpeedButton1 = new QToolButton(GroupBox7);
   SpeedButton1->setObjectName("SpeedButton1");
@@ -149,11 +172,9 @@ void TForm1::CreateControls() {
   TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
   TreeView1->setIconSize(QSize(16, 16));
   ImageList1 = {Scaled(QStyle::SP_ComputerIcon, this), Scaled(QStyle::SP_DirIcon, this)};
+}
 
-  inimemo = new QPlainTextEdit(this);
-  inimemo->setObjectName("inimemo");
-  inimemo->setGeometry(512, 16, 137, 201);
-
+void TForm1::CreateConversionBox() {
   GroupBox8 = Frame(this, "GroupBox8", QStringLiteral("名前<->IP変換"), {8, 352, 225, 105});
   Label6 = Label(GroupBox8, "Label6", QStringLiteral("名前"), {8, 24, 24, 12});
   Label7 = Label(GroupBox8, "Label7", QStringLiteral("IP"), {8, 72, 10, 12});
@@ -162,7 +183,9 @@ void TForm1::CreateControls() {
   Button9 = Button(GroupBox8, "Button9", QStringLiteral("↑↓"), {56, 48, 65, 25});
   Button9->setFont(FormFont(21));
   Button10 = Button(GroupBox8, "Button10", QStringLiteral("clear"), {152, 48, 57, 25});
+}
 
+void TForm1::CreateStatusBar() {
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
@@ -174,9 +197,11 @@ void TForm1::CreateControls() {
   // text, never as markup.
   StatusPanel0->setTextFormat(Qt::PlainText);
   StatusBar1->addWidget(StatusPanel0, 1);  // the last panel spans the whole bar
+}
 
-  // What a screen reader says: frames, labels and buttons read their
-  // captions; a field or a list reads the caption that stands for it.
+void TForm1::NameForScreenReaders() {
+  // Frames, labels and buttons read their captions; a field or a list reads
+  // the caption that stands for it.
   const std::pair<QWidget*, const char*> spoken[] = {
       {ListView1, "ネットワーク情報"},
       {Edit14, "コンピュータ名"},
@@ -191,13 +216,6 @@ void TForm1::CreateControls() {
       {StatusBar1, "状態"},
   };
   for (const auto& [widget, name] : spoken) widget->setAccessibleName(QString::fromUtf8(name));
-
-  // Tab order inside the window, then inside each frame.
-  const QList<QWidget*> order = {ListView1, Edit14,    workgroupname, Button5, ListView3, Edit15,  Button11,
-                                 Button1,   TreeView1, inimemo,       Edit16,  Edit17,    Button9, Button10};
-  for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-
-  FitCaptions(this);
 }
 
 void TForm1::WireEvents() {
@@ -215,7 +233,7 @@ void TForm1::WireEvents() {
   // blocked, which runs no handler.
   connect(SpeedButton1, &QToolButton::toggled, this, on(&TForm1::SpeedButton1Click));
   repeatping = std::make_unique<base::IntervalTimer>(deps_.clock ? *deps_.clock : base::RealClock(),
-                                                          on(&TForm1::repeatpingTimer));
+                                                     on(&TForm1::repeatpingTimer));
   repeatping->setInterval(5000);
   // Single expand: the selected node opens, the one that lost the selection closes.
   connect(TreeView1, &QTreeWidget::currentItemChanged, this,
@@ -285,14 +303,17 @@ void TForm1::FormCreate() {
   // stand-in characters: say so rather than show them silently.
   if (!cp932::CodecReady()) deps_.ui->ErrorBox(QStringLiteral("コードページ932の変換が使えません."));
 
-  if (!library_.Load(deps_.libraryName.c_str())) {
-    deps_.ui->MessageBox(QString::fromLocal8Bit(deps_.libraryName.c_str()) + QStringLiteral("がありません"));
+  if (const base::Status loaded = deps_.engines->LoadLibrary(); !loaded) {
+    // A box a line: the file that could not be loaded (its first line; the
+    // system's reason after it is the command line's), or each entry point
+    // it lacks. Without the file there is nothing more to start.
+    const QStringList lines = Text(loaded.failure().text).split(QLatin1Char('\n'));
     terminateRequested_ = true;
-    return;
-  }
-  for (const std::string& name : library_.BindEntryPoints()) {
-    deps_.ui->MessageBox(QString::fromLatin1(name.c_str()) + QStringLiteral("関数がない"));
-    terminateRequested_ = true;
+    if (loaded.failure().code == kCompanionNotLoaded) {
+      deps_.ui->MessageBox(lines.front());
+      return;
+    }
+    for (const QString& line : lines) deps_.ui->MessageBox(line);
   }
   if (deps_.loginRelay) deps_.loginRelay->Open([this](std::function<void()> fn) { Post(std::move(fn)); });
 
@@ -333,17 +354,15 @@ void TForm1::FormCreate() {
 
 void TForm1::FormDestroy() {
   repeatping->stop();
-  // Work under way ends first, within its own bounds: a dialog it waits for
-  // is answered "cancelled", and no result reaches the window after this.
-  if (deps_.loginRelay) deps_.loginRelay->Close();
-  deps_.shareTree->Stop();
-  deps_.calls->JoinAll();
-  deps_.calls->SetGuard({});  // the engines outlive the window
-  // Whether the list is saved follows from what start-up loaded (see
-  // pclist::ListSession). A failed save, or anything thrown on the way, is
-  // shown here, once: this runs from the destructor, and the library is
-  // released all the same, even when the box itself fails.
-  if (listSession_.Saves()) {
+  // The engines end the work under way first (no result reaches the window
+  // after that), and free the library after the list is saved.
+  deps_.engines->Shutdown([this] {
+    deps_.calls->SetGuard({});  // the engines outlive the window
+    // Whether the list is saved follows from what start-up loaded (see
+    // pclist::ListSession). A failed save, or anything thrown on the way, is
+    // shown here, once: this runs from the destructor, and the library is
+    // released all the same, even when the box itself fails.
+    if (!listSession_.Saves()) return;
     base::Status saved = base::Ok();
     Guarded([&] { saved = SavePcList(); });
     if (!saved) {
@@ -351,8 +370,7 @@ void TForm1::FormDestroy() {
         ShowFailure(saved.failure());
       } catch (...) {}
     }
-  }
-  library_.FreeLibrary();
+  });
 }
 
 void TForm1::Post(std::function<void()> fn) {

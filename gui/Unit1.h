@@ -18,6 +18,7 @@
 #include "mailbox.h"
 #include "offthread.h"
 #include "session.h"
+#include "watch.h"
 #include "sockets.h"
 #include "uiservices.h"
 
@@ -43,13 +44,16 @@ struct ShareTreeSteps;
 // What the window is given: its services and the engines it calls, made by
 // Engines (assembly.h) over the platform's backends or over fakes. All
 // outlive the window.
+class Engines;
 class Smb1Consents;
 
 struct TForm1Deps {
   UiServices* ui = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
-  netlib::CompanionLibrary* library = nullptr;  // loaded at start-up, freed at shutdown
-  std::string libraryName;                      // its bare file name
+  // Load the library at start-up, and end the work under way and free the
+  // library as the window closes.
+  Engines* engines = nullptr;
+  netlib::CompanionLibrary* library = nullptr;  // the engines' library
   std::string listFilePath;                     // the computer list file
   std::string oldListFilePath;                  // read instead while listFilePath does not exist; never written
   discovery::Listing* listing = nullptr;
@@ -148,6 +152,12 @@ class TForm1 : public QWidget {
 
  private:
   void CreateControls();
+  // The controls of each frame, and of the status bar, under their names.
+  void CreateNetworkBox();
+  void CreateWorkgroupBox();
+  void CreateConversionBox();
+  void CreateStatusBar();
+  void NameForScreenReaders();
   void WireEvents();
   // Sets SpeedButton1 up without running its handler.
   void SetSpeedButtonUp();
@@ -186,12 +196,12 @@ class TForm1 : public QWidget {
 
   TForm1Deps deps_;
   netlib::CompanionLibrary& library_;
+  netlib::ConnectionWatch watch_;    // the connection watch's rule, tick by tick
   pclist::ListSession listSession_;  // what start-up loaded decides what shutdown saves
-  base::Mailbox* mailbox_;      // Post's queue (a child: goes with the window)
+  base::Mailbox* mailbox_;           // Post's queue (a child: goes with the window)
   TForm2* Form2 = nullptr;
   bool terminateRequested_ = false;
   bool buildingTree_ = false;      // the share tree is being built
-  bool tickRunning_ = false;       // repeatpingTimer is running
   bool listingWorkgroup_ = false;  // Button5Click is running
   bool addingComputer_ = false;    // Button11Click's check is running
   bool converting_ = false;        // Button9Click's conversion is running

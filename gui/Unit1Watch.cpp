@@ -22,16 +22,13 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::repeatpingTimer() {
   // A tick that falls due while one runs is dropped.
-  if (tickRunning_) return;
-  tickRunning_ = true;
+  if (!watch_.BeginTick()) return;
 
   SetStatus(QStringLiteral("接続確認中..."));
-  if (library_.init) library_.init();
   SpeedButton1->setEnabled(false);
   const auto finish = [this] {
     SpeedButton1->setEnabled(true);
     SetStatus(QStringLiteral("接続確認終了"));
-    tickRunning_ = false;
   };
 
   const int row = ListView3->SelectedRow();
@@ -40,28 +37,30 @@ void TForm1::repeatpingTimer() {
     SetSpeedButtonUp();
     deps_.ui->MessageBox(QStringLiteral("コンピュータ名を選んでください"));
     finish();
+    watch_.AbandonTick();
     return;
   }
   // The check runs on a thread of its own; the window goes on meanwhile.
   const QString caption = ListView3->Caption(row);
   deps_.calls->Run(
       [this, row, caption, finish] {
-        auto answer = std::make_shared<base::Result<std::string>>(
-            netlib::Check(library_, cp932::RemoveBackslashes(Bytes(caption))));
+        auto answer = std::make_shared<base::Result<std::string>>(watch_.Check(Bytes(caption)));
         return std::function<void()>([this, row, caption, finish, answer] {
           // The row may have gone meanwhile (the list was replaced).
-          const bool same = row < ListView3->RowCount() && ListView3->Caption(row) == caption;
-          if (*answer) {
-            if (same) ListView3->SetSubItem(row, Text(netlib::Shown(*answer)));
+          if (row < ListView3->RowCount() && ListView3->Caption(row) == caption)
+            ListView3->SetSubItem(row, Text(netlib::Shown(*answer)));
+          if (watch_.EndTick(*answer)) {
             repeatping->stop();
             SetSpeedButtonUp();
             SetStatus(QStringLiteral("接続確認成功"));
           } else {
-            if (same) ListView3->SetSubItem(row, Text(netlib::Shown(*answer)));
             SetStatus(QStringLiteral("接続確認失敗"));
           }
           finish();
         });
       },
-      finish);
+      [this, finish] {
+        finish();
+        watch_.AbandonTick();
+      });
 }

@@ -5,8 +5,8 @@ TForm1Deps FormDepsFor(Engines& engines, std::string listFilePath, std::string o
   TForm1Deps deps;
   deps.ui = seams.ui;
   deps.sockets = seams.sockets;
+  deps.engines = &engines;
   deps.library = &engines.library;
-  deps.libraryName = seams.libraryName;
   deps.listFilePath = std::move(listFilePath);
   deps.oldListFilePath = std::move(oldListFilePath);
   deps.listing = &engines.listing;

@@ -230,4 +230,15 @@
         <translation>名前解決に失敗しました (コード %1)</translation>
     </message>
 </context>
+<context>
+    <name>assembly</name>
+    <message>
+        <source>Cannot load %1</source>
+        <translation>%1がありません</translation>
+    </message>
+    <message>
+        <source>The library has no %1 function</source>
+        <translation>%1関数がない</translation>
+    </message>
+</context>
 </TS>
