@@ -93,11 +93,11 @@ TForm1::TForm1(const TForm1Deps& deps, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       deps_(deps),
-      library_(*deps.library),
+      library_(deps.engines->library),
       watch_(library_),
       listSession_(deps.listFilePath, deps.oldListFilePath),
       mailbox_(new base::Mailbox(this)) {
-  deps_.calls->SetGuard([this](const std::function<void()>& done) { Guarded(done); });
+  deps_.engines->calls.SetGuard([this](const std::function<void()>& done) { Guarded(done); });
   // The window speaks Japanese whatever the locale: its causes' sentences
   // come through the translation.
   causes::InstallTranslation(true);
@@ -357,7 +357,7 @@ void TForm1::FormDestroy() {
   // The engines end the work under way first (no result reaches the window
   // after that), and free the library after the list is saved.
   deps_.engines->Shutdown([this] {
-    deps_.calls->SetGuard({});  // the engines outlive the window
+    deps_.engines->calls.SetGuard({});  // the engines outlive the window
     // Whether the list is saved follows from what start-up loaded (see
     // pclist::ListSession). A failed save, or anything thrown on the way, is
     // shown here, once: this runs from the destructor, and the library is

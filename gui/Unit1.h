@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "assembly.h"
 #include "companion.h"
 #include "diagnosis.h"
 #include "failure_cause.h"
@@ -44,21 +45,17 @@ struct ShareTreeSteps;
 // What the window is given: its services and the engines it calls, made by
 // Engines (assembly.h) over the platform's backends or over fakes. All
 // outlive the window.
-class Engines;
 class Smb1Consents;
 
 struct TForm1Deps {
   UiServices* ui = nullptr;
   netinfo::SocketsInfo* sockets = nullptr;
-  // Load the library at start-up, and end the work under way and free the
-  // library as the window closes.
+  // The library, the listing, the share tree and the library's calls off
+  // the window's thread; they load the library at start-up, and end the work
+  // under way and free the library as the window closes.
   Engines* engines = nullptr;
-  netlib::CompanionLibrary* library = nullptr;  // the engines' library
-  std::string listFilePath;                     // the computer list file
-  std::string oldListFilePath;                  // read instead while listFilePath does not exist; never written
-  discovery::Listing* listing = nullptr;
-  netinfo::ShareTree* shareTree = nullptr;
-  OffThreadCalls* calls = nullptr;  // the library's calls off the window's thread
+  std::string listFilePath;     // the computer list file
+  std::string oldListFilePath;  // read instead while listFilePath does not exist; never written
   // The login dialog as the provider's workers reach it; null: none to relay.
   netinfo::PromptRelay* loginRelay = nullptr;
   // The listing engine's and the connection watch's time; null: the real clock.
@@ -86,7 +83,7 @@ class TForm1 : public QWidget {
   // its first turn.
   bool TerminateRequested() const { return terminateRequested_; }
   // A check, tick or conversion still runs on a thread of its own.
-  bool WorkPending() const { return deps_.calls->Pending(); }
+  bool WorkPending() const { return deps_.engines->calls.Pending(); }
 
   // Controls, under the names of the window's layout.
   QGroupBox* GroupBox6 = nullptr;

@@ -11,7 +11,7 @@
 void TForm1::Convert(netlib::ConvFn fn, QLineEdit* source, QLineEdit* target, std::function<void()> then) {
   target->setText(QStringLiteral("working..."));
   const std::string input = Bytes(source->text());
-  deps_.calls->Run(
+  deps_.engines->calls.Run(
       [fn, input, target, then] {
         auto answer = std::make_shared<base::Result<std::string>>(netlib::Convert(fn, input));
         return std::function<void()>([answer, target, then] {

@@ -48,9 +48,9 @@ QString DetailsTip(const discovery::Details& d) {
 }  // namespace
 
 QString TForm1::ListComputers() {
-  const base::Result<discovery::Listing::Found> result =
-      deps_.listing->List(Bytes(workgroupname->text()),
-                          [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
+  const base::Result<discovery::Listing::Found> result = deps_.engines->listing.List(
+      Bytes(workgroupname->text()),
+      [this](const std::string& caption) { ListView3->AddRow(Text(caption), {QString()}); });
   computerDetails_.clear();
   if (!result) {
     deps_.ui->MessageBox(QStringLiteral("異常終了"));
@@ -70,4 +70,4 @@ QString TForm1::ListComputers() {
   return result->status;
 }
 
-std::string TForm1::StartupWorkgroup() { return deps_.listing->StartupWorkgroup(); }
+std::string TForm1::StartupWorkgroup() { return deps_.engines->listing.StartupWorkgroup(); }

@@ -73,7 +73,7 @@ void TForm1::Button11Click() {
   if (addingComputer_) return;
   addingComputer_ = true;
   const QString caption = Edit15->text();
-  deps_.calls->Run(
+  deps_.engines->calls.Run(
       [this, name, caption] {
         auto address = std::make_shared<base::Result<std::string>>(netlib::AddressIfReachable(library_, name));
         return std::function<void()>([this, caption, address] {

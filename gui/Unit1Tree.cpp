@@ -57,7 +57,7 @@ void TForm1::Button1Click() {
       TreeView1->expandAll();
     });
   };
-  buildingTree_ = deps_.shareTree->Start(std::move(names), std::move(callbacks));
+  buildingTree_ = deps_.engines->shareTree.Start(std::move(names), std::move(callbacks));
 }
 
 void TForm1::AddTreeRow(const netinfo::ShareTreeRow& result) {
@@ -125,7 +125,7 @@ void TForm1::DiagnoseComputer(const std::string& name) {
   SetStatus(QStringLiteral("接続を診断しています"));
   // Every layer is bounded (the name lookup, the probe, the logon's
   // requests); the dialog opens on the window's thread when they are done.
-  deps_.calls->Run(
+  deps_.engines->calls.Run(
       [this, name, diagnose = deps_.diagnose] {
         auto diagnosis = std::make_shared<netinfo::Diagnosis>(diagnose(name));
         return std::function<void()>([this, diagnosis] {

@@ -42,7 +42,7 @@ void TForm1::repeatpingTimer() {
   }
   // The check runs on a thread of its own; the window goes on meanwhile.
   const QString caption = ListView3->Caption(row);
-  deps_.calls->Run(
+  deps_.engines->calls.Run(
       [this, row, caption, finish] {
         auto answer = std::make_shared<base::Result<std::string>>(watch_.Check(Bytes(caption)));
         return std::function<void()>([this, row, caption, finish, answer] {

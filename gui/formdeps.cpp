@@ -6,12 +6,8 @@ TForm1Deps FormDepsFor(Engines& engines, std::string listFilePath, std::string o
   deps.ui = seams.ui;
   deps.sockets = seams.sockets;
   deps.engines = &engines;
-  deps.library = &engines.library;
   deps.listFilePath = std::move(listFilePath);
   deps.oldListFilePath = std::move(oldListFilePath);
-  deps.listing = &engines.listing;
-  deps.shareTree = &engines.shareTree;
-  deps.calls = &engines.calls;
   deps.loginRelay = seams.loginRelay;
   deps.clock = seams.clock;
   deps.smb1Offered = seams.provider && seams.provider->CanAllowSmb1();
